@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// H.264 byte streams (Annex B: NAL units behind 00 00 01 or 00 00 00 01 start codes).
+
+// Splits a byte stream into access units at its access unit delimiters (NAL type 9); each
+// unit starts with its delimiter. Bytes before the first delimiter are dropped.
+std::vector<std::vector<uint8_t>> SplitAccessUnits(const uint8_t* data, size_t size);
+
+// True when the access unit holds an IDR slice (NAL type 5).
+bool IsKeyFrame(const uint8_t* unit, size_t size);

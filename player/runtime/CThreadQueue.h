@@ -1,0 +1,74 @@
+#pragma once
+
+#include "CSync.h"
+
+#include <cstdint>
+#include <vector>
+
+class DiagLog;
+
+// A bounded first-in-first-out queue of byte records, each with an integer tag.
+//
+// One producer thread pushes and one consumer side pops or clears; every operation that
+// touches the contents holds one lock for its whole copy. The queue never blocks: a full
+// queue refuses a push and an empty queue refuses a pop; callers decide how to wait.
+//
+// The bound is on payload bytes: the bytes held always stay below the capacity given to
+// Init, so a single record is at most capacity - 1 bytes. All storage is reserved by Init;
+// steady-state pushes and pops allocate nothing unless more than 100 records are queued.
+//
+// The queue copies every payload in and out; it never keeps a caller's pointer.
+class CThreadQueue {
+public:
+    CThreadQueue();
+    virtual ~CThreadQueue();
+    CThreadQueue(const CThreadQueue&) = delete;
+    CThreadQueue& operator=(const CThreadQueue&) = delete;
+
+    // Empties the queue and sets the bound. Must not run while another thread uses the queue.
+    // A queue that was never initialised refuses every push. Always true.
+    bool Init(int32_t capacity);
+
+    // Diagnostic lines ("[CThreadQueue] Pop Empty\n") go here; null keeps the queue quiet.
+    // Set before the threads start.
+    void SetDiagLog(const DiagLog* log) { m_diag = log; }
+
+    // Drops every record; the next push is measured against the full capacity.
+    void Clear();
+
+    // Stores a copy of length bytes. False (nothing stored) when held + length would reach
+    // the capacity, or when length is negative.
+    bool Push(const uint8_t* payload, int32_t length, int32_t tag);
+
+    // Takes the oldest record into dest, which holds destCapacity bytes. False when the
+    // queue is empty (the out values are left untouched), or when the oldest record is longer
+    // than destCapacity (it stays queued; outLength receives its length).
+    bool Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, int32_t& outTag);
+
+    // Number of records and of payload bytes held, for tests and statistics.
+    int32_t RecordCount();
+    int32_t BytesHeld();
+
+private:
+    struct Record {
+        int32_t length;
+        int32_t tag;
+    };
+
+    void CopyIn(const uint8_t* src, int32_t length);
+    void CopyOut(uint8_t* dest, int32_t length);
+
+    CSync m_lock{"none"};
+    const DiagLog* m_diag = nullptr;
+    int32_t m_capacity = 0;
+
+    // Payload bytes in a ring of m_capacity bytes: m_head is the oldest byte.
+    std::vector<uint8_t> m_store;
+    size_t m_head = 0;
+    size_t m_held = 0;
+
+    // Records in a ring: m_records[m_first] is the oldest. Grows to 2 × (count + 1) when full.
+    std::vector<Record> m_records;
+    size_t m_first = 0;
+    size_t m_count = 0;
+};
