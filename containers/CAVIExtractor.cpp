@@ -13,7 +13,9 @@ constexpr int kMaxListDepth = 8;
 constexpr size_t kStdioBufferSize = 256 * 1024;
 } // namespace
 
-CAVIExtractor::~CAVIExtractor() { Close(); }
+CAVIExtractor::~CAVIExtractor() {
+    Close();
+}
 
 void CAVIExtractor::Close() {
     if (m_file != nullptr) {
@@ -35,7 +37,9 @@ bool CAVIExtractor::ReadU32(uint32_t& value) {
     return true;
 }
 
-bool CAVIExtractor::ReadId(char id[4]) { return ReadExact(id, 4); }
+bool CAVIExtractor::ReadId(char id[4]) {
+    return ReadExact(id, 4);
+}
 
 bool CAVIExtractor::Skip(int64_t count) {
     // Sizes that add up to less than what was already read mean a damaged header; going
@@ -275,7 +279,9 @@ int32_t CAVIExtractor::StoredFrameRate(int stream) const {
     return m_videoStreams[static_cast<size_t>(stream)].frameRate;
 }
 
-int32_t CAVIExtractor::GetFrameRate(int stream) { return std::min(StoredFrameRate(stream), 30); }
+int32_t CAVIExtractor::GetFrameRate(int stream) {
+    return std::min(StoredFrameRate(stream), 30);
+}
 
 void CAVIExtractor::GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) {
     bitsPerSample = LoadU16LE(m_audioFormat.data() + 14);

@@ -36,7 +36,9 @@ uint32_t EvenSize(int32_t size) {
 
 // Chunk count of a stream as its header states it: at least 1, so that per-chunk averages
 // are defined.
-uint32_t StatedCount(uint32_t count) { return count == 0 ? 1 : count; }
+uint32_t StatedCount(uint32_t count) {
+    return count == 0 ? 1 : count;
+}
 
 } // namespace
 
@@ -73,7 +75,9 @@ void CAVIWriter::SetFrameRate(int stream, int32_t framesPerSecond) {
     m_frameRate[static_cast<size_t>(stream)] = framesPerSecond;
 }
 
-void CAVIWriter::SetAudioRate(int32_t samplesPerSecond) { m_audioRate = samplesPerSecond; }
+void CAVIWriter::SetAudioRate(int32_t samplesPerSecond) {
+    m_audioRate = samplesPerSecond;
+}
 
 void CAVIWriter::SetTwoChannel(bool twoChannel) {
     m_twoChannel = twoChannel;
@@ -84,7 +88,9 @@ void CAVIWriter::SetTwoChannel(bool twoChannel) {
     std::memset(m_streams[4].id, 0, 4);
 }
 
-bool CAVIWriter::IsOpen() const { return m_fs->IsOpen(); }
+bool CAVIWriter::IsOpen() const {
+    return m_fs->IsOpen();
+}
 
 bool CAVIWriter::WriteAll(const void* data, size_t count) {
     const size_t written = m_fs->Write(data, count);

@@ -6,7 +6,9 @@ namespace {
 constexpr size_t kStdioBufferSize = 256 * 1024;
 }
 
-CFSNormal::~CFSNormal() { Close(); }
+CFSNormal::~CFSNormal() {
+    Close();
+}
 
 bool CFSNormal::Open(const char* path, const char* mode) {
     if (m_file != nullptr) {

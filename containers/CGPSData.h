@@ -30,11 +30,11 @@ public:
     // True when all nine fields after the sentence type were present.
     bool Complete() const { return m_complete; }
 
-    int32_t valid = 0;  // 1 when the status field is 'A'
-    int32_t year = 0;   // two-digit year, 0 to 99 (00-69 → 20xx, 70-99 → 19xx)
-    int32_t month = 0;  // 1 to 12
+    int32_t valid = 0; // 1 when the status field is 'A'
+    int32_t year = 0;  // two-digit year, 0 to 99 (00-69 → 20xx, 70-99 → 19xx)
+    int32_t month = 0; // 1 to 12
     int32_t day = 0;
-    int32_t hour = 0;   // UTC hour + 9 (Korean time), 0 to 32; `time` carries the overflow
+    int32_t hour = 0; // UTC hour + 9 (Korean time), 0 to 32; `time` carries the overflow
     int32_t minute = 0;
     int32_t second = 0;
     double latitude = 0;  // ddmm.mmmm, negative south

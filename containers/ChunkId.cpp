@@ -17,4 +17,6 @@ StreamKind StreamKindFromChunkId(const char id[4]) {
     return EndOfStream;
 }
 
-bool IsMediaChunkId(const char id[4]) { return StreamKindFromChunkId(id) != EndOfStream; }
+bool IsMediaChunkId(const char id[4]) {
+    return StreamKindFromChunkId(id) != EndOfStream;
+}

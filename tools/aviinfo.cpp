@@ -128,12 +128,13 @@ bool LoadUnits(const std::string& path, std::vector<std::vector<uint8_t>>& units
 
 // A GPS sentence for second `s` of a drive north-east from central Seoul.
 std::string GpsLine(int s) {
-    const double lat = 3733.96 + 0.01 * s;  // ddmm.mm
+    const double lat = 3733.96 + 0.01 * s; // ddmm.mm
     const double lon = 12658.674 + 0.012 * s;
     const double knots = 20.0 + 10.0 * std::sin(s / 5.0);
     char line[128];
-    std::snprintf(line, sizeof line, "G$GPRMC,%02d%02d%02d.000,A,%.4f,N,%.4f,E,%.1f,45.0,070526,,,A",
-                  3 + s / 3600, (s / 60) % 60, s % 60, lat, lon, knots);
+    std::snprintf(line, sizeof line,
+                  "G$GPRMC,%02d%02d%02d.000,A,%.4f,N,%.4f,E,%.1f,45.0,070526,,,A", 3 + s / 3600,
+                  (s / 60) % 60, s % 60, lat, lon, knots);
     return line;
 }
 
@@ -186,7 +187,9 @@ int Sample(const std::string& out, const SampleOptions& options, const DiagLog* 
         const long due = (f + 1L) * kAudioRate / kFrameRate;
         for (; samplesWritten < due; ++samplesWritten) {
             const long inSecond = samplesWritten % kAudioRate;
-            const double v = inSecond < 80 ? 12000.0 : 1500.0 * std::sin(static_cast<double>(samplesWritten) * 0.3456);
+            const double v = inSecond < 80
+                                 ? 12000.0
+                                 : 1500.0 * std::sin(static_cast<double>(samplesWritten) * 0.3456);
             const auto sample = static_cast<int16_t>(v);
             audio.push_back(static_cast<uint8_t>(sample & 0xFF));
             audio.push_back(static_cast<uint8_t>((sample >> 8) & 0xFF));

@@ -4,7 +4,9 @@
 
 CSingleThread::CSingleThread(const char* name) : m_name(name != nullptr ? name : "") {}
 
-CSingleThread::~CSingleThread() { StopThread(); }
+CSingleThread::~CSingleThread() {
+    StopThread();
+}
 
 bool CSingleThread::BeginThread(Body body) {
     std::lock_guard lock(m_control);

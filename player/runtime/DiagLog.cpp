@@ -20,6 +20,7 @@ void DiagLog::Printf(const char* format, ...) const {
     va_end(args);
     if (n < 0)
         return;
-    const size_t len = static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1;
+    const size_t len =
+        static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1;
     m_sink(std::string_view(text, len));
 }

@@ -32,7 +32,8 @@ std::vector<TestPacket> RecordingPackets(int frames, bool twoChannel) {
             ++audioBlocks;
         }
         if (f % 30 == 0) {
-            const std::string gps = "G$GPRMC,053740.000,A,3731.1234,N,12658.6000,E,10.0,45.5,060612,,,A";
+            const std::string gps =
+                "G$GPRMC,053740.000,A,3731.1234,N,12658.6000,E,10.0,45.5,060612,,,A";
             packets.push_back({3, std::vector<uint8_t>(gps.begin(), gps.end())});
         }
     }
@@ -73,8 +74,8 @@ TEST_P(AviFfprobe, StreamsFramesAndCleanDecode) {
     // Decoding every stream FFmpeg picks must not print a single error.
     std::string errors;
     const std::string map = twoChannel ? "-map 0:v:0 -map 0:v:1 -map 0:a" : "-map 0:v -map 0:a";
-    const int status =
-        RunCommand("ffmpeg -nostdin -v error -i '" + path + "' " + map + " -f null - 2>&1", &errors);
+    const int status = RunCommand(
+        "ffmpeg -nostdin -v error -i '" + path + "' " + map + " -f null - 2>&1", &errors);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(errors, "");
 }

@@ -39,7 +39,8 @@ TEST_P(AviWriterLayout, HeaderSizesChunkIdsAndIndex) {
     const LayoutCase& c = GetParam();
     TempDir dir;
     const std::string path = dir.File("out.avi");
-    std::vector<TestPacket> packets = {{0, {1, 2, 3, 4, 5, 6, 7}}, {2, {9, 9}}, {3, {'M', 1, 2, 3}}};
+    std::vector<TestPacket> packets = {
+        {0, {1, 2, 3, 4, 5, 6, 7}}, {2, {9, 9}}, {3, {'M', 1, 2, 3}}};
     if (c.twoChannel)
         packets.insert(packets.begin() + 1, TestPacket{1, {8, 8, 8}});
     TestLayout layout;
@@ -50,7 +51,7 @@ TEST_P(AviWriterLayout, HeaderSizesChunkIdsAndIndex) {
     EXPECT_EQ(FourCcAt(file, 0), "RIFF");
     EXPECT_EQ(LoadU32LE(file.data() + 4), file.size() - 8);
     EXPECT_EQ(FourCcAt(file, c.firstChunk - 4), "movi");
-    EXPECT_EQ(LoadU32LE(file.data() + 16), c.firstChunk - 32); // hdrl list size
+    EXPECT_EQ(LoadU32LE(file.data() + 16), c.firstChunk - 32);       // hdrl list size
     EXPECT_EQ(LoadU32LE(file.data() + 24 + 8 + 16), packets.size()); // avih total frames
 
     std::vector<std::string> expected;
@@ -80,11 +81,12 @@ TEST_P(AviWriterLayout, HeaderSizesChunkIdsAndIndex) {
     EXPECT_EQ(idx + 8 + 16 * packets.size(), file.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, AviWriterLayout,
-    ::testing::Values(LayoutCase{false, 408, {"00dc", "00dc", "01wb", "02tx"}},
-                      LayoutCase{true, 532, {"00dc", "01dc", "02wb", "03tx"}}),
-    [](const auto& p) { return p.param.twoChannel ? "TwoChannel" : "OneChannel"; });
+INSTANTIATE_TEST_SUITE_P(Layouts, AviWriterLayout,
+                         ::testing::Values(LayoutCase{false, 408, {"00dc", "00dc", "01wb", "02tx"}},
+                                           LayoutCase{true, 532, {"00dc", "01dc", "02wb", "03tx"}}),
+                         [](const auto& p) {
+                             return p.param.twoChannel ? "TwoChannel" : "OneChannel";
+                         });
 
 TEST(AviWriter, ExportWithNoChunksIsComplete) {
     TempDir dir;
@@ -96,7 +98,7 @@ TEST(AviWriter, ExportWithNoChunksIsComplete) {
     EXPECT_EQ(LoadU32LE(file.data() + 536), 0u);
     EXPECT_EQ(LoadU32LE(file.data() + 528 - 4), 4u); // movi size counts only "movi"
     // Stream lengths are stated as 1 for video and text, so averages stay defined.
-    const size_t strh[] = {108, 232};                // body of each video strh
+    const size_t strh[] = {108, 232}; // body of each video strh
     for (size_t at : strh) {
         EXPECT_EQ(FourCcAt(file, at), "vids");
         EXPECT_EQ(LoadU32LE(file.data() + at + 32), 1u);
@@ -209,7 +211,7 @@ TEST(AviWriter, MisuseIsRefused) {
     ASSERT_TRUE(writer.Create(dir.File("a.avi")));
     EXPECT_FALSE(writer.Create(dir.File("b.avi"))); // one file at a time
     EXPECT_TRUE(lines.Contains("[CFSNormal] FP is Already Opened\n"));
-    EXPECT_FALSE(writer.AddData(payload, 2, 4));    // no stream behind slot 4
+    EXPECT_FALSE(writer.AddData(payload, 2, 4)); // no stream behind slot 4
     EXPECT_FALSE(writer.AddData(payload, 2, -1));
     EXPECT_FALSE(writer.AddData(payload, -2, 0));
     EXPECT_NE(writer.Close(), 0u);

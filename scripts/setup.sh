@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for tatview, builds it, and runs the demo or the tests.
+#
+#   scripts/setup.sh demo   install what is missing, build, write a sample recording and show it
+#   scripts/setup.sh test   install what is missing, build, and run every test: the unit tests,
+#                           the same under AddressSanitizer+UBSan and ThreadSanitizer, the fuzz
+#                           targets over their corpora and for a bounded time, and the format
+#                           check
+#
+# Environment: JOBS (parallel build jobs, default: all cores), FUZZ_SECONDS (per fuzz target,
+# default 20), BUILD_ROOT (where the build folders go, default: the repo).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+BUILD_ROOT=${BUILD_ROOT:-$ROOT}
+JOBS=${JOBS:-$(nproc)}
+FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+
+PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+          libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
+
+install_packages() {
+    local missing=() p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    echo "== installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# configure_build DIR [cmake options...]
+configure_build() {
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DTATV_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$JOBS"
+}
+
+PASSED=0
+FAILED=0
+# run_ctest DIR [ctest options...]: runs and tallies.
+run_ctest() {
+    local dir=$1 log
+    shift
+    log=$(mktemp)
+    if ctest --test-dir "$dir" --output-on-failure -j "$JOBS" "$@" 2>&1 | tee "$log" | grep -E '(tests passed|tests failed|\*\*\*|Failed|Timeout)'; then :; fi
+    local line total failed
+    line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1 || true)
+    if [ -z "$line" ]; then
+        echo "ctest in $dir did not finish"
+        FAILED=$((FAILED + 1))
+    else
+        failed=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+        total=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$line")
+        PASSED=$((PASSED + total - failed))
+        FAILED=$((FAILED + failed))
+        [ "$failed" -eq 0 ] || grep -A 200 'The following tests FAILED' "$log" || true
+    fi
+    rm -f "$log"
+}
+
+# check NAME COMMAND...: one pass/fail step outside ctest.
+check() {
+    local name=$1
+    shift
+    if "$@"; then
+        echo "   ok: $name"
+        PASSED=$((PASSED + 1))
+    else
+        echo "   FAILED: $name"
+        FAILED=$((FAILED + 1))
+    fi
+}
+
+format_check() {
+    git -C "$ROOT" ls-files '*.cpp' '*.h' | (cd "$ROOT" && xargs clang-format --dry-run --Werror)
+}
+
+# fuzz_run BUILD TARGET: the libFuzzer program for a bounded time over a copy of its corpus.
+fuzz_run() {
+    local build=$1 target=$2 work
+    work=$(mktemp -d)
+    cp -r "$ROOT/tests/fuzz/corpus/$target/." "$work/"
+    (cd "$work" && "$build/tests/fuzz/$target" -max_total_time="$FUZZ_SECONDS" -timeout=10 \
+        -rss_limit_mb=4096 -print_final_stats=0 . >"$work.log" 2>&1)
+    local rc=$?
+    [ $rc -eq 0 ] || tail -40 "$work.log"
+    rm -rf "$work" "$work.log"
+    return $rc
+}
+
+demo() {
+    local build="$BUILD_ROOT/build" out
+    configure_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=OFF
+    out="$build/demo"
+    mkdir -p "$out"
+    if [ ! -f "$out/sample.avi" ]; then
+        echo "== making a 10-second two-channel sample recording"
+        ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=30 -frames:v 300 \
+            -c:v libx264 -pix_fmt yuv420p -g 30 -bf 0 -x264-params aud=1 -f h264 "$out/front.h264"
+        ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=640x360:rate=30 -frames:v 300 \
+            -c:v libx264 -pix_fmt yuv420p -g 30 -bf 0 -x264-params aud=1 -f h264 "$out/rear.h264"
+        "$build/tools/aviinfo" sample "$out/sample.avi" --front "$out/front.h264" \
+            --rear "$out/rear.h264" --seconds 10 --front-size 1280x720 --rear-size 640x360
+    fi
+    "$build/tools/aviinfo" info "$out/sample.avi"
+    echo "== $out/sample.avi plays in any video player, for example: ffplay $out/sample.avi"
+}
+
+tests() {
+    echo "== unit tests"
+    configure_build "$BUILD_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run_ctest "$BUILD_ROOT/build"
+
+    echo "== AddressSanitizer + UBSan"
+    configure_build "$BUILD_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=address,undefined
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest "$BUILD_ROOT/build-asan"
+
+    echo "== ThreadSanitizer"
+    configure_build "$BUILD_ROOT/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=thread
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$BUILD_ROOT/build-tsan" -L 'threads|parsers'
+
+    echo "== fuzzing (${FUZZ_SECONDS}s a target)"
+    CXX=clang++ CC=clang configure_build "$BUILD_ROOT/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTATV_FUZZ=ON -DTATV_SANITIZE=address,undefined -DTATV_TESTS=OFF
+    run_ctest "$BUILD_ROOT/build-fuzz" -L fuzz
+    local target
+    for target in $(ls "$ROOT/tests/fuzz/corpus"); do
+        check "fuzz $target" fuzz_run "$BUILD_ROOT/build-fuzz" "$target"
+    done
+
+    echo "== format"
+    check "clang-format" format_check
+
+    echo "tests: $PASSED passed, $FAILED failed"
+    [ "$FAILED" -eq 0 ]
+}
+
+case "${1:-}" in
+demo) install_packages && demo ;;
+test) install_packages && tests ;;
+*)
+    echo "usage: scripts/setup.sh demo|test" >&2
+    exit 2
+    ;;
+esac
