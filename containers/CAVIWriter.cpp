@@ -24,7 +24,10 @@ public:
         m_out.push_back(static_cast<uint8_t>(v >> 8));
     }
     void I16(int32_t v) { U16(static_cast<uint16_t>(v)); }
-    void FourCc(const char* s) { m_out.insert(m_out.end(), s, s + 4); }
+    void FourCc(const char* s) {
+        for (int i = 0; i < 4; ++i)
+            m_out.push_back(static_cast<uint8_t>(s[i]));
+    }
 
 private:
     std::vector<uint8_t>& m_out;

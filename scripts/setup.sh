@@ -36,8 +36,15 @@ install_packages() {
 configure_build() {
     local dir=$1
     shift
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DTATV_WERROR=ON "$@" >/dev/null
-    cmake --build "$dir" -j "$JOBS"
+    local log
+    log=$(mktemp)
+    if ! { cmake -S "$ROOT" -B "$dir" -G Ninja -DTATV_WERROR=ON "$@" && cmake --build "$dir" -j "$JOBS"; } >"$log" 2>&1; then
+        cat "$log"
+        rm -f "$log"
+        echo "build in $dir failed" >&2
+        return 1
+    fi
+    rm -f "$log"
 }
 
 PASSED=0

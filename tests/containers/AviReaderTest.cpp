@@ -195,7 +195,10 @@ TEST(AviReader, SeekTimeWithoutIndexFails) {
 // and an index chunk of `index`.
 struct RawAvi {
     std::vector<uint8_t> bytes;
-    void Id(const char* s) { bytes.insert(bytes.end(), s, s + 4); }
+    void Id(const char* s) {
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<uint8_t>(s[i]));
+    }
     void U32(uint32_t v) {
         for (int i = 0; i < 4; ++i)
             bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
