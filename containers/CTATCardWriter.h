@@ -1,0 +1,66 @@
+#pragma once
+
+#include "TatFormat.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The camera's side of the storage: makes a card and appends recordings to it, the way the
+// camera does, so that the player, its tests and new users have cards to read.
+//
+// A recording is begun (its directory entry is appended with size 0 and state "recording",
+// and its file gets its header), its packets are appended in recording order, and it is
+// finished (seek index and footer written and synced, then the directory entry is updated
+// with the file's size and state "closed"). A recording that is never finished stays as a
+// power cut leaves it: readable up to its last whole packet, listed with size 0.
+//
+// Threads: one thread at a time.
+class CTATCardWriter {
+public:
+    // Works on the card in `root` (made with CreateCard).
+    explicit CTATCardWriter(std::string root);
+    ~CTATCardWriter(); // abandons a recording that is still open
+    CTATCardWriter(const CTATCardWriter&) = delete;
+    CTATCardWriter& operator=(const CTATCardWriter&) = delete;
+
+    // Makes SETTING/ and the storage with four empty directories and the configuration text.
+    // An existing storage keeps its recordings; only its configuration text is replaced.
+    static bool CreateCard(const std::string& root, const std::string& configText,
+                           std::string* error);
+    // Replaces the configuration text (written to a new file, then renamed over the old one).
+    static bool WriteConfigText(const std::string& root, const std::string& configText,
+                                std::string* error);
+
+    // Starts a recording named CATEGORY_YYYYMMDD_HHMMSS_CHANNELS (at most 39 characters of
+    // letters, digits and underscores; the category is the name's first letter).
+    bool BeginRecording(const std::string& name, const tat::InfoBlock& info);
+    // Appends one packet: type tat::PacketType, channel 0 front or 1 rear for video.
+    // Payloads are at most tat::kMaxPacketSize bytes.
+    bool AddPacket(uint8_t type, uint8_t channel, const uint8_t* payload, uint32_t size);
+    bool FinishRecording();
+    // Stops writing as a power cut would: no index, no footer, the entry keeps size 0.
+    // With cutMidPacket the file also ends inside its last packet.
+    void AbandonRecording(bool cutMidPacket);
+
+    const std::string& Error() const { return m_error; }
+    bool Recording() const { return m_fd >= 0; }
+
+private:
+    bool Fail(const std::string& message);
+    bool WriteAll(const void* data, size_t size);
+
+    std::string m_root;
+    std::string m_error;
+    int m_fd = -1;
+    int m_category = -1;
+    uint32_t m_entryIndex = 0;
+    tat::DirEntry m_entry;
+    tat::InfoBlock m_info;
+    uint64_t m_offset = 0; // bytes written to the recording file
+    uint32_t m_sequence = 0;
+    tat::Counts m_counts;
+    uint64_t m_lastKeyFrame = 0;   // offset of the newest front key frame
+    std::vector<uint64_t> m_index; // per whole second
+    uint64_t m_lastPacketOffset = 0;
+};

@@ -1,0 +1,207 @@
+#include "CTATRecordingReader.h"
+
+#include "Crc32c.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr size_t kWindowSize = 1 << 20;
+// Payloads at least this large that are not already in the window are read straight into the
+// caller's buffer, saving a copy.
+constexpr uint32_t kDirectReadSize = 128 * 1024;
+} // namespace
+
+CTATRecordingReader::~CTATRecordingReader() {
+    Close();
+}
+
+void CTATRecordingReader::Close() {
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = -1;
+    m_complete = false;
+    m_counts = {};
+    m_durationMs = 0;
+    m_dataEnd = 0;
+    m_index.clear();
+    m_position = 0;
+    m_windowFill = 0;
+}
+
+bool CTATRecordingReader::ReadAt(uint64_t offset, void* dest, size_t count) {
+    auto* p = static_cast<uint8_t*>(dest);
+    while (count > 0) {
+        const ssize_t n = pread(m_fd, p, count, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false; // the file ended or went away
+        p += n;
+        count -= static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+bool CTATRecordingReader::Open(const std::string& path) {
+    Close();
+    m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
+        return false;
+    struct stat st {};
+    uint8_t header[tat::kRecordingHeaderSize];
+    if (fstat(m_fd, &st) != 0 || !ReadAt(0, header, sizeof header) ||
+        std::memcmp(header, tat::kRecordingMagic, 8) != 0 ||
+        tat::GetU32(header + tat::kRecordingHeaderSize - 4) !=
+            Crc32c(header, tat::kRecordingHeaderSize - 4) ||
+        header[tat::kHeaderNameOffset + tat::kNameSize - 1] != 0) {
+        Close();
+        return false;
+    }
+    m_info = tat::InfoBlock::Decode(header + tat::kInfoBlockOffset);
+    m_name = reinterpret_cast<const char*>(header + tat::kHeaderNameOffset);
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+    if (!LoadFooter(fileSize))
+        ScanPackets(fileSize);
+    if (m_window.size() != kWindowSize)
+        m_window.resize(kWindowSize);
+    m_position = tat::kRecordingHeaderSize;
+    m_windowFill = 0;
+    return true;
+}
+
+// A closed recording ends: packets | "TIDX" n offsets[n] crc | footer.
+bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
+    if (fileSize < tat::kRecordingHeaderSize + tat::kIndexHeaderSize + 4 + tat::kFooterSize)
+        return false;
+    uint8_t raw[tat::kFooterSize];
+    tat::Footer footer;
+    if (!ReadAt(fileSize - tat::kFooterSize, raw, sizeof raw) || !tat::Footer::Decode(raw, footer))
+        return false;
+    const uint64_t indexBytes = tat::kIndexHeaderSize + 8ull * footer.indexEntries;
+    if (footer.dataEnd < tat::kRecordingHeaderSize ||
+        footer.dataEnd + indexBytes + 4 + tat::kFooterSize != fileSize)
+        return false;
+    std::vector<uint8_t> index(indexBytes + 4);
+    if (!ReadAt(footer.dataEnd, index.data(), index.size()) ||
+        std::memcmp(index.data(), tat::kIndexMagic, 4) != 0 ||
+        tat::GetU32(index.data() + 4) != footer.indexEntries ||
+        tat::GetU32(index.data() + indexBytes) != Crc32c(index.data(), indexBytes))
+        return false;
+    m_index.resize(footer.indexEntries);
+    for (size_t i = 0; i < m_index.size(); ++i) {
+        m_index[i] = tat::GetU64(index.data() + tat::kIndexHeaderSize + 8 * i);
+        if (m_index[i] < tat::kRecordingHeaderSize || m_index[i] >= footer.dataEnd) {
+            m_index.clear();
+            return false;
+        }
+    }
+    m_dataEnd = footer.dataEnd;
+    m_counts = footer.counts;
+    m_durationMs = footer.durationMs;
+    m_complete = true;
+    return true;
+}
+
+// A recording without its footer: take every packet up to the first one that is cut short or
+// damaged, and rebuild the counts and the seek index as the camera would have.
+void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
+    m_complete = false;
+    m_counts = {};
+    m_index.clear();
+    std::vector<uint8_t> payload;
+    uint64_t at = tat::kRecordingHeaderSize;
+    uint64_t lastKey = at;
+    const uint32_t rate = m_info.frontFrameRate;
+    while (at + tat::kPacketHeaderSize <= fileSize) {
+        uint8_t raw[tat::kPacketHeaderSize];
+        tat::PacketHeader header;
+        if (!ReadAt(at, raw, sizeof raw) || !tat::PacketHeader::Decode(raw, header) ||
+            at + tat::kPacketHeaderSize + header.size > fileSize)
+            break;
+        payload.resize(header.size);
+        if (!ReadAt(at + tat::kPacketHeaderSize, payload.data(), header.size) ||
+            header.ComputeCrc(payload.data()) != header.crc)
+            break;
+        if (header.type == tat::VideoKeyFrame || header.type == tat::VideoFrame) {
+            if (header.channel == 0) {
+                const uint32_t frame = m_counts.frontFrames++;
+                if (header.type == tat::VideoKeyFrame)
+                    lastKey = at;
+                if (rate > 0 && frame % rate == 0 && m_index.size() < tat::kMaxIndexEntries)
+                    m_index.push_back(lastKey);
+            } else {
+                ++m_counts.rearFrames;
+            }
+        } else if (header.type == tat::Audio) {
+            ++m_counts.audioPackets;
+        } else if (header.size > 0 && payload[0] == 'M') {
+            ++m_counts.sensorPackets;
+        } else if (header.size > 0 && payload[0] == 'G') {
+            ++m_counts.gpsPackets;
+        }
+        at += tat::kPacketHeaderSize + header.size;
+    }
+    m_dataEnd = at;
+    m_durationMs =
+        rate > 0 ? static_cast<uint32_t>(uint64_t{m_counts.frontFrames} * 1000u / rate) : 0;
+}
+
+// Makes bytes [m_position, m_position + need) available in the window.
+bool CTATRecordingReader::Fill(size_t need) {
+    if (m_position >= m_windowStart && m_position + need <= m_windowStart + m_windowFill)
+        return true;
+    if (need > m_window.size() || m_position + need > m_dataEnd)
+        return false;
+    const uint64_t want = std::min<uint64_t>(m_window.size(), m_dataEnd - m_position);
+    if (!ReadAt(m_position, m_window.data(), static_cast<size_t>(want))) {
+        m_windowFill = 0;
+        return false;
+    }
+    m_windowStart = m_position;
+    m_windowFill = static_cast<size_t>(want);
+    return true;
+}
+
+CTATRecordingReader::Result CTATRecordingReader::Next(tat::PacketHeader& header, uint8_t* buffer,
+                                                      uint32_t capacity) {
+    if (m_fd < 0)
+        return Result::Damaged;
+    if (m_position + tat::kPacketHeaderSize > m_dataEnd)
+        return Result::End;
+    if (!Fill(tat::kPacketHeaderSize))
+        return Result::Damaged;
+    const uint8_t* raw = m_window.data() + (m_position - m_windowStart);
+    if (!tat::PacketHeader::Decode(raw, header) ||
+        m_position + tat::kPacketHeaderSize + header.size > m_dataEnd)
+        return Result::Damaged;
+    if (header.size > capacity)
+        return Result::TooLarge;
+
+    const uint64_t payloadAt = m_position + tat::kPacketHeaderSize;
+    const bool inWindow = payloadAt + header.size <= m_windowStart + m_windowFill;
+    if (!inWindow && header.size >= kDirectReadSize) {
+        if (!ReadAt(payloadAt, buffer, header.size))
+            return Result::Damaged;
+    } else {
+        if (!Fill(tat::kPacketHeaderSize + header.size))
+            return Result::Damaged;
+        std::memcpy(buffer, m_window.data() + (payloadAt - m_windowStart), header.size);
+    }
+    if (header.ComputeCrc(buffer) != header.crc)
+        return Result::Damaged;
+    m_position = payloadAt + header.size;
+    return Result::Packet;
+}
+
+bool CTATRecordingReader::SeekSeconds(int32_t seconds) {
+    if (m_fd < 0 || seconds < 0 || static_cast<size_t>(seconds) >= m_index.size())
+        return false;
+    m_position = m_index[static_cast<size_t>(seconds)];
+    return true;
+}

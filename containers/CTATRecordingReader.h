@@ -1,0 +1,68 @@
+#pragma once
+
+#include "TatFormat.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads one recording file of the camera storage: its header, its packets in order, and its
+// seek index.
+//
+// A closed recording ends in a footer that locates the index; a recording whose writing was
+// cut off has none, and is read packet by packet up to the first packet that is incomplete
+// or fails its checksum (its seek index is then rebuilt from the packets). Every length is
+// checked against the file and the caller's buffer.
+//
+// Threads: one at a time (the library serialises its callers).
+class CTATRecordingReader {
+public:
+    CTATRecordingReader() = default;
+    ~CTATRecordingReader();
+    CTATRecordingReader(const CTATRecordingReader&) = delete;
+    CTATRecordingReader& operator=(const CTATRecordingReader&) = delete;
+
+    // Opens the file and reads its header and footer (or scans a cut-off one). False when the
+    // file is missing or its header is damaged.
+    bool Open(const std::string& path);
+    void Close();
+
+    bool Complete() const { return m_complete; } // closed properly by the camera
+    const tat::InfoBlock& Info() const { return m_info; }
+    const tat::Counts& Counts() const { return m_counts; }
+    uint32_t DurationMs() const { return m_durationMs; }
+    const std::string& Name() const { return m_name; }
+    uint64_t ReadableBytes() const { return m_dataEnd; }
+
+    enum class Result { Packet, End, Damaged, TooLarge };
+    // The next packet into buffer (capacity bytes). TooLarge leaves the position unchanged.
+    Result Next(tat::PacketHeader& header, uint8_t* buffer, uint32_t capacity);
+
+    // Moves to the packet that starts whole second `seconds`. False (position unchanged)
+    // beyond the index.
+    bool SeekSeconds(int32_t seconds);
+    uint32_t IndexEntries() const { return static_cast<uint32_t>(m_index.size()); }
+
+private:
+    bool ReadAt(uint64_t offset, void* dest, size_t count);
+    bool LoadFooter(uint64_t fileSize);
+    void ScanPackets(uint64_t fileSize);
+    bool Fill(size_t need);
+
+    int m_fd = -1;
+    bool m_complete = false;
+    tat::InfoBlock m_info;
+    tat::Counts m_counts;
+    uint32_t m_durationMs = 0;
+    std::string m_name;
+    uint64_t m_dataEnd = 0;        // packets lie in [header, m_dataEnd)
+    std::vector<uint64_t> m_index; // per whole second: offset of the packet to start from
+    uint64_t m_position = 0;       // offset of the next packet
+    uint32_t m_nextSequence = 0;   // expected sequence number, to notice stale data
+    bool m_sequenceKnown = false;
+
+    // Read-ahead window over the file: m_window holds bytes [m_windowStart, + m_windowFill).
+    std::vector<uint8_t> m_window;
+    uint64_t m_windowStart = 0;
+    size_t m_windowFill = 0;
+};
