@@ -58,8 +58,6 @@ private:
     uint64_t m_dataEnd = 0;        // packets lie in [header, m_dataEnd)
     std::vector<uint64_t> m_index; // per whole second: offset of the packet to start from
     uint64_t m_position = 0;       // offset of the next packet
-    uint32_t m_nextSequence = 0;   // expected sequence number, to notice stale data
-    bool m_sequenceKnown = false;
 
     // Read-ahead window over the file: m_window holds bytes [m_windowStart, + m_windowFill).
     std::vector<uint8_t> m_window;

@@ -1,0 +1,154 @@
+// Feeds arbitrary bytes to the camera-storage library as a card: a volume record, the
+// continuous-recording directory and one recording file, then discovers, lists, describes,
+// reads every packet and seeks.
+//
+// Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bits 1-7:
+// the second to seek to), bytes 1-2 volume length, bytes 3-4 directory length, then the
+// volume, the directory and the recording bytes.
+#include "CTATLibrary.h"
+#include "Crc32c.h"
+#include "TatFormat.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Write(const fs::path& path, const uint8_t* data, size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+void RepairVolume(std::vector<uint8_t>& v) {
+    if (v.size() < tat::kVolumeHeaderSize)
+        return;
+    const uint32_t length = std::min<uint32_t>(
+        tat::GetU32(v.data() + 12), static_cast<uint32_t>(v.size() - tat::kVolumeHeaderSize));
+    tat::PutU32(v.data() + 12, length);
+    tat::PutU32(v.data() + 16, Crc32c(v.data() + tat::kVolumeHeaderSize, length));
+    tat::PutU32(v.data() + 20, Crc32c(v.data(), 20));
+}
+
+void RepairDirectory(std::vector<uint8_t>& d) {
+    if (d.size() >= tat::kDirHeaderSize)
+        tat::PutU32(d.data() + 60, Crc32c(d.data(), 60));
+    for (size_t at = tat::kDirHeaderSize; at + tat::kDirEntrySize <= d.size();
+         at += tat::kDirEntrySize)
+        tat::PutU32(d.data() + at + 60, Crc32c(d.data() + at, 60));
+}
+
+void RepairRecording(std::vector<uint8_t>& r) {
+    if (r.size() < tat::kRecordingHeaderSize)
+        return;
+    tat::PutU32(r.data() + tat::kRecordingHeaderSize - 4,
+                Crc32c(r.data(), tat::kRecordingHeaderSize - 4));
+    size_t at = tat::kRecordingHeaderSize;
+    while (at + tat::kPacketHeaderSize <= r.size()) {
+        tat::PacketHeader header;
+        if (!tat::PacketHeader::Decode(r.data() + at, header) ||
+            at + tat::kPacketHeaderSize + header.size > r.size())
+            break;
+        header.crc = header.ComputeCrc(r.data() + at + tat::kPacketHeaderSize);
+        header.Encode(r.data() + at);
+        at += tat::kPacketHeaderSize + header.size;
+    }
+    if (r.size() >= at + tat::kIndexHeaderSize + 4 + tat::kFooterSize) {
+        const size_t footer = r.size() - tat::kFooterSize;
+        tat::PutU32(r.data() + footer + 60, Crc32c(r.data() + footer, 60));
+        const size_t indexBytes = footer - 4 - at;
+        tat::PutU32(r.data() + footer - 4, Crc32c(r.data() + at, indexBytes));
+    }
+}
+
+const fs::path& CardFolder() {
+    static const fs::path folder = [] {
+        const fs::path base =
+            fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        fs::path p = base / ("tatv-fuzz-" + std::to_string(getpid()));
+        fs::create_directories(p / tat::kStoreFolder / "REC");
+        return p;
+    }();
+    return folder;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 5)
+        return 0;
+    const uint8_t flags = data[0];
+    size_t volumeLength = tat::GetU16(data + 1);
+    size_t dirLength = tat::GetU16(data + 3);
+    size_t at = 5;
+    volumeLength = std::min(volumeLength, size - at);
+    std::vector<uint8_t> volume(data + at, data + at + volumeLength);
+    at += volumeLength;
+    dirLength = std::min(dirLength, size - at);
+    std::vector<uint8_t> directory(data + at, data + at + dirLength);
+    at += dirLength;
+    std::vector<uint8_t> recording(data + at, data + size);
+    if (flags & 1) {
+        RepairVolume(volume);
+        RepairDirectory(directory);
+        RepairRecording(recording);
+    }
+
+    const fs::path& card = CardFolder();
+    const fs::path store = card / tat::kStoreFolder;
+    std::error_code ec;
+    fs::remove_all(store / "REC", ec);
+    fs::create_directories(store / "REC", ec);
+    Write(store / tat::kVolumeFile, volume.data(), volume.size());
+    Write(store / "REC.DIR", directory.data(), directory.size());
+    // The recording goes under the name of every entry the directory holds.
+    for (size_t e = tat::kDirHeaderSize; e + tat::kDirEntrySize <= directory.size() && e < 8192;
+         e += tat::kDirEntrySize) {
+        tat::DirEntry entry;
+        if (tat::DirEntry::Decode(directory.data() + e, entry) && entry.name[0] != 0 &&
+            std::strchr(entry.name, '/') == nullptr && std::strcmp(entry.name, "..") != 0 &&
+            std::strcmp(entry.name, ".") != 0)
+            Write(store / "REC" / (std::string(entry.name) + tat::kRecordingExtension),
+                  recording.data(), recording.size());
+    }
+
+    CTATLibrary library(TatCardSource{card.string(), false, "", ""});
+    const uint8_t drive = library.PollCardDrive();
+    library.MountCard();
+    char config[2048];
+    int32_t configSize = 2047;
+    library.ReadConfigText(config, configSize);
+
+    static std::vector<uint8_t> buffer(1 << 20);
+    const int32_t n = std::min(library.CountEntries(drive, 1), 64);
+    std::vector<char[40]> names(static_cast<size_t>(std::max(n, 1)));
+    std::vector<int64_t> sizes(names.size());
+    std::vector<int32_t> indexes(names.size());
+    const int32_t filled =
+        library.ListEntries(drive, 1, n, names.data(), sizes.data(), indexes.data());
+    for (int32_t i = 0; i < filled; ++i) {
+        const size_t k = static_cast<size_t>(i);
+        TatDescription description;
+        library.DescribeByIndex(names[k], indexes[k], description);
+        library.SelectRecording(1, 0, library.RecordingNumberByName(1, names[k]));
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int packet = 0; packet < 100000; ++packet) {
+                uint8_t channel = 0, type = 0, packetFlags = 0;
+                uint32_t scratch = 0;
+                int32_t capacity = pass == 0 ? static_cast<int32_t>(buffer.size()) : 4096;
+                if (library.ReadPacket(channel, type, packetFlags, capacity, buffer.data(),
+                                       scratch) != TatPacket)
+                    break;
+            }
+            library.SeekSeconds(flags >> 1, 0);
+        }
+    }
+    return 0;
+}
