@@ -18,6 +18,8 @@
 #include "OpenInfo.h"
 #include "StreamKind.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -186,47 +188,6 @@ void RemoveFile(const std::string& path) {
     std::filesystem::remove(path, error);
 }
 
-// Remembers the median real time of every benchmark while the console shows the usual report.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    RatioReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& reports) override {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run& run : reports) {
-            if (run.error_occurred || run.run_type != Run::RT_Aggregate ||
-                run.aggregate_name != "median")
-                continue;
-            m_medianSeconds[run.run_name.function_name] =
-                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-    }
-
-    // Throughput ratio for the same bytes: plain time / AVI time.
-    void PrintRatio(const char* label, const std::string& plain, const std::string& avi) const {
-        const auto p = m_medianSeconds.find(plain);
-        const auto a = m_medianSeconds.find(avi);
-        char line[96];
-        if (p == m_medianSeconds.end() || a == m_medianSeconds.end() || a->second <= 0.0)
-            std::snprintf(line, sizeof line, "ratio %-6s AVI/plain copy throughput = n/a\n", label);
-        else
-            std::snprintf(line, sizeof line, "ratio %-6s AVI/plain copy throughput = %.2fx\n",
-                          label, p->second / a->second);
-        GetOutputStream() << line << std::flush;
-    }
-
-private:
-    std::map<std::string, double> m_medianSeconds;
-};
-
-void Configure(benchmark::internal::Benchmark* bench) {
-    bench->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->MinWarmUpTime(0.1)
-        ->Repetitions(5)
-        ->ReportAggregatesOnly(true);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -234,16 +195,10 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
 
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    if (error)
-        base = "/tmp";
-    std::string folderTemplate = (base / "avi_bench.XXXXXX").string();
-    if (mkdtemp(folderTemplate.data()) == nullptr) {
-        std::fprintf(stderr, "cannot create a folder under %s\n", base.c_str());
+    BenchFolder bench("avi_bench");
+    if (!bench.Ok())
         return 1;
-    }
-    const std::filesystem::path folder = folderTemplate;
+    const std::filesystem::path& folder = bench.Path();
     const std::string plainWritePath = (folder / "write_plain.bin").string();
     const std::string aviWritePath = (folder / "write.avi").string();
     const std::string plainReadPath = (folder / "read_plain.bin").string();
@@ -260,11 +215,10 @@ int main(int argc, char** argv) {
     if (!WritePlain(rec, plainReadPath, prepStreamBuffer) ||
         !WriteAvi(prepWriter, rec, aviReadPath)) {
         std::fprintf(stderr, "cannot write the input files in %s\n", folder.c_str());
-        std::filesystem::remove_all(folder, error);
         return 1;
     }
 
-    Configure(benchmark::RegisterBenchmark("BM_PlainCopyWrite", [&](benchmark::State& state) {
+    ConfigureRepeated(benchmark::RegisterBenchmark("BM_PlainCopyWrite", [&](benchmark::State& state) {
         std::vector<char> streamBuffer(kStdioBufferSize);
         for (auto _ : state) {
             if (!WritePlain(rec, plainWritePath, streamBuffer)) {
@@ -279,7 +233,7 @@ int main(int argc, char** argv) {
         state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * rec.payloadBytes);
     }));
 
-    Configure(benchmark::RegisterBenchmark("BM_AviWrite", [&](benchmark::State& state) {
+    ConfigureRepeated(benchmark::RegisterBenchmark("BM_AviWrite", [&](benchmark::State& state) {
         CAVIWriter writer;
         SetUpWriter(writer);
         for (auto _ : state) {
@@ -294,7 +248,7 @@ int main(int argc, char** argv) {
         state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * rec.payloadBytes);
     }));
 
-    Configure(benchmark::RegisterBenchmark("BM_PlainCopyRead", [&](benchmark::State& state) {
+    ConfigureRepeated(benchmark::RegisterBenchmark("BM_PlainCopyRead", [&](benchmark::State& state) {
         std::vector<char> streamBuffer(kStdioBufferSize);
         std::vector<uint8_t> buffer(kPlainReadBufferSize);
         for (auto _ : state) {
@@ -306,7 +260,7 @@ int main(int argc, char** argv) {
         state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * rec.payloadBytes);
     }));
 
-    Configure(benchmark::RegisterBenchmark("BM_AviRead", [&](benchmark::State& state) {
+    ConfigureRepeated(benchmark::RegisterBenchmark("BM_AviRead", [&](benchmark::State& state) {
         std::vector<uint8_t> buffer(static_cast<size_t>(kPacketBufferSize));
         for (auto _ : state) {
             if (ReadAvi(rec, aviReadPath, buffer) != rec.payloadBytes) {
@@ -319,10 +273,8 @@ int main(int argc, char** argv) {
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatio("write", "BM_PlainCopyWrite", "BM_AviWrite");
-    reporter.PrintRatio("read", "BM_PlainCopyRead", "BM_AviRead");
+    reporter.PrintRatio("write AVI/plain copy throughput", "BM_PlainCopyWrite", "BM_AviWrite");
+    reporter.PrintRatio("read  AVI/plain copy throughput", "BM_PlainCopyRead", "BM_AviRead");
     benchmark::Shutdown();
-
-    std::filesystem::remove_all(folder, error);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "Crc32c.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -291,7 +292,7 @@ bool CTATCardWriter::FinishRecording() {
     footer.indexEntries = static_cast<uint32_t>(m_index.size());
 
     std::vector<uint8_t> trailer(tat::kIndexHeaderSize + 8 * m_index.size() + 4 + tat::kFooterSize);
-    std::memcpy(trailer.data(), tat::kIndexMagic, 4);
+    std::copy_n(tat::kIndexMagic, 4, trailer.begin());
     tat::PutU32(trailer.data() + 4, footer.indexEntries);
     for (size_t i = 0; i < m_index.size(); ++i)
         tat::PutU64(trailer.data() + tat::kIndexHeaderSize + 8 * i, m_index[i]);

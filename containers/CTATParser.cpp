@@ -1,0 +1,374 @@
+#include "CTATParser.h"
+
+#include "CTATLibrary.h"
+#include "DiagLog.h"
+#include "TatFormat.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::string_view kCountsFormat =
+    "cntVideo0=%d; cntVideo1=%d; cntAudio=%d; cntACC=%d; cntGPS=%d";
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+void SkipSpace(std::string_view& text) {
+    while (!text.empty() && IsSpace(text.front()))
+        text.remove_prefix(1);
+}
+
+// One "%d" the way scanf reads it (leading whitespace, optional sign), but refusing values
+// outside 32 bits instead of overflowing, and refusing negative counts.
+bool ReadCount(std::string_view& text, int32_t& out) {
+    SkipSpace(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    int32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || value < 0)
+        return false;
+    text.remove_prefix(static_cast<size_t>(end - text.data()));
+    out = value;
+    return true;
+}
+
+// The entry index after the name: the next token, read as a non-negative decimal number
+// (digits after it are ignored); -1 when there is none.
+int32_t ParseEntryIndex(std::string_view rest) {
+    while (!rest.empty() && (rest.front() == ',' || rest.front() == ' '))
+        rest.remove_prefix(1);
+    int32_t index = -1;
+    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), index);
+    if (ec != std::errc() || index < 0)
+        return -1;
+    return index;
+}
+
+} // namespace
+
+CTATParser::CTATParser(CTATLibrary* library) : m_library(library) {}
+
+CTATParser::~CTATParser() {
+    Stop();
+}
+
+void CTATParser::SetDiagLog(const DiagLog* log) {
+    m_diag = log;
+    m_queue.SetDiagLog(log);
+}
+
+bool CTATParser::Start() {
+    if (m_started.load())
+        return true;
+    m_readBuffer =
+        std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(kPacketBufferSize));
+    m_queue.Init(kQueueCapacity);
+    m_pending = false;
+    m_idle.ResetEvent();
+    if (!m_thread.BeginThread([this] { return ReadWorker(); })) {
+        m_readBuffer.reset();
+        return false;
+    }
+    m_started.store(true);
+    return true;
+}
+
+void CTATParser::Stop() {
+    if (!m_started.load())
+        return;
+    // Nothing arrives any more: let reads end instead of polling.
+    m_running.store(false);
+    m_thread.StopThread();
+    m_started.store(false);
+    DropQueued();
+    m_readBuffer.reset();
+}
+
+bool CTATParser::PauseReader() {
+    const bool wasRunning = m_running.exchange(false);
+    if (m_started.load()) {
+        // A signal left from an earlier pause says nothing about now: only a pass that sees
+        // the flag clear after this point may answer.
+        m_idle.ResetEvent();
+        m_idle.WaitEvent(CWaitEvent::kInfinite);
+    }
+    return wasRunning;
+}
+
+void CTATParser::DropQueued() {
+    m_queue.Clear();
+    m_pending = false;
+}
+
+int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
+    PauseReader();
+
+    std::string_view text = pathOrName;
+    if (!text.empty() && text.front() == '/')
+        text.remove_prefix(1);
+    const size_t split = text.find_first_of(", ");
+    const std::string name(text.substr(0, split));
+    const int32_t index =
+        split == std::string_view::npos ? -1 : ParseEntryIndex(text.substr(split + 1));
+    const int category = tat::CategoryFromName(name);
+    if (category >= 0)
+        m_category = category;
+
+    // A description that fails leaves its outputs cleared: the numbers then read as 0.
+    TatDescription description;
+    bool described = false;
+    if (m_library != nullptr) {
+        if (index >= 0)
+            described = m_library->DescribeByIndex(name, index, description);
+        else
+            described = m_library->DescribeByName(name, description);
+    }
+    const uint8_t* block = description.info;
+    m_info.fill(0);
+    m_info[kFrontWidth] = tat::GetU16(block + 52);
+    m_info[kRearWidth] = tat::GetU16(block + 54);
+    m_info[kFrontHeight] = tat::GetU16(block + 20);
+    m_info[kRearHeight] = tat::GetU16(block + 22);
+    m_info[kFrontRate] = block[3];
+    m_info[kRearRate] = block[4];
+    m_info[kFrontFrames] = description.frontFrames;
+    m_info[kRearFrames] = description.rearFrames;
+    m_info[kAudioBits] = 16;
+    m_info[kAudioRate] = 8000;
+    // The counts text holds the full counts; the 16-bit outputs stay when it cannot be read.
+    ParseCountsText(std::string_view(description.counts,
+                                     strnlen(description.counts, sizeof description.counts)),
+                    m_info);
+
+    // An unknown recording selects nothing; its reads then report the end.
+    if (m_library != nullptr) {
+        // An index whose entry bears another name is not the recording asked for.
+        const int32_t number = index < 0   ? m_library->RecordingNumberByName(m_category, name)
+                               : described ? m_library->RecordingNumberByIndex(m_category, index)
+                                           : -1;
+        m_library->SelectRecording(m_category, 0, number);
+    }
+
+    if (info != nullptr) {
+        info->frontFrameRate = m_info[kFrontRate];
+        info->rearFrameRate = m_info[kRearRate];
+        info->frontFrameCount = m_info[kFrontFrames];
+        info->rearFrameCount = m_info[kRearFrames];
+    }
+
+    DropQueued();
+    m_end.store(false);
+    m_open = true;
+    m_running.store(m_started.load());
+    return 1;
+}
+
+void CTATParser::Close() {
+    PauseReader();
+    DropQueued();
+    m_open = false;
+}
+
+StreamKind CTATParser::ReadPacket(uint8_t* buffer, int32_t& size) {
+    const int32_t capacity = buffer != nullptr ? std::max(size, 0) : 0;
+    size = 0;
+    if (m_end.load())
+        return EndOfStream;
+
+    uint8_t channel = 0;
+    uint8_t type = 255;
+    uint8_t flags = 0;
+    uint32_t scratch = 0;
+    int32_t length = capacity;
+    TatReadStatus status = TatFailed;
+    if (m_library != nullptr)
+        status = m_library->ReadPacket(channel, type, flags, length, buffer, scratch);
+
+    if (status == TatPacket && length >= 0 && length <= capacity) {
+        switch (type) {
+        case tat::VideoKeyFrame:
+        case tat::VideoFrame:
+            size = length;
+            return channel != 0 ? RearVideo : FrontVideo;
+        case tat::Audio:
+            size = length;
+            return Audio;
+        case tat::Text:
+            size = length;
+            return Text;
+        default:
+            break;
+        }
+    }
+    if (status == TatNoPacket)
+        return NoPacket;
+    // The end, a failed read, or a packet that makes no sense: the stream is over until the
+    // next Open or a successful seek.
+    m_end.store(true);
+    return EndOfStream;
+}
+
+bool CTATParser::ReadWorker() {
+    if (!m_running.load()) {
+        m_idle.SetEvent();
+        std::this_thread::sleep_for(1ms);
+        return true;
+    }
+
+    if (!m_pending) {
+        // One byte less than the queue's bound: the largest record the queue can hold.
+        int32_t size = kQueueCapacity - 1;
+        m_pendingKind = ReadPacket(m_readBuffer.get(), size);
+        m_pendingSize = size;
+        m_pending = true;
+        // A NoPacket marker lets ReadChunk answer at once instead of polling, but one in the
+        // queue is enough: more would pile up while nobody reads.
+        if (m_pendingKind == NoPacket && m_queue.RecordCount() > 0)
+            m_pending = false;
+    }
+
+    // A packet that cannot be queued before a pause stays in hand: a failed seek goes on
+    // with it, Open and a successful seek drop it.
+    const StreamKind kind = m_pendingKind;
+    while (m_pending && m_running.load()) {
+        if (m_queue.Push(m_readBuffer.get(), m_pendingSize, kind))
+            m_pending = false;
+        else
+            std::this_thread::sleep_for(1ms);
+    }
+    if (m_pending)
+        return true;
+
+    if (kind == EndOfStream) {
+        TATV_DIAG(m_diag, "Media End Recv [%d]\n", static_cast<int>(EndOfStream));
+        m_running.store(false);
+    } else if (kind == NoPacket) {
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
+    const int32_t capacity = std::max(size, 0);
+    int32_t length = 0;
+    int32_t tag = NoPacket;
+    for (int poll = 1;; ++poll) {
+        // Read the flag before trying the queue: once the reading thread has cleared it,
+        // everything it queued before is visible to the pop.
+        const bool running = m_running.load();
+        length = -1;
+        if (m_queue.Pop(buffer, capacity, length, tag))
+            break;
+        size = 0;
+        if (length >= 0) // the packet does not fit; it stays queued
+            return -1;
+        if (!running)
+            return -1;
+        if (poll >= kEmptyPolls)
+            return 4; // nothing yet: NoPacket, no id
+        std::this_thread::sleep_for(std::chrono::milliseconds(kEmptyPollMs));
+    }
+
+    const char* chunkId = nullptr;
+    switch (tag) {
+    case FrontVideo:
+        chunkId = "00dc";
+        break;
+    case RearVideo:
+        chunkId = "01dc";
+        break;
+    case Audio:
+        chunkId = "02wb";
+        break;
+    case Text:
+        chunkId = "03tx";
+        break;
+    case NoPacket:
+        size = 0;
+        return 4;
+    default:
+        size = 0;
+        return -1;
+    }
+    if (id != nullptr)
+        std::memcpy(id, chunkId, 5);
+    size = length;
+    return 4;
+}
+
+VideoSize CTATParser::GetVideoSize(int stream) {
+    if (stream != 0 && stream != 1)
+        return {};
+    const size_t s = static_cast<size_t>(stream);
+    return {m_info[kFrontWidth + s], m_info[kFrontHeight + s]};
+}
+
+int32_t CTATParser::GetFrameRate(int stream) {
+    if (stream != 0 && stream != 1)
+        return 0;
+    return m_info[kFrontRate + static_cast<size_t>(stream)];
+}
+
+void CTATParser::GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) {
+    bitsPerSample = 16;
+    samplesPerSecond = 8000;
+}
+
+int CTATParser::SeekTime(float seconds) {
+    // No time at all, or one beyond any recording: nothing to move to.
+    if (std::isnan(seconds) || seconds >= 2147483648.0f)
+        return -1;
+    const int32_t whole = seconds > 0.0f ? static_cast<int32_t>(seconds) : 0;
+    const int32_t rate = m_info[kFrontRate] != 0 ? m_info[kFrontRate] : kFallbackFrameRate;
+    const int32_t durationSeconds = m_info[kFrontFrames] / rate;
+
+    const bool wasRunning = PauseReader();
+    const int32_t result =
+        m_library != nullptr ? m_library->SeekSeconds(whole, durationSeconds) : -1;
+    if (result >= 0) {
+        // The old position's packets are stale now, and a recording that had reached its
+        // end has packets to give again.
+        DropQueued();
+        m_end.store(false);
+        m_running.store(m_open && m_started.load());
+    } else {
+        m_running.store(wasRunning);
+    }
+    return result;
+}
+
+bool CTATParser::ParseCountsText(std::string_view text, TatInfo& info) {
+    static constexpr size_t kSlots[5] = {kFrontFrames, kRearFrames, kAudioPackets, kSensorPackets,
+                                         kGpsPackets};
+    int32_t values[5] = {};
+    size_t next = 0;
+    std::string_view format = kCountsFormat;
+    while (!format.empty()) {
+        if (format.substr(0, 2) == "%d") {
+            if (!ReadCount(text, values[next++]))
+                return false;
+            format.remove_prefix(2);
+        } else if (IsSpace(format.front())) {
+            SkipSpace(text);
+            format.remove_prefix(1);
+        } else {
+            if (text.empty() || text.front() != format.front())
+                return false;
+            text.remove_prefix(1);
+            format.remove_prefix(1);
+        }
+    }
+    for (size_t i = 0; i < 5; ++i)
+        info[kSlots[i]] = values[i];
+    return true;
+}

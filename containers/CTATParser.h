@@ -1,0 +1,147 @@
+#pragma once
+
+#include "CSingleThread.h"
+#include "CThreadQueue.h"
+#include "CWaitEvent.h"
+#include "VMediaParser.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class CTATLibrary;
+class DiagLog;
+
+// Reads recordings from the camera's storage on the card through CTATLibrary.
+//
+// A reading thread ("TATParser") pulls packets from the library into a byte-bounded queue;
+// ReadChunk hands them to the caller. Open, SeekTime and Close first pause the reading
+// thread (clear the running flag, wait for the idle event), so the thread never reads the
+// old position while the library is repositioned and no packet of the old position reaches
+// the queue after it has been emptied.
+//
+// Open never fails: a recording that is missing or damaged shows itself by an immediate end
+// of data. After the end, ReadChunk returns -1 until the next Open or a seek that succeeds.
+//
+// Threads: one caller thread at a time (Start, Stop, Open, Close, ReadChunk, SeekTime and the
+// queries) plus the parser's own reading thread, which alone calls ReadPacket. They share
+// the queue (locked inside), the running and end flags (atomics) and the idle event; the
+// reading thread's packet in hand is touched by the caller only while the thread is paused.
+class CTATParser final : public VMediaParser {
+public:
+    // The recording's numbers as Open finds them.
+    enum InfoIndex : size_t {
+        kFrontWidth = 1,
+        kRearWidth = 2,
+        kFrontHeight = 3,
+        kRearHeight = 4,
+        kFrontRate = 5,
+        kRearRate = 6,
+        kFrontFrames = 7,
+        kRearFrames = 8,
+        kAudioPackets = 9,
+        kGpsPackets = 10,
+        kSensorPackets = 11,
+        kAudioBits = 12,
+        kAudioRate = 13,
+    };
+    using TatInfo = std::array<int32_t, 14>;
+
+    static constexpr int32_t kQueueCapacity = 1048576;
+    // Rate used for the duration when a recording declares a front frame rate of 0.
+    static constexpr int32_t kFallbackFrameRate = 30;
+    // ReadChunk polls an empty queue this often, this far apart, before it reports NoPacket.
+    static constexpr int kEmptyPolls = 100;
+    static constexpr int kEmptyPollMs = 10;
+
+    // The library stays owned by the caller and must outlive the parser.
+    explicit CTATParser(CTATLibrary* library);
+    ~CTATParser() override; // stops the reading thread
+    CTATParser(const CTATParser&) = delete;
+    CTATParser& operator=(const CTATParser&) = delete;
+
+    // "Media End Recv [5]\n" and the queue's lines go here. Set before Start.
+    void SetDiagLog(const DiagLog* log);
+
+    // Allocates the read buffer and starts the reading thread. True when it runs (also when
+    // it already did).
+    bool Start() override;
+    // Stops the reading thread, drops what was queued and releases the read buffer; reads
+    // then end at once.
+    void Stop() override;
+
+    // Opens "[/]NAME" or "[/]NAME, INDEX" (by directory entry index). The category comes from
+    // the name's first letter (E, R, P, M; another letter keeps the previous one). Fills info
+    // when given. Always 1.
+    int64_t Open(const std::string& name, OpenInfo* info) override;
+    // Stops reading the recording and drops what was queued of it.
+    void Close() override;
+
+    // The next packet straight from the library; for the reading thread.
+    StreamKind ReadPacket(uint8_t* buffer, int32_t& size) override;
+
+    // The next queued packet: 4 with id "00dc", "01dc", "02wb" or "03tx" (zero-terminated);
+    // 4 without an id when nothing arrived within a second; -1 at the end, after Close, or
+    // when the packet is larger than size (it then stays queued).
+    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
+
+    bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
+
+    VideoSize GetVideoSize(int stream) override;
+    int32_t GetFrameRate(int stream) override;
+    void GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) override;
+
+    int64_t ReadRaw(uint8_t*, int64_t) override { return 0; }
+    int Seek(int64_t, int) override { return 0; }
+    int64_t Tell() override { return 0; }
+
+    // Moves to the front key frame at or before whole second trunc(seconds); negative times
+    // count as 0. Returns the library's result (0 on success), or -1 for a time that is not
+    // a number or lies beyond any recording. A successful seek also resumes a recording whose
+    // end had been reached; a failed one leaves the position and the queued packets as they
+    // were.
+    int SeekTime(float seconds) override;
+
+    // What Open found, for tests and tools.
+    int32_t Category() const { return m_category; }
+    const TatInfo& Info() const { return m_info; }
+
+    // Reads "cntVideo0=%d; cntVideo1=%d; cntAudio=%d; cntACC=%d; cntGPS=%d" (whitespace as
+    // scanf matches it, text after the last number ignored) into the frame and packet counts.
+    // All or nothing: false, with info unchanged, unless all five are non-negative 32-bit
+    // numbers.
+    static bool ParseCountsText(std::string_view text, TatInfo& info);
+
+private:
+    bool ReadWorker();
+    // Clears the running flag and waits until the reading thread has noticed. Returns the
+    // flag's previous value.
+    bool PauseReader();
+    void DropQueued();
+
+    CTATLibrary* m_library;
+    const DiagLog* m_diag = nullptr;
+
+    // Caller thread only.
+    int32_t m_category = 0;
+    TatInfo m_info{};
+    bool m_open = false;
+    std::atomic<bool> m_started{false};
+
+    std::atomic<bool> m_end{false};     // the library reported the end of the recording
+    std::atomic<bool> m_running{false}; // the reading thread may read and queue packets
+    CThreadQueue m_queue;
+    CWaitEvent m_idle; // set by the reading thread while it is paused
+
+    // The reading thread's packet in hand: read, not yet queued. The caller discards it only
+    // while the thread is paused.
+    std::unique_ptr<uint8_t[]> m_readBuffer;
+    bool m_pending = false;
+    int32_t m_pendingSize = 0;
+    StreamKind m_pendingKind = NoPacket;
+
+    CSingleThread m_thread{"TATParser"}; // last: stopped before the members above go
+};

@@ -1,0 +1,236 @@
+// The tatcard program as a user runs it: a demonstration card, listing, describing and
+// exporting its recordings, and one clear line on standard error for every mistake.
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kTatcard = TATCARD_PATH;
+
+struct Result {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+// Runs tatcard with the arguments (already quoted where needed).
+Result RunTatcard(const std::string& arguments, const TempDir& scratch) {
+    Result r;
+    const std::string errFile = scratch.File("stderr.txt");
+    r.status = RunCommand("'" + kTatcard + "' " + arguments + " 2>'" + errFile + "'", &r.out);
+    const std::vector<uint8_t> err = ReadFileBytes(errFile);
+    r.err.assign(err.begin(), err.end());
+    return r;
+}
+
+int Lines(const std::string& text) {
+    int n = 0;
+    for (char c : text)
+        n += c == '\n' ? 1 : 0;
+    return n;
+}
+
+struct Listed {
+    long long size = 0;
+    int index = 0;
+    bool incomplete = false;
+};
+
+std::map<std::string, Listed> ParseListing(const std::string& out) {
+    std::map<std::string, Listed> rows;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string name;
+        Listed row;
+        fields >> name >> row.size >> row.index;
+        std::string rest;
+        fields >> rest;
+        row.incomplete = rest == "(incomplete)";
+        rows[name] = row;
+    }
+    return rows;
+}
+
+std::string Probe(const std::string& args, const std::string& path) {
+    std::string out;
+    const int status =
+        RunCommand("ffprobe -v error " + args + " -of csv=p=0 '" + path + "' 2>&1", &out);
+    EXPECT_EQ(status, 0) << out;
+    return out;
+}
+
+// One short demonstration card (1 s per recording) for all the tests of the suite. Under
+// ctest a set-up step makes it once and names it in TATCARD_TEST_CARD; run on its own, the
+// suite makes its own.
+class TatcardTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const char* shared = std::getenv("TATCARD_TEST_CARD");
+        if (shared != nullptr && *shared != '\0') {
+            s_card = shared;
+            s_made = std::filesystem::is_directory(s_card);
+            return;
+        }
+        s_dir = new TempDir();
+        s_card = s_dir->File("card");
+        std::string out;
+        s_made = RunCommand("'" + kTatcard + "' demo '" + s_card + "' --seconds 1", &out) == 0;
+    }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(s_made) << "tatcard demo failed"; }
+
+    static TempDir* s_dir;
+    static std::string s_card;
+    static bool s_made;
+    TempDir m_scratch;
+};
+
+TempDir* TatcardTest::s_dir = nullptr;
+std::string TatcardTest::s_card;
+bool TatcardTest::s_made = false;
+
+} // namespace
+
+TEST_F(TatcardTest, ListsRecordingsOfAllFourCategoriesAndTheCutOffOne) {
+    const Result r = RunTatcard("ls '" + s_card + "'", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto rows = ParseListing(r.out);
+    EXPECT_GE(rows.size(), 12u);
+    std::set<std::string> categories;
+    int incomplete = 0;
+    for (const auto& [name, row] : rows) {
+        categories.insert(name.substr(0, name.find('_')));
+        if (row.incomplete) {
+            ++incomplete;
+            EXPECT_EQ(row.size, 0) << name;
+        } else {
+            EXPECT_GT(row.size, 0) << name;
+        }
+    }
+    EXPECT_EQ(categories, (std::set<std::string>{"EVENT", "MANUAL", "PARKING", "REC"}));
+    EXPECT_EQ(incomplete, 1);
+}
+
+TEST_F(TatcardTest, ListsOneCategoryWithItsEntryIndexes) {
+    const auto all = ParseListing(RunTatcard("ls '" + s_card + "'", m_scratch).out);
+    const char* words[] = {"event", "rec", "parking", "manual"};
+    const char* prefixes[] = {"EVENT_", "REC_", "PARKING_", "MANUAL_"};
+    size_t total = 0;
+    for (int c = 0; c < 4; ++c) {
+        const Result r = RunTatcard("ls '" + s_card + "' --category " + words[c], m_scratch);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto rows = ParseListing(r.out);
+        EXPECT_GE(rows.size(), 2u) << words[c];
+        std::set<int> indexes;
+        for (const auto& [name, row] : rows) {
+            EXPECT_EQ(name.rfind(prefixes[c], 0), 0u) << name;
+            indexes.insert(row.index);
+            ASSERT_EQ(all.count(name), 1u) << name;
+            EXPECT_EQ(all.at(name).size, row.size) << name;
+        }
+        // Entry indexes are the positions in the category's directory: 0, 1, 2, ...
+        EXPECT_EQ(indexes.size(), rows.size());
+        EXPECT_EQ(*indexes.begin(), 0);
+        EXPECT_EQ(*indexes.rbegin(), static_cast<int>(rows.size()) - 1);
+        total += rows.size();
+    }
+    EXPECT_EQ(total, all.size());
+}
+
+TEST_F(TatcardTest, InfoShowsTheCountsTextAndMarksTheCutOffRecording) {
+    const Result r = RunTatcard("info '" + s_card + "' EVENT_20240305_090702_D", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // 1 s at 30 fps, the 240 ms sound blocks that end before the last frame, 10 G-sensor
+    // lines and 1 GPS line.
+    EXPECT_NE(r.out.find("cntVideo0=30; cntVideo1=30; cntAudio=4; cntACC=10; cntGPS=1"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("1280x720"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("640x360"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("incomplete"), std::string::npos) << r.out;
+
+    const Result cut = RunTatcard("info '" + s_card + "' REC_20240305_093000_D", m_scratch);
+    ASSERT_EQ(cut.status, 0) << cut.err;
+    EXPECT_NE(cut.out.find("incomplete"), std::string::npos) << cut.out;
+}
+
+TEST_F(TatcardTest, ExportGivesTwoH264StreamsAndPcmSound) {
+    const std::string avi = m_scratch.File("event.avi");
+    const Result r =
+        RunTatcard("export '" + s_card + "' EVENT_20240305_090702_D '" + avi + "'", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string streams =
+        Probe("-show_entries stream=codec_name,codec_type,width,height -select_streams V", avi) +
+        Probe("-show_entries stream=codec_name,sample_rate,channels -select_streams a", avi);
+    EXPECT_EQ(streams, "h264,video,1280,720\nh264,video,640,360\npcm_s16le,8000,1\n");
+    const std::string frames =
+        Probe("-count_frames -show_entries stream=nb_read_frames -select_streams V", avi);
+    EXPECT_EQ(frames, "30\n30\n");
+    std::string errors;
+    EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -i '" + avi +
+                             "' -map 0:v:0 -map 0:v:1 -map 0:a -f null - 2>&1",
+                         &errors),
+              0);
+    EXPECT_EQ(errors, "");
+}
+
+TEST_F(TatcardTest, ExportOfAFrontOnlyRecordingHasOneVideoStream) {
+    const std::string avi = m_scratch.File("front.avi");
+    const Result r =
+        RunTatcard("export '" + s_card + "' REC_20240305_090030_S '" + avi + "'", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Probe("-show_entries stream=codec_name -select_streams V", avi), "h264\n");
+    EXPECT_EQ(Probe("-show_entries stream=codec_name -select_streams a", avi), "pcm_s16le\n");
+}
+
+TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
+    const std::string card = "'" + s_card + "'";
+    const std::string out = "'" + m_scratch.File("x.avi") + "'";
+    const std::vector<std::string> mistakes = {
+        "",
+        "frobnicate",
+        "ls",
+        "ls " + card + " --category lorries",
+        "ls " + card + " --category",
+        "ls " + card + " extra",
+        "info " + card,
+        "export " + card + " EVENT_20240305_090702_D",
+        "demo",
+        "demo " + card,
+        "demo '" + m_scratch.File("d") + "' --seconds 0",
+        "ls '" + m_scratch.File("no-card-here") + "'",
+        "info '" + m_scratch.File("no-card-here") + "' EVENT_20240305_090702_D",
+        "info " + card + " EVENT_20991231_235959_D",
+        "info " + card + " NOTHING",
+        "export " + card + " REC_20991231_235959_D " + out,
+    };
+    for (const std::string& arguments : mistakes) {
+        const Result r = RunTatcard(arguments, m_scratch);
+        EXPECT_NE(r.status, 0) << arguments;
+        EXPECT_EQ(Lines(r.err), 1) << arguments << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("tatcard: ", 0), 0u) << arguments << ": " << r.err;
+    }
+}
+
+TEST(TatcardHelpTest, NamesEveryCommand) {
+    const TempDir scratch;
+    const Result r = RunTatcard("--help", scratch);
+    EXPECT_EQ(r.status, 0);
+    for (const char* command : {"demo", "ls", "info", "export"})
+        EXPECT_NE(r.out.find(std::string("tatcard ") + command), std::string::npos) << command;
+}

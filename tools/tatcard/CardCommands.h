@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// The reading commands of tatcard. Each prints its result on standard output and returns the
+// process exit status; a failure is one line on standard error and a non-zero status.
+
+// Lists the recordings of one category (0 event, 1 continuous, 2 parking, 3 manual) or of
+// all four (4): name, size in bytes and directory entry index, in directory order.
+int ListRecordings(const std::string& card, int category);
+
+// What the library describes about one recording.
+int DescribeRecording(const std::string& card, const std::string& name);
+
+// Writes the front, rear and sound packets of a recording into an AVI file.
+int ExportRecording(const std::string& card, const std::string& name, const std::string& out);
+
+// The category number of a word for --category (event, rec, parking, manual, all); -1 for
+// anything else.
+int CategoryFromWord(const std::string& word);

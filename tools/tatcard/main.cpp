@@ -1,0 +1,108 @@
+// tatcard: the command-line companion for camera cards.
+//
+//   tatcard demo DIR                         makes a demonstration card in folder DIR
+//   tatcard ls DIR [--category WORD]         lists recordings (event, rec, parking, manual, all)
+//   tatcard info DIR NAME                    describes one recording
+//   tatcard export DIR NAME OUT.avi          writes a recording's pictures and sound to AVI
+#include "CardCommands.h"
+#include "DemoCard.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: tatcard COMMAND ...\n"
+    "  tatcard demo DIR                       make a demonstration card in folder DIR\n"
+    "  tatcard ls DIR [--category WORD]       list recordings; WORD is event, rec, parking,\n"
+    "                                         manual or all (the default)\n"
+    "  tatcard info DIR NAME                  describe one recording\n"
+    "  tatcard export DIR NAME OUT.avi        write a recording's front and rear pictures\n"
+    "                                         and its sound to an AVI file\n"
+    "  tatcard --help                         this text\n";
+
+int BadArguments(const std::string& why) {
+    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
+    return 2;
+}
+
+int Demo(const std::vector<std::string>& args) {
+    // demo DIR [--seconds N]: N shortens every recording (for quick checks).
+    int seconds = 0;
+    std::string dir;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--seconds" && i + 1 < args.size()) {
+            seconds = std::atoi(args[++i].c_str());
+            if (seconds <= 0 || seconds > 600)
+                return BadArguments("--seconds takes a number from 1 to 600");
+        } else if (dir.empty() && args[i].rfind("--", 0) != 0) {
+            dir = args[i];
+        } else {
+            return BadArguments("unexpected argument " + args[i]);
+        }
+    }
+    if (dir.empty())
+        return BadArguments("demo needs a folder");
+    const auto began = std::chrono::steady_clock::now();
+    std::string error;
+    if (!MakeDemoCard(dir, DemoPlans(seconds), DemoFormat(), stdout, &error)) {
+        std::fprintf(stderr, "tatcard: %s\n", error.c_str());
+        return 1;
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+    std::printf("demo card in %s made in %.1f s\n", dir.c_str(), took.count());
+    return 0;
+}
+
+int List(const std::vector<std::string>& args) {
+    int category = 4;
+    std::string dir;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--category") {
+            if (i + 1 >= args.size())
+                return BadArguments("--category needs event, rec, parking, manual or all");
+            category = CategoryFromWord(args[++i]);
+            if (category < 0)
+                return BadArguments("unknown category " + args[i]);
+        } else if (dir.empty() && args[i].rfind("--", 0) != 0) {
+            dir = args[i];
+        } else {
+            return BadArguments("unexpected argument " + args[i]);
+        }
+    }
+    if (dir.empty())
+        return BadArguments("ls needs a card folder");
+    return ListRecordings(dir, category);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return BadArguments("no command");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "demo")
+        return Demo(args);
+    if (command == "ls")
+        return List(args);
+    if (command == "info") {
+        if (args.size() != 3)
+            return BadArguments("info needs a card folder and a recording name");
+        return DescribeRecording(args[1], args[2]);
+    }
+    if (command == "export") {
+        if (args.size() != 4)
+            return BadArguments("export needs a card folder, a recording name and an AVI file");
+        return ExportRecording(args[1], args[2], args[3]);
+    }
+    return BadArguments("unknown command " + command);
+}
