@@ -244,7 +244,7 @@ bool CTATParser::ReadWorker() {
         if (m_queue.Push(m_readBuffer.get(), m_pendingSize, kind))
             m_pending = false;
         else
-            std::this_thread::sleep_for(1ms);
+            m_queue.WaitForRoom(m_pendingSize, 1ms); // wakes as soon as the reader takes one
     }
     if (m_pending)
         return true;
@@ -276,7 +276,11 @@ int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
             return -1;
         if (poll >= kEmptyPolls)
             return 4; // nothing yet: NoPacket, no id
-        std::this_thread::sleep_for(std::chrono::milliseconds(kEmptyPollMs));
+        // The reading thread is usually a packet behind: give it a moment on the other core
+        // before going to sleep, which would cost a wake-up per packet.
+        for (int spin = 0; spin < 64 && m_queue.RecordCount() == 0; ++spin)
+            std::this_thread::yield();
+        m_queue.WaitForRecord(std::chrono::milliseconds(kEmptyPollMs)); // wakes on a push
     }
 
     const char* chunkId = nullptr;

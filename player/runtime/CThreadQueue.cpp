@@ -22,17 +22,32 @@ bool CThreadQueue::Init(int32_t capacity) {
 }
 
 void CThreadQueue::Clear() {
-    std::lock_guard lock(m_lock);
-    m_head = 0;
-    m_held = 0;
-    m_first = 0;
-    m_count = 0;
+    {
+        std::lock_guard lock(m_lock);
+        m_head = 0;
+        m_held = 0;
+        m_first = 0;
+        m_count = 0;
+    }
+    m_changed.notify_all();
+}
+
+bool CThreadQueue::WaitForRecord(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_lock);
+    return m_changed.wait_for(lock, timeout, [this] { return m_count > 0; });
+}
+
+bool CThreadQueue::WaitForRoom(int32_t length, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_lock);
+    return m_changed.wait_for(lock, timeout, [this, length] {
+        return static_cast<int64_t>(m_held) + length < m_capacity;
+    });
 }
 
 bool CThreadQueue::Push(const uint8_t* payload, int32_t length, int32_t tag) {
     if (length < 0 || (length > 0 && payload == nullptr))
         return false;
-    std::lock_guard lock(m_lock);
+    std::unique_lock lock(m_lock);
     if (static_cast<int64_t>(m_held) + length >= m_capacity)
         return false;
     if (m_count == m_records.size()) {
@@ -46,11 +61,13 @@ bool CThreadQueue::Push(const uint8_t* payload, int32_t length, int32_t tag) {
     CopyIn(payload, length);
     m_records[(m_first + m_count) % m_records.size()] = Record{length, tag};
     ++m_count;
+    lock.unlock();
+    m_changed.notify_all();
     return true;
 }
 
 bool CThreadQueue::Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, int32_t& outTag) {
-    std::lock_guard lock(m_lock);
+    std::unique_lock lock(m_lock);
     if (m_count == 0) {
         TATV_DIAG(m_diag, "[CThreadQueue] Pop Empty\n");
         return false;
@@ -70,6 +87,8 @@ bool CThreadQueue::Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, 
     }
     outLength = record.length;
     outTag = record.tag;
+    lock.unlock();
+    m_changed.notify_all();
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include "CSync.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <vector>
 
@@ -18,6 +20,11 @@ class DiagLog;
 // steady-state pushes and pops allocate nothing unless more than 100 records are queued.
 //
 // The queue copies every payload in and out; it never keeps a caller's pointer.
+//
+// Push and Pop never wait. A caller that would otherwise poll can wait, for a bounded time,
+// until a record arrives or room is made (WaitForRecord, WaitForRoom): these return as soon
+// as the queue changes, so a producer and a consumer hand over packets without sleeping a
+// fixed time between tries.
 class CThreadQueue {
 public:
     CThreadQueue();
@@ -45,6 +52,11 @@ public:
     // than destCapacity (it stays queued; outLength receives its length).
     bool Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, int32_t& outTag);
 
+    // Waits at most `timeout` until a record is queued; true when one is.
+    bool WaitForRecord(std::chrono::milliseconds timeout);
+    // Waits at most `timeout` until a push of `length` bytes would be accepted; true when so.
+    bool WaitForRoom(int32_t length, std::chrono::milliseconds timeout);
+
     // Number of records and of payload bytes held, for tests and statistics.
     int32_t RecordCount();
     int32_t BytesHeld();
@@ -59,6 +71,7 @@ private:
     void CopyOut(uint8_t* dest, int32_t length);
 
     CSync m_lock{"none"};
+    std::condition_variable_any m_changed; // a record was pushed or taken, or all were cleared
     const DiagLog* m_diag = nullptr;
     int32_t m_capacity = 0;
 
