@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for tatview, builds it, and runs the demo or the tests.
 #
-#   scripts/setup.sh demo   install what is missing, build, write a sample recording and show it
+#   scripts/setup.sh demo   install what is missing, build, make the demo card on first run
+#                           and show what is on it
 #   scripts/setup.sh test   install what is missing, build, and run every test: the unit tests,
 #                           the same under AddressSanitizer+UBSan and ThreadSanitizer, the fuzz
 #                           targets over their corpora and for a bounded time, and the format
 #                           check
 #
 # Environment: JOBS (parallel build jobs, default: all cores), FUZZ_SECONDS (per fuzz target,
-# default 20), BUILD_ROOT (where the build folders go, default: the repo).
+# default 20), BUILD_ROOT (where the build folders go, default: the repo), DEMO_CARD (the demo
+# card's folder, default: $XDG_DATA_HOME/tatview/demo-card).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -16,7 +18,8 @@ BUILD_ROOT=${BUILD_ROOT:-$ROOT}
 JOBS=${JOBS:-$(nproc)}
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 
-PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
+          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
           libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
 
 install_packages() {
@@ -101,21 +104,26 @@ fuzz_run() {
 }
 
 demo() {
-    local build="$BUILD_ROOT/build" out
+    local build="$BUILD_ROOT/build"
+    local card=${DEMO_CARD:-${XDG_DATA_HOME:-$HOME/.local/share}/tatview/demo-card}
     configure_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=OFF
-    out="$build/demo"
-    mkdir -p "$out"
-    if [ ! -f "$out/sample.avi" ]; then
-        echo "== making a 10-second two-channel sample recording"
-        ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=30 -frames:v 300 \
-            -c:v libx264 -pix_fmt yuv420p -g 30 -bf 0 -x264-params aud=1 -f h264 "$out/front.h264"
-        ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=640x360:rate=30 -frames:v 300 \
-            -c:v libx264 -pix_fmt yuv420p -g 30 -bf 0 -x264-params aud=1 -f h264 "$out/rear.h264"
-        "$build/tools/aviinfo" sample "$out/sample.avi" --front "$out/front.h264" \
-            --rear "$out/rear.h264" --seconds 10 --front-size 1280x720 --rear-size 640x360
+    if [ ! -f "$card/TATSTORE/VOLUME.TAT" ]; then
+        echo "== making the demo card in $card"
+        rm -rf "$card"
+        mkdir -p "$(dirname "$card")"
+        "$build/tools/tatcard/tatcard" demo "$card"
     fi
-    "$build/tools/aviinfo" info "$out/sample.avi"
-    echo "== $out/sample.avi plays in any video player, for example: ffplay $out/sample.avi"
+    echo "== recordings on $card"
+    "$build/tools/tatcard/tatcard" ls "$card" --category all
+    local first
+    first=$("$build/tools/tatcard/tatcard" ls "$card" --category event | awk '$2 > 0 { print $1; exit }')
+    if [ -n "$first" ]; then
+        echo "== $first"
+        "$build/tools/tatcard/tatcard" info "$card" "$first"
+        "$build/tools/tatcard/tatcard" export "$card" "$first" "$build/$first.avi"
+        "$build/tools/aviinfo" info "$build/$first.avi"
+        echo "== $build/$first.avi plays in any video player, for example: ffplay $build/$first.avi"
+    fi
 }
 
 tests() {
