@@ -218,20 +218,21 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    ConfigureRepeated(benchmark::RegisterBenchmark("BM_PlainCopyWrite", [&](benchmark::State& state) {
-        std::vector<char> streamBuffer(kStdioBufferSize);
-        for (auto _ : state) {
-            if (!WritePlain(rec, plainWritePath, streamBuffer)) {
-                state.SkipWithError("plain write failed");
-                break;
+    ConfigureRepeated(
+        benchmark::RegisterBenchmark("BM_PlainCopyWrite", [&](benchmark::State& state) {
+            std::vector<char> streamBuffer(kStdioBufferSize);
+            for (auto _ : state) {
+                if (!WritePlain(rec, plainWritePath, streamBuffer)) {
+                    state.SkipWithError("plain write failed");
+                    break;
+                }
+                // A fresh file each time, as a recording is; dropping the old one is not timed.
+                state.PauseTiming();
+                RemoveFile(plainWritePath);
+                state.ResumeTiming();
             }
-            // A fresh file each time, as a recording is; dropping the old one is not timed.
-            state.PauseTiming();
-            RemoveFile(plainWritePath);
-            state.ResumeTiming();
-        }
-        state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * rec.payloadBytes);
-    }));
+            state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * rec.payloadBytes);
+        }));
 
     ConfigureRepeated(benchmark::RegisterBenchmark("BM_AviWrite", [&](benchmark::State& state) {
         CAVIWriter writer;
@@ -248,17 +249,18 @@ int main(int argc, char** argv) {
         state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * rec.payloadBytes);
     }));
 
-    ConfigureRepeated(benchmark::RegisterBenchmark("BM_PlainCopyRead", [&](benchmark::State& state) {
-        std::vector<char> streamBuffer(kStdioBufferSize);
-        std::vector<uint8_t> buffer(kPlainReadBufferSize);
-        for (auto _ : state) {
-            if (ReadPlain(rec, plainReadPath, streamBuffer, buffer) != rec.payloadBytes) {
-                state.SkipWithError("plain read failed");
-                break;
+    ConfigureRepeated(
+        benchmark::RegisterBenchmark("BM_PlainCopyRead", [&](benchmark::State& state) {
+            std::vector<char> streamBuffer(kStdioBufferSize);
+            std::vector<uint8_t> buffer(kPlainReadBufferSize);
+            for (auto _ : state) {
+                if (ReadPlain(rec, plainReadPath, streamBuffer, buffer) != rec.payloadBytes) {
+                    state.SkipWithError("plain read failed");
+                    break;
+                }
             }
-        }
-        state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * rec.payloadBytes);
-    }));
+            state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * rec.payloadBytes);
+        }));
 
     ConfigureRepeated(benchmark::RegisterBenchmark("BM_AviRead", [&](benchmark::State& state) {
         std::vector<uint8_t> buffer(static_cast<size_t>(kPacketBufferSize));

@@ -6,7 +6,8 @@
 void RatioReporter::ReportRuns(const std::vector<Run>& reports) {
     benchmark::ConsoleReporter::ReportRuns(reports);
     for (const Run& run : reports) {
-        if (run.error_occurred || run.run_type != Run::RT_Aggregate || run.aggregate_name != "median")
+        if (run.error_occurred || run.run_type != Run::RT_Aggregate ||
+            run.aggregate_name != "median")
             continue;
         m_medianSeconds[run.run_name.function_name] =
             run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);

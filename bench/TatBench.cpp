@@ -35,12 +35,13 @@ bool MakeListingCard(const std::string& root) {
     tat::EncodeDirHeader(1, dir.data());
     for (int i = 0; i < kListedRecordings; ++i) {
         tat::DirEntry entry;
-        std::snprintf(entry.name, sizeof entry.name, "REC_2024%02d%02d_%02d%02d%02d_D", 1 + i / 3000,
-                      1 + (i / 100) % 28, (i / 60) % 24, i % 60, (i * 7) % 60);
+        std::snprintf(entry.name, sizeof entry.name, "REC_2024%02d%02d_%02d%02d%02d_D",
+                      1 + i / 3000, 1 + (i / 100) % 28, (i / 60) % 24, i % 60, (i * 7) % 60);
         entry.size = 50u * 1024 * 1024;
         entry.index = static_cast<uint32_t>(i);
         entry.state = tat::EntryState::Closed;
-        entry.Encode(dir.data() + tat::kDirHeaderSize + static_cast<size_t>(i) * tat::kDirEntrySize);
+        entry.Encode(dir.data() + tat::kDirHeaderSize +
+                     static_cast<size_t>(i) * tat::kDirEntrySize);
     }
     std::ofstream out(root + "/TATSTORE/REC.DIR", std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(dir.data()), static_cast<std::streamsize>(dir.size()));
@@ -57,7 +58,8 @@ size_t ListAll(CTATLibrary& library, uint8_t drive) {
         std::vector<char[40]> raw(static_cast<size_t>(n));
         std::vector<int64_t> sizes(raw.size());
         std::vector<int32_t> indexes(raw.size());
-        const int32_t filled = library.ListEntries(drive, category, n, raw.data(), sizes.data(), indexes.data());
+        const int32_t filled =
+            library.ListEntries(drive, category, n, raw.data(), sizes.data(), indexes.data());
         for (int32_t i = 0; i < filled; ++i)
             if (sizes[static_cast<size_t>(i)] >= 524288)
                 names.emplace_back(raw[static_cast<size_t>(i)]);
@@ -156,7 +158,9 @@ int64_t LibraryReadAll(CTATLibrary& library, std::vector<uint8_t>& buffer) {
     return total;
 }
 
-int Run(const std::string& command) { return std::system(command.c_str()); }
+int Run(const std::string& command) {
+    return std::system(command.c_str());
+}
 
 } // namespace
 
@@ -191,22 +195,25 @@ int main(int argc, char** argv) {
     library.PollCardDrive();
     library.MountCard();
     std::vector<uint8_t> buffer(kPacketBufferSize);
-    ConfigureRepeated(benchmark::RegisterBenchmark("BM_SequentialRead", [&](benchmark::State& state) {
-        for (auto _ : state)
-            if (SequentialRead(recordingFile, buffer) != fileBytes)
-                state.SkipWithError("short read");
-        state.SetBytesProcessed(state.iterations() * fileBytes);
-    }));
-    ConfigureRepeated(benchmark::RegisterBenchmark("BM_LibraryReadPacket", [&](benchmark::State& state) {
-        for (auto _ : state)
-            benchmark::DoNotOptimize(LibraryReadAll(library, buffer));
-        state.SetBytesProcessed(state.iterations() * fileBytes);
-    }));
-    ConfigureRepeated(benchmark::RegisterBenchmark("BM_ParserReadChunk", [&](benchmark::State& state) {
-        for (auto _ : state)
-            benchmark::DoNotOptimize(ParserReadAll(library, buffer));
-        state.SetBytesProcessed(state.iterations() * fileBytes);
-    }));
+    ConfigureRepeated(
+        benchmark::RegisterBenchmark("BM_SequentialRead", [&](benchmark::State& state) {
+            for (auto _ : state)
+                if (SequentialRead(recordingFile, buffer) != fileBytes)
+                    state.SkipWithError("short read");
+            state.SetBytesProcessed(state.iterations() * fileBytes);
+        }));
+    ConfigureRepeated(
+        benchmark::RegisterBenchmark("BM_LibraryReadPacket", [&](benchmark::State& state) {
+            for (auto _ : state)
+                benchmark::DoNotOptimize(LibraryReadAll(library, buffer));
+            state.SetBytesProcessed(state.iterations() * fileBytes);
+        }));
+    ConfigureRepeated(
+        benchmark::RegisterBenchmark("BM_ParserReadChunk", [&](benchmark::State& state) {
+            for (auto _ : state)
+                benchmark::DoNotOptimize(ParserReadAll(library, buffer));
+            state.SetBytesProcessed(state.iterations() * fileBytes);
+        }));
 
 #ifdef TATCARD_PROGRAM
     const std::string out = folder.File("export.avi");
@@ -215,12 +222,13 @@ int main(int argc, char** argv) {
             if (Run("cp '" + recordingFile + "' '" + out + "'") != 0)
                 state.SkipWithError("cp failed");
     }));
-    ConfigureRepeated(benchmark::RegisterBenchmark("BM_TatcardExport", [&](benchmark::State& state) {
-        for (auto _ : state)
-            if (Run(std::string("'") + TATCARD_PROGRAM + "' export '" + card + "' " + kBigName + " '" +
-                    out + "' >/dev/null") != 0)
-                state.SkipWithError("tatcard export failed");
-    }));
+    ConfigureRepeated(
+        benchmark::RegisterBenchmark("BM_TatcardExport", [&](benchmark::State& state) {
+            for (auto _ : state)
+                if (Run(std::string("'") + TATCARD_PROGRAM + "' export '" + card + "' " + kBigName +
+                        " '" + out + "' >/dev/null") != 0)
+                    state.SkipWithError("tatcard export failed");
+        }));
 #endif
 
     RatioReporter reporter;
