@@ -278,7 +278,7 @@ int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
             return 4; // nothing yet: NoPacket, no id
         // The reading thread is usually a packet behind: give it a moment on the other core
         // before going to sleep, which would cost a wake-up per packet.
-        for (int spin = 0; spin < 64 && m_queue.RecordCount() == 0; ++spin)
+        for (int spin = 0; spin < 256 && m_queue.RecordCount() == 0; ++spin)
             std::this_thread::yield();
         m_queue.WaitForRecord(std::chrono::milliseconds(kEmptyPollMs)); // wakes on a push
     }

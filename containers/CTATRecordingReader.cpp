@@ -10,10 +10,10 @@
 #include <unistd.h>
 
 namespace {
-constexpr size_t kWindowSize = 1 << 20;
+constexpr size_t kWindowSize = 256 * 1024;
 // Payloads at least this large that are not already in the window are read straight into the
 // caller's buffer, saving a copy.
-constexpr uint32_t kDirectReadSize = 128 * 1024;
+constexpr uint32_t kDirectReadSize = 64 * 1024;
 } // namespace
 
 CTATRecordingReader::~CTATRecordingReader() {

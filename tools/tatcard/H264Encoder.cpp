@@ -49,7 +49,8 @@ void CH264Encoder::Release() {
 bool CH264Encoder::Open(int width, int height, int framesPerSecond, int threads,
                         std::string* error) {
     Release();
-    av_log_set_level(AV_LOG_ERROR); // libx264's statistics are of no interest here
+    if (av_log_get_level() > AV_LOG_ERROR)
+        av_log_set_level(AV_LOG_ERROR); // libx264's statistics are of no interest here
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (codec == nullptr)
         return Report(error, "the H.264 encoder libx264 is not available in libavcodec");

@@ -4,8 +4,10 @@
 //   tatcard ls DIR [--category WORD]         lists recordings (event, rec, parking, manual, all)
 //   tatcard info DIR NAME                    describes one recording
 //   tatcard export DIR NAME OUT.avi          writes a recording's pictures and sound to AVI
+//   tatcard import DIR --front F ...         makes a recording from media files
 #include "CardCommands.h"
 #include "DemoCard.h"
+#include "ImportCommand.h"
 
 #include <chrono>
 #include <cstdio>
@@ -23,6 +25,20 @@ constexpr char kUsage[] =
     "  tatcard info DIR NAME                  describe one recording\n"
     "  tatcard export DIR NAME OUT.avi        write a recording's front and rear pictures\n"
     "                                         and its sound to an AVI file\n"
+    "  tatcard import DIR --front F [--rear R] [--nmea LOG] --category C --name N\n"
+    "                                         make recording N on the card in DIR from video\n"
+    "                                         files: F the front camera, R the rear one\n"
+    "                                         (frame i of R goes with frame i of F; extra\n"
+    "                                         rear frames are left out). H.264 is copied,\n"
+    "                                         other video coded as H.264; the sound of F\n"
+    "                                         becomes 8 kHz mono. LOG: NMEA sentences, one\n"
+    "                                         a line; its RMC fixes are placed by their\n"
+    "                                         time, the first fix at the first frame.\n"
+    "                                         C is event, rec, parking or manual; N is\n"
+    "                                         CATEGORY_YYYYMMDD_HHMMSS_D with --rear or\n"
+    "                                         ..._S without (REC_20240305_090702_D), the\n"
+    "                                         category word matching C and the date and\n"
+    "                                         time the recording started (local clock)\n"
     "  tatcard --help                         this text\n";
 
 int BadArguments(const std::string& why) {
@@ -104,5 +120,7 @@ int main(int argc, char** argv) {
             return BadArguments("export needs a card folder, a recording name and an AVI file");
         return ExportRecording(args[1], args[2], args[3]);
     }
+    if (command == "import")
+        return ImportCommand(args);
     return BadArguments("unknown command " + command);
 }

@@ -1,0 +1,103 @@
+#include "ImportCommand.h"
+
+#include "CardCommands.h"
+#include "CardSink.h"
+#include "MediaImporter.h"
+#include "TatFormat.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+int BadArguments(const std::string& why) {
+    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
+    return 2;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "tatcard: %s\n", message.c_str());
+    return 1;
+}
+
+} // namespace
+
+int ImportCommand(const std::vector<std::string>& args) {
+    std::string card;
+    ImportSources sources;
+    std::string categoryWord;
+    std::string name;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string* value = nullptr;
+        if (arg == "--front")
+            value = &sources.front;
+        else if (arg == "--rear")
+            value = &sources.rear;
+        else if (arg == "--nmea")
+            value = &sources.gpsLog;
+        else if (arg == "--category")
+            value = &categoryWord;
+        else if (arg == "--name")
+            value = &name;
+        if (value != nullptr) {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return BadArguments(arg + " needs a value");
+            if (!value->empty())
+                return BadArguments(arg + " is given twice");
+            *value = args[++i];
+        } else if (card.empty() && arg.rfind("--", 0) != 0) {
+            card = arg;
+        } else {
+            return BadArguments("unexpected argument " + arg);
+        }
+    }
+    if (card.empty())
+        return BadArguments("import needs a card folder");
+    if (sources.front.empty())
+        return BadArguments("import needs a front video (--front FILE)");
+    if (categoryWord.empty())
+        return BadArguments("import needs --category event, rec, parking or manual");
+    if (name.empty())
+        return BadArguments("import needs a recording name (--name CATEGORY_YYYYMMDD_HHMMSS_D)");
+    const int category = CategoryFromWord(categoryWord);
+    if (category < 0 || category >= tat::kCategoryCount)
+        return BadArguments("unknown category " + categoryWord +
+                            " (event, rec, parking or manual)");
+    RecordingName parsed;
+    std::string error;
+    if (!ParseRecordingName(name, parsed, &error))
+        return BadArguments(error);
+    if (parsed.category != category) {
+        std::string why = name;
+        why.append(" is not a name of the ")
+            .append(categoryWord)
+            .append(" category (such names start with ")
+            .append(tat::kCategoryWords[static_cast<size_t>(category)])
+            .append("_)");
+        return BadArguments(why);
+    }
+
+    std::error_code ec;
+    const auto volume = std::filesystem::path(card) / tat::kStoreFolder / tat::kVolumeFile;
+    if (!std::filesystem::is_regular_file(volume, ec))
+        return Fail("no card in " + card);
+
+    // Our own messages say what went wrong; the libraries' notes would only add lines.
+    av_log_set_level(AV_LOG_QUIET);
+    CCardSink sink(card);
+    ImportResult result;
+    if (!ImportRecording(name, sources, sink, &result, &error))
+        return Fail(error);
+    std::printf("%s: %d front frames (%s)", name.c_str(), result.frontFrames,
+                result.frontCopied ? "copied" : "coded again");
+    if (parsed.twoChannel)
+        std::printf(", %d rear frames (%s)", result.rearFrames,
+                    result.rearCopied ? "copied" : "coded again");
+    std::printf(", %d sound blocks, %d GPS lines\n", result.audioBlocks, result.gpsLines);
+    return 0;
+}
