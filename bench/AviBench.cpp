@@ -13,6 +13,7 @@
 //
 // After the usual report, the median times give the throughput ratios AVI / plain copy.
 
+#include "AlignedBuffer.h"
 #include "CAVIExtractor.h"
 #include "CAVIWriter.h"
 #include "OpenInfo.h"
@@ -104,11 +105,11 @@ Recording MakeRecording() {
     return rec;
 }
 
-bool WritePlain(const Recording& rec, const std::string& path, std::vector<char>& streamBuffer) {
+bool WritePlain(const Recording& rec, const std::string& path, AlignedBuffer& streamBuffer) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return false;
-    std::setvbuf(file, streamBuffer.data(), _IOFBF, streamBuffer.size());
+    std::setvbuf(file, reinterpret_cast<char*>(streamBuffer.data()), _IOFBF, streamBuffer.size());
     bool ok = true;
     for (const Chunk& chunk : rec.chunks) {
         const size_t size = static_cast<size_t>(chunk.size);
@@ -143,12 +144,12 @@ void SetUpWriter(CAVIWriter& writer) {
 }
 
 // Bytes read, or -1 when a read came up short.
-int64_t ReadPlain(const Recording& rec, const std::string& path, std::vector<char>& streamBuffer,
-                  std::vector<uint8_t>& buffer) {
+int64_t ReadPlain(const Recording& rec, const std::string& path, AlignedBuffer& streamBuffer,
+                  AlignedBuffer& buffer) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
         return -1;
-    std::setvbuf(file, streamBuffer.data(), _IOFBF, streamBuffer.size());
+    std::setvbuf(file, reinterpret_cast<char*>(streamBuffer.data()), _IOFBF, streamBuffer.size());
     int64_t total = 0;
     for (const Chunk& chunk : rec.chunks) {
         const size_t size = static_cast<size_t>(chunk.size);
@@ -165,7 +166,7 @@ int64_t ReadPlain(const Recording& rec, const std::string& path, std::vector<cha
 
 // Opens the file as the player does (the index is read first) and reads every chunk. Payload
 // bytes read, or -1 on a failure.
-int64_t ReadAvi(const Recording& rec, const std::string& path, std::vector<uint8_t>& buffer) {
+int64_t ReadAvi(const Recording& rec, const std::string& path, AlignedBuffer& buffer) {
     CAVIExtractor reader;
     OpenInfo info;
     if (reader.Open(path, &info) == 0)
@@ -209,7 +210,7 @@ int main(int argc, char** argv) {
                 static_cast<long long>(rec.payloadBytes));
 
     // The files the readers read.
-    std::vector<char> prepStreamBuffer(kStdioBufferSize);
+    AlignedBuffer prepStreamBuffer(kStdioBufferSize);
     CAVIWriter prepWriter;
     SetUpWriter(prepWriter);
     if (!WritePlain(rec, plainReadPath, prepStreamBuffer) ||
@@ -220,7 +221,7 @@ int main(int argc, char** argv) {
 
     ConfigureRepeated(
         benchmark::RegisterBenchmark("BM_PlainCopyWrite", [&](benchmark::State& state) {
-            std::vector<char> streamBuffer(kStdioBufferSize);
+            AlignedBuffer streamBuffer(kStdioBufferSize);
             for (auto _ : state) {
                 if (!WritePlain(rec, plainWritePath, streamBuffer)) {
                     state.SkipWithError("plain write failed");
@@ -251,8 +252,8 @@ int main(int argc, char** argv) {
 
     ConfigureRepeated(
         benchmark::RegisterBenchmark("BM_PlainCopyRead", [&](benchmark::State& state) {
-            std::vector<char> streamBuffer(kStdioBufferSize);
-            std::vector<uint8_t> buffer(kPlainReadBufferSize);
+            AlignedBuffer streamBuffer(kStdioBufferSize);
+            AlignedBuffer buffer(kPlainReadBufferSize);
             for (auto _ : state) {
                 if (ReadPlain(rec, plainReadPath, streamBuffer, buffer) != rec.payloadBytes) {
                     state.SkipWithError("plain read failed");
@@ -263,7 +264,7 @@ int main(int argc, char** argv) {
         }));
 
     ConfigureRepeated(benchmark::RegisterBenchmark("BM_AviRead", [&](benchmark::State& state) {
-        std::vector<uint8_t> buffer(static_cast<size_t>(kPacketBufferSize));
+        AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
         for (auto _ : state) {
             if (ReadAvi(rec, aviReadPath, buffer) != rec.payloadBytes) {
                 state.SkipWithError("AVI read failed");

@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -65,4 +67,24 @@ BenchFolder::~BenchFolder() {
     std::error_code error;
     if (!m_path.empty())
         std::filesystem::remove_all(m_path, error);
+}
+
+double PairedRatio(const std::function<void()>& reference, const std::function<void()>& subject,
+                   int rounds) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<double> ratios;
+    for (int round = 0; round < rounds; ++round) {
+        const auto t0 = Clock::now();
+        reference();
+        const auto t1 = Clock::now();
+        subject();
+        const auto t2 = Clock::now();
+        const double subjectSeconds = std::chrono::duration<double>(t2 - t1).count();
+        if (subjectSeconds > 0.0)
+            ratios.push_back(std::chrono::duration<double>(t1 - t0).count() / subjectSeconds);
+    }
+    if (ratios.empty())
+        return 0.0;
+    std::sort(ratios.begin(), ratios.end());
+    return ratios[ratios.size() / 2];
 }

@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,6 +30,12 @@ public:
 private:
     std::map<std::string, double> m_medianSeconds;
 };
+
+// Runs `reference` and `subject` alternately `rounds` times and returns the median of the
+// per-round ratios reference time / subject time. Alternating keeps slow drifts of a shared
+// machine out of the ratio.
+double PairedRatio(const std::function<void()>& reference, const std::function<void()>& subject,
+                   int rounds);
 
 // Milliseconds, real time, a short warm-up, five repetitions, medians reported.
 void ConfigureRepeated(benchmark::internal::Benchmark* bench);

@@ -62,8 +62,9 @@ int64_t CAVIExtractor::Open(const std::string& path, OpenInfo* info) {
     m_file = std::fopen(path.c_str(), "rb");
     if (m_file == nullptr)
         return 0;
-    m_fileBuffer.resize(kStdioBufferSize);
-    std::setvbuf(m_file, m_fileBuffer.data(), _IOFBF, m_fileBuffer.size());
+    if (m_fileBuffer.size() != kStdioBufferSize)
+        m_fileBuffer.Resize(kStdioBufferSize);
+    std::setvbuf(m_file, reinterpret_cast<char*>(m_fileBuffer.data()), _IOFBF, m_fileBuffer.size());
     if (fseeko(m_file, 0, SEEK_END) == 0)
         m_fileSize = ftello(m_file);
     if (m_fileSize < 0 || fseeko(m_file, 0, SEEK_SET) != 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlignedBuffer.h"
 #include "VMediaParser.h"
 
 #include <array>
@@ -86,7 +87,7 @@ private:
     const DiagLog* m_diag = nullptr;
     std::FILE* m_file = nullptr;
     int64_t m_fileSize = 0;
-    std::vector<char> m_fileBuffer;
+    AlignedBuffer m_fileBuffer; // stdio's buffer for the file
 
     uint32_t m_riffSize = 0;
     std::array<uint8_t, 56> m_mainHeader{};

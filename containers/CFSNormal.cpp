@@ -18,8 +18,9 @@ bool CFSNormal::Open(const char* path, const char* mode) {
     m_file = std::fopen(path, mode);
     if (m_file == nullptr)
         return false;
-    m_buffer.resize(kStdioBufferSize);
-    std::setvbuf(m_file, m_buffer.data(), _IOFBF, m_buffer.size());
+    if (m_buffer.size() != kStdioBufferSize)
+        m_buffer.Resize(kStdioBufferSize);
+    std::setvbuf(m_file, reinterpret_cast<char*>(m_buffer.data()), _IOFBF, m_buffer.size());
     return true;
 }
 

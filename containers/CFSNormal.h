@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlignedBuffer.h"
 #include "VFileSystem.h"
 
 #include <cstdio>
@@ -27,5 +28,5 @@ public:
 private:
     const DiagLog* m_diag = nullptr;
     std::FILE* m_file = nullptr;
-    std::vector<char> m_buffer;
+    AlignedBuffer m_buffer; // stdio's buffer for the file
 };

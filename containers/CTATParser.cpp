@@ -70,13 +70,12 @@ void CTATParser::SetDiagLog(const DiagLog* log) {
 bool CTATParser::Start() {
     if (m_started.load())
         return true;
-    m_readBuffer =
-        std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(kPacketBufferSize));
+    m_readBuffer.Resize(static_cast<size_t>(kPacketBufferSize));
     m_queue.Init(kQueueCapacity);
     m_pending = false;
     m_idle.ResetEvent();
     if (!m_thread.BeginThread([this] { return ReadWorker(); })) {
-        m_readBuffer.reset();
+        m_readBuffer.Resize(0);
         return false;
     }
     m_started.store(true);
@@ -91,7 +90,7 @@ void CTATParser::Stop() {
     m_thread.StopThread();
     m_started.store(false);
     DropQueued();
-    m_readBuffer.reset();
+    m_readBuffer.Resize(0);
 }
 
 bool CTATParser::PauseReader() {
@@ -228,7 +227,7 @@ bool CTATParser::ReadWorker() {
     if (!m_pending) {
         // One byte less than the queue's bound: the largest record the queue can hold.
         int32_t size = kQueueCapacity - 1;
-        m_pendingKind = ReadPacket(m_readBuffer.get(), size);
+        m_pendingKind = ReadPacket(m_readBuffer.data(), size);
         m_pendingSize = size;
         m_pending = true;
         // A NoPacket marker lets ReadChunk answer at once instead of polling, but one in the
@@ -241,7 +240,7 @@ bool CTATParser::ReadWorker() {
     // with it, Open and a successful seek drop it.
     const StreamKind kind = m_pendingKind;
     while (m_pending && m_running.load()) {
-        if (m_queue.Push(m_readBuffer.get(), m_pendingSize, kind))
+        if (m_queue.Push(m_readBuffer.data(), m_pendingSize, kind))
             m_pending = false;
         else
             m_queue.WaitForRoom(m_pendingSize, 1ms); // wakes as soon as the reader takes one

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlignedBuffer.h"
 #include "CSingleThread.h"
 #include "CThreadQueue.h"
 #include "CWaitEvent.h"
@@ -138,7 +139,7 @@ private:
 
     // The reading thread's packet in hand: read, not yet queued. The caller discards it only
     // while the thread is paused.
-    std::unique_ptr<uint8_t[]> m_readBuffer;
+    AlignedBuffer m_readBuffer;
     bool m_pending = false;
     int32_t m_pendingSize = 0;
     StreamKind m_pendingKind = NoPacket;

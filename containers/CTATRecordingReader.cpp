@@ -69,7 +69,7 @@ bool CTATRecordingReader::Open(const std::string& path) {
     if (!LoadFooter(fileSize))
         ScanPackets(fileSize);
     if (m_window.size() != kWindowSize)
-        m_window.resize(kWindowSize);
+        m_window.Resize(kWindowSize);
     m_position = tat::kRecordingHeaderSize;
     m_windowFill = 0;
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlignedBuffer.h"
 #include "TatFormat.h"
 
 #include <cstdint>
@@ -60,7 +61,7 @@ private:
     uint64_t m_position = 0;       // offset of the next packet
 
     // Read-ahead window over the file: m_window holds bytes [m_windowStart, + m_windowFill).
-    std::vector<uint8_t> m_window;
+    AlignedBuffer m_window;
     uint64_t m_windowStart = 0;
     size_t m_windowFill = 0;
 };

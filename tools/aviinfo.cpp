@@ -8,6 +8,7 @@
 //                                    led by a delimiter), with a clicking tone and made-up
 //                                    GPS and G-sensor lines
 //   --verbose                        diagnostic lines on standard output
+#include "AlignedBuffer.h"
 #include "AnnexB.h"
 #include "CAVIExtractor.h"
 #include "CAVIWriter.h"
@@ -59,7 +60,7 @@ int Info(const std::string& path, const DiagLog* diag) {
     std::printf("audio          %d-bit, %d Hz\n", bits, rate);
     std::printf("index frames   front %d, rear %d\n", info.frontFrameCount, info.rearFrameCount);
 
-    std::vector<uint8_t> buffer(kPacketBufferSize + 1);
+    AlignedBuffer buffer(kPacketBufferSize + 1);
     long counts[6] = {};
     long long bytes[6] = {};
     CTextData telemetry;
@@ -103,7 +104,7 @@ int Chunks(const std::string& path, long limit, const DiagLog* diag) {
         std::fprintf(stderr, "aviinfo: %s is not a readable recording\n", path.c_str());
         return 1;
     }
-    std::vector<uint8_t> buffer(kPacketBufferSize);
+    AlignedBuffer buffer(kPacketBufferSize);
     char id[5];
     for (long i = 0; i < limit; ++i) {
         int32_t size = kPacketBufferSize;

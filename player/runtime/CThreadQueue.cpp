@@ -12,7 +12,7 @@ CThreadQueue::~CThreadQueue() = default;
 
 bool CThreadQueue::Init(int32_t capacity) {
     m_capacity = std::max<int32_t>(capacity, 0);
-    m_store.assign(static_cast<size_t>(m_capacity), 0);
+    m_store.Resize(static_cast<size_t>(m_capacity));
     m_head = 0;
     m_held = 0;
     m_records.assign(100, Record{0, 0});
@@ -52,14 +52,15 @@ bool CThreadQueue::Push(const uint8_t* payload, int32_t length, int32_t tag) {
         return false;
     if (m_count == m_records.size()) {
         // Unroll the ring into a larger array, oldest first.
-        std::vector<Record> grown(2 * (m_count + 1));
-        for (size_t i = 0; i < m_count; ++i)
+        const size_t count = m_count.load();
+        std::vector<Record> grown(2 * (count + 1));
+        for (size_t i = 0; i < count; ++i)
             grown[i] = m_records[(m_first + i) % m_records.size()];
         m_records.swap(grown);
         m_first = 0;
     }
     CopyIn(payload, length);
-    m_records[(m_first + m_count) % m_records.size()] = Record{length, tag};
+    m_records[(m_first + m_count.load()) % m_records.size()] = Record{length, tag};
     ++m_count;
     lock.unlock();
     m_changed.notify_all();
@@ -90,11 +91,6 @@ bool CThreadQueue::Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, 
     lock.unlock();
     m_changed.notify_all();
     return true;
-}
-
-int32_t CThreadQueue::RecordCount() {
-    std::lock_guard lock(m_lock);
-    return static_cast<int32_t>(m_count);
 }
 
 int32_t CThreadQueue::BytesHeld() {

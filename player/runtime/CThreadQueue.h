@@ -1,7 +1,9 @@
 #pragma once
 
+#include "AlignedBuffer.h"
 #include "CSync.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -57,8 +59,10 @@ public:
     // Waits at most `timeout` until a push of `length` bytes would be accepted; true when so.
     bool WaitForRoom(int32_t length, std::chrono::milliseconds timeout);
 
-    // Number of records and of payload bytes held, for tests and statistics.
-    int32_t RecordCount();
+    // Number of records held. Takes no lock, so a consumer may poll it while the producer
+    // pushes without slowing the producer down.
+    int32_t RecordCount() const { return static_cast<int32_t>(m_count.load()); }
+    // Payload bytes held.
     int32_t BytesHeld();
 
 private:
@@ -76,12 +80,12 @@ private:
     int32_t m_capacity = 0;
 
     // Payload bytes in a ring of m_capacity bytes: m_head is the oldest byte.
-    std::vector<uint8_t> m_store;
+    AlignedBuffer m_store;
     size_t m_head = 0;
     size_t m_held = 0;
 
     // Records in a ring: m_records[m_first] is the oldest. Grows to 2 × (count + 1) when full.
     std::vector<Record> m_records;
     size_t m_first = 0;
-    size_t m_count = 0;
+    std::atomic<size_t> m_count{0}; // changed under m_lock only
 };

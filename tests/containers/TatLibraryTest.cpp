@@ -306,12 +306,15 @@ TEST(TatCardFinder, FindsRemovableVolumesWithStorage) {
 
 TEST(TatChecksum, KnownValueAndBothPathsAgree) {
     EXPECT_EQ(Crc32c("123456789", 9), 0xE3069283u);
-    std::vector<uint8_t> data(1000);
+    // Sizes around the three-lane blocks of the fast path, at odd start addresses too.
+    std::vector<uint8_t> data(30011);
     for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<uint8_t>(i * 7 + 3);
-    for (size_t n : {0u, 1u, 7u, 8u, 9u, 1000u})
-        EXPECT_EQ(Crc32c(data.data(), n), Crc32cSoftwareForTest(data.data(), n)) << n;
-    EXPECT_EQ(Crc32c(data.data() + 10, 990, Crc32c(data.data(), 10)), Crc32c(data.data(), 1000));
+        data[i] = static_cast<uint8_t>(i * 7 + (i >> 9) + 3);
+    for (size_t start : {0u, 3u})
+        for (size_t n : {0u, 1u, 7u, 8u, 9u, 767u, 768u, 1000u, 6143u, 6144u, 6145u, 30000u})
+            EXPECT_EQ(Crc32c(data.data() + start, n), Crc32cSoftwareForTest(data.data() + start, n))
+                << n << " from " << start;
+    EXPECT_EQ(Crc32c(data.data() + 10, 29990, Crc32c(data.data(), 10)), Crc32c(data.data(), 30000));
 }
 
 } // namespace

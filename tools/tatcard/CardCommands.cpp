@@ -1,4 +1,5 @@
 #include "CardCommands.h"
+#include "AlignedBuffer.h"
 
 #include "CAVIWriter.h"
 #include "CTATLibrary.h"
@@ -161,7 +162,7 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
         parser.Stop();
         return Fail("cannot create " + out);
     }
-    std::vector<uint8_t> buffer(static_cast<size_t>(kPacketBufferSize));
+    AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
     long packets = 0;
     bool ok = true;
     for (;;) {
