@@ -28,6 +28,7 @@ void CThreadQueue::Clear() {
         m_held = 0;
         m_first = 0;
         m_count = 0;
+        ++m_generation;
     }
     m_changed.notify_all();
 }
@@ -44,51 +45,86 @@ bool CThreadQueue::WaitForRoom(int32_t length, std::chrono::milliseconds timeout
     });
 }
 
+// The payload is copied while the lock is free, so the producer's copy in and the consumer's
+// copy out run at the same time. That is safe because the bytes being written lie in the free
+// part of the ring and the bytes being read in the oldest record, and the lock orders the two:
+// the producer commits its record under the lock after copying, and the consumer gives its
+// record's space back under the lock after copying. A Clear during a copy is noticed by its
+// generation, and the copy is then dropped.
 bool CThreadQueue::Push(const uint8_t* payload, int32_t length, int32_t tag) {
     if (length < 0 || (length > 0 && payload == nullptr))
         return false;
-    std::unique_lock lock(m_lock);
-    if (static_cast<int64_t>(m_held) + length >= m_capacity)
-        return false;
-    if (m_count == m_records.size()) {
-        // Unroll the ring into a larger array, oldest first.
-        const size_t count = m_count.load();
-        std::vector<Record> grown(2 * (count + 1));
-        for (size_t i = 0; i < count; ++i)
-            grown[i] = m_records[(m_first + i) % m_records.size()];
-        m_records.swap(grown);
-        m_first = 0;
+    size_t tail = 0;
+    uint64_t generation = 0;
+    {
+        std::lock_guard lock(m_lock);
+        if (static_cast<int64_t>(m_held) + length >= m_capacity)
+            return false;
+        tail = (m_head + m_held) % m_store.size();
+        generation = m_generation;
+        m_reserving = true;
     }
-    CopyIn(payload, length);
-    m_records[(m_first + m_count.load()) % m_records.size()] = Record{length, tag};
-    ++m_count;
-    lock.unlock();
+    CopyIn(tail, payload, length);
+    {
+        std::lock_guard lock(m_lock);
+        m_reserving = false;
+        if (generation != m_generation)
+            return true; // cleared while copying: as if pushed and then cleared
+        if (m_count == m_records.size()) {
+            // Unroll the ring into a larger array, oldest first.
+            const size_t count = m_count.load();
+            std::vector<Record> grown(2 * (count + 1));
+            for (size_t i = 0; i < count; ++i)
+                grown[i] = m_records[(m_first + i) % m_records.size()];
+            m_records.swap(grown);
+            m_first = 0;
+        }
+        m_records[(m_first + m_count.load()) % m_records.size()] = Record{length, tag};
+        m_held += static_cast<size_t>(length);
+        ++m_count;
+    }
     m_changed.notify_all();
     return true;
 }
 
 bool CThreadQueue::Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, int32_t& outTag) {
-    std::unique_lock lock(m_lock);
-    if (m_count == 0) {
-        TATV_DIAG(m_diag, "[CThreadQueue] Pop Empty\n");
-        return false;
+    Record record{0, 0};
+    size_t from = 0;
+    uint64_t generation = 0;
+    {
+        std::lock_guard lock(m_lock);
+        if (m_count == 0) {
+            TATV_DIAG(m_diag, "[CThreadQueue] Pop Empty\n");
+            return false;
+        }
+        record = m_records[m_first];
+        if (record.length > destCapacity || (record.length > 0 && dest == nullptr)) {
+            TATV_DIAG(m_diag, "[CThreadQueue] Pop Too Large %d > %d\n", record.length,
+                      destCapacity);
+            outLength = record.length;
+            return false;
+        }
+        from = m_head;
+        generation = m_generation;
     }
-    const Record record = m_records[m_first];
-    if (record.length > destCapacity || (record.length > 0 && dest == nullptr)) {
-        TATV_DIAG(m_diag, "[CThreadQueue] Pop Too Large %d > %d\n", record.length, destCapacity);
-        outLength = record.length;
-        return false;
-    }
-    CopyOut(dest, record.length);
-    m_first = (m_first + 1) % m_records.size();
-    --m_count;
-    if (m_count == 0) {
-        m_first = 0;
-        m_head = 0;
+    CopyOut(from, dest, record.length);
+    {
+        std::lock_guard lock(m_lock);
+        if (generation != m_generation)
+            return false; // cleared while copying: nothing was taken
+        const size_t n = static_cast<size_t>(record.length);
+        m_head = m_store.empty() ? 0 : (m_head + n) % m_store.size();
+        m_held -= n;
+        m_first = (m_first + 1) % m_records.size();
+        --m_count;
+        if (m_count == 0) {
+            m_first = 0;
+            if (!m_reserving)
+                m_head = 0; // start again at the front, where the cache is warm
+        }
     }
     outLength = record.length;
     outTag = record.tag;
-    lock.unlock();
     m_changed.notify_all();
     return true;
 }
@@ -98,26 +134,22 @@ int32_t CThreadQueue::BytesHeld() {
     return static_cast<int32_t>(m_held);
 }
 
-void CThreadQueue::CopyIn(const uint8_t* src, int32_t length) {
+void CThreadQueue::CopyIn(size_t at, const uint8_t* src, int32_t length) {
     const size_t n = static_cast<size_t>(length);
-    const size_t ring = m_store.size();
     if (n == 0)
         return;
-    const size_t tail = (m_head + m_held) % ring;
-    const size_t first = std::min(n, ring - tail);
-    std::memcpy(m_store.data() + tail, src, first);
+    const size_t ring = m_store.size();
+    const size_t first = std::min(n, ring - at);
+    std::memcpy(m_store.data() + at, src, first);
     std::memcpy(m_store.data(), src + first, n - first);
-    m_held += n;
 }
 
-void CThreadQueue::CopyOut(uint8_t* dest, int32_t length) {
+void CThreadQueue::CopyOut(size_t at, uint8_t* dest, int32_t length) const {
     const size_t n = static_cast<size_t>(length);
-    const size_t ring = m_store.size();
     if (n == 0)
         return;
-    const size_t first = std::min(n, ring - m_head);
-    std::memcpy(dest, m_store.data() + m_head, first);
+    const size_t ring = m_store.size();
+    const size_t first = std::min(n, ring - at);
+    std::memcpy(dest, m_store.data() + at, first);
     std::memcpy(dest + first, m_store.data(), n - first);
-    m_head = (m_head + n) % ring;
-    m_held -= n;
 }

@@ -13,8 +13,9 @@ class DiagLog;
 
 // A bounded first-in-first-out queue of byte records, each with an integer tag.
 //
-// One producer thread pushes and one consumer side pops or clears; every operation that
-// touches the contents holds one lock for its whole copy. The queue never blocks: a full
+// One producer thread pushes and one consumer thread pops and clears. The bookkeeping is
+// under one lock; payload copies run outside it, so the producer can fill while the consumer
+// empties (see Push and Pop). The queue never blocks: a full
 // queue refuses a push and an empty queue refuses a pop; callers decide how to wait.
 //
 // The bound is on payload bytes: the bytes held always stay below the capacity given to
@@ -71,8 +72,10 @@ private:
         int32_t tag;
     };
 
-    void CopyIn(const uint8_t* src, int32_t length);
-    void CopyOut(uint8_t* dest, int32_t length);
+    // Copy payload bytes to or from ring offset `at`, wrapping at the end. No lock needed:
+    // see Push and Pop.
+    void CopyIn(size_t at, const uint8_t* src, int32_t length);
+    void CopyOut(size_t at, uint8_t* dest, int32_t length) const;
 
     CSync m_lock{"none"};
     std::condition_variable_any m_changed; // a record was pushed or taken, or all were cleared
@@ -88,4 +91,6 @@ private:
     std::vector<Record> m_records;
     size_t m_first = 0;
     std::atomic<size_t> m_count{0}; // changed under m_lock only
+    uint64_t m_generation = 0;      // counts Clears, so a copy in flight can tell
+    bool m_reserving = false;       // a push is copying into the free part of the ring
 };
