@@ -23,12 +23,8 @@ class TatCard : public ::testing::Test {
 protected:
     void Make(const std::vector<TestRecording>& recordings) {
         MakeTestCard(dir.Path().string(), recordings);
-        TatCardSource source;
-        source.cardFolder = dir.Path().string();
-        source.scanRemovable = false;
-        library = std::make_unique<CTATLibrary>(source);
+        library = OpenTestCard(dir.Path().string());
         drive = library->PollCardDrive();
-        library->MountCard();
     }
 
     std::vector<ListedEntry> List(int category) {

@@ -70,12 +70,8 @@ class TatParserTest : public ::testing::Test {
 protected:
     void Make(const std::vector<TestRecording>& recordings) {
         MakeTestCard(dir.Path().string(), recordings);
-        TatCardSource source;
-        source.cardFolder = dir.Path().string();
-        source.scanRemovable = false;
-        library = std::make_unique<CTATLibrary>(source);
+        library = OpenTestCard(dir.Path().string());
         ASSERT_EQ(library->PollCardDrive(), 1);
-        library->MountCard();
         parser = std::make_unique<CTATParser>(library.get());
         parser->SetDiagLog(&diag);
         ASSERT_TRUE(parser->Start());

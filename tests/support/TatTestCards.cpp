@@ -43,6 +43,16 @@ std::vector<TestTatPacket> TestRecordingPackets(const TestRecording& r) {
     return packets;
 }
 
+std::unique_ptr<CTATLibrary> OpenTestCard(const std::string& root) {
+    TatCardSource source;
+    source.cardFolder = root;
+    source.scanRemovable = false;
+    auto library = std::make_unique<CTATLibrary>(source);
+    library->PollCardDrive();
+    library->MountCard();
+    return library;
+}
+
 void MakeTestCard(const std::string& root, const std::vector<TestRecording>& recordings) {
     std::string error;
     ASSERT_TRUE(CTATCardWriter::CreateCard(root, TestConfigText(), &error)) << error;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "CTATCardWriter.h"
+#include "CTATLibrary.h"
 #include "TatFormat.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ struct TestRecording {
 // Makes the card (with a short configuration text) and writes the recordings; fails the test
 // on any writer error.
 void MakeTestCard(const std::string& root, const std::vector<TestRecording>& recordings);
+
+// A library over the card in `root` alone (no removable volumes), polled and mounted.
+std::unique_ptr<CTATLibrary> OpenTestCard(const std::string& root);
 
 // The configuration text the test cards carry.
 std::string TestConfigText();
