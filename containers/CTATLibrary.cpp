@@ -313,6 +313,11 @@ TatReadStatus CTATLibrary::ReadPacket(uint8_t& channel, uint8_t& type, uint8_t& 
     return TatFailed;
 }
 
+int32_t CTATLibrary::NextPacketSize() {
+    std::lock_guard lock(m_mutex);
+    return m_reader ? static_cast<int32_t>(m_reader->PeekSize()) : -1;
+}
+
 int32_t CTATLibrary::SeekSeconds(int32_t seconds, int32_t durationSeconds) {
     (void)durationSeconds;
     std::lock_guard lock(m_mutex);

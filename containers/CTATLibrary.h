@@ -101,6 +101,10 @@ public:
     TatReadStatus ReadPacket(uint8_t& channel, uint8_t& type, uint8_t& flags, int32_t& size,
                              uint8_t* buffer, uint32_t& scratch);
 
+    // Payload size of the selected recording's next packet, so a reader can make room for it
+    // before reading it; -1 at the end, on damage or without a selection.
+    int32_t NextPacketSize();
+
     // Moves the selected recording to whole second `seconds`: the next packet is the front key
     // frame at or before it. 0 on success, -1 without a selection or beyond the recording.
     int32_t SeekSeconds(int32_t seconds, int32_t durationSeconds);

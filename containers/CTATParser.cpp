@@ -224,6 +224,28 @@ bool CTATParser::ReadWorker() {
         return true;
     }
 
+    // Most packets are read straight into the queue's storage, which saves a copy. When the
+    // queue's free bytes are not in one piece the packet goes through the read buffer below.
+    if (!m_pending && m_library != nullptr && !m_end.load()) {
+        const int32_t next = m_library->NextPacketSize();
+        if (next >= 0 && next < kQueueCapacity - 1) {
+            if (uint8_t* slot = m_queue.Reserve(next)) {
+                int32_t size = next;
+                const StreamKind kind = ReadPacket(slot, size);
+                if (kind == NoPacket && m_queue.RecordCount() > 0)
+                    m_queue.CancelReservation();
+                else
+                    m_queue.Commit(size, kind);
+                AfterQueued(kind);
+                return true;
+            }
+            if (m_queue.BytesHeld() + next >= kQueueCapacity) {
+                m_queue.WaitForRoom(next, 1ms); // full: read nothing until the reader takes one
+                return true;
+            }
+        }
+    }
+
     if (!m_pending) {
         // One byte less than the queue's bound: the largest record the queue can hold.
         int32_t size = kQueueCapacity - 1;
@@ -245,16 +267,18 @@ bool CTATParser::ReadWorker() {
         else
             m_queue.WaitForRoom(m_pendingSize, 1ms); // wakes as soon as the reader takes one
     }
-    if (m_pending)
-        return true;
+    if (!m_pending)
+        AfterQueued(kind);
+    return true;
+}
 
+void CTATParser::AfterQueued(StreamKind kind) {
     if (kind == EndOfStream) {
         TATV_DIAG(m_diag, "Media End Recv [%d]\n", static_cast<int>(EndOfStream));
         m_running.store(false);
     } else if (kind == NoPacket) {
         std::this_thread::sleep_for(1ms);
     }
-    return true;
 }
 
 int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
@@ -275,10 +299,6 @@ int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
             return -1;
         if (poll >= kEmptyPolls)
             return 4; // nothing yet: NoPacket, no id
-        // The reading thread is usually a packet behind: give it a moment on the other core
-        // before going to sleep, which would cost a wake-up per packet.
-        for (int spin = 0; spin < 256 && m_queue.RecordCount() == 0; ++spin)
-            std::this_thread::yield();
         m_queue.WaitForRecord(std::chrono::milliseconds(kEmptyPollMs)); // wakes on a push
     }
 

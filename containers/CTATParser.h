@@ -118,6 +118,9 @@ public:
 
 private:
     bool ReadWorker();
+    // What follows a packet's arrival in the queue: the end stops reading, an empty poll
+    // pauses a moment.
+    void AfterQueued(StreamKind kind);
     // Clears the running flag and waits until the reading thread has noticed. Returns the
     // flag's previous value.
     bool PauseReader();

@@ -199,6 +199,15 @@ CTATRecordingReader::Result CTATRecordingReader::Next(tat::PacketHeader& header,
     return Result::Packet;
 }
 
+int64_t CTATRecordingReader::PeekSize() {
+    tat::PacketHeader header;
+    if (m_fd < 0 || m_position + tat::kPacketHeaderSize > m_dataEnd ||
+        !Fill(tat::kPacketHeaderSize) ||
+        !tat::PacketHeader::Decode(m_window.data() + (m_position - m_windowStart), header))
+        return -1;
+    return header.size;
+}
+
 bool CTATRecordingReader::SeekSeconds(int32_t seconds) {
     if (m_fd < 0 || seconds < 0 || static_cast<size_t>(seconds) >= m_index.size())
         return false;

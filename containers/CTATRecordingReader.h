@@ -39,6 +39,9 @@ public:
     // The next packet into buffer (capacity bytes). TooLarge leaves the position unchanged.
     Result Next(tat::PacketHeader& header, uint8_t* buffer, uint32_t capacity);
 
+    // Payload size of the next packet without taking it; -1 at the end or on damage.
+    int64_t PeekSize();
+
     // Moves to the packet that starts whole second `seconds`. False (position unchanged)
     // beyond the index.
     bool SeekSeconds(int32_t seconds);

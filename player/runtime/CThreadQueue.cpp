@@ -3,8 +3,27 @@
 #include "DiagLog.h"
 
 #include <algorithm>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 #include <cstring>
 #include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr std::chrono::microseconds kSpinBeforeSleep{50};
+
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+} // namespace
 
 CThreadQueue::CThreadQueue() = default;
 
@@ -34,6 +53,14 @@ void CThreadQueue::Clear() {
 }
 
 bool CThreadQueue::WaitForRecord(std::chrono::milliseconds timeout) {
+    // A producer on another core is usually a few microseconds from its next push: watching
+    // the count for a moment is far cheaper than going to sleep and being woken per record.
+    const auto spinUntil = std::chrono::steady_clock::now() + kSpinBeforeSleep;
+    for (int i = 1; m_count.load(std::memory_order_acquire) == 0; ++i) {
+        CpuRelax();
+        if (i % 64 == 0 && std::chrono::steady_clock::now() >= spinUntil)
+            break;
+    }
     std::unique_lock lock(m_lock);
     return m_changed.wait_for(lock, timeout, [this] { return m_count > 0; });
 }
@@ -68,23 +95,60 @@ bool CThreadQueue::Push(const uint8_t* payload, int32_t length, int32_t tag) {
     {
         std::lock_guard lock(m_lock);
         m_reserving = false;
-        if (generation != m_generation)
-            return true; // cleared while copying: as if pushed and then cleared
-        if (m_count == m_records.size()) {
-            // Unroll the ring into a larger array, oldest first.
-            const size_t count = m_count.load();
-            std::vector<Record> grown(2 * (count + 1));
-            for (size_t i = 0; i < count; ++i)
-                grown[i] = m_records[(m_first + i) % m_records.size()];
-            m_records.swap(grown);
-            m_first = 0;
-        }
-        m_records[(m_first + m_count.load()) % m_records.size()] = Record{length, tag};
-        m_held += static_cast<size_t>(length);
-        ++m_count;
+        AppendRecord(length, tag, generation);
     }
     m_changed.notify_all();
     return true;
+}
+
+void CThreadQueue::AppendRecord(int32_t length, int32_t tag, uint64_t generation) {
+    if (generation != m_generation)
+        return; // cleared while the bytes were written: as if pushed and then cleared
+    if (m_count == m_records.size()) {
+        // Unroll the ring into a larger array, oldest first.
+        const size_t count = m_count.load();
+        std::vector<Record> grown(2 * (count + 1));
+        for (size_t i = 0; i < count; ++i)
+            grown[i] = m_records[(m_first + i) % m_records.size()];
+        m_records.swap(grown);
+        m_first = 0;
+    }
+    m_records[(m_first + m_count.load()) % m_records.size()] = Record{length, tag};
+    m_held += static_cast<size_t>(length);
+    ++m_count;
+}
+
+uint8_t* CThreadQueue::Reserve(int32_t length) {
+    if (length < 0)
+        return nullptr;
+    std::lock_guard lock(m_lock);
+    if (static_cast<int64_t>(m_held) + length >= m_capacity)
+        return nullptr;
+    if (m_held == 0)
+        m_head = 0; // nothing queued: start at the front
+    const size_t tail = (m_head + m_held) % m_store.size();
+    if (tail + static_cast<size_t>(length) > m_store.size())
+        return nullptr; // free, but not in one piece
+    m_reserving = true;
+    m_reservedGeneration = m_generation;
+    m_reservedLength = length;
+    return m_store.data() + tail;
+}
+
+void CThreadQueue::Commit(int32_t length, int32_t tag) {
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_reserving)
+            return;
+        m_reserving = false;
+        AppendRecord(std::clamp(length, 0, m_reservedLength), tag, m_reservedGeneration);
+    }
+    m_changed.notify_all();
+}
+
+void CThreadQueue::CancelReservation() {
+    std::lock_guard lock(m_lock);
+    m_reserving = false;
 }
 
 bool CThreadQueue::Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, int32_t& outTag) {

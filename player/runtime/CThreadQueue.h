@@ -50,6 +50,15 @@ public:
     // the capacity, or when length is negative.
     bool Push(const uint8_t* payload, int32_t length, int32_t tag);
 
+    // Producer only: writing a record in place, without a copy. Reserve returns `length`
+    // contiguous free bytes of the queue's storage, or null when the record would pass the
+    // bound or the free bytes are not in one piece (Push a copy then, or wait for room).
+    // The producer fills them and then either commits the first `length` bytes (at most the
+    // reserved length) as a record, or cancels; no other push may come in between.
+    uint8_t* Reserve(int32_t length);
+    void Commit(int32_t length, int32_t tag);
+    void CancelReservation();
+
     // Takes the oldest record into dest, which holds destCapacity bytes. False when the
     // queue is empty (the out values are left untouched), or when the oldest record is longer
     // than destCapacity (it stays queued; outLength receives its length).
@@ -76,6 +85,9 @@ private:
     // see Push and Pop.
     void CopyIn(size_t at, const uint8_t* src, int32_t length);
     void CopyOut(size_t at, uint8_t* dest, int32_t length) const;
+    // Adds a record of the bytes just written at the tail, unless a Clear came in between.
+    // Caller holds m_lock.
+    void AppendRecord(int32_t length, int32_t tag, uint64_t generation);
 
     CSync m_lock{"none"};
     std::condition_variable_any m_changed; // a record was pushed or taken, or all were cleared
@@ -93,4 +105,6 @@ private:
     std::atomic<size_t> m_count{0}; // changed under m_lock only
     uint64_t m_generation = 0;      // counts Clears, so a copy in flight can tell
     bool m_reserving = false;       // a push is copying into the free part of the ring
+    uint64_t m_reservedGeneration = 0;
+    int32_t m_reservedLength = 0;
 };
