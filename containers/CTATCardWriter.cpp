@@ -323,6 +323,33 @@ bool CTATCardWriter::FinishRecording() {
     return ok ? true : Fail("cannot update " + dirFile);
 }
 
+bool CTATCardWriter::DiscardRecording() {
+    if (m_fd < 0)
+        return Fail("no recording is being written");
+    AbandonRecording(false);
+    m_entry.state = tat::EntryState::Deleted;
+    m_entry.size = 0;
+    uint8_t encoded[tat::kDirEntrySize];
+    m_entry.Encode(encoded);
+    const std::string dirFile = DirFilePath(m_root, m_category);
+    const int dirFd = open(dirFile.c_str(), O_WRONLY | O_CLOEXEC);
+    const bool ok =
+        dirFd >= 0 &&
+        PwriteFully(dirFd, encoded, sizeof encoded,
+                    tat::kDirHeaderSize + uint64_t{m_entryIndex} * tat::kDirEntrySize) &&
+        fsync(dirFd) == 0;
+    if (dirFd >= 0)
+        close(dirFd);
+    if (!ok)
+        return Fail("cannot update " + dirFile);
+    // The entry no longer names the file, so removing it cannot lose a listed recording.
+    const std::string path = StorePath(m_root) + "/" +
+                             tat::kCategoryWords[static_cast<size_t>(m_category)] + "/" +
+                             m_entry.name + tat::kRecordingExtension;
+    unlink(path.c_str());
+    return true;
+}
+
 void CTATCardWriter::AbandonRecording(bool cutMidPacket) {
     if (m_fd < 0)
         return;

@@ -42,6 +42,10 @@ public:
     // Stops writing as a power cut would: no index, no footer, the entry keeps size 0.
     // With cutMidPacket the file also ends inside its last packet.
     void AbandonRecording(bool cutMidPacket);
+    // Gives up the recording being written as if it had never begun: its file is removed and
+    // its directory entry marked deleted, so the name can be recorded again. False when the
+    // entry could not be updated (the recording then stays, hidden as cut off).
+    bool DiscardRecording();
 
     const std::string& Error() const { return m_error; }
     bool Recording() const { return m_fd >= 0; }

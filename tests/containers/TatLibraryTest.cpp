@@ -250,6 +250,30 @@ TEST_F(TatCard, DamagedDirectoryEntriesAndVolumeAreSkipped) {
     EXPECT_FALSE(library->ReadConfigText(config, size));
 }
 
+TEST_F(TatCard, DiscardedRecordingLeavesNothingAndItsNameCanBeUsedAgain) {
+    Make({{"MANUAL_20240305_091512_D", 1}});
+    CTATCardWriter writer(dir.Path().string());
+    tat::InfoBlock info;
+    info.frontFrameRate = 30;
+    const std::string name = "MANUAL_20240305_092000_S";
+    ASSERT_TRUE(writer.BeginRecording(name, info));
+    const uint8_t payload[4] = {1, 2, 3, 4};
+    ASSERT_TRUE(writer.AddPacket(tat::VideoKeyFrame, 0, payload, sizeof payload));
+    ASSERT_TRUE(writer.DiscardRecording());
+    EXPECT_FALSE(std::filesystem::exists(RecordingFile("MANUAL", name)));
+    ASSERT_EQ(List(3).size(), 1u);
+    EXPECT_EQ(library->RecordingNumberByName(3, name), -1);
+
+    ASSERT_TRUE(writer.BeginRecording(name, info));
+    ASSERT_TRUE(writer.AddPacket(tat::VideoKeyFrame, 0, payload, sizeof payload));
+    ASSERT_TRUE(writer.FinishRecording());
+    const std::vector<ListedEntry> manual = List(3);
+    ASSERT_EQ(manual.size(), 2u);
+    EXPECT_EQ(manual[1].name, name);
+    EXPECT_EQ(manual[1].index, 2);           // the discarded entry keeps its place
+    EXPECT_FALSE(writer.DiscardRecording()); // nothing open
+}
+
 TEST_F(TatCard, StorageThatShrinksOrVanishesEndsTheRecording) {
     // Longer than the reader's read-ahead, so the cut is noticed while reading.
     const TestRecording rec{"REC_20240305_090702_D", 60, 30, true};

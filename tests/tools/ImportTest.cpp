@@ -97,6 +97,7 @@ public:
     }
     bool Finish() override { return list.Finish(); }
     void Abandon(bool cutMidPacket) override { list.Abandon(cutMidPacket); }
+    void Discard() override { list.Discard(); }
     std::string Error() const override { return "the card is full"; }
 
     CPacketList list;
@@ -259,7 +260,7 @@ TEST_F(ImportTest, AShortRearStopsAndAFrontWithoutSoundGivesNoBlocks) {
     EXPECT_EQ(rear, 25);
 }
 
-TEST_F(ImportTest, AFailureAfterTheStartAbandonsTheRecording) {
+TEST_F(ImportTest, AFailureAfterTheStartDiscardsTheRecording) {
     ImportSources sources;
     sources.front = in.front;
     CFailingSink sink(20);
@@ -267,7 +268,7 @@ TEST_F(ImportTest, AFailureAfterTheStartAbandonsTheRecording) {
     std::string error;
     EXPECT_FALSE(ImportRecording("MANUAL_20240305_091512_S", sources, sink, &result, &error, 1));
     EXPECT_EQ(error, "the card is full");
-    EXPECT_EQ(sink.list.End(), CPacketList::Ending::Abandoned);
+    EXPECT_EQ(sink.list.End(), CPacketList::Ending::Discarded);
     EXPECT_EQ(sink.list.Packets().size(), 20u);
 }
 

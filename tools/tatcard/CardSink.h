@@ -17,6 +17,7 @@ public:
     }
     bool Finish() override { return m_writer.FinishRecording(); }
     void Abandon(bool cutMidPacket) override { m_writer.AbandonRecording(cutMidPacket); }
+    void Discard() override { m_writer.DiscardRecording(); }
     std::string Error() const override { return m_writer.Error(); }
 
 private:

@@ -17,6 +17,8 @@ public:
     virtual bool Add(uint8_t type, uint8_t channel, const uint8_t* payload, uint32_t size) = 0;
     virtual bool Finish() = 0;
     virtual void Abandon(bool cutMidPacket) = 0;
+    // Gives the recording up as if it had never begun.
+    virtual void Discard() = 0;
     virtual std::string Error() const = 0;
 };
 

@@ -204,7 +204,7 @@ bool ImportRecording(const std::string& name, const ImportSources& sources, VRec
         return Fail(error, sink.Error());
     CImportOrder order(*in, twoChannel, in->front.FrameRate(), sink, counted);
     if (!order.Run(error)) {
-        sink.Abandon(false);
+        sink.Discard(); // a failed import leaves nothing behind, so it can be run again
         return false;
     }
     if (!sink.Finish())

@@ -39,6 +39,11 @@ void CPacketList::Abandon(bool cutMidPacket) {
         m_ending = cutMidPacket ? Ending::AbandonedMidPacket : Ending::Abandoned;
 }
 
+void CPacketList::Discard() {
+    if (m_begun && m_ending == Ending::Open)
+        m_ending = Ending::Discarded;
+}
+
 bool CPacketList::ReplayInto(VRecordingSink& sink) const {
     if (!sink.Begin(m_name, m_info))
         return false;
@@ -58,6 +63,9 @@ bool CPacketList::ReplayInto(VRecordingSink& sink) const {
     case Ending::Abandoned:
     case Ending::Open:
         sink.Abandon(false);
+        return true;
+    case Ending::Discarded:
+        sink.Discard();
         return true;
     }
     return true;

@@ -16,12 +16,13 @@ public:
         uint8_t channel = 0;
         std::vector<uint8_t> payload;
     };
-    enum class Ending { Open, Finished, Abandoned, AbandonedMidPacket };
+    enum class Ending { Open, Finished, Abandoned, AbandonedMidPacket, Discarded };
 
     bool Begin(const std::string& name, const tat::InfoBlock& info) override;
     bool Add(uint8_t type, uint8_t channel, const uint8_t* payload, uint32_t size) override;
     bool Finish() override;
     void Abandon(bool cutMidPacket) override;
+    void Discard() override;
     std::string Error() const override { return m_error; }
 
     const std::string& Name() const { return m_name; }
