@@ -229,8 +229,10 @@ bool CTATParser::ReadWorker() {
     if (!m_pending && m_library != nullptr && !m_end.load()) {
         const int32_t next = m_library->NextPacketSize();
         if (next >= 0 && next < kQueueCapacity - 1) {
-            if (uint8_t* slot = m_queue.Reserve(next)) {
-                int32_t size = next;
+            // Room for the next packet's header too, which the library reads along with it.
+            const int32_t room = next + static_cast<int32_t>(tat::kPacketHeaderSize);
+            if (uint8_t* slot = m_queue.Reserve(room)) {
+                int32_t size = room;
                 const StreamKind kind = ReadPacket(slot, size);
                 if (kind == NoPacket && m_queue.RecordCount() > 0)
                     m_queue.CancelReservation();

@@ -9,13 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-constexpr size_t kWindowSize = 256 * 1024;
-// Payloads at least this large that are not already in the window are read straight into the
-// caller's buffer, saving a copy.
-constexpr uint32_t kDirectReadSize = 64 * 1024;
-} // namespace
-
 CTATRecordingReader::~CTATRecordingReader() {
     Close();
 }
@@ -30,7 +23,7 @@ void CTATRecordingReader::Close() {
     m_dataEnd = 0;
     m_index.clear();
     m_position = 0;
-    m_windowFill = 0;
+    m_lookaheadValid = false;
 }
 
 bool CTATRecordingReader::ReadAt(uint64_t offset, void* dest, size_t count) {
@@ -68,10 +61,8 @@ bool CTATRecordingReader::Open(const std::string& path) {
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
     if (!LoadFooter(fileSize))
         ScanPackets(fileSize);
-    if (m_window.size() != kWindowSize)
-        m_window.Resize(kWindowSize);
     m_position = tat::kRecordingHeaderSize;
-    m_windowFill = 0;
+    m_lookaheadValid = false;
     return true;
 }
 
@@ -152,58 +143,51 @@ void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
         rate > 0 ? static_cast<uint32_t>(uint64_t{m_counts.frontFrames} * 1000u / rate) : 0;
 }
 
-// Makes bytes [m_position, m_position + need) available in the window.
-bool CTATRecordingReader::Fill(size_t need) {
-    if (m_position >= m_windowStart && m_position + need <= m_windowStart + m_windowFill)
-        return true;
-    if (need > m_window.size() || m_position + need > m_dataEnd)
-        return false;
-    const uint64_t want = std::min<uint64_t>(m_window.size(), m_dataEnd - m_position);
-    if (!ReadAt(m_position, m_window.data(), static_cast<size_t>(want))) {
-        m_windowFill = 0;
-        return false;
+// The header of the packet at m_position: the one read along with the previous payload, or
+// read now.
+bool CTATRecordingReader::HeaderAt(tat::PacketHeader& header) {
+    if (!m_lookaheadValid || m_lookaheadAt != m_position) {
+        m_lookaheadValid = false;
+        if (!ReadAt(m_position, m_lookahead, sizeof m_lookahead))
+            return false;
+        m_lookaheadAt = m_position;
+        m_lookaheadValid = true;
     }
-    m_windowStart = m_position;
-    m_windowFill = static_cast<size_t>(want);
-    return true;
+    return tat::PacketHeader::Decode(m_lookahead, header);
 }
 
+// One read per packet: the payload goes straight into the caller's buffer, and when the
+// buffer has 16 bytes to spare the next packet's header comes with it.
 CTATRecordingReader::Result CTATRecordingReader::Next(tat::PacketHeader& header, uint8_t* buffer,
                                                       uint32_t capacity) {
     if (m_fd < 0)
         return Result::Damaged;
     if (m_position + tat::kPacketHeaderSize > m_dataEnd)
         return Result::End;
-    if (!Fill(tat::kPacketHeaderSize))
-        return Result::Damaged;
-    const uint8_t* raw = m_window.data() + (m_position - m_windowStart);
-    if (!tat::PacketHeader::Decode(raw, header) ||
-        m_position + tat::kPacketHeaderSize + header.size > m_dataEnd)
+    if (!HeaderAt(header) || m_position + tat::kPacketHeaderSize + header.size > m_dataEnd)
         return Result::Damaged;
     if (header.size > capacity)
         return Result::TooLarge;
 
     const uint64_t payloadAt = m_position + tat::kPacketHeaderSize;
-    const bool inWindow = payloadAt + header.size <= m_windowStart + m_windowFill;
-    if (!inWindow && header.size >= kDirectReadSize) {
-        if (!ReadAt(payloadAt, buffer, header.size))
-            return Result::Damaged;
-    } else {
-        if (!Fill(tat::kPacketHeaderSize + header.size))
-            return Result::Damaged;
-        std::memcpy(buffer, m_window.data() + (payloadAt - m_windowStart), header.size);
-    }
-    if (header.ComputeCrc(buffer) != header.crc)
+    const uint64_t end = payloadAt + header.size;
+    const bool withNext = capacity - header.size >= tat::kPacketHeaderSize &&
+                          end + tat::kPacketHeaderSize <= m_dataEnd;
+    if (!ReadAt(payloadAt, buffer, header.size + (withNext ? tat::kPacketHeaderSize : 0)) ||
+        header.ComputeCrc(buffer) != header.crc)
         return Result::Damaged;
-    m_position = payloadAt + header.size;
+    if (withNext) {
+        std::memcpy(m_lookahead, buffer + header.size, tat::kPacketHeaderSize);
+        m_lookaheadAt = end;
+        m_lookaheadValid = true;
+    }
+    m_position = end;
     return Result::Packet;
 }
 
 int64_t CTATRecordingReader::PeekSize() {
     tat::PacketHeader header;
-    if (m_fd < 0 || m_position + tat::kPacketHeaderSize > m_dataEnd ||
-        !Fill(tat::kPacketHeaderSize) ||
-        !tat::PacketHeader::Decode(m_window.data() + (m_position - m_windowStart), header))
+    if (m_fd < 0 || m_position + tat::kPacketHeaderSize > m_dataEnd || !HeaderAt(header))
         return -1;
     return header.size;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "AlignedBuffer.h"
 #include "TatFormat.h"
 
 #include <cstdint>
@@ -51,7 +50,7 @@ private:
     bool ReadAt(uint64_t offset, void* dest, size_t count);
     bool LoadFooter(uint64_t fileSize);
     void ScanPackets(uint64_t fileSize);
-    bool Fill(size_t need);
+    bool HeaderAt(tat::PacketHeader& header);
 
     int m_fd = -1;
     bool m_complete = false;
@@ -63,8 +62,8 @@ private:
     std::vector<uint64_t> m_index; // per whole second: offset of the packet to start from
     uint64_t m_position = 0;       // offset of the next packet
 
-    // Read-ahead window over the file: m_window holds bytes [m_windowStart, + m_windowFill).
-    AlignedBuffer m_window;
-    uint64_t m_windowStart = 0;
-    size_t m_windowFill = 0;
+    // The header of the packet at m_lookaheadAt, read ahead with the previous payload.
+    uint8_t m_lookahead[tat::kPacketHeaderSize] = {};
+    uint64_t m_lookaheadAt = 0;
+    bool m_lookaheadValid = false;
 };

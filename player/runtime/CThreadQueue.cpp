@@ -61,6 +61,8 @@ bool CThreadQueue::WaitForRecord(std::chrono::milliseconds timeout) {
         if (i % 64 == 0 && std::chrono::steady_clock::now() >= spinUntil)
             break;
     }
+    if (m_count.load(std::memory_order_acquire) > 0)
+        return true;
     std::unique_lock lock(m_lock);
     return m_changed.wait_for(lock, timeout, [this] { return m_count > 0; });
 }
