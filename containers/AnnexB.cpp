@@ -1,9 +1,6 @@
 #include "AnnexB.h"
 
-namespace {
-
-// Start of the NAL header behind the next start code at or after `from`, or size.
-size_t NextNal(const uint8_t* s, size_t size, size_t from) {
+size_t NextNalHeader(const uint8_t* s, size_t size, size_t from) {
     for (size_t i = from; i + 3 <= size; ++i) {
         if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1)
             return i + 3;
@@ -11,9 +8,11 @@ size_t NextNal(const uint8_t* s, size_t size, size_t from) {
     return size;
 }
 
+namespace {
+
 // Position of the start code (its four-byte form taken whole) of the next delimiter.
 size_t NextDelimiter(const uint8_t* s, size_t size, size_t from) {
-    for (size_t nal = NextNal(s, size, from); nal < size; nal = NextNal(s, size, nal)) {
+    for (size_t nal = NextNalHeader(s, size, from); nal < size; nal = NextNalHeader(s, size, nal)) {
         if ((s[nal] & 0x1F) == 9) {
             const size_t code = nal - 3;
             return (code > 0 && s[code - 1] == 0) ? code - 1 : code;
@@ -36,7 +35,8 @@ std::vector<std::vector<uint8_t>> SplitAccessUnits(const uint8_t* data, size_t s
 }
 
 bool IsKeyFrame(const uint8_t* unit, size_t size) {
-    for (size_t nal = NextNal(unit, size, 0); nal < size; nal = NextNal(unit, size, nal)) {
+    for (size_t nal = NextNalHeader(unit, size, 0); nal < size;
+         nal = NextNalHeader(unit, size, nal)) {
         if ((unit[nal] & 0x1F) == 5)
             return true;
     }

@@ -10,5 +10,9 @@
 // unit starts with its delimiter. Bytes before the first delimiter are dropped.
 std::vector<std::vector<uint8_t>> SplitAccessUnits(const uint8_t* data, size_t size);
 
+// Position of the NAL header behind the next start code (00 00 01) at or after `from`, or
+// size when there is none.
+size_t NextNalHeader(const uint8_t* data, size_t size, size_t from);
+
 // True when the access unit holds an IDR slice (NAL type 5).
 bool IsKeyFrame(const uint8_t* unit, size_t size);

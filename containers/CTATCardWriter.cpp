@@ -309,6 +309,10 @@ bool CTATCardWriter::FinishRecording() {
     // Only now does the directory say the recording is complete.
     m_entry.size = m_offset;
     m_entry.state = tat::EntryState::Closed;
+    return UpdateEntry();
+}
+
+bool CTATCardWriter::UpdateEntry() {
     uint8_t encoded[tat::kDirEntrySize];
     m_entry.Encode(encoded);
     const std::string dirFile = DirFilePath(m_root, m_category);
@@ -329,19 +333,8 @@ bool CTATCardWriter::DiscardRecording() {
     AbandonRecording(false);
     m_entry.state = tat::EntryState::Deleted;
     m_entry.size = 0;
-    uint8_t encoded[tat::kDirEntrySize];
-    m_entry.Encode(encoded);
-    const std::string dirFile = DirFilePath(m_root, m_category);
-    const int dirFd = open(dirFile.c_str(), O_WRONLY | O_CLOEXEC);
-    const bool ok =
-        dirFd >= 0 &&
-        PwriteFully(dirFd, encoded, sizeof encoded,
-                    tat::kDirHeaderSize + uint64_t{m_entryIndex} * tat::kDirEntrySize) &&
-        fsync(dirFd) == 0;
-    if (dirFd >= 0)
-        close(dirFd);
-    if (!ok)
-        return Fail("cannot update " + dirFile);
+    if (!UpdateEntry())
+        return false;
     // The entry no longer names the file, so removing it cannot lose a listed recording.
     const std::string path = StorePath(m_root) + "/" +
                              tat::kCategoryWords[static_cast<size_t>(m_category)] + "/" +

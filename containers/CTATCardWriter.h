@@ -53,6 +53,8 @@ public:
 private:
     bool Fail(const std::string& message);
     bool WriteAll(const void* data, size_t size);
+    // Rewrites this recording's directory entry in place and syncs the directory.
+    bool UpdateEntry();
 
     std::string m_root;
     std::string m_error;

@@ -67,6 +67,18 @@ bool ValidName(const std::string& name) {
     return !name.empty() && name.size() < tat::kNameSize && tat::CategoryFromName(name) >= 0;
 }
 
+// The library with the card in `card` taken into use and recording `name` described; null
+// (after reporting) when there is no card or no such recording.
+std::unique_ptr<CTATLibrary> OpenRecording(const std::string& card, const std::string& name,
+                                           uint8_t& drive, TatDescription& description) {
+    auto library = OpenCard(card, drive);
+    if (library && (!ValidName(name) || !library->DescribeByName(name, description))) {
+        Fail("no recording " + name + " on the card");
+        return nullptr;
+    }
+    return library;
+}
+
 } // namespace
 
 int CategoryFromWord(const std::string& word) {
@@ -97,12 +109,10 @@ int ListRecordings(const std::string& card, int category) {
 
 int DescribeRecording(const std::string& card, const std::string& name) {
     uint8_t drive = 0;
-    const auto library = OpenCard(card, drive);
+    TatDescription description;
+    const auto library = OpenRecording(card, name, drive, description);
     if (!library)
         return 1;
-    TatDescription description;
-    if (!ValidName(name) || !library->DescribeByName(name, description))
-        return Fail("no recording " + name + " on the card");
     const tat::InfoBlock info = tat::InfoBlock::Decode(description.info);
     int64_t fileSize = -1;
     int32_t entryIndex = -1;
@@ -137,12 +147,10 @@ int DescribeRecording(const std::string& card, const std::string& name) {
 
 int ExportRecording(const std::string& card, const std::string& name, const std::string& out) {
     uint8_t drive = 0;
-    const auto library = OpenCard(card, drive);
+    TatDescription description;
+    const auto library = OpenRecording(card, name, drive, description);
     if (!library)
         return 1;
-    TatDescription description;
-    if (!ValidName(name) || !library->DescribeByName(name, description))
-        return Fail("no recording " + name + " on the card");
 
     CTATParser parser(library.get());
     if (!parser.Start())

@@ -1,5 +1,6 @@
 #include "VideoInput.h"
 
+#include "AnnexB.h"
 #include "AvSupport.h"
 #include "YuvPicture.h"
 
@@ -18,15 +19,6 @@ bool Report(std::string* error, const std::string& message) {
     if (error != nullptr)
         *error = message;
     return false;
-}
-
-// Start of the NAL header behind the next start code at or after `from`, or size.
-size_t NextNal(const uint8_t* s, size_t size, size_t from) {
-    for (size_t i = from; i + 3 <= size; ++i) {
-        if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1)
-            return i + 3;
-    }
-    return size;
 }
 
 // Where the start code in front of the NAL header at `header` begins (a four-byte code whole).
@@ -48,11 +40,11 @@ std::vector<uint8_t> WithDelimiter(const uint8_t* unit, size_t size) {
         int type = 0;
     };
     std::vector<Nal> nals;
-    for (size_t header = NextNal(unit, size, 0); header < size;) {
+    for (size_t header = NextNalHeader(unit, size, 0); header < size;) {
         Nal nal;
         nal.begin = StartCodeOf(unit, header, nals.empty() ? 0 : nals.back().end);
         nal.type = unit[header] & 0x1F;
-        const size_t next = NextNal(unit, size, header + 1);
+        const size_t next = NextNalHeader(unit, size, header + 1);
         nal.end = next < size ? StartCodeOf(unit, next, header) : size;
         nals.push_back(nal);
         header = next;
