@@ -9,14 +9,6 @@
 
 namespace {
 
-std::string Probe(const std::string& args, const std::string& path) {
-    std::string out;
-    const int status =
-        RunCommand("ffprobe -v error " + args + " -of csv=p=0 '" + path + "' 2>&1", &out);
-    EXPECT_EQ(status, 0) << out;
-    return out;
-}
-
 std::vector<TestPacket> RecordingPackets(int frames, bool twoChannel) {
     const AccessUnits& front = H264Samples(320, 240, frames, 30);
     const AccessUnits& rear = H264Samples(160, 120, frames, 30);

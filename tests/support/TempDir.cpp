@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -29,6 +30,14 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Probe(const std::string& args, const std::string& path) {
+    std::string out;
+    const int status =
+        RunCommand("ffprobe -v error " + args + " -of csv=p=0 '" + path + "' 2>&1", &out);
+    EXPECT_EQ(status, 0) << out;
+    return out;
 }
 
 int RunCommand(const std::string& command, std::string* output) {

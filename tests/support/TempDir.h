@@ -28,3 +28,7 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // Runs a shell command, returns its exit status and (when output is given) its standard
 // output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// What ffprobe says about a file, as comma-separated rows (ffprobe's -of csv=p=0), for the
+// given arguments; fails the calling test when ffprobe reports an error.
+std::string Probe(const std::string& args, const std::string& path);

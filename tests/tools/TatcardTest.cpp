@@ -62,14 +62,6 @@ std::map<std::string, Listed> ParseListing(const std::string& out) {
     return rows;
 }
 
-std::string Probe(const std::string& args, const std::string& path) {
-    std::string out;
-    const int status =
-        RunCommand("ffprobe -v error " + args + " -of csv=p=0 '" + path + "' 2>&1", &out);
-    EXPECT_EQ(status, 0) << out;
-    return out;
-}
-
 // One short demonstration card (1 s per recording) for all the tests of the suite. Under
 // ctest a set-up step makes it once and names it in TATCARD_TEST_CARD; run on its own, the
 // suite makes its own.
