@@ -20,7 +20,8 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-          libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
+          libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
+          libopencv-core-dev libpulse-dev)
 
 install_packages() {
     local missing=() p

@@ -1,0 +1,28 @@
+#pragma once
+#include "VPictureArea.h"
+#include <cstdint>
+#include <string>
+
+// Decodes the packets of the two video channels (0 front, 1 rear) and shows the pictures.
+//
+// Threads: DecodeAndShow runs on the engine's worker thread; SaveSnapshot, SetBrightness,
+// SetContrast and SetFlipMode on the owner's (window) thread, possibly at the same time.
+class VMediaDecoder {
+public:
+    virtual ~VMediaDecoder() = default;
+    virtual bool Open() = 0;
+    virtual void Close() = 0;
+    // Decodes one packet of the channel (0 or 1) and presents the picture in the area at the
+    // area's size. True when it presented a picture; false when it refused (bad channel,
+    // zero-sized area) or presented nothing.
+    virtual bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
+                               int32_t length) = 0;
+    // contrast = level / 10 + 1, limited to 0.01 … 2.0.
+    virtual void SetContrast(int channel, int level) = 0;
+    // brightness = level / 10.
+    virtual void SetBrightness(int channel, int level) = 0;
+    // Writes the channel's last decoded picture, at its native size, as a JPEG file.
+    virtual bool SaveSnapshot(int channel, const std::string& path) = 0;
+    // 0 none, 1 upside down, 2 both axes, 3 mirrored left-right; other values: none.
+    virtual void SetFlipMode(int channel, int mode) = 0;
+};

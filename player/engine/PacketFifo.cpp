@@ -1,0 +1,54 @@
+#include "PacketFifo.h"
+
+#include <algorithm>
+#include <cstring>
+
+void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size) {
+    const size_t length = size > 0 ? static_cast<size_t>(size) : 0;
+    if (m_end + length > m_bytes.size()) {
+        Compact();
+        if (m_end + length > m_bytes.size())
+            m_bytes.resize(std::max(m_end + length, m_bytes.size() * 2));
+    }
+    if (length > 0)
+        std::memcpy(m_bytes.data() + m_end, bytes, length);
+    m_entries.push_back(Entry{m_end, static_cast<int32_t>(length), kind});
+    m_end += length;
+}
+
+bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind) {
+    if (Empty())
+        return false;
+    const Entry& oldest = m_entries[m_first];
+    const size_t length = std::min(static_cast<size_t>(oldest.size), capacity);
+    if (length > 0)
+        std::memcpy(destination, m_bytes.data() + oldest.offset, length);
+    size = static_cast<int32_t>(length);
+    kind = oldest.kind;
+    m_begin = oldest.offset + static_cast<size_t>(oldest.size);
+    ++m_first;
+    if (m_first == m_entries.size())
+        Clear();
+    return true;
+}
+
+void PacketFifo::Clear() {
+    m_entries.clear();
+    m_first = 0;
+    m_begin = 0;
+    m_end = 0;
+}
+
+void PacketFifo::Compact() {
+    if (m_first == 0 && m_begin == 0)
+        return;
+    const size_t live = m_end - m_begin;
+    if (live > 0)
+        std::memmove(m_bytes.data(), m_bytes.data() + m_begin, live);
+    m_entries.erase(m_entries.begin(), m_entries.begin() + static_cast<std::ptrdiff_t>(m_first));
+    for (Entry& entry : m_entries)
+        entry.offset -= m_begin;
+    m_first = 0;
+    m_begin = 0;
+    m_end = live;
+}

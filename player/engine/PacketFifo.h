@@ -1,0 +1,40 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The engine's delay line: video packets of both channels in arrival order, with their kind
+// (0 front, 1 rear). Unbounded; the engine's prebuffer sets its high-water mark.
+//
+// Payloads sit back to back in one byte store that keeps its allocation when emptied, so a
+// steady stream of packets allocates nothing. Taking the oldest entry only advances a read
+// position; the store is compacted when an append needs room.
+//
+// Threads: the engine's worker only (and the owner while it holds the engine lock).
+class PacketFifo {
+public:
+    enum Kind : int32_t { kFront = 0, kRear = 1 };
+
+    void Push(Kind kind, const uint8_t* bytes, int32_t size);
+    // Copies the oldest payload into destination (capacity bytes) and removes it. False when
+    // the FIFO is empty. A payload longer than capacity is cut to capacity (cannot happen
+    // with the engine's buffers, which are as large as any packet).
+    bool PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind);
+    void Clear();
+    size_t Count() const { return m_entries.size() - m_first; }
+    bool Empty() const { return Count() == 0; }
+
+private:
+    struct Entry {
+        size_t offset;
+        int32_t size;
+        Kind kind;
+    };
+    void Compact();
+
+    std::vector<uint8_t> m_bytes;
+    size_t m_begin = 0; // first byte of the oldest payload
+    size_t m_end = 0;   // one past the newest payload
+    std::vector<Entry> m_entries;
+    size_t m_first = 0; // index of the oldest entry
+};

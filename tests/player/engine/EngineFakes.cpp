@@ -1,0 +1,152 @@
+#include "EngineFakes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Start code, NAL header, then the stream letter and the number.
+std::vector<uint8_t> VideoPayload(char stream, int32_t number, bool key) {
+    std::vector<uint8_t> bytes = {0, 0, 0, 1, static_cast<uint8_t>(key ? 0x65 : 0x41)};
+    bytes.push_back(static_cast<uint8_t>(stream));
+    bytes.resize(bytes.size() + sizeof number);
+    std::memcpy(bytes.data() + 6, &number, sizeof number);
+    bytes.resize(64 + static_cast<size_t>(number % 7), 0xAB);
+    return bytes;
+}
+
+std::vector<uint8_t> TaggedPayload(char stream, int32_t number, size_t size) {
+    std::vector<uint8_t> bytes(std::max<size_t>(size, 10), 0);
+    bytes[5] = static_cast<uint8_t>(stream);
+    std::memcpy(bytes.data() + 6, &number, sizeof number);
+    return bytes;
+}
+
+} // namespace
+
+FakePacketTag TagOf(const uint8_t* payload, int32_t size) {
+    FakePacketTag tag;
+    if (size < 10)
+        return tag;
+    tag.stream = static_cast<char>(payload[5]);
+    std::memcpy(&tag.number, payload + 6, sizeof tag.number);
+    return tag;
+}
+
+FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
+    int32_t audio = 0;
+    int32_t text = 0;
+    for (int32_t f = 0; f < recording.frames; ++f) {
+        const bool frontKey = f % recording.rate == 0;
+        m_packets.push_back({"00dc", VideoPayload('F', f, frontKey), {'F', f}});
+        if (recording.twoChannel) {
+            const bool rearKey = f % recording.rate == 5;
+            m_packets.push_back({"01dc", VideoPayload('R', f, rearKey), {'R', f}});
+        }
+        if (f % 7 == 6) {
+            m_packets.push_back({"02wb", TaggedPayload('A', audio, 3840), {'A', audio}});
+            ++audio;
+        }
+        if (f % 10 == 9) {
+            std::vector<uint8_t> line = TaggedPayload('T', text, 12);
+            m_packets.push_back({"03tx", line, {'T', text}});
+            ++text;
+        }
+    }
+}
+
+int64_t FakeParser::Open(const std::string&, OpenInfo* info) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_open = true;
+    m_next = 0;
+    m_delivered.clear();
+    if (info != nullptr) {
+        info->frontFrameRate =
+            m_recording.declaredRate >= 0 ? m_recording.declaredRate : m_recording.rate;
+        info->rearFrameRate = m_recording.twoChannel ? info->frontFrameRate : 0;
+        info->frontFrameCount = m_recording.frames;
+        info->rearFrameCount = m_recording.twoChannel ? m_recording.frames : 0;
+    }
+    return 1;
+}
+
+void FakeParser::Close() {
+    if (m_inRead.load())
+        m_closedDuringRead.store(true);
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_open = false;
+    m_closes.fetch_add(1);
+}
+
+int32_t FakeParser::GetFrameRate(int stream) {
+    const int32_t rate =
+        m_recording.declaredRate >= 0 ? m_recording.declaredRate : m_recording.rate;
+    return stream == 0 ? rate : (m_recording.twoChannel ? rate : 0);
+}
+
+int64_t FakeParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
+    m_inRead.store(true);
+    std::lock_guard<std::mutex> hold(m_mutex);
+    int64_t result = -1;
+    if (m_open && m_next < m_packets.size()) {
+        const Packet& packet = m_packets[m_next++];
+        std::memcpy(id, packet.id.c_str(), 5);
+        std::memcpy(buffer, packet.payload.data(), packet.payload.size());
+        size = static_cast<int32_t>(packet.payload.size());
+        m_delivered.push_back(packet.tag);
+        if (packet.tag.stream == 'F')
+            m_frontRead.fetch_add(1);
+        result = 4;
+    }
+    m_inRead.store(false);
+    return result;
+}
+
+int FakeParser::SeekTime(float seconds) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_seeks.push_back(seconds);
+    const int32_t keyFrame = static_cast<int32_t>(std::floor(seconds)) * m_recording.rate;
+    for (size_t i = 0; i < m_packets.size(); ++i) {
+        if (m_packets[i].tag.stream == 'F' && m_packets[i].tag.number == keyFrame) {
+            m_next = i >= 10 ? i - 10 : 0;
+            m_delivered.clear();
+            return 0;
+        }
+    }
+    return -1;
+}
+
+std::vector<float> FakeParser::Seeks() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_seeks;
+}
+
+std::vector<FakePacketTag> FakeParser::Delivered() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_delivered;
+}
+
+bool FakeDecoder::DecodeAndShow(int channel, VPictureArea*, const uint8_t* bytes, int32_t length) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_shown.push_back(
+        {channel, TagOf(bytes, length), m_parser != nullptr ? m_parser->FrontPacketsRead() : 0});
+    if (channel == 0)
+        m_frontShown.fetch_add(1);
+    return true;
+}
+
+std::vector<FakeDecoder::Shown> FakeDecoder::ShownPictures() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_shown;
+}
+
+void FakeAudio::Write(const uint8_t* bytes, int32_t length) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_blocks.push_back(TagOf(bytes, length).number);
+}
+
+std::vector<int32_t> FakeAudio::Blocks() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_blocks;
+}

@@ -1,0 +1,127 @@
+#pragma once
+// Stand-ins for the parser, decoder and audio output around the player engine. Each records
+// what the engine did to it, under its own lock, so tests can read it from their thread.
+#include "VAudio.h"
+#include "VMediaDecoder.h"
+#include "VMediaParser.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// What a fake payload says about itself: its stream and the front frame (or audio block, or
+// text line) number it belongs to.
+struct FakePacketTag {
+    char stream = 0; // 'F' front, 'R' rear, 'A' audio, 'T' text
+    int32_t number = 0;
+};
+
+// A recording of `frames` front frames at `rate` fps: key frames every `rate` frames (rear key
+// frames 5 frames later, so that rear non-key frames follow each front key frame), a rear
+// frame after each front frame when two-channel, an audio block after every 7th front frame
+// and a text line after every 10th.
+struct FakeRecording {
+    int32_t frames = 90;
+    int32_t rate = 30;
+    bool twoChannel = true;
+    int32_t declaredRate = -1; // the rate Open reports; -1: the rate above
+};
+
+class FakeParser final : public VMediaParser {
+public:
+    struct Packet {
+        std::string id;
+        std::vector<uint8_t> payload;
+        FakePacketTag tag;
+    };
+    explicit FakeParser(FakeRecording recording);
+
+    bool Start() override { return true; }
+    void Stop() override {}
+    int64_t Open(const std::string& name, OpenInfo* info) override;
+    void Close() override;
+    StreamKind ReadPacket(uint8_t*, int32_t&) override { return EndOfStream; }
+    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
+    bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
+    VideoSize GetVideoSize(int) override { return {}; }
+    int32_t GetFrameRate(int stream) override;
+    void GetAudioFormat(int32_t& bits, int32_t& rate) override {
+        bits = 16;
+        rate = 8000;
+    }
+    int64_t ReadRaw(uint8_t*, int64_t) override { return 0; }
+    int Seek(int64_t, int) override { return 0; }
+    int64_t Tell() override { return 0; }
+    // Lands ten packets before the front key frame of the whole second, so the engine
+    // sees rear, audio and non-key packets first.
+    int SeekTime(float seconds) override;
+
+    std::vector<float> Seeks() const;
+    int32_t FrontPacketsRead() const { return m_frontRead.load(); }
+    int CloseCount() const { return m_closes.load(); }
+    // Set when Close ran while a ReadChunk was in progress.
+    bool ClosedDuringRead() const { return m_closedDuringRead.load(); }
+    // Packets handed out since the last reposition, in order.
+    std::vector<FakePacketTag> Delivered() const;
+    const std::vector<Packet>& Packets() const { return m_packets; }
+
+private:
+    FakeRecording m_recording;
+    std::vector<Packet> m_packets;
+    mutable std::mutex m_mutex;
+    size_t m_next = 0;
+    bool m_open = false;
+    std::vector<float> m_seeks;
+    std::vector<FakePacketTag> m_delivered;
+    std::atomic<int32_t> m_frontRead{0};
+    std::atomic<int> m_closes{0};
+    std::atomic<bool> m_inRead{false};
+    std::atomic<bool> m_closedDuringRead{false};
+};
+
+class FakeDecoder final : public VMediaDecoder {
+public:
+    struct Shown {
+        int channel;
+        FakePacketTag tag;
+        int32_t frontPacketsReadThen; // the parser's count when the picture was shown
+    };
+    explicit FakeDecoder(const FakeParser* parser = nullptr) : m_parser(parser) {}
+    bool Open() override { return true; }
+    void Close() override {}
+    bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
+                       int32_t length) override;
+    void SetContrast(int, int) override {}
+    void SetBrightness(int, int) override {}
+    bool SaveSnapshot(int, const std::string&) override { return true; }
+    void SetFlipMode(int, int) override {}
+
+    std::vector<Shown> ShownPictures() const;
+    int32_t FrontShown() const { return m_frontShown.load(); }
+
+private:
+    const FakeParser* m_parser;
+    mutable std::mutex m_mutex;
+    std::vector<Shown> m_shown;
+    std::atomic<int32_t> m_frontShown{0};
+};
+
+// Takes blocks at once and remembers their numbers.
+class FakeAudio final : public VAudio {
+public:
+    bool Open(int32_t, int32_t) override { return true; }
+    int Close() override { return 1; }
+    void Write(const uint8_t* bytes, int32_t length) override;
+    void SetVolume(uint32_t) override {}
+    int64_t QueuedMicros() const override { return 0; }
+    std::vector<int32_t> Blocks() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<int32_t> m_blocks;
+};
+
+FakePacketTag TagOf(const uint8_t* payload, int32_t size);

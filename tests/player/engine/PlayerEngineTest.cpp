@@ -1,0 +1,312 @@
+#include "CQTRMediaPlayer.h"
+#include "EngineFakes.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct TextLine {
+    FakePacketTag tag;
+    int32_t timeMs;
+    bool zeroAfter;
+    int32_t frontShownThen;
+};
+
+// An engine wired to fakes, played at full speed (no pacer) unless a test asks otherwise.
+class Harness {
+public:
+    explicit Harness(FakeRecording recording, bool withAudio = true)
+        : parser(recording), decoder(&parser) {
+        engine.SetParser(&parser);
+        engine.SetDecoder(&decoder);
+        if (withAudio)
+            engine.SetAudio(&audio);
+        engine.SetFramePacing(false);
+        engine.SetTextCallback(&Harness::OnText, this);
+        engine.SetEventCallback(&Harness::OnEvent, this);
+        engine.Start(nullptr, nullptr);
+    }
+    ~Harness() { engine.Shutdown(); }
+
+    void Play(const std::string& name = "REC_20240305_093000_D") {
+        engine.Pause();
+        engine.Stop();
+        engine.Open(name);
+        engine.Resume();
+    }
+    bool WaitForEnd(std::chrono::milliseconds limit = 10s) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, limit, [this] { return ends > 0; });
+    }
+    std::vector<TextLine> Lines() {
+        std::lock_guard<std::mutex> hold(mutex);
+        return lines;
+    }
+    int Ends() {
+        std::lock_guard<std::mutex> hold(mutex);
+        return ends;
+    }
+    // Runs on the worker thread at each text line (before it is recorded).
+    std::function<void(const TextLine&)> onText;
+
+    FakeParser parser;
+    FakeDecoder decoder;
+    FakeAudio audio;
+    CQTRMediaPlayer engine;
+
+private:
+    static void OnText(void* user, const uint8_t* text, int32_t length, int32_t timeMs) {
+        auto* self = static_cast<Harness*>(user);
+        TextLine line{TagOf(text, length), timeMs, text[length] == 0, self->decoder.FrontShown()};
+        if (self->onText)
+            self->onText(line);
+        std::lock_guard<std::mutex> hold(self->mutex);
+        self->lines.push_back(line);
+    }
+    static void OnEvent(void* user, int event, int value, int) {
+        auto* self = static_cast<Harness*>(user);
+        std::lock_guard<std::mutex> hold(self->mutex);
+        if (event == CQTRMediaPlayer::kEventEnd && value == 0)
+            ++self->ends;
+        self->changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<TextLine> lines;
+    int ends = 0;
+};
+
+std::vector<int32_t> FrontFrames(const std::vector<FakeDecoder::Shown>& shown) {
+    std::vector<int32_t> frames;
+    for (const auto& picture : shown)
+        if (picture.channel == 0)
+            frames.push_back(picture.tag.number);
+    return frames;
+}
+
+TEST(PlayerEngine, PrebuffersTwentyOneFramesThenShowsOneEntryPerVideoPacketInOrder) {
+    Harness h({.frames = 90, .rate = 30, .twoChannel = true});
+    h.Play();
+    ASSERT_TRUE(h.WaitForEnd());
+
+    const auto shown = h.decoder.ShownPictures();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front().channel, 0);
+    EXPECT_EQ(shown.front().frontPacketsReadThen, 21) << "nothing is drawn before 21 frames";
+    std::vector<int32_t> expected(90);
+    for (int32_t i = 0; i < 90; ++i)
+        expected[static_cast<size_t>(i)] = i;
+    EXPECT_EQ(FrontFrames(shown), expected);
+    // Rear pictures start with the first rear key frame (frame 5) and keep their order.
+    int32_t rearExpected = 5;
+    for (const auto& picture : shown) {
+        if (picture.channel == 1) {
+            EXPECT_EQ(picture.tag.number, rearExpected++);
+        }
+    }
+    EXPECT_EQ(rearExpected, 90);
+
+    EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kIdle);
+    EXPECT_FALSE(h.engine.IsRunning());
+    EXPECT_EQ(h.engine.CurrentFrame(), 90);
+    EXPECT_EQ(h.engine.DurationMs(), 3000);
+    EXPECT_EQ(h.Ends(), 1);
+    // Every audio block reached the output, in order.
+    std::this_thread::sleep_for(50ms);
+    const auto blocks = h.audio.Blocks();
+    ASSERT_EQ(blocks.size(), 12u);
+    for (size_t i = 0; i < blocks.size(); ++i)
+        EXPECT_EQ(blocks[i], static_cast<int32_t>(i));
+}
+
+TEST(PlayerEngine, RecordingShorterThanThePrebufferStillPlaysAndEnds) {
+    Harness h({.frames = 10, .rate = 30, .twoChannel = false});
+    h.Play("REC_20240305_093000_S");
+    ASSERT_TRUE(h.WaitForEnd());
+    EXPECT_EQ(FrontFrames(h.decoder.ShownPictures()),
+              (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kIdle);
+    EXPECT_EQ(h.engine.ChannelCount(), 1);
+}
+
+TEST(PlayerEngine, TextLinesCarryAZeroByteAndThePlayTimeOfTheLastFrameShown) {
+    Harness h({.frames = 60, .rate = 30, .twoChannel = true});
+    h.Play();
+    ASSERT_TRUE(h.WaitForEnd());
+    const auto lines = h.Lines();
+    ASSERT_EQ(lines.size(), 6u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].tag.number, static_cast<int32_t>(i));
+        EXPECT_TRUE(lines[i].zeroAfter);
+        EXPECT_EQ(lines[i].timeMs, lines[i].frontShownThen * 1000 / 30);
+    }
+    // The delay line holds the pictures back: by the line after frame 29, frames 0 … 12 have
+    // been shown.
+    EXPECT_EQ(lines[2].frontShownThen, 13);
+}
+
+TEST(PlayerEngine, SeekDropsAudioAndRearUntilTheFrontKeyFrameThenRearUntilItsKeyFrame) {
+    Harness h({.frames = 120, .rate = 30, .twoChannel = true});
+    bool asked = false;
+    h.onText = [&](const TextLine& line) {
+        if (!asked && line.tag.number == 0) { // after frame 9 was read
+            asked = true;
+            h.engine.SeekToMs(2500);
+        }
+    };
+    h.Play();
+    ASSERT_TRUE(h.WaitForEnd());
+    EXPECT_EQ(h.parser.Seeks(), (std::vector<float>{2.5f}));
+
+    // After the seek the parser delivered rear/audio/non-key packets first; none was shown or
+    // played. The first picture after the seek is the front key frame of second 2.
+    const auto shown = h.decoder.ShownPictures();
+    const auto front = FrontFrames(shown);
+    ASSERT_FALSE(front.empty());
+    EXPECT_EQ(front.front(), 60) << "no picture of the old position is left in the delay line";
+    EXPECT_EQ(front.back(), 119);
+    int32_t firstRear = -1;
+    for (const auto& picture : shown)
+        if (picture.channel == 1) {
+            firstRear = picture.tag.number;
+            break;
+        }
+    EXPECT_EQ(firstRear, 65);
+    // Block 0 was queued before the seek and still plays; block 7 (after frame 55) came in
+    // front of the key frame and is dropped; block 8 (after frame 62) is the first after it.
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(h.audio.Blocks(), (std::vector<int32_t>{0, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+    // The position restarts at the target and counts the frames shown since.
+    EXPECT_EQ(h.engine.CurrentFrame(), 75 + 60);
+}
+
+TEST(PlayerEngine, StepsAndSeeksAreClampedIntoTheRecording) {
+    Harness h({.frames = 150, .rate = 30, .twoChannel = false});
+    int asked = 0;
+    h.onText = [&](const TextLine&) {
+        if (asked == 0)
+            h.engine.StepBackward(10); // to frame 0
+        else if (asked == 1)
+            h.engine.StepForward(100); // past the end: the last frame
+        ++asked;
+    };
+    h.Play("REC_20240305_093000_S");
+    ASSERT_TRUE(h.WaitForEnd());
+    const auto seeks = h.parser.Seeks();
+    ASSERT_EQ(seeks.size(), 2u);
+    EXPECT_FLOAT_EQ(seeks[0], 0.0f);
+    EXPECT_FLOAT_EQ(seeks[1], 149.0f / 30.0f);
+}
+
+TEST(PlayerEngine, SeekToTheStartIsARealRequest) {
+    Harness h({.frames = 90, .rate = 30, .twoChannel = false});
+    bool asked = false;
+    h.onText = [&](const TextLine& line) {
+        if (!asked && line.tag.number == 3) {
+            asked = true;
+            h.engine.SeekToMs(0);
+        }
+    };
+    h.Play("REC_20240305_093000_S");
+    ASSERT_TRUE(h.WaitForEnd());
+    EXPECT_EQ(h.parser.Seeks(), (std::vector<float>{0.0f}));
+}
+
+TEST(PlayerEngine, RequestsMadeWhilePausedAreDropped) {
+    Harness h({.frames = 300, .rate = 30, .twoChannel = false});
+    h.engine.SetFramePacing(true);
+    h.Play("REC_20240305_093000_S");
+    std::this_thread::sleep_for(100ms);
+    h.engine.Pause();
+    h.engine.SeekToMs(5000);
+    h.engine.StepForward(3);
+    std::this_thread::sleep_for(60ms);
+    h.engine.Resume();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(h.parser.Seeks().empty());
+    EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kLoaded);
+}
+
+TEST(PlayerEngine, StopWaitsForTheWorkerAndSendsNoEndEvent) {
+    Harness h({.frames = 600, .rate = 30, .twoChannel = true});
+    h.engine.SetFramePacing(true);
+    for (int round = 0; round < 3; ++round) {
+        h.Play();
+        std::this_thread::sleep_for(80ms);
+        EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kLoaded);
+        h.engine.Pause();
+        h.engine.Stop();
+        EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kIdle);
+    }
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kIdle) << "the worker set it back";
+    EXPECT_FALSE(h.parser.ClosedDuringRead());
+    EXPECT_EQ(h.Ends(), 0);
+    EXPECT_FALSE(h.engine.SaveSnapshot(0, "/nonexistent/x.jpg")) << "idle engines save nothing";
+}
+
+TEST(PlayerEngine, PacedPlaybackRunsAtTheFrameRate) {
+    Harness h({.frames = 45, .rate = 30, .twoChannel = false}, /*withAudio=*/false);
+    h.engine.SetFramePacing(true);
+    const auto start = std::chrono::steady_clock::now();
+    h.Play("REC_20240305_093000_S");
+    ASSERT_TRUE(h.WaitForEnd());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    // 45 frames at up to 31 ms (the pacer runs 2 ms short and settles in over its first frames)
+    // take well over a second.
+    EXPECT_GE(elapsed, 1100ms);
+}
+
+TEST(PlayerEngine, AFrameRateOfZeroPlaysAsThirtyFramesPerSecond) {
+    Harness h({.frames = 60, .rate = 30, .twoChannel = false, .declaredRate = 0});
+    bool asked = false;
+    h.onText = [&](const TextLine& line) {
+        if (!asked && line.tag.number == 0) {
+            asked = true;
+            h.engine.SeekToMs(1000);
+        }
+    };
+    h.Play("REC_20240305_093000_S");
+    ASSERT_TRUE(h.WaitForEnd());
+    EXPECT_EQ(h.engine.DurationMs(), 2000);
+    EXPECT_EQ(h.parser.Seeks(), (std::vector<float>{1.0f}));
+    EXPECT_EQ(h.engine.CurrentMs(), h.engine.CurrentFrame() * 1000 / 30);
+}
+
+TEST(PlayerEngine, ChannelCountFollowsTheRecordingName) {
+    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName("EVENT_20240305_093000_D"), 2);
+    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName("EVENT_20240305_093000_S"), 1);
+    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName("/media/card/REC_20240305_093000_D.avi"), 2);
+    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName("/media/card/REC_20240305_093000_S.avi"), 1);
+    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName(""), 1);
+
+    Harness h({.frames = 5, .rate = 30, .twoChannel = true});
+    EXPECT_EQ(h.engine.ChannelCount(), 1) << "before any Open, the rear rate decides (none yet)";
+    const std::string longPath = "/" + std::string(200, 'x') + "/REC_20240305_093000_D";
+    h.Play(longPath);
+    ASSERT_TRUE(h.WaitForEnd());
+    EXPECT_EQ(h.engine.ChannelCount(), 2) << "a long path is kept whole";
+}
+
+TEST(PlayerEngine, KeyFrameTestReadsTheNalHeaderAfterAFourByteStartCode) {
+    const uint8_t idr[] = {0, 0, 0, 1, 0x65};
+    const uint8_t slice[] = {0, 0, 0, 1, 0x41};
+    const uint8_t sps[] = {0, 0, 0, 1, 0x67};
+    const uint8_t shortPayload[] = {0, 0, 1};
+    EXPECT_TRUE(CQTRMediaPlayer::IsKeyFramePayload(idr, 5));
+    EXPECT_FALSE(CQTRMediaPlayer::IsKeyFramePayload(slice, 5));
+    EXPECT_TRUE(CQTRMediaPlayer::IsKeyFramePayload(sps, 5));
+    EXPECT_TRUE(CQTRMediaPlayer::IsKeyFramePayload(shortPayload, 3));
+}
+
+} // namespace
