@@ -1,0 +1,143 @@
+#include "CDecoder.h"
+
+#include "CJpegWriter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <opencv2/core.hpp>
+
+namespace {
+bool IsJpeg(const uint8_t* bytes, int32_t length) {
+    return bytes != nullptr && length >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 &&
+           bytes[2] == 0xFF;
+}
+
+void Flip(Picture& picture, int mode) {
+    int code = 0;
+    switch (mode) {
+    case 1: // upside down
+        code = 0;
+        break;
+    case 2: // both axes
+        code = -1;
+        break;
+    case 3: // mirrored left-right
+        code = 1;
+        break;
+    default:
+        return;
+    }
+    cv::Mat pixels(picture.height, picture.width, CV_8UC3, picture.pixels.data(),
+                   static_cast<size_t>(picture.stride));
+    cv::flip(pixels, pixels, code);
+}
+} // namespace
+
+CDecoder::Channel& CDecoder::At(int channel) {
+    return m_channels[static_cast<size_t>(std::clamp(channel, 0, kChannels - 1))];
+}
+
+bool CDecoder::Open() {
+    bool opened = true;
+    for (Channel& channel : m_channels) {
+        std::lock_guard lock(channel.lock);
+        channel.picture.Allocate(0, 0);
+        channel.hasPicture = channel.stale = false;
+        opened = channel.decoder.Open() && opened;
+    }
+    return opened;
+}
+
+void CDecoder::Close() {
+    for (Channel& channel : m_channels) {
+        std::lock_guard lock(channel.lock);
+        channel.decoder.Close();
+        channel.picture.Allocate(0, 0);
+        channel.hasPicture = channel.stale = false;
+    }
+}
+
+bool CDecoder::DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length) {
+    // A JPEG image in a video channel is not H.264; the channel keeps its last picture.
+    if (IsJpeg(bytes, length))
+        return false;
+    return channel.decoder.Decode(bytes, length);
+}
+
+bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t* bytes,
+                             int32_t length) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return false;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    if (area == nullptr) {
+        std::lock_guard lock(channel.lock);
+        if (DecodeLocked(channel, bytes, length))
+            channel.stale = true;
+        return false;
+    }
+    const AreaSize size = area->Size();
+    if (size.width <= 0 || size.height <= 0 || size.width > kMaxAreaSide ||
+        size.height > kMaxAreaSide)
+        return false;
+
+    std::lock_guard lock(channel.lock);
+    const bool fresh = DecodeLocked(channel, bytes, length);
+    Picture& picture = channel.picture;
+    const bool resized = picture.width != size.width || picture.height != size.height;
+    picture.Allocate(size.width, size.height, 3);
+    if (fresh || resized || channel.stale || !channel.hasPicture) {
+        channel.hasPicture = channel.decoder.ConvertTo(picture.pixels.data(), picture.stride,
+                                                       picture.width, picture.height);
+        channel.stale = false;
+        if (channel.hasPicture)
+            Flip(picture, channel.flipMode.load());
+    }
+    if (!channel.hasPicture)
+        return false;
+    area->Present(picture);
+    return true;
+}
+
+void CDecoder::SetContrast(int channel, int level) {
+    const auto contrast = static_cast<float>(level / 10.0 + 1.0);
+    At(channel).decoder.SetContrast(std::clamp(contrast, 0.01f, 2.0f));
+}
+
+void CDecoder::SetBrightness(int channel, int level) {
+    At(channel).decoder.SetBrightness(static_cast<float>(level / 10.0));
+}
+
+bool CDecoder::SaveSnapshot(int channel, const std::string& path) {
+    Picture native;
+    if (!At(channel).decoder.CopyNative(native))
+        return false;
+    return CJpegWriter::Save(native, path);
+}
+
+void CDecoder::SetFlipMode(int channel, int mode) {
+    At(channel).flipMode.store(mode);
+}
+
+bool CDecoder::GetCutOut(int channelIndex, int32_t x, int32_t y, int32_t width, int32_t height,
+                         Picture& out) {
+    if (width <= 0 || height <= 0)
+        return false;
+    Channel& channel = At(channelIndex);
+    std::lock_guard lock(channel.lock);
+    const Picture& picture = channel.picture;
+    if (!channel.hasPicture || picture.Empty())
+        return false;
+    const int32_t cutWidth = std::min(width, picture.width);
+    const int32_t cutHeight = std::min(height, picture.height);
+    // 64-bit so points far outside the picture cannot overflow.
+    const auto left = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{x} - cutWidth / 2, 0, int64_t{picture.width} - cutWidth));
+    const auto top = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{y} - cutHeight / 2, 0, int64_t{picture.height} - cutHeight));
+    out.Allocate(cutWidth, cutHeight, 3);
+    const auto rowBytes = static_cast<size_t>(cutWidth) * 3;
+    for (int32_t row = 0; row < cutHeight; ++row)
+        std::memcpy(out.Row(row), picture.Row(top + row) + static_cast<size_t>(left) * 3, rowBytes);
+    return true;
+}

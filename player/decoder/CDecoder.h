@@ -1,0 +1,83 @@
+#pragma once
+
+#include "CFFMH264_Decoder.h"
+#include "CSync.h"
+#include "Picture.h"
+#include "VMediaDecoder.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// The player's video decoder: channel 0 (front) and 1 (rear), each with its own H.264
+// decoder and the picture last shown for it, at its area's size, in BGR.
+//
+// Channel numbers outside 0…1 are clamped to the nearer one, except by DecodeAndShow, which
+// refuses them.
+//
+// Owns the channel decoders and pictures; the areas belong to the caller and are used only
+// during the call that receives them.
+//
+// Threads: DecodeAndShow (and Open, Close) on the engine's worker thread; SetBrightness,
+// SetContrast, SetFlipMode, SaveSnapshot and GetCutOut on the window thread, at any moment.
+// Each channel has a lock held while a packet is decoded, converted and presented and while
+// its picture is copied out; the decoder's own lock covers colour settings and snapshots.
+// Present is called with the channel's lock held, so an area must not call back into the
+// decoder from Present.
+class CDecoder : public VMediaDecoder {
+public:
+    static constexpr int kChannels = 2;
+    // Largest area side converted to; larger areas are refused rather than allocated.
+    static constexpr int32_t kMaxAreaSide = 16384;
+
+    CDecoder() = default;
+    ~CDecoder() override = default;
+    CDecoder(const CDecoder&) = delete;
+    CDecoder& operator=(const CDecoder&) = delete;
+
+    // Opens both channel decoders. False when either could not be opened.
+    bool Open() override;
+    // Closes both channel decoders and forgets their pictures.
+    void Close() override;
+
+    // Decodes one packet of the channel and presents the channel's picture at the area's size
+    // (see VMediaDecoder). A packet holding a JPEG image (it starts FF D8 FF) is not decoded.
+    // When the packet yields no new picture, the last one is presented again (rescaled if the
+    // area changed size) and the result is true; with nothing decoded yet it is false. Flip
+    // modes apply to each newly converted picture once. With no area the packet is only
+    // decoded (for snapshots) and the result is false.
+    bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
+                       int32_t length) override;
+
+    // contrast = level / 10 + 1, limited to 0.01 … 2.0; applies from the next picture on.
+    void SetContrast(int channel, int level) override;
+    // brightness = level / 10 (1.0 brightens by the whole 8-bit scale); from the next picture.
+    void SetBrightness(int channel, int level) override;
+    // Writes the channel's last decoded picture at its native size, unflipped, with the
+    // channel's brightness and contrast, as a JPEG file. False, and no file, when nothing has
+    // been decoded yet or the file cannot be written whole.
+    bool SaveSnapshot(int channel, const std::string& path) override;
+    // 0 none, 1 upside down, 2 both axes, 3 mirrored left-right; other values: none.
+    void SetFlipMode(int channel, int mode) override;
+
+    // Copies a width × height region of the channel's shown picture centred on (x, y), in
+    // that picture's pixels, into `out`. The region is moved to lie inside the picture and is
+    // smaller where the picture is. False, `out` untouched, when the channel shows nothing.
+    bool GetCutOut(int channel, int32_t x, int32_t y, int32_t width, int32_t height, Picture& out);
+
+private:
+    struct Channel {
+        CFFMH264_Decoder decoder;
+        CSync lock{"none"};
+        Picture picture;         // guarded by lock: the last picture presented
+        bool hasPicture = false; // guarded by lock: picture holds a converted picture
+        bool stale = false;      // guarded by lock: decoder holds a newer picture
+        std::atomic<int> flipMode{0};
+    };
+
+    Channel& At(int channel);
+    bool DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length);
+
+    std::array<Channel, kChannels> m_channels;
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "CPictureConverter.h"
+#include "Picture.h"
+
+#include <cstdint>
+#include <mutex>
+
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+
+// One H.264 decoder (libavcodec, one thread) with its conversion to BGR.
+//
+// Decode takes one access unit and keeps the newest picture it yields; that picture stays
+// available for ConvertTo and CopyNative until a later packet yields a newer one or the
+// decoder is closed. A damaged packet yields nothing and leaves the decoder ready for the
+// next one (from the next key frame on, pictures are whole again).
+//
+// Brightness and contrast apply to every conversion, whichever converter does it.
+//
+// Owns the codec context, the frames and both converters. The packet bytes belong to the
+// caller and are copied by libavcodec.
+//
+// Threads: every member may be called from any thread; one internal lock serialises them.
+// In the player, Decode and ConvertTo run on the engine's worker thread, SetBrightness,
+// SetContrast and CopyNative on the window thread.
+class CFFMH264_Decoder {
+public:
+    CFFMH264_Decoder();
+    virtual ~CFFMH264_Decoder();
+    CFFMH264_Decoder(const CFFMH264_Decoder&) = delete;
+    CFFMH264_Decoder& operator=(const CFFMH264_Decoder&) = delete;
+
+    // Opens a fresh H.264 decoder, closing any previous one. False when libavcodec has no
+    // H.264 decoder or cannot open it.
+    bool Open();
+    // Releases the decoder, its last picture and the converters. Safe to call twice.
+    void Close();
+
+    // Decodes one access unit (Annex B). True when it produced a new picture. Empty packets
+    // are ignored (they would otherwise end the stream for libavcodec).
+    bool Decode(const uint8_t* bytes, int32_t length);
+
+    // Size in pixels of the last decoded picture; 0 × 0 before the first one.
+    void GetPictureSize(int32_t& width, int32_t& height) const;
+
+    // Scales the last decoded picture to width × height BGR pixels, rows `stride` bytes apart,
+    // with the converter kept for the shown size. False, destination untouched, when there is
+    // no picture yet or the arguments do not describe a BGR destination.
+    bool ConvertTo(uint8_t* pixels, int32_t stride, int32_t width, int32_t height);
+
+    // Converts the last decoded picture at its own size into `out` (reallocated as needed),
+    // with a converter of its own so the shown-size converter is left as it is. False, `out`
+    // untouched, when there is no picture yet.
+    bool CopyNative(Picture& out);
+
+    // Brightness added to every pixel's luma, 1.0 = the full 8-bit scale (256 levels);
+    // 0.0 at construction. Not-a-number is ignored.
+    void SetBrightness(float brightness);
+    // Contrast factor on luma; 1.0 at construction. Not-a-number is ignored.
+    void SetContrast(float contrast);
+    float Brightness() const;
+    float Contrast() const;
+
+private:
+    void CloseLocked();
+    bool DrainLocked();
+    int FixedBrightness() const;
+    int FixedContrast() const;
+
+    mutable std::mutex m_lock;
+    AVCodecContext* m_context = nullptr; // owned
+    AVPacket* m_packet = nullptr;        // owned; points at the caller's bytes during Decode
+    AVFrame* m_received = nullptr;       // owned; receives each picture
+    AVFrame* m_picture = nullptr;        // owned; the newest picture (may be empty)
+    CPictureConverter m_shownConverter;
+    CPictureConverter m_nativeConverter;
+    float m_brightness = 0.0f;
+    float m_contrast = 1.0f;
+};

@@ -1,0 +1,194 @@
+#include "CDecoder.h"
+#include "FakePictureArea.h"
+#include "H264Samples.h"
+
+#include <atomic>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+// Front 1280 × 720 and rear 640 × 360, key frames at 0 and 10.
+const AccessUnits& Front() {
+    return H264Samples(1280, 720, 12, 10);
+}
+const AccessUnits& Rear() {
+    return H264Samples(640, 360, 12, 10);
+}
+
+bool Show(CDecoder& decoder, int channel, VPictureArea* area, const std::vector<uint8_t>& unit) {
+    return decoder.DecodeAndShow(channel, area, unit.data(), static_cast<int32_t>(unit.size()));
+}
+
+// The rear channel's first picture shown at 320 × 180 after `setup`.
+Picture FirstPicture(const std::function<void(CDecoder&)>& setup) {
+    CDecoder decoder;
+    EXPECT_TRUE(decoder.Open());
+    setup(decoder);
+    FakePictureArea area(320, 180);
+    EXPECT_TRUE(Show(decoder, 1, &area, Rear()[0]));
+    return area.Shown().back();
+}
+
+Picture Region(const Picture& from, int32_t left, int32_t top, int32_t width, int32_t height) {
+    Picture region;
+    region.Allocate(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        std::copy_n(from.Row(top + y) + left * 3, width * 3, region.Row(y));
+    return region;
+}
+} // namespace
+
+TEST(Decoder, ShowsEachPictureAtTheAreaSizeAndFollowsResizes) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea front(640, 360), rear(320, 180);
+    EXPECT_TRUE(Show(decoder, 0, &front, Front()[0]));
+    EXPECT_TRUE(Show(decoder, 1, &rear, Rear()[0]));
+    front.Resize(400, 224);
+    EXPECT_TRUE(Show(decoder, 0, &front, Front()[1]));
+    const auto shown = front.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].width, 640);
+    EXPECT_EQ(shown[1].width, 400);
+    EXPECT_EQ(shown[1].height, 224);
+    EXPECT_GT(Mean(shown[1]), 20.0);
+    EXPECT_EQ(rear.Shown().at(0).height, 180);
+}
+
+TEST(Decoder, RefusesOtherChannelsAndEmptyAreasWithoutDecoding) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180), narrow(0, 180), flat(320, 0);
+    EXPECT_FALSE(Show(decoder, 2, &area, Rear()[0]));
+    EXPECT_FALSE(Show(decoder, -1, &area, Rear()[0]));
+    EXPECT_FALSE(Show(decoder, 0, &narrow, Rear()[0]));
+    EXPECT_FALSE(Show(decoder, 1, &flat, Rear()[0]));
+    EXPECT_TRUE(area.Shown().empty());
+    TempDir dir;
+    Picture cut;
+    for (int channel : {0, 1}) {
+        EXPECT_FALSE(decoder.SaveSnapshot(channel, dir.File("shot.jpg")));
+        EXPECT_FALSE(decoder.GetCutOut(channel, 0, 0, 32, 32, cut));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("shot.jpg")));
+}
+
+TEST(Decoder, JpegPacketShowsThePreviousPictureAgain) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
+    // A JPEG marker in front of a valid access unit: H.264 would find the unit in it.
+    std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0};
+    jpeg.insert(jpeg.end(), Rear()[1].begin(), Rear()[1].end());
+    EXPECT_FALSE(Show(decoder, 1, &area, jpeg)); // nothing to show yet
+    decoder.SetFlipMode(1, 3);
+    ASSERT_TRUE(Show(decoder, 1, &area, Rear()[0]));
+    ASSERT_TRUE(Show(decoder, 1, &area, jpeg));
+    ASSERT_TRUE(Show(decoder, 1, &area, Rear()[1]));
+    const auto shown = area.Shown();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[1].pixels, shown[0].pixels); // same picture, not flipped back
+    EXPECT_NE(shown[2].pixels, shown[0].pixels);
+}
+
+TEST(Decoder, FlipModesTurnThePicture) {
+    const Picture plain = FirstPicture([](CDecoder&) {});
+    const int32_t w = plain.width, h = plain.height;
+    const Picture upsideDown = FirstPicture([](CDecoder& d) { d.SetFlipMode(1, 1); });
+    const Picture turned = FirstPicture([](CDecoder& d) { d.SetFlipMode(1, 2); });
+    const Picture mirrored = FirstPicture([](CDecoder& d) { d.SetFlipMode(1, 3); });
+    const Picture unknown = FirstPicture([](CDecoder& d) { d.SetFlipMode(1, 7); });
+    for (int32_t y : {0, 57, h - 1}) {
+        for (int32_t x : {0, 101, w - 1}) {
+            const uint8_t* p = plain.Row(y) + x * 3;
+            EXPECT_TRUE(std::equal(p, p + 3, upsideDown.Row(h - 1 - y) + x * 3));
+            EXPECT_TRUE(std::equal(p, p + 3, turned.Row(h - 1 - y) + (w - 1 - x) * 3));
+            EXPECT_TRUE(std::equal(p, p + 3, mirrored.Row(y) + (w - 1 - x) * 3));
+        }
+    }
+    EXPECT_EQ(unknown.pixels, plain.pixels);
+}
+
+TEST(Decoder, BrightnessAndContrastLevels) {
+    const Picture plain = FirstPicture([](CDecoder&) {});
+    EXPECT_GT(Mean(FirstPicture([](CDecoder& d) { d.SetBrightness(1, 1); })), Mean(plain) + 15);
+    EXPECT_EQ(FirstPicture([](CDecoder& d) { d.SetContrast(1, 0); }).pixels, plain.pixels);
+    // Limited to 2.0 above and 0.01 below.
+    EXPECT_EQ(FirstPicture([](CDecoder& d) { d.SetContrast(1, 25); }).pixels,
+              FirstPicture([](CDecoder& d) { d.SetContrast(1, 10); }).pixels);
+    EXPECT_NE(FirstPicture([](CDecoder& d) { d.SetContrast(1, 5); }).pixels, plain.pixels);
+    EXPECT_EQ(FirstPicture([](CDecoder& d) { d.SetContrast(1, -200); }).pixels,
+              FirstPicture([](CDecoder& d) { d.SetContrast(1, -10); }).pixels);
+    // Channel numbers out of range land on the nearer channel.
+    EXPECT_EQ(FirstPicture([](CDecoder& d) { d.SetBrightness(9, 1); }).pixels,
+              FirstPicture([](CDecoder& d) { d.SetBrightness(1, 1); }).pixels);
+}
+
+TEST(Decoder, SnapshotIsTheLastPictureAtItsNativeSize) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
+    TempDir dir;
+    EXPECT_FALSE(decoder.SaveSnapshot(0, dir.File("none.jpg")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none.jpg")));
+    ASSERT_TRUE(Show(decoder, 0, &area, Front()[0]));
+    EXPECT_FALSE(Show(decoder, 1, nullptr, Rear()[0])); // decoded, not shown
+    ASSERT_TRUE(decoder.SaveSnapshot(0, dir.File("front.jpg")));
+    ASSERT_TRUE(decoder.SaveSnapshot(7, dir.File("rear.jpg")));
+    EXPECT_FALSE(decoder.SaveSnapshot(0, dir.File("missing/front.jpg")));
+    EXPECT_EQ(Probe("-show_entries stream=codec_name,width,height", dir.File("front.jpg")),
+              "mjpeg,1280,720\n");
+    const Picture front = ReadImage(dir.File("front.jpg"), 1280, 720);
+    EXPECT_NEAR(Mean(front), Mean(area.Shown()[0]), 3.0);
+    EXPECT_EQ(ReadImage(dir.File("rear.jpg"), 640, 360).width, 640);
+    // The shown size is untouched by the snapshot.
+    ASSERT_TRUE(Show(decoder, 0, &area, Front()[1]));
+    EXPECT_EQ(area.Shown().back().width, 320);
+}
+
+TEST(Decoder, CutOutStaysInsideTheShownPicture) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(640, 360);
+    ASSERT_TRUE(Show(decoder, 0, &area, Front()[0]));
+    const Picture shown = area.Shown()[0];
+    Picture cut;
+    ASSERT_TRUE(decoder.GetCutOut(0, 320, 180, 320, 240, cut));
+    EXPECT_EQ(cut.pixels, Region(shown, 160, 60, 320, 240).pixels);
+    ASSERT_TRUE(decoder.GetCutOut(0, 5, 5, 320, 240, cut));
+    EXPECT_EQ(cut.pixels, Region(shown, 0, 0, 320, 240).pixels);
+    ASSERT_TRUE(decoder.GetCutOut(-3, INT32_MAX, INT32_MAX, 320, 240, cut));
+    EXPECT_EQ(cut.pixels, Region(shown, 320, 120, 320, 240).pixels);
+    ASSERT_TRUE(decoder.GetCutOut(0, 0, 0, 2000, 100, cut));
+    EXPECT_EQ(cut.pixels, Region(shown, 0, 0, 640, 100).pixels);
+    EXPECT_FALSE(decoder.GetCutOut(1, 0, 0, 320, 240, cut));
+    decoder.Close();
+    EXPECT_FALSE(decoder.GetCutOut(0, 0, 0, 320, 240, cut));
+}
+
+TEST(Decoder, WindowThreadCallsDuringPlayback) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
+    TempDir dir;
+    std::atomic<bool> playing{true};
+    std::thread window([&] {
+        Picture cut;
+        for (int i = 0; playing.load(); ++i) {
+            decoder.SetBrightness(0, i % 3);
+            decoder.SetContrast(0, i % 5);
+            decoder.SetFlipMode(0, i % 4);
+            decoder.GetCutOut(0, 100, 100, 64, 48, cut);
+            if (i % 8 == 0)
+                decoder.SaveSnapshot(0, dir.File("shot.jpg"));
+        }
+    });
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& unit : Rear())
+            EXPECT_TRUE(Show(decoder, 0, &area, unit));
+    }
+    playing = false;
+    window.join();
+    EXPECT_EQ(area.Shown().size(), 2 * Rear().size());
+}

@@ -1,0 +1,92 @@
+#include "CFFMH264_Decoder.h"
+#include "FakePictureArea.h"
+#include "H264Samples.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// 640 × 360, key frames at 0 and 10.
+const AccessUnits& Units() {
+    return H264Samples(640, 360, 12, 10);
+}
+
+bool Decode(CFFMH264_Decoder& decoder, const std::vector<uint8_t>& unit) {
+    return decoder.Decode(unit.data(), static_cast<int32_t>(unit.size()));
+}
+
+Picture Shown(CFFMH264_Decoder& decoder, int32_t width, int32_t height) {
+    Picture picture;
+    picture.Allocate(width, height);
+    EXPECT_TRUE(decoder.ConvertTo(picture.pixels.data(), picture.stride, width, height));
+    return picture;
+}
+} // namespace
+
+TEST(H264Decoder, EachAccessUnitGivesOnePictureConvertedAtAnySize) {
+    CFFMH264_Decoder decoder;
+    EXPECT_FALSE(Decode(decoder, Units()[0])); // not open yet
+    ASSERT_TRUE(decoder.Open());
+    int32_t width = -1, height = -1;
+    decoder.GetPictureSize(width, height);
+    EXPECT_EQ(width, 0);
+    EXPECT_EQ(height, 0);
+    Picture picture;
+    picture.Allocate(64, 36);
+    EXPECT_FALSE(decoder.ConvertTo(picture.pixels.data(), picture.stride, 64, 36));
+
+    for (const auto& unit : Units())
+        EXPECT_TRUE(Decode(decoder, unit));
+    decoder.GetPictureSize(width, height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 360);
+    EXPECT_GT(Mean(Shown(decoder, 64, 36)), 20.0);
+    EXPECT_GT(Mean(Shown(decoder, 1280, 720)), 20.0);
+    // A stride too small for the width is refused, not overrun.
+    EXPECT_FALSE(decoder.ConvertTo(picture.pixels.data(), 64 * 3 - 1, 64, 36));
+}
+
+TEST(H264Decoder, DamagedAndEmptyPacketsLeaveItReadyForTheNextKeyFrame) {
+    CFFMH264_Decoder reference;
+    ASSERT_TRUE(reference.Open());
+    ASSERT_TRUE(Decode(reference, Units()[10]));
+    const Picture expected = Shown(reference, 640, 360);
+
+    CFFMH264_Decoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    const std::vector<uint8_t> noise(3000, 0x5A);
+    std::vector<uint8_t> badSlice = {0, 0, 0, 1, 0x65, 0x88, 0x84};
+    badSlice.insert(badSlice.end(), noise.begin(), noise.end());
+    EXPECT_FALSE(Decode(decoder, badSlice)); // no parameter sets yet
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(Decode(decoder, Units()[static_cast<size_t>(i)]));
+    Decode(decoder, badSlice); // may be concealed into a picture
+    EXPECT_FALSE(Decode(decoder, noise));
+    // An empty packet must not be taken as the end of the stream.
+    EXPECT_FALSE(decoder.Decode(nullptr, 0));
+    EXPECT_FALSE(decoder.Decode(noise.data(), 0));
+    ASSERT_TRUE(Decode(decoder, Units()[10]));
+    EXPECT_EQ(Shown(decoder, 640, 360).pixels, expected.pixels);
+    EXPECT_TRUE(Decode(decoder, Units()[11]));
+}
+
+TEST(H264Decoder, BrightnessAndContrastReachEveryConverter) {
+    CFFMH264_Decoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    ASSERT_TRUE(Decode(decoder, Units()[0]));
+    const double plain = Mean(Shown(decoder, 320, 180));
+    Picture native;
+    ASSERT_TRUE(decoder.CopyNative(native));
+    const double plainNative = Mean(native);
+
+    decoder.SetBrightness(0.25f); // a quarter of the scale: +64 levels before clipping
+    EXPECT_GT(Mean(Shown(decoder, 320, 180)), plain + 30);
+    ASSERT_TRUE(decoder.CopyNative(native));
+    EXPECT_GT(Mean(native), plainNative + 30);
+    EXPECT_EQ(native.width, 640);
+
+    decoder.SetBrightness(0.0f);
+    decoder.SetContrast(0.01f);
+    const Picture flat = Shown(decoder, 160, 90); // a new converter gets the settings too
+    const auto [low, high] = std::minmax_element(flat.pixels.begin(), flat.pixels.end());
+    EXPECT_LE(*high - *low, 8);
+}
