@@ -191,6 +191,7 @@ void CQTRMediaPlayer::SeekToFrame(int64_t target) {
         return;
     const int32_t frame = static_cast<int32_t>(std::clamp<int64_t>(target, 0, m_totalFrames - 1));
     m_currentFrame.store(frame, std::memory_order_release);
+    m_repositions.fetch_add(1, std::memory_order_acq_rel);
     if (m_parser != nullptr)
         m_parser->SeekTime(static_cast<float>(frame) / static_cast<float>(RateOrFallback()));
     RepositionReset();

@@ -86,6 +86,9 @@ public:
     int32_t DurationMs() const { return m_durationMs.load(std::memory_order_acquire); }
     int32_t StateValue() const { return m_state.load(std::memory_order_acquire); }
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
+    // How many repositions (seeks and steps) the worker has carried out since construction;
+    // a front picture presented after this number changed belongs to the new position.
+    int32_t Repositions() const { return m_repositions.load(std::memory_order_acquire); }
     // 2 when the open recording's name says two channels (its last letter, in front of an
     // extension if it has one, is 'D'); before any Open, 2 when a rear frame rate is known.
     int ChannelCount() const;
@@ -144,6 +147,7 @@ private:
     std::atomic<int32_t> m_durationMs{0};
     std::atomic<int32_t> m_currentFrame{0};
     std::atomic<int32_t> m_stepRequest{0};
+    std::atomic<int32_t> m_repositions{0};
     // Target frame + 1; 0 means no request, so a request for frame 0 is a real one.
     std::atomic<int64_t> m_seekRequest{0};
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -210,6 +211,13 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "info " + card + " EVENT_20991231_235959_D",
         "info " + card + " NOTHING",
         "export " + card + " REC_20991231_235959_D " + out,
+        "play " + card,
+        "play " + card + " EVENT_20240305_090702_D --step 0",
+        "play " + card + " EVENT_20240305_090702_D --seek-ms later",
+        "play " + card + " EVENT_20240305_090702_D --size 10x10",
+        "play " + card + " EVENT_20991231_235959_D",
+        "bench " + card,
+        "bench " + card + " EVENT_20240305_090702_D --size big",
     };
     for (const std::string& arguments : mistakes) {
         const Result r = RunTatcard(arguments, m_scratch);
@@ -219,10 +227,72 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
     }
 }
 
+// "play frames=30 duration_ms=1000 ..." as name → value.
+std::map<std::string, double> Figures(const std::string& line, const std::string& head) {
+    std::map<std::string, double> figures;
+    std::istringstream in(line);
+    std::string word;
+    in >> word;
+    EXPECT_EQ(word, head) << line;
+    while (in >> word) {
+        const size_t eq = word.find('=');
+        if (eq == std::string::npos) {
+            ADD_FAILURE() << "not name=value: " << word;
+            continue;
+        }
+        figures[word.substr(0, eq)] = std::stod(word.substr(eq + 1));
+    }
+    return figures;
+}
+
+TEST_F(TatcardTest, PlayPrintsItsFiguresAfterPlayingEveryFrontPicture) {
+    const Result r =
+        RunTatcard("play '" + s_card + "' EVENT_20240305_090702_D --null-audio", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(Lines(r.out), 1) << r.out;
+    const auto f = Figures(r.out, "play");
+    const std::vector<std::string> names = {
+        "frames",          "duration_ms",       "wall_ms",
+        "cpu_ms",          "interval_p50_ms",   "interval_p95_ms",
+        "interval_p99_ms", "av_offset_mean_ms", "av_offset_drift_ms"};
+    ASSERT_EQ(f.size(), names.size()) << r.out;
+    for (const std::string& name : names)
+        EXPECT_EQ(f.count(name), 1u) << name;
+    EXPECT_EQ(f.at("frames"), 30);
+    EXPECT_EQ(f.at("duration_ms"), 1000);
+    EXPECT_GE(f.at("wall_ms"), 700) << "played at about the frame rate, not faster";
+    EXPECT_GT(f.at("interval_p50_ms"), 20);
+    EXPECT_LT(f.at("interval_p50_ms"), 45);
+    EXPECT_FALSE(std::isnan(f.at("av_offset_mean_ms"))) << "the first second's flash and click";
+}
+
+TEST_F(TatcardTest, PlayWithASeekReportsTheTimeToItsFirstPicture) {
+    const Result r = RunTatcard("play '" + s_card +
+                                    "' REC_20240305_090030_S --null-audio --gap-ms 200 "
+                                    "--seek-ms 0 --pause-ms 100",
+                                m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto f = Figures(r.out, "play");
+    ASSERT_EQ(f.count("seek_first_frame_ms"), 1u) << r.out;
+    EXPECT_GT(f.at("seek_first_frame_ms"), 0);
+    EXPECT_LT(f.at("seek_first_frame_ms"), 2000);
+    EXPECT_GT(f.at("frames"), 30) << "the seek went back to the start";
+}
+
+TEST_F(TatcardTest, BenchDecodesEveryFrontAndRearPicture) {
+    const Result r =
+        RunTatcard("bench '" + s_card + "' EVENT_20240305_090702_D --size 320x180", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto f = Figures(r.out, "bench");
+    EXPECT_EQ(f.at("frames"), 60);
+    EXPECT_GT(f.at("fps"), 0);
+    EXPECT_EQ(f.count("wall_ms") + f.count("cpu_ms"), 2u);
+}
+
 TEST(TatcardHelpTest, NamesEveryCommand) {
     const TempDir scratch;
     const Result r = RunTatcard("--help", scratch);
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"demo", "ls", "info", "export"})
+    for (const char* command : {"demo", "ls", "info", "export", "import", "play", "bench"})
         EXPECT_NE(r.out.find(std::string("tatcard ") + command), std::string::npos) << command;
 }

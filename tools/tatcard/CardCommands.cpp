@@ -67,8 +67,8 @@ bool ValidName(const std::string& name) {
     return !name.empty() && name.size() < tat::kNameSize && tat::CategoryFromName(name) >= 0;
 }
 
-// The library with the card in `card` taken into use and recording `name` described; null
-// (after reporting) when there is no card or no such recording.
+} // namespace
+
 std::unique_ptr<CTATLibrary> OpenRecording(const std::string& card, const std::string& name,
                                            uint8_t& drive, TatDescription& description) {
     auto library = OpenCard(card, drive);
@@ -78,8 +78,6 @@ std::unique_ptr<CTATLibrary> OpenRecording(const std::string& card, const std::s
     }
     return library;
 }
-
-} // namespace
 
 int CategoryFromWord(const std::string& word) {
     static const char* const kWords[] = {"event", "rec", "parking", "manual", "all"};

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "CTATLibrary.h"
+
+#include <cstdint>
+#include <memory>
 #include <string>
 
 // The reading commands of tatcard. Each prints its result on standard output and returns the
@@ -18,3 +22,8 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
 // The category number of a word for --category (event, rec, parking, manual, all); -1 for
 // anything else.
 int CategoryFromWord(const std::string& word);
+
+// The card's library with recording `name` described, or null after one line on standard
+// error (no card, no such recording). drive: the card's drive number.
+std::unique_ptr<CTATLibrary> OpenRecording(const std::string& card, const std::string& name,
+                                           uint8_t& drive, TatDescription& description);

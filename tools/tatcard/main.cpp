@@ -5,9 +5,12 @@
 //   tatcard info DIR NAME                    describes one recording
 //   tatcard export DIR NAME OUT.avi          writes a recording's pictures and sound to AVI
 //   tatcard import DIR --front F ...         makes a recording from media files
+//   tatcard play DIR NAME [...]              plays a recording headless and prints figures
+//   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
 #include "CardCommands.h"
 #include "DemoCard.h"
 #include "ImportCommand.h"
+#include "PlaybackCommands.h"
 
 #include <chrono>
 #include <cstdio>
@@ -39,6 +42,26 @@ constexpr char kUsage[] =
     "                                         ..._S without (REC_20240305_090702_D), the\n"
     "                                         category word matching C and the date and\n"
     "                                         time the recording started (local clock)\n"
+    "  tatcard play DIR NAME [OPTIONS]        play a recording through the player with\n"
+    "                                         headless pictures and real sound (silent at\n"
+    "                                         the recording's pace without a sound server)\n"
+    "                                         and print one line of figures:\n"
+    "                                         play frames= duration_ms= wall_ms= cpu_ms=\n"
+    "                                         interval_p50_ms= interval_p95_ms=\n"
+    "                                         interval_p99_ms= av_offset_mean_ms=\n"
+    "                                         av_offset_drift_ms= [seek_first_frame_ms=]\n"
+    "      --seek-ms MS                       seek to MS (repeatable)\n"
+    "      --step S                           step S seconds, negative: back (repeatable)\n"
+    "      --pause-ms MS                      pause for MS (repeatable)\n"
+    "                                         the steps run in the order given, each\n"
+    "      --gap-ms MS                        MS after the previous one (default 3000)\n"
+    "      --limit-ms MS                      stop after MS instead of at the end\n"
+    "      --size WxH                         front picture size (default 640x360)\n"
+    "      --null-audio                       play silently even when a server answers\n"
+    "      --verbose                          the player's diagnostic lines\n"
+    "  tatcard bench DIR NAME [--size WxH]    decode and convert every front and rear\n"
+    "                                         picture as fast as possible to WxH (default\n"
+    "                                         640x360) and print frames, wall_ms, cpu_ms, fps\n"
     "  tatcard --help                         this text\n";
 
 int BadArguments(const std::string& why) {
@@ -122,5 +145,9 @@ int main(int argc, char** argv) {
     }
     if (command == "import")
         return ImportCommand(args);
+    if (command == "play")
+        return PlayCommand(args);
+    if (command == "bench")
+        return BenchCommand(args);
     return BadArguments("unknown command " + command);
 }

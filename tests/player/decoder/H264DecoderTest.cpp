@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 // 640 × 360, key frames at 0 and 10.
 const AccessUnits& Units() {
@@ -54,8 +57,11 @@ TEST(H264Decoder, DamagedAndEmptyPacketsLeaveItReadyForTheNextKeyFrame) {
     CFFMH264_Decoder decoder;
     ASSERT_TRUE(decoder.Open());
     const std::vector<uint8_t> noise(3000, 0x5A);
-    std::vector<uint8_t> badSlice = {0, 0, 0, 1, 0x65, 0x88, 0x84};
-    badSlice.insert(badSlice.end(), noise.begin(), noise.end());
+    // An IDR slice header followed by noise. (Built by assignment: GCC's -O2 warns wrongly
+    // about inserting into a short brace-initialised vector.)
+    std::vector<uint8_t> badSlice(7 + noise.size(), 0x5A);
+    const uint8_t header[] = {0, 0, 0, 1, 0x65, 0x88, 0x84};
+    std::copy(std::begin(header), std::end(header), badSlice.begin());
     EXPECT_FALSE(Decode(decoder, badSlice)); // no parameter sets yet
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(Decode(decoder, Units()[static_cast<size_t>(i)]));

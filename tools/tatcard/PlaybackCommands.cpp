@@ -1,0 +1,306 @@
+#include "PlaybackCommands.h"
+
+#include "AudioOutputFactory.h"
+#include "CDecoder.h"
+#include "CQTRMediaPlayer.h"
+#include "CTATParser.h"
+#include "CardCommands.h"
+#include "DiagLog.h"
+#include "MeasuringAudio.h"
+#include "MeasuringPictureArea.h"
+#include "PlayMeasurements.h"
+#include "ProcessClock.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int Bad(const std::string& why) {
+    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
+    return 2;
+}
+
+bool ParseInt(const std::string& text, long long low, long long high, long long& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || end == nullptr || *end != '\0' || errno != 0 || parsed < low ||
+        parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
+    const size_t x = text.find('x');
+    long long w = 0;
+    long long h = 0;
+    if (x == std::string::npos || !ParseInt(text.substr(0, x), 16, 4096, w) ||
+        !ParseInt(text.substr(x + 1), 16, 4096, h))
+        return false;
+    width = static_cast<int32_t>(w);
+    height = static_cast<int32_t>(h);
+    return true;
+}
+
+struct ScriptStep {
+    enum Kind { kSeek, kStep, kPause } kind;
+    long long value; // milliseconds for seeks and pauses, seconds for steps
+};
+
+struct PlayOptions {
+    std::string card;
+    std::string name;
+    std::vector<ScriptStep> script;
+    long long gapMs = 3000;
+    long long limitMs = 0;
+    int32_t width = 640;
+    int32_t height = 360;
+    bool nullAudio = false;
+    bool verbose = false;
+};
+
+// Fills options from args; an empty result is fine, otherwise it is the complaint.
+std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options) {
+    std::vector<std::string> positional;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        long long value = 0;
+        if (a == "--seek-ms" || a == "--pause-ms" || a == "--gap-ms" || a == "--limit-ms") {
+            if (!hasValue || !ParseInt(args[i + 1], 0, 24LL * 3600 * 1000, value))
+                return a + " takes a number of milliseconds";
+            ++i;
+            if (a == "--seek-ms")
+                options.script.push_back({ScriptStep::kSeek, value});
+            else if (a == "--pause-ms")
+                options.script.push_back({ScriptStep::kPause, value});
+            else if (a == "--gap-ms")
+                options.gapMs = value;
+            else
+                options.limitMs = value;
+        } else if (a == "--step") {
+            if (!hasValue || !ParseInt(args[i + 1], -86400, 86400, value) || value == 0)
+                return "--step takes a non-zero number of seconds (negative: back)";
+            ++i;
+            options.script.push_back({ScriptStep::kStep, value});
+        } else if (a == "--size") {
+            if (!hasValue || !ParseSize(args[++i], options.width, options.height))
+                return "--size takes WIDTHxHEIGHT, 16 to 4096 each";
+        } else if (a == "--null-audio") {
+            options.nullAudio = true;
+        } else if (a == "--verbose") {
+            options.verbose = true;
+        } else if (a.rfind("--", 0) == 0) {
+            return "unknown option " + a;
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 2)
+        return "play needs a card folder and a recording name";
+    options.card = positional[0];
+    options.name = positional[1];
+    return {};
+}
+
+// The end event of the engine, waited for on the command's thread.
+struct EndSignal {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool ended = false;
+
+    static void OnEvent(void* user, int event, int, int) {
+        auto* self = static_cast<EndSignal*>(user);
+        if (event != CQTRMediaPlayer::kEventEnd)
+            return;
+        std::lock_guard<std::mutex> hold(self->mutex);
+        self->ended = true;
+        self->changed.notify_all();
+    }
+    // True when the end came within the time.
+    bool WaitFor(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, limit, [this] { return ended; });
+    }
+    bool Ended() {
+        std::lock_guard<std::mutex> hold(mutex);
+        return ended;
+    }
+};
+
+// Runs one scripted step; waits for a seek's first picture (at most 5 s).
+void RunStep(const ScriptStep& step, CQTRMediaPlayer& engine, PlayMeasurements& measurements,
+             EndSignal& end) {
+    switch (step.kind) {
+    case ScriptStep::kSeek: {
+        const size_t before = measurements.Compute().seekFirstFrameMs.size();
+        measurements.SeekRequested(Clock::now(), engine.Repositions());
+        engine.SeekToMs(step.value);
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (Clock::now() < deadline && !end.Ended() &&
+               measurements.Compute().seekFirstFrameMs.size() == before)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        break;
+    }
+    case ScriptStep::kStep:
+        measurements.Break();
+        if (step.value > 0)
+            engine.StepForward(static_cast<int>(step.value));
+        else
+            engine.StepBackward(static_cast<int>(-step.value));
+        break;
+    case ScriptStep::kPause:
+        measurements.Break();
+        engine.Pause();
+        std::this_thread::sleep_for(std::chrono::milliseconds(step.value));
+        measurements.Break();
+        engine.Resume();
+        break;
+    }
+}
+
+} // namespace
+
+int PlayCommand(const std::vector<std::string>& args) {
+    PlayOptions options;
+    const std::string complaint = ParsePlay(args, options);
+    if (!complaint.empty())
+        return Bad(complaint);
+    uint8_t drive = 0;
+    TatDescription description;
+    const auto library = OpenRecording(options.card, options.name, drive, description);
+    if (!library)
+        return 1;
+
+    const DiagLog diag = options.verbose ? DiagLog::ToStdout() : DiagLog();
+    PlayMeasurements measurements;
+    CTATParser parser(library.get());
+    CDecoder decoder;
+    const AudioOutputFactory factory(stderr);
+    const std::unique_ptr<VAudio> device = factory.Make(
+        options.nullAudio ? AudioOutputFactory::Choice::Null : AudioOutputFactory::Choice::Auto);
+    MeasuringAudio audio(device.get(),
+                         [&](Clock::time_point heard) { measurements.ClickHeard(heard); });
+    CQTRMediaPlayer engine;
+    MeasuringPictureArea front(options.width, options.height, [&](const Picture& picture) {
+        measurements.FrontPresented(Clock::now(), MeasuringPictureArea::IsWhitePicture(picture),
+                                    engine.Repositions());
+    });
+    MeasuringPictureArea rear(options.width / 2, options.height / 2);
+    EndSignal end;
+    engine.SetParser(&parser);
+    engine.SetDecoder(&decoder);
+    engine.SetAudio(&audio);
+    engine.SetEventCallback(&EndSignal::OnEvent, &end);
+    engine.SetDiagLog(options.verbose ? &diag : nullptr);
+    engine.Start(&front, &rear);
+
+    const ProcessClock::Reading began = ProcessClock::Now();
+    engine.Open(options.name);
+    engine.Resume();
+    // The script starts once pictures come.
+    for (int i = 0; i < 1000 && measurements.Compute().frames == 0 && !end.Ended(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (const ScriptStep& step : options.script) {
+        if (end.WaitFor(std::chrono::milliseconds(options.gapMs)))
+            break;
+        RunStep(step, engine, measurements, end);
+    }
+    if (options.limitMs > 0) {
+        const auto left = std::chrono::milliseconds(options.limitMs) -
+                          std::chrono::duration_cast<std::chrono::milliseconds>(
+                              ProcessClock::Now().wall - began.wall);
+        end.WaitFor(std::max(left, std::chrono::milliseconds(0)));
+    } else {
+        while (!end.WaitFor(std::chrono::seconds(1))) {
+        }
+    }
+    const ProcessClock::Reading finished = ProcessClock::Now();
+    engine.Pause();
+    engine.Stop();
+    engine.Shutdown();
+
+    const PlayMeasurements::Figures f = measurements.Compute();
+    std::printf("play frames=%lld duration_ms=%d wall_ms=%lld cpu_ms=%lld interval_p50_ms=%.1f "
+                "interval_p95_ms=%.1f interval_p99_ms=%.1f av_offset_mean_ms=%.1f "
+                "av_offset_drift_ms=%.1f",
+                static_cast<long long>(f.frames), engine.DurationMs(),
+                ProcessClock::WallMs(began, finished), ProcessClock::CpuMs(began, finished),
+                f.intervalP50Ms, f.intervalP95Ms, f.intervalP99Ms,
+                f.haveAv ? f.avOffsetMeanMs : std::nan(""),
+                f.haveAv ? f.avOffsetDriftMs : std::nan(""));
+    if (!f.seekFirstFrameMs.empty())
+        std::printf(" seek_first_frame_ms=%.1f", f.seekFirstFrameMedianMs);
+    std::printf("\n");
+    if (options.verbose)
+        std::fprintf(stderr, "tatcard: %d picture/click pairs, %zu seeks\n", f.avPairs,
+                     f.seekFirstFrameMs.size());
+    return f.frames > 0 ? 0 : 1;
+}
+
+int BenchCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    int32_t width = 640;
+    int32_t height = 360;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--size") {
+            if (i + 1 >= args.size() || !ParseSize(args[++i], width, height))
+                return Bad("--size takes WIDTHxHEIGHT, 16 to 4096 each");
+        } else if (args[i].rfind("--", 0) == 0) {
+            return Bad("unknown option " + args[i]);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2)
+        return Bad("bench needs a card folder and a recording name");
+    uint8_t drive = 0;
+    TatDescription description;
+    const auto library = OpenRecording(positional[0], positional[1], drive, description);
+    if (!library)
+        return 1;
+
+    CTATParser parser(library.get());
+    CDecoder decoder;
+    MeasuringPictureArea front(width, height);
+    MeasuringPictureArea rear(width, height);
+    if (!parser.Start() || !decoder.Open()) {
+        std::fprintf(stderr, "tatcard: cannot start reading or decoding\n");
+        return 1;
+    }
+    const ProcessClock::Reading began = ProcessClock::Now();
+    parser.Open(positional[1], nullptr);
+    AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
+    long long frames = 0;
+    for (;;) {
+        char id[5] = {};
+        int32_t size = kPacketBufferSize;
+        if (parser.ReadChunk(id, buffer.data(), size) < 0)
+            break;
+        if (std::strcmp(id, "00dc") == 0 && decoder.DecodeAndShow(0, &front, buffer.data(), size))
+            ++frames;
+        else if (std::strcmp(id, "01dc") == 0 &&
+                 decoder.DecodeAndShow(1, &rear, buffer.data(), size))
+            ++frames;
+    }
+    const ProcessClock::Reading finished = ProcessClock::Now();
+    parser.Stop();
+    const long long wallMs = ProcessClock::WallMs(began, finished);
+    std::printf("bench frames=%lld wall_ms=%lld cpu_ms=%lld fps=%.1f\n", frames, wallMs,
+                ProcessClock::CpuMs(began, finished),
+                wallMs > 0 ? static_cast<double>(frames) * 1000.0 / static_cast<double>(wallMs)
+                           : 0.0);
+    return frames > 0 ? 0 : 1;
+}
