@@ -124,6 +124,8 @@ demo() {
         "$build/tools/tatcard/tatcard" export "$card" "$first" "$build/$first.avi"
         "$build/tools/aviinfo" info "$build/$first.avi"
         echo "== $build/$first.avi plays in any video player, for example: ffplay $build/$first.avi"
+        echo "== playing $first for 10 s through the player engine (with sound when a sound server answers)"
+        "$build/tools/tatcard/tatcard" play "$card" "$first" --limit-ms 10000
     fi
 }
 

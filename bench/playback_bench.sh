@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Playback figures against FFmpeg, on one recording of a card:
+#   - processor time of `tatcard bench` (decode + convert every front and rear picture to
+#     640x360 BGR) against `ffmpeg -threads 1 ... scale=640:360:flags=fast_bilinear
+#     -pix_fmt bgr24 -f null -` on the recording's front stream plus the same on its rear one
+#   - processor time of `tatcard play` (real-time playback) against the same FFmpeg time
+#   - the play line's frame intervals and picture/sound offsets
+# The streams are taken from the recording with `tatcard export` and `ffmpeg -c copy`.
+# Rounds alternate the programs; the figures are medians over the rounds.
+#
+#   bench/playback_bench.sh TATCARD CARD NAME [ROUNDS] [PLAY_ROUNDS]
+set -euo pipefail
+TATCARD=$1
+CARD=$2
+NAME=$3
+ROUNDS=${4:-5}
+PLAY_ROUNDS=${5:-3}
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+"$TATCARD" export "$CARD" "$NAME" "$WORK/rec.avi" >/dev/null
+ffmpeg -nostdin -v error -i "$WORK/rec.avi" -map 0:v:0 -c copy -f h264 "$WORK/front.h264"
+ffmpeg -nostdin -v error -i "$WORK/rec.avi" -map 0:v:1 -c copy -f h264 "$WORK/rear.h264"
+
+# cpu_ms COMMAND...: processor milliseconds (user + system) of the command and its children.
+cpu_ms() {
+    local TIMEFORMAT='%3U %3S' t
+    t=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+    awk '{ printf "%d\n", ($1 + $2) * 1000 }' <<<"$t"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2) print v[m]; else print (v[m] + v[m + 1]) / 2 }'; }
+
+field() { sed -E "s/.* $1=([^ ]+).*/\1/"; }
+
+FF=(-nostdin -v error -threads 1 -vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24 -f null -)
+: >"$WORK/ffmpeg" >"$WORK/bench" >"$WORK/play"
+for ((r = 0; r < ROUNDS; r++)); do
+    front=$(cpu_ms ffmpeg -i "$WORK/front.h264" "${FF[@]}")
+    rear=$(cpu_ms ffmpeg -i "$WORK/rear.h264" "${FF[@]}")
+    echo $((front + rear)) >>"$WORK/ffmpeg"
+    "$TATCARD" bench "$CARD" "$NAME" --size 640x360 | field cpu_ms >>"$WORK/bench"
+done
+for ((r = 0; r < PLAY_ROUNDS; r++)); do
+    "$TATCARD" play "$CARD" "$NAME" --null-audio 2>/dev/null >>"$WORK/play"
+done
+
+ffmpeg_ms=$(median <"$WORK/ffmpeg")
+bench_ms=$(median <"$WORK/bench")
+play_cpu=$(field cpu_ms <"$WORK/play" | median)
+echo "recording $NAME, $ROUNDS rounds (play: $PLAY_ROUNDS), medians"
+echo "ffmpeg front+rear cpu_ms=$ffmpeg_ms"
+echo "tatcard bench cpu_ms=$bench_ms ratio=$(awk -v a="$bench_ms" -v b="$ffmpeg_ms" 'BEGIN { printf "%.2f", a / b }')"
+echo "tatcard play cpu_ms=$play_cpu ratio=$(awk -v a="$play_cpu" -v b="$ffmpeg_ms" 'BEGIN { printf "%.2f", a / b }')"
+for f in interval_p50_ms interval_p95_ms interval_p99_ms av_offset_mean_ms av_offset_drift_ms; do
+    echo "play $f=$(field "$f" <"$WORK/play" | median)"
+done
+echo "play lines:"
+cat "$WORK/play"
