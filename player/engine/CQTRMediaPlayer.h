@@ -19,8 +19,8 @@ class DiagLog;
 // blocks at once to the media clock (which feeds the audio output on its own thread), holds
 // video of both cameras back in a delay line of 700 ms of front frames, then decodes and
 // shows one entry per video packet read, each front frame waiting until fewer than two audio
-// blocks are queued and paced at the frame period. Text lines go straight to the owner,
-// stamped with the play time.
+// blocks are queued and then paced at the frame period (FramePacer). Text lines go straight to the
+// owner, stamped with the play time.
 //
 // Everything is counted in front frames: the position is the number of front frames shown
 // since the last Open or reposition; milliseconds derive from it with the front frame rate
@@ -61,6 +61,8 @@ public:
     void SetDiagLog(const DiagLog* log) { m_pacer.SetDiagLog(log); }
     // On by default; tests switch it off to run the play loop at full speed.
     void SetFramePacing(bool on) { m_pacing.store(on, std::memory_order_relaxed); }
+    // How the pacer spreads the frames (steady by default). Before Start.
+    void SetPacingMode(FramePacer::Mode mode) { m_pacer.SetMode(mode); }
 
     // Starts the parser, opens the decoder and the audio output, starts the media clock's
     // feed thread and the worker. Always true.

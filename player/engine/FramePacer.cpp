@@ -6,28 +6,59 @@
 #include <numeric>
 #include <thread>
 
-int32_t FramePacer::NextWait(int32_t intervalMs, int32_t framesPerSecond) {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+} // namespace
+
+int32_t FramePacer::Record(int32_t intervalMs) {
     m_lastInterval = std::clamp(intervalMs, 0, kMaxIntervalMs);
     m_history.push_back(m_lastInterval);
     if (m_history.size() > kHistory)
         m_history.pop_front();
     m_lastMean = std::accumulate(m_history.begin(), m_history.end(), 0) /
                  static_cast<int32_t>(m_history.size());
-    const int32_t wait = 1000 / std::max(framesPerSecond, 1) - m_lastMean - 2;
+    return m_lastMean;
+}
+
+int32_t FramePacer::NextWait(int32_t intervalMs, int32_t framesPerSecond) {
+    const int32_t mean = Record(intervalMs);
+    const int32_t wait = 1000 / std::max(framesPerSecond, 1) - mean - 2;
     return (wait >= 1 && wait <= 39) ? wait : 0;
 }
 
+std::chrono::microseconds FramePacer::NextDue(Clock::time_point now, int32_t framesPerSecond) {
+    const std::chrono::microseconds period(1000000 / std::max(framesPerSecond, 1));
+    const bool unscheduled = m_due.time_since_epoch().count() == 0;
+    if (unscheduled || now - m_due > std::chrono::milliseconds(kResyncMs) || m_due - now > period)
+        m_due = now;
+    const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::max(m_due - now, Clock::duration::zero()));
+    m_due += period;
+    return wait;
+}
+
 int32_t FramePacer::Pace(int channel, int32_t framesPerSecond) {
-    const auto now = std::chrono::steady_clock::now();
+    const Clock::time_point now = Clock::now();
     int64_t interval = kMaxIntervalMs;
     if (m_lastPass.time_since_epoch().count() != 0)
         interval = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastPass).count();
-    const int32_t wait = NextWait(
-        static_cast<int32_t>(std::clamp<int64_t>(interval, 0, kMaxIntervalMs)), framesPerSecond);
+    const auto intervalMs = static_cast<int32_t>(std::clamp<int64_t>(interval, 0, kMaxIntervalMs));
+    int32_t waitMs = 0;
+    if (m_mode == Mode::MeanCompensated) {
+        waitMs = NextWait(intervalMs, framesPerSecond);
+        if (waitMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    } else {
+        Record(intervalMs);
+        const std::chrono::microseconds wait = NextDue(now, framesPerSecond);
+        if (wait.count() > 0)
+            std::this_thread::sleep_until(now + wait);
+        waitMs = static_cast<int32_t>(wait.count() / 1000);
+    }
     TATV_DIAG(m_log, "[%02d] dif %2d, mean %2d : %2d msec\n", channel, m_lastInterval, m_lastMean,
-              wait);
-    if (wait > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-    m_lastPass = std::chrono::steady_clock::now();
-    return wait;
+              waitMs);
+    m_lastPass = Clock::now();
+    return waitMs;
 }

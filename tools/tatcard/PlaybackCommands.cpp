@@ -69,6 +69,7 @@ struct PlayOptions {
     int32_t height = 360;
     bool nullAudio = false;
     bool verbose = false;
+    FramePacer::Mode pacing = FramePacer::Mode::Steady;
 };
 
 // Fills options from args; an empty result is fine, otherwise it is the complaint.
@@ -98,6 +99,11 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
         } else if (a == "--size") {
             if (!hasValue || !ParseSize(args[++i], options.width, options.height))
                 return "--size takes WIDTHxHEIGHT, 16 to 4096 each";
+        } else if (a == "--pacer") {
+            if (!hasValue || (args[i + 1] != "steady" && args[i + 1] != "mean"))
+                return "--pacer takes steady or mean";
+            options.pacing =
+                args[++i] == "mean" ? FramePacer::Mode::MeanCompensated : FramePacer::Mode::Steady;
         } else if (a == "--null-audio") {
             options.nullAudio = true;
         } else if (a == "--verbose") {
@@ -205,6 +211,7 @@ int PlayCommand(const std::vector<std::string>& args) {
     engine.SetAudio(&audio);
     engine.SetEventCallback(&EndSignal::OnEvent, &end);
     engine.SetDiagLog(options.verbose ? &diag : nullptr);
+    engine.SetPacingMode(options.pacing);
     engine.Start(&front, &rear);
 
     const ProcessClock::Reading began = ProcessClock::Now();

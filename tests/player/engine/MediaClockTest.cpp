@@ -108,7 +108,24 @@ TEST(MediaClock, FeedThreadWritesBlocksInOrderAndWaitForAudioFollowsTheQueue) {
     EXPECT_EQ(audio.Written(), (std::vector<int>{10, 20, 30}));
 }
 
-TEST(FramePacer, WaitsThePeriodLessTheMeanIntervalLessTwo) {
+TEST(FramePacer, SteadyScheduleKeepsFramesOnePeriodApartAndCatchesUpAfterShortHolds) {
+    using std::chrono::microseconds;
+    using std::chrono::milliseconds;
+    FramePacer pacer;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(pacer.NextDue(t0, 30), microseconds(0)) << "the first frame goes at once";
+    // The work between frames is taken out of the wait, not added to the period.
+    EXPECT_EQ(pacer.NextDue(t0 + milliseconds(5), 30), microseconds(33333 - 5000));
+    // Due at 66.666 ms; a frame held 20 ms beyond goes at once and the next one is due on
+    // the old schedule (99.999 ms), 13.3 ms later.
+    EXPECT_EQ(pacer.NextDue(t0 + microseconds(86666), 30), microseconds(0));
+    EXPECT_EQ(pacer.NextDue(t0 + microseconds(86666), 30), microseconds(99999 - 86666));
+    // A hold of more than 100 ms (a seek, a pause) starts a new schedule.
+    EXPECT_EQ(pacer.NextDue(t0 + milliseconds(900), 30), microseconds(0));
+    EXPECT_EQ(pacer.NextDue(t0 + milliseconds(910), 30), microseconds(33333 - 10000));
+}
+
+TEST(FramePacer, MeanCompensatedWaitsThePeriodLessTheMeanIntervalLessTwo) {
     FramePacer pacer;
     EXPECT_EQ(pacer.NextWait(5, 30), 26); // 33 - 5 - 2
     for (int i = 0; i < 30; ++i)
