@@ -1,0 +1,198 @@
+#include "CProfileText.h"
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+struct Span {
+    size_t begin = 0;
+    size_t end = 0;
+    bool Empty() const { return begin == end; }
+};
+
+// One line of the text: [begin, end) without its '\n'; next is where the following line starts.
+struct Line {
+    size_t begin = 0;
+    size_t end = 0;
+    size_t next = 0;
+    bool HasNewline() const { return next > end; }
+};
+
+enum class LineKind { Blank, Comment, Section, Key, Other };
+
+struct ParsedLine {
+    LineKind kind = LineKind::Blank;
+    Span name;  // section or key name, trimmed
+    Span value; // value with quotes, trimmed
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
+
+Span Trim(std::string_view text, Span span) {
+    while (span.begin < span.end && IsBlank(text[span.begin]))
+        ++span.begin;
+    while (span.end > span.begin && IsBlank(text[span.end - 1]))
+        --span.end;
+    return span;
+}
+
+Line LineAt(std::string_view text, size_t begin) {
+    const size_t newline = text.find('\n', begin);
+    if (newline == std::string_view::npos)
+        return {begin, text.size(), text.size()};
+    return {begin, newline, newline + 1};
+}
+
+ParsedLine ParseLine(std::string_view text, const Line& line) {
+    const Span body = Trim(text, {line.begin, line.end});
+    if (body.Empty())
+        return {};
+    const char first = text[body.begin];
+    if (first == ';')
+        return {LineKind::Comment, {}, {}};
+    if (first == '[') {
+        const std::string_view inner = text.substr(body.begin + 1, body.end - body.begin - 1);
+        const size_t close = inner.rfind(']');
+        if (close == std::string_view::npos)
+            return {LineKind::Other, {}, {}};
+        return {LineKind::Section, Trim(text, {body.begin + 1, body.begin + 1 + close}), {}};
+    }
+    const size_t equals = text.substr(body.begin, body.end - body.begin).find('=');
+    if (equals == std::string_view::npos)
+        return {LineKind::Other, {}, {}};
+    const size_t at = body.begin + equals;
+    return {LineKind::Key, Trim(text, {body.begin, at}), Trim(text, {at + 1, body.end})};
+}
+
+std::string_view View(std::string_view text, Span span) {
+    return text.substr(span.begin, span.end - span.begin);
+}
+
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+bool Trimmed(std::string_view text) {
+    return !text.empty() && !IsBlank(text.front()) && !IsBlank(text.back());
+}
+
+} // namespace
+
+// Where a key's value is, or where the key would go.
+struct CProfileText::Match {
+    std::optional<Span> value; // the value of the first matching key
+    bool sectionFound = false;
+    size_t insertAt = 0; // after the last key (or the header) of the first matching section
+    bool insertNeedsNewline = false; // that line ends the text without a line break
+};
+
+CProfileText::Match CProfileText::Search(std::string_view section, std::string_view key) const {
+    const std::string_view text = m_bytes;
+    Match match;
+    bool inSection = false;
+    bool firstSectionClosed = false;
+    size_t pos = text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
+    while (pos < text.size()) {
+        const Line line = LineAt(text, pos);
+        pos = line.next;
+        const ParsedLine parsed = ParseLine(text, line);
+        if (parsed.kind == LineKind::Section) {
+            if (match.sectionFound && inSection)
+                firstSectionClosed = true;
+            inSection = SameName(View(text, parsed.name), section);
+            if (inSection && !match.sectionFound) {
+                match.sectionFound = true;
+                match.insertAt = line.next;
+                match.insertNeedsNewline = !line.HasNewline();
+            }
+            continue;
+        }
+        if (!inSection || (parsed.kind != LineKind::Key && parsed.kind != LineKind::Other))
+            continue;
+        if (parsed.kind == LineKind::Key && SameName(View(text, parsed.name), key)) {
+            match.value = parsed.value;
+            return match;
+        }
+        if (!firstSectionClosed) {
+            match.insertAt = line.next;
+            match.insertNeedsNewline = !line.HasNewline();
+        }
+    }
+    return match;
+}
+
+std::string_view CProfileText::LineEnding() const {
+    const size_t newline = m_bytes.find('\n');
+    if (newline != std::string::npos && (newline == 0 || m_bytes[newline - 1] != '\r'))
+        return "\n";
+    return "\r\n";
+}
+
+std::optional<std::string_view> CProfileText::Find(std::string_view section,
+                                                   std::string_view key) const {
+    const Match match = Search(section, key);
+    if (!match.value)
+        return std::nullopt;
+    return Unquote(View(m_bytes, *match.value));
+}
+
+bool CProfileText::Set(std::string_view section, std::string_view key, std::string_view value) {
+    if (!ValidSection(section) || !ValidKey(key) || !ValidValue(value))
+        return false;
+    const Match match = Search(section, key);
+    if (match.value) {
+        m_bytes.replace(match.value->begin, match.value->end - match.value->begin, value);
+        return true;
+    }
+    const std::string_view eol = LineEnding();
+    std::string line;
+    if (match.sectionFound) {
+        if (match.insertNeedsNewline)
+            line += eol;
+        line.append(key).append("=").append(value).append(eol);
+        m_bytes.insert(match.insertAt, line);
+        return true;
+    }
+    if (!m_bytes.empty() && m_bytes.back() != '\n')
+        line += eol;
+    line.append("[").append(section).append("]").append(eol);
+    line.append(key).append("=").append(value).append(eol);
+    m_bytes += line;
+    return true;
+}
+
+bool CProfileText::ValidSection(std::string_view section) {
+    return Trimmed(section) && section.find(']') == std::string_view::npos &&
+           !HasLineBreak(section);
+}
+
+bool CProfileText::ValidKey(std::string_view key) {
+    return Trimmed(key) && key.front() != '[' && key.front() != ';' &&
+           key.find('=') == std::string_view::npos && !HasLineBreak(key);
+}
+
+bool CProfileText::ValidValue(std::string_view value) {
+    return !HasLineBreak(value);
+}
