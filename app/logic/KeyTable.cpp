@@ -1,0 +1,52 @@
+#include "KeyTable.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kVolumeMin = 0;
+constexpr int kVolumeMax = 99;
+
+KeyAction ActionFor(Key key, const KeyContext& context) {
+    switch (key) {
+    case Key::Enter:
+        return context.layout == LayoutMode::FullScreen ? KeyAction::RestoreSize
+                                                        : KeyAction::FullScreen;
+    case Key::Space:
+        return context.playButtonVisible && context.listRowCount > 0 ? KeyAction::Play
+                                                                     : KeyAction::Pause;
+    case Key::PageUp:
+        return KeyAction::Next;
+    case Key::PageDown:
+        return KeyAction::Pre;
+    case Key::Left:
+        return KeyAction::SecBack;
+    case Key::Right:
+        return KeyAction::SecForward;
+    case Key::Up:
+        return context.pointerInsideList ? KeyAction::PassToList : KeyAction::VolumeUp;
+    case Key::Down:
+        return context.pointerInsideList ? KeyAction::PassToList : KeyAction::VolumeDown;
+    case Key::F2:
+        return KeyAction::Open;
+    case Key::F3:
+        return KeyAction::Settings;
+    case Key::Escape:
+    case Key::Tab:
+    case Key::Other:
+        break;
+    }
+    return KeyAction::Swallow;
+}
+
+} // namespace
+
+KeyDecision DecideKey(Key key, const KeyContext& context) {
+    const int volume = std::clamp(context.volume, kVolumeMin, kVolumeMax);
+    const KeyAction action = context.downloadBusy ? KeyAction::Swallow : ActionFor(key, context);
+    if (action == KeyAction::VolumeUp)
+        return {action, std::min(volume + kVolumeKeyStep, kVolumeMax)};
+    if (action == KeyAction::VolumeDown)
+        return {action, std::max(volume - kVolumeKeyStep, kVolumeMin)};
+    return {action, volume};
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "MainLayout.h"
+
+// What a key press in the main window does.
+
+enum class Key {
+    Enter,
+    Space,
+    PageUp,
+    PageDown,
+    Left,
+    Right,
+    Up,
+    Down,
+    F2,
+    F3,
+    Escape,
+    Tab,
+    Other
+};
+
+enum class KeyAction {
+    FullScreen,  // the full-screen command
+    RestoreSize, // back to the normal layout
+    Play,
+    Pause,
+    Next, // the list row above the current one
+    Pre,  // the list row below
+    SecBack,
+    SecForward,
+    VolumeUp,   // move the volume slider's thumb to KeyDecision::volume
+    VolumeDown, // the same, downwards
+    Open,
+    Settings,
+    PassToList, // the recording list handles the key itself
+    Swallow,    // nothing happens and no control sees the key
+};
+
+// The window's state that keys depend on.
+struct KeyContext {
+    LayoutMode layout = LayoutMode::Normal;
+    bool playButtonVisible = true; // PLAY shown (not Pause)
+    int listRowCount = 0;
+    bool pointerInsideList = false; // the mouse pointer is over the recording list
+    bool downloadBusy = false;
+    int volume = 0; // the volume slider's position, 0..99
+};
+
+struct KeyDecision {
+    KeyAction action = KeyAction::Swallow;
+    int volume = 0; // the volume slider's position after the key, 0..99
+    bool operator==(const KeyDecision&) const = default;
+};
+
+constexpr int kVolumeKeyStep = 5;
+
+// Every key is swallowed while a download runs. Up and Down go to the list while the pointer
+// is over it and move the volume by kVolumeKeyStep otherwise; Space plays when PLAY is shown
+// and the list has rows, else pauses; keys without a command are swallowed.
+KeyDecision DecideKey(Key key, const KeyContext& context);
