@@ -313,6 +313,36 @@ TatReadStatus CTATLibrary::ReadPacket(uint8_t& channel, uint8_t& type, uint8_t& 
     return TatFailed;
 }
 
+static_assert(CTATLibrary::kRawAlignment == CTATRecordingReader::kRawAlignment);
+
+TatRawPackets CTATLibrary::ReadRawPackets(uint8_t* buffer, int32_t capacity, int32_t held) {
+    std::lock_guard lock(m_mutex);
+    TatRawPackets out;
+    if (!m_reader || buffer == nullptr || capacity < 0)
+        return out;
+    const CTATRecordingReader::Raw raw = m_reader->NextRaw(
+        buffer, static_cast<uint32_t>(capacity), static_cast<uint32_t>(std::max(held, 0)));
+    switch (raw.result) {
+    case CTATRecordingReader::Result::Packet:
+        out.status = TatPacket;
+        out.start = static_cast<int32_t>(raw.start);
+        out.length = static_cast<int32_t>(raw.length);
+        out.held = static_cast<int32_t>(raw.held);
+        break;
+    case CTATRecordingReader::Result::TooLarge:
+        out.status = TatNoPacket;
+        out.needed = static_cast<int32_t>(raw.needed);
+        break;
+    case CTATRecordingReader::Result::End:
+        out.status = TatEnd;
+        break;
+    case CTATRecordingReader::Result::Damaged:
+        TATV_DIAG(m_diag, "[TAT] damaged data in %s\n", m_reader->Name().c_str());
+        break;
+    }
+    return out;
+}
+
 int32_t CTATLibrary::NextPacketSize() {
     std::lock_guard lock(m_mutex);
     return m_reader ? static_cast<int32_t>(m_reader->PeekSize()) : -1;

@@ -42,6 +42,15 @@ enum TatReadStatus : int8_t {
     TatFailed = 3,   // nothing selected, damaged data, or the card went away: the end too
 };
 
+// What ReadRawPackets delivered.
+struct TatRawPackets {
+    TatReadStatus status = TatFailed;
+    int32_t start = 0;  // TatPacket: bytes left unused at the start of the buffer
+    int32_t length = 0; // TatPacket: bytes of whole packets after them
+    int32_t held = 0;   // TatPacket: bytes of the next packet's start that follow them
+    int32_t needed = 0; // TatNoPacket: the room the next packet takes
+};
+
 // Access to the camera's storage on the card: finding the card, the directories of the four
 // categories, describing recordings, the camera's configuration text, and reading the packets
 // of one selected recording.
@@ -54,6 +63,8 @@ enum TatReadStatus : int8_t {
 // Drive numbers: 1 while a card is present, 0 when none is.
 class CTATLibrary {
 public:
+    static constexpr size_t kRawAlignment = 64;
+
     explicit CTATLibrary(TatCardSource source);
     ~CTATLibrary();
     CTATLibrary(const CTATLibrary&) = delete;
@@ -100,6 +111,22 @@ public:
     // A packet larger than the capacity, damaged data or a vanished card give TatFailed.
     TatReadStatus ReadPacket(uint8_t& channel, uint8_t& type, uint8_t& flags, int32_t& size,
                              uint8_t* buffer, uint32_t& scratch);
+
+    // Several packets of the selected recording in one read, for a reader that verifies them
+    // itself. The buffer receives whole packets exactly as stored, back to back: the 16-byte
+    // header (type, channel, payload size, sequence, CRC) and the payload. Headers and sizes
+    // are checked, the CRCs are NOT: the caller must check each packet's CRC before it uses the
+    // payload, and treat a mismatch as damage that ends the recording.
+    //   TatPacket: `length` bytes of whole packets from buffer + start. The start of the next
+    //     packet follows them (`held` bytes); a caller that keeps those bytes at the start of
+    //     the buffer it passes next gives `held` back and they are not read again (they count
+    //     only while no other read, seek or selection came in between). Give 0 otherwise.
+    //     Without held bytes the packets begin up to kRawAlignment - 1 bytes into the buffer,
+    //     where the kernel copies fastest; a caller that moves held bytes keeps their address
+    //     modulo kRawAlignment for the same reason.
+    //   TatNoPacket: the next packet does not fit in capacity; it takes `needed` bytes.
+    //   TatEnd, TatFailed: as for ReadPacket; packets before damage are delivered first.
+    TatRawPackets ReadRawPackets(uint8_t* buffer, int32_t capacity, int32_t held);
 
     // Payload size of the selected recording's next packet, so a reader can make room for it
     // before reading it; -1 at the end, on damage or without a selection.

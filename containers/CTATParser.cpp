@@ -1,6 +1,7 @@
 #include "CTATParser.h"
 
 #include "CTATLibrary.h"
+#include "Crc32c.h"
 #include "DiagLog.h"
 #include "TatFormat.h"
 
@@ -10,6 +11,8 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -54,6 +57,72 @@ int32_t ParseEntryIndex(std::string_view rest) {
     return index;
 }
 
+// A queued record's bytes, in one piece or two.
+class RecordBytes {
+public:
+    explicit RecordBytes(const CThreadQueue::Front& front) : m_front(front) {}
+
+    // Copies [from, from + n) out; false when the record is shorter.
+    bool Copy(size_t from, uint8_t* dest, size_t n) const {
+        return Visit(from, n, [&dest](const uint8_t* p, size_t k) {
+            std::memcpy(dest, p, k);
+            dest += k;
+        });
+    }
+
+    // CRC-32C of the bytes from `from` on, continuing `crc`.
+    uint32_t Crc(size_t from, uint32_t crc) const {
+        Visit(from, static_cast<size_t>(m_front.Length()) - from,
+              [&crc](const uint8_t* p, size_t k) { crc = Crc32c(p, k, crc); });
+        return crc;
+    }
+
+private:
+    template <typename Fn> bool Visit(size_t from, size_t n, Fn fn) const {
+        const size_t first = static_cast<size_t>(m_front.firstLength);
+        if (from + n > static_cast<size_t>(m_front.Length()))
+            return false;
+        if (from < first) {
+            const size_t k = std::min(n, first - from);
+            if (k > 0)
+                fn(m_front.first + from, k);
+            n -= k;
+            from = first;
+        }
+        if (n > 0)
+            fn(m_front.second + (from - first), n);
+        return true;
+    }
+
+    const CThreadQueue::Front& m_front;
+};
+
+int32_t KindOf(const tat::PacketHeader& header) {
+    switch (header.type) {
+    case tat::Audio:
+        return Audio;
+    case tat::Text:
+        return Text;
+    default:
+        return header.channel != 0 ? RearVideo : FrontVideo;
+    }
+}
+
+const char* ChunkIdOf(int32_t kind) {
+    switch (kind) {
+    case FrontVideo:
+        return "00dc";
+    case RearVideo:
+        return "01dc";
+    case Audio:
+        return "02wb";
+    case Text:
+        return "03tx";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
 CTATParser::CTATParser(CTATLibrary* library) : m_library(library) {}
@@ -74,6 +143,7 @@ bool CTATParser::Start() {
     m_queue.Init(kQueueCapacity);
     m_pending = false;
     m_idle.ResetEvent();
+    m_stopping.store(false);
     if (!m_thread.BeginThread([this] { return ReadWorker(); })) {
         m_readBuffer.Resize(0);
         return false;
@@ -87,6 +157,8 @@ void CTATParser::Stop() {
         return;
     // Nothing arrives any more: let reads end instead of polling.
     m_running.store(false);
+    m_stopping.store(true);
+    m_wake.SetEvent();
     m_thread.StopThread();
     m_started.store(false);
     DropQueued();
@@ -99,6 +171,7 @@ bool CTATParser::PauseReader() {
         // A signal left from an earlier pause says nothing about now: only a pass that sees
         // the flag clear after this point may answer.
         m_idle.ResetEvent();
+        m_wake.SetEvent();
         m_idle.WaitEvent(CWaitEvent::kInfinite);
     }
     return wasRunning;
@@ -107,6 +180,8 @@ bool CTATParser::PauseReader() {
 void CTATParser::DropQueued() {
     m_queue.Clear();
     m_pending = false;
+    m_carry = 0;
+    m_needed = 0;
 }
 
 int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
@@ -167,8 +242,11 @@ int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
 
     DropQueued();
     m_end.store(false);
+    m_endLogged.store(false);
+    m_damaged = false;
     m_open = true;
     m_running.store(m_started.load());
+    m_wake.SetEvent();
     return 1;
 }
 
@@ -219,46 +297,16 @@ StreamKind CTATParser::ReadPacket(uint8_t* buffer, int32_t& size) {
 
 bool CTATParser::ReadWorker() {
     if (!m_running.load()) {
+        if (m_stopping.load())
+            return false; // Stop is waiting for the thread to end
         m_idle.SetEvent();
-        std::this_thread::sleep_for(1ms);
+        m_wake.WaitEvent(1); // set when reading resumes or someone waits for the idle event
         return true;
     }
-
-    // Most packets are read straight into the queue's storage, which saves a copy. When the
-    // queue's free bytes are not in one piece the packet goes through the read buffer below.
-    if (!m_pending && m_library != nullptr && !m_end.load()) {
-        const int32_t next = m_library->NextPacketSize();
-        if (next >= 0 && next < kQueueCapacity - 1) {
-            // Room for the next packet's header too, which the library reads along with it.
-            const int32_t room = next + static_cast<int32_t>(tat::kPacketHeaderSize);
-            if (uint8_t* slot = m_queue.Reserve(room)) {
-                int32_t size = room;
-                const StreamKind kind = ReadPacket(slot, size);
-                if (kind == NoPacket && m_queue.RecordCount() > 0)
-                    m_queue.CancelReservation();
-                else
-                    m_queue.Commit(size, kind);
-                AfterQueued(kind);
-                return true;
-            }
-            if (m_queue.BytesHeld() + next >= kQueueCapacity) {
-                m_queue.WaitForRoom(next, 1ms); // full: read nothing until the reader takes one
-                return true;
-            }
-        }
-    }
-
-    if (!m_pending) {
-        // One byte less than the queue's bound: the largest record the queue can hold.
-        int32_t size = kQueueCapacity - 1;
-        m_pendingKind = ReadPacket(m_readBuffer.data(), size);
-        m_pendingSize = size;
-        m_pending = true;
-        // A NoPacket marker lets ReadChunk answer at once instead of polling, but one in the
-        // queue is enough: more would pile up while nobody reads.
-        if (m_pendingKind == NoPacket && m_queue.RecordCount() > 0)
-            m_pending = false;
-    }
+    if (!m_pending && ReadIntoQueue())
+        return true;
+    if (!m_pending)
+        HoldNextPacket();
 
     // A packet that cannot be queued before a pause stays in hand: a failed seek goes on
     // with it, Open and a successful seek drop it.
@@ -274,61 +322,172 @@ bool CTATParser::ReadWorker() {
     return true;
 }
 
+bool CTATParser::ReadIntoQueue() {
+    const int32_t carry = std::exchange(m_carry, 0);
+    if (m_library == nullptr || m_end.load() || m_needed >= kQueueCapacity)
+        return false;
+    // A read is worth its system call from kMinRead bytes on, and must take the next packet
+    // whole when its size is known.
+    const int32_t least = std::max(kMinRead, m_needed);
+    int32_t room = 0;
+    uint8_t* slot = m_queue.ReserveUpTo(std::max(kBulkRead, m_needed), room);
+    if (slot != nullptr && room < least) {
+        if (m_queue.BytesHeld() + least < kQueueCapacity) {
+            // There is room, but not before the ring's end: leave those bytes unused.
+            m_queue.CommitRecords(std::array{CThreadQueue::Record{room, kSkipTag}}.data(), 1);
+            return true;
+        }
+        m_queue.CancelReservation();
+        slot = nullptr;
+    }
+    if (slot == nullptr) {
+        m_queue.WaitForRoom(least, 1ms); // full: wait until the caller takes some
+        return true;
+    }
+    // The start of the next packet came with the last read; bring it along when the free
+    // bytes begin elsewhere now (the queue went back to its front when it ran empty), at the
+    // same address modulo the library's alignment.
+    int32_t lead = 0;
+    int32_t held = 0;
+    if (carry > 0) {
+        lead = static_cast<int32_t>(
+            (reinterpret_cast<uintptr_t>(m_carryAt) - reinterpret_cast<uintptr_t>(slot)) &
+            (CTATLibrary::kRawAlignment - 1));
+        if (lead + carry <= room) {
+            held = carry;
+            if (slot + lead != m_carryAt)
+                std::memmove(slot + lead, m_carryAt, static_cast<size_t>(held));
+        } else {
+            lead = 0;
+        }
+    }
+
+    const TatRawPackets raw = m_library->ReadRawPackets(slot + lead, room - lead, held);
+    if (raw.status == TatPacket) {
+        std::vector<CThreadQueue::Record>& records = m_records;
+        records.clear();
+        lead += raw.start;
+        if (lead > 0)
+            records.push_back({lead, kSkipTag});
+        for (int32_t at = lead; at < lead + raw.length;) {
+            tat::PacketHeader header;
+            tat::PacketHeader::Decode(slot + at, header); // checked by the library
+            const int32_t length = static_cast<int32_t>(tat::kPacketHeaderSize + header.size);
+            records.push_back({length, kStoredTag + KindOf(header)});
+            at += length;
+        }
+        m_queue.CommitRecords(records.data(), static_cast<int32_t>(records.size()));
+        m_carryAt = slot + lead + raw.length;
+        m_carry = raw.held;
+        m_needed = 0;
+        return true;
+    }
+    if (raw.status == TatNoPacket) {
+        m_needed = raw.needed; // larger than the room: wait for more, or read it alone
+        m_queue.CancelReservation();
+        return true;
+    }
+    // The end or damage: ReadPacket reports it.
+    m_queue.CancelReservation();
+    m_end.store(true);
+    return false;
+}
+
+void CTATParser::HoldNextPacket() {
+    // One byte less than the queue's bound: the largest record the queue can hold.
+    int32_t size = kQueueCapacity - 1;
+    m_pendingKind = ReadPacket(m_readBuffer.data(), size);
+    m_pendingSize = size;
+    m_pending = true;
+    m_needed = 0;
+    // A NoPacket marker lets ReadChunk answer at once instead of polling, but one in the
+    // queue is enough: more would pile up while nobody reads.
+    if (m_pendingKind == NoPacket && m_queue.RecordCount() > 0)
+        m_pending = false;
+}
+
 void CTATParser::AfterQueued(StreamKind kind) {
     if (kind == EndOfStream) {
-        TATV_DIAG(m_diag, "Media End Recv [%d]\n", static_cast<int>(EndOfStream));
+        LogEnd();
         m_running.store(false);
     } else if (kind == NoPacket) {
         std::this_thread::sleep_for(1ms);
     }
 }
 
+void CTATParser::LogEnd() {
+    if (!m_endLogged.exchange(true))
+        TATV_DIAG(m_diag, "Media End Recv [%d]\n", static_cast<int>(EndOfStream));
+}
+
 int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
     const int32_t capacity = std::max(size, 0);
-    int32_t length = 0;
-    int32_t tag = NoPacket;
+    size = 0;
+    if (m_damaged)
+        return -1;
+    CThreadQueue::Front front;
     for (int poll = 1;; ++poll) {
         // Read the flag before trying the queue: once the reading thread has cleared it,
-        // everything it queued before is visible to the pop.
+        // everything it queued before is visible.
         const bool running = m_running.load();
-        length = -1;
-        if (m_queue.Pop(buffer, capacity, length, tag))
-            break;
-        size = 0;
-        if (length >= 0) // the packet does not fit; it stays queued
-            return -1;
+        if (m_queue.PeekFront(front)) {
+            if (front.tag != kSkipTag)
+                return TakeFront(front, id, buffer, capacity, size);
+            m_queue.PopFront();
+            continue;
+        }
         if (!running)
             return -1;
         if (poll >= kEmptyPolls)
             return 4; // nothing yet: NoPacket, no id
         m_queue.WaitForRecord(std::chrono::milliseconds(kEmptyPollMs)); // wakes on a push
     }
+}
 
-    const char* chunkId = nullptr;
-    switch (tag) {
-    case FrontVideo:
-        chunkId = "00dc";
-        break;
-    case RearVideo:
-        chunkId = "01dc";
-        break;
-    case Audio:
-        chunkId = "02wb";
-        break;
-    case Text:
-        chunkId = "03tx";
-        break;
-    case NoPacket:
-        size = 0;
-        return 4;
-    default:
-        size = 0;
-        return -1;
+int64_t CTATParser::TakeFront(const CThreadQueue::Front& front, char id[5], uint8_t* buffer,
+                              int32_t capacity, int32_t& size) {
+    RecordBytes bytes(front);
+    int32_t kind = front.tag;
+    int32_t skip = 0;
+    if (kind >= kStoredTag && kind < kStoredTag + 4) {
+        // As stored: the header first. The payload goes out only once its CRC matches.
+        uint8_t head[tat::kPacketHeaderSize];
+        tat::PacketHeader header;
+        skip = static_cast<int32_t>(tat::kPacketHeaderSize);
+        if (front.Length() < skip || !bytes.Copy(0, head, sizeof head) ||
+            !tat::PacketHeader::Decode(head, header) ||
+            header.size != static_cast<uint32_t>(front.Length() - skip))
+            return EndAtDamage();
+        if (static_cast<int32_t>(header.size) <= capacity &&
+            bytes.Crc(tat::kPacketHeaderSize, Crc32c(head, 12)) != header.crc)
+            return EndAtDamage();
+        kind -= kStoredTag;
     }
+    const int32_t length = front.Length() - skip;
+    if (length > capacity || (length > 0 && buffer == nullptr))
+        return -1; // the packet does not fit; it stays queued
+    bytes.Copy(static_cast<size_t>(skip), buffer, static_cast<size_t>(length));
+    m_queue.PopFront();
+
+    const char* chunkId = ChunkIdOf(kind);
+    if (kind == NoPacket)
+        return 4;
+    if (chunkId == nullptr)
+        return -1;
     if (id != nullptr)
         std::memcpy(id, chunkId, 5);
     size = length;
     return 4;
+}
+
+int64_t CTATParser::EndAtDamage() {
+    // The reading thread stops; what it queued is dropped at the next Open or seek.
+    m_damaged = true;
+    m_end.store(true);
+    m_running.store(false);
+    TATV_DIAG(m_diag, "[TATParser] damaged packet\n");
+    LogEnd();
+    return -1;
 }
 
 VideoSize CTATParser::GetVideoSize(int stream) {
@@ -365,10 +524,13 @@ int CTATParser::SeekTime(float seconds) {
         // end has packets to give again.
         DropQueued();
         m_end.store(false);
+        m_endLogged.store(false);
+        m_damaged = false;
         m_running.store(m_open && m_started.load());
     } else {
         m_running.store(wasRunning);
     }
+    m_wake.SetEvent();
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CTATLibrary;
 class DiagLog;
@@ -23,6 +24,14 @@ class DiagLog;
 // thread (clear the running flag, wait for the idle event), so the thread never reads the
 // old position while the library is repositioned and no packet of the old position reaches
 // the queue after it has been emptied.
+//
+// The reading thread reads many packets per system call, straight into the queue's free
+// bytes, and queues them as stored (header and payload) without checking them; ReadChunk
+// checks each packet's CRC-32C before it copies the payload out, so the check runs on the
+// caller's thread while the reading thread reads on. A packet whose header or CRC is wrong
+// ends the recording there, as damage found by the library does. Packets too large for that
+// (over the queue's bound with their header) come one at a time through the library's
+// checked read.
 //
 // Open never fails: a recording that is missing or damaged shows itself by an immediate end
 // of data. After the end, ReadChunk returns -1 until the next Open or a seek that succeeds.
@@ -57,6 +66,10 @@ public:
     // ReadChunk polls an empty queue this often, this far apart, before it reports NoPacket.
     static constexpr int kEmptyPolls = 100;
     static constexpr int kEmptyPollMs = 10;
+    // The reading thread reads up to this many bytes at a time, and waits for at least
+    // kMinRead free bytes in the queue before it reads again.
+    static constexpr int32_t kBulkRead = 262144;
+    static constexpr int32_t kMinRead = 65536;
 
     // The library stays owned by the caller and must outlive the parser.
     explicit CTATParser(CTATLibrary* library);
@@ -117,7 +130,23 @@ public:
     static bool ParseCountsText(std::string_view text, TatInfo& info);
 
 private:
+    // Queue tags beside the StreamKinds (a checked payload, or a marker without one).
+    static constexpr int32_t kStoredTag = 16; // + kind: a packet as stored, not yet checked
+    static constexpr int32_t kSkipTag = 32;   // bytes left unused before the ring's end
+
     bool ReadWorker();
+    // Reads the next packets as stored into the queue's free bytes, in one read. False when
+    // the next packet has to come through ReadPacket instead (it is too large, or the reading
+    // has ended).
+    bool ReadIntoQueue();
+    // The next packet through ReadPacket into the read buffer, as the packet in hand.
+    void HoldNextPacket();
+    // Hands the front record to the caller: checks a stored packet, copies the payload.
+    int64_t TakeFront(const CThreadQueue::Front& front, char id[5], uint8_t* buffer,
+                      int32_t capacity, int32_t& size);
+    // A stored packet failed its check: the recording ends here.
+    int64_t EndAtDamage();
+    void LogEnd();
     // What follows a packet's arrival in the queue: the end stops reading, an empty poll
     // pauses a moment.
     void AfterQueued(StreamKind kind);
@@ -133,12 +162,16 @@ private:
     int32_t m_category = 0;
     TatInfo m_info{};
     bool m_open = false;
+    bool m_damaged = false; // a packet failed its check; reads end until Open or a seek
     std::atomic<bool> m_started{false};
 
-    std::atomic<bool> m_end{false};     // the library reported the end of the recording
-    std::atomic<bool> m_running{false}; // the reading thread may read and queue packets
+    std::atomic<bool> m_end{false};       // the library reported the end of the recording
+    std::atomic<bool> m_running{false};   // the reading thread may read and queue packets
+    std::atomic<bool> m_endLogged{false}; // "Media End Recv" written for this position
     CThreadQueue m_queue;
     CWaitEvent m_idle; // set by the reading thread while it is paused
+    CWaitEvent m_wake; // wakes the paused reading thread early: to resume, to answer, to end
+    std::atomic<bool> m_stopping{false}; // Stop: the paused reading thread ends
 
     // The reading thread's packet in hand: read, not yet queued. The caller discards it only
     // while the thread is paused.
@@ -146,6 +179,14 @@ private:
     bool m_pending = false;
     int32_t m_pendingSize = 0;
     StreamKind m_pendingKind = NoPacket;
+
+    // Reading thread (the caller only while it is paused): the start of the next packet, read
+    // along with the last packets and left in the queue's free bytes, and the room the next
+    // packet needs when it did not fit.
+    uint8_t* m_carryAt = nullptr;
+    int32_t m_carry = 0;
+    int32_t m_needed = 0;
+    std::vector<CThreadQueue::Record> m_records; // the records of one read
 
     CSingleThread m_thread{"TATParser"}; // last: stopped before the members above go
 };

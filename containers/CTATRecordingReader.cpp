@@ -24,6 +24,7 @@ void CTATRecordingReader::Close() {
     m_index.clear();
     m_position = 0;
     m_lookaheadValid = false;
+    m_rawHeld = 0;
 }
 
 bool CTATRecordingReader::ReadAt(uint64_t offset, void* dest, size_t count) {
@@ -39,6 +40,19 @@ bool CTATRecordingReader::ReadAt(uint64_t offset, void* dest, size_t count) {
         offset += static_cast<uint64_t>(n);
     }
     return true;
+}
+
+size_t CTATRecordingReader::ReadUpTo(uint64_t offset, uint8_t* dest, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = pread(m_fd, dest + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
 }
 
 bool CTATRecordingReader::Open(const std::string& path) {
@@ -63,6 +77,7 @@ bool CTATRecordingReader::Open(const std::string& path) {
         ScanPackets(fileSize);
     m_position = tat::kRecordingHeaderSize;
     m_lookaheadValid = false;
+    m_rawHeld = 0;
     return true;
 }
 
@@ -182,7 +197,73 @@ CTATRecordingReader::Result CTATRecordingReader::Next(tat::PacketHeader& header,
         m_lookaheadValid = true;
     }
     m_position = end;
+    m_rawHeld = 0;
     return Result::Packet;
+}
+
+CTATRecordingReader::Raw CTATRecordingReader::NextRaw(uint8_t* buffer, uint32_t capacity,
+                                                      uint32_t held) {
+    Raw out;
+    const uint32_t kept = std::min(held, m_rawHeld);
+    m_rawHeld = 0;
+    if (m_fd < 0)
+        return out;
+    if (m_position + tat::kPacketHeaderSize > m_dataEnd) {
+        out.result = Result::End;
+        return out;
+    }
+    if (kept == 0) {
+        out.start = static_cast<uint32_t>((m_position - reinterpret_cast<uintptr_t>(buffer)) &
+                                          (kRawAlignment - 1));
+        if (out.start >= capacity)
+            out.start = 0;
+        buffer += out.start;
+        capacity -= out.start;
+    }
+    const uint64_t want = std::min<uint64_t>(capacity, m_dataEnd - m_position);
+    const size_t got = kept >= want ? static_cast<size_t>(want)
+                                    : kept + ReadUpTo(m_position + kept, buffer + kept,
+                                                      static_cast<size_t>(want - kept));
+
+    // Every header is checked as at Next; the first that is wrong, or whose packet passes the
+    // end of the data, ends the run (and the recording once the packets before it are taken).
+    size_t at = 0;
+    bool damaged = false;
+    uint64_t firstSize = 0;
+    while (at + tat::kPacketHeaderSize <= got) {
+        tat::PacketHeader header;
+        if (!tat::PacketHeader::Decode(buffer + at, header) ||
+            m_position + at + tat::kPacketHeaderSize + header.size > m_dataEnd) {
+            damaged = true;
+            break;
+        }
+        const uint64_t total = tat::kPacketHeaderSize + uint64_t{header.size};
+        if (at == 0)
+            firstSize = total;
+        if (at + total > got)
+            break;
+        at += static_cast<size_t>(total);
+    }
+    if (at > 0) {
+        out.result = Result::Packet;
+        out.length = static_cast<uint32_t>(at);
+        out.held = static_cast<uint32_t>(got - at);
+        m_position += at;
+        m_rawHeld = out.held;
+        return out;
+    }
+    if (damaged || got < want) // a wrong header, or the file ended before the data did
+        return out;
+    // Nothing whole fits: say how much room the next packet takes.
+    if (firstSize == 0) {
+        const int64_t size = PeekSize();
+        if (size < 0)
+            return out;
+        firstSize = tat::kPacketHeaderSize + static_cast<uint64_t>(size);
+    }
+    out.result = Result::TooLarge;
+    out.needed = static_cast<uint32_t>(firstSize);
+    return out;
 }
 
 int64_t CTATRecordingReader::PeekSize() {
@@ -196,5 +277,6 @@ bool CTATRecordingReader::SeekSeconds(int32_t seconds) {
     if (m_fd < 0 || seconds < 0 || static_cast<size_t>(seconds) >= m_index.size())
         return false;
     m_position = m_index[static_cast<size_t>(seconds)];
+    m_rawHeld = 0;
     return true;
 }

@@ -41,6 +41,29 @@ public:
     // Payload size of the next packet without taking it; -1 at the end or on damage.
     int64_t PeekSize();
 
+    // Several packets in one read, for a caller that checks their checksums itself: whole
+    // packets as stored (header and payload, checksums NOT verified) from the position, back
+    // to back into buffer, as many as fit in capacity.
+    //   Packet: `length` bytes of whole packets from buffer + start, and the position moves
+    //     past them. The start of the next packet follows them (`held` bytes); a caller that
+    //     keeps those bytes at the start of its next buffer passes `held` back and they are not
+    //     read again.
+    //   TooLarge: not even the next packet fits; `needed` is the room it takes.
+    //   End, Damaged: as for Next; packets before damage come first, in a Packet result.
+    // `held` on the way in counts only while nothing else moved the position since. Without
+    // held bytes the packets start `start` (< kRawAlignment) bytes into buffer, where the
+    // address matches the file offset modulo kRawAlignment: the kernel copies several times
+    // faster so.
+    static constexpr uint32_t kRawAlignment = 64;
+    struct Raw {
+        Result result = Result::Damaged;
+        uint32_t start = 0;
+        uint32_t length = 0;
+        uint32_t held = 0;
+        uint32_t needed = 0;
+    };
+    Raw NextRaw(uint8_t* buffer, uint32_t capacity, uint32_t held);
+
     // Moves to the packet that starts whole second `seconds`. False (position unchanged)
     // beyond the index.
     bool SeekSeconds(int32_t seconds);
@@ -48,6 +71,8 @@ public:
 
 private:
     bool ReadAt(uint64_t offset, void* dest, size_t count);
+    // As ReadAt, but returns how many bytes were read before the file ended.
+    size_t ReadUpTo(uint64_t offset, uint8_t* dest, size_t count);
     bool LoadFooter(uint64_t fileSize);
     void ScanPackets(uint64_t fileSize);
     bool HeaderAt(tat::PacketHeader& header);
@@ -66,4 +91,7 @@ private:
     uint8_t m_lookahead[tat::kPacketHeaderSize] = {};
     uint64_t m_lookaheadAt = 0;
     bool m_lookaheadValid = false;
+
+    // Bytes from m_position that the last NextRaw left in its caller's buffer.
+    uint32_t m_rawHeld = 0;
 };

@@ -148,6 +148,41 @@ void CThreadQueue::Commit(int32_t length, int32_t tag) {
     m_changed.notify_all();
 }
 
+uint8_t* CThreadQueue::ReserveUpTo(int32_t maxLength, int32_t& length) {
+    length = 0;
+    std::lock_guard lock(m_lock);
+    if (m_held == 0)
+        m_head = 0;
+    const int64_t bound = static_cast<int64_t>(m_capacity) - 1 - static_cast<int64_t>(m_held);
+    const size_t tail = m_store.empty() ? 0 : (m_head + m_held) % m_store.size();
+    // Free bytes run to the end of the ring, or up to the head when the records wrap.
+    const size_t free = m_head + m_held >= m_store.size() ? m_head - tail : m_store.size() - tail;
+    const int64_t room =
+        std::min({static_cast<int64_t>(maxLength), bound, static_cast<int64_t>(free)});
+    if (room <= 0)
+        return nullptr;
+    m_reserving = true;
+    m_reservedGeneration = m_generation;
+    m_reservedLength = static_cast<int32_t>(room);
+    length = m_reservedLength;
+    return m_store.data() + tail;
+}
+
+void CThreadQueue::CommitRecords(const Record* records, int32_t count) {
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_reserving)
+            return;
+        m_reserving = false;
+        int32_t left = m_reservedLength;
+        for (int32_t i = 0; i < count && records[i].length >= 0 && records[i].length <= left; ++i) {
+            AppendRecord(records[i].length, records[i].tag, m_reservedGeneration);
+            left -= records[i].length;
+        }
+    }
+    m_changed.notify_all();
+}
+
 void CThreadQueue::CancelReservation() {
     std::lock_guard lock(m_lock);
     m_reserving = false;
@@ -178,21 +213,54 @@ bool CThreadQueue::Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, 
         std::lock_guard lock(m_lock);
         if (generation != m_generation)
             return false; // cleared while copying: nothing was taken
-        const size_t n = static_cast<size_t>(record.length);
-        m_head = m_store.empty() ? 0 : (m_head + n) % m_store.size();
-        m_held -= n;
-        m_first = (m_first + 1) % m_records.size();
-        --m_count;
-        if (m_count == 0) {
-            m_first = 0;
-            if (!m_reserving)
-                m_head = 0; // start again at the front, where the cache is warm
-        }
+        DropFront();
     }
     outLength = record.length;
     outTag = record.tag;
     m_changed.notify_all();
     return true;
+}
+
+void CThreadQueue::DropFront() {
+    const size_t n = static_cast<size_t>(m_records[m_first].length);
+    m_head = m_store.empty() ? 0 : (m_head + n) % m_store.size();
+    m_held -= n;
+    m_first = (m_first + 1) % m_records.size();
+    --m_count;
+    if (m_count == 0) {
+        m_first = 0;
+        if (!m_reserving)
+            m_head = 0; // start again at the front, where the cache is warm
+    }
+}
+
+// The record's bytes lie in the used part of the ring, which the producer does not write, and
+// stay there until PopFront gives them back under the lock.
+bool CThreadQueue::PeekFront(Front& front) {
+    std::lock_guard lock(m_lock);
+    if (m_count == 0) {
+        TATV_DIAG(m_diag, "[CThreadQueue] Pop Empty\n");
+        return false;
+    }
+    const Record record = m_records[m_first];
+    const size_t n = static_cast<size_t>(record.length);
+    const size_t first = m_store.empty() ? 0 : std::min(n, m_store.size() - m_head);
+    front.first = m_store.data() + m_head;
+    front.firstLength = static_cast<int32_t>(first);
+    front.second = m_store.data();
+    front.secondLength = static_cast<int32_t>(n - first);
+    front.tag = record.tag;
+    return true;
+}
+
+void CThreadQueue::PopFront() {
+    {
+        std::lock_guard lock(m_lock);
+        if (m_count == 0)
+            return;
+        DropFront();
+    }
+    m_changed.notify_all();
 }
 
 int32_t CThreadQueue::BytesHeld() {

@@ -30,6 +30,23 @@ class DiagLog;
 // fixed time between tries.
 class CThreadQueue {
 public:
+    // One record's length in bytes and tag.
+    struct Record {
+        int32_t length;
+        int32_t tag;
+    };
+
+    // The oldest record in place (see PeekFront). A record stored across the end of the ring
+    // comes in two pieces; otherwise the second is empty.
+    struct Front {
+        const uint8_t* first = nullptr;
+        int32_t firstLength = 0;
+        const uint8_t* second = nullptr;
+        int32_t secondLength = 0;
+        int32_t tag = 0;
+        int32_t Length() const { return firstLength + secondLength; }
+    };
+
     CThreadQueue();
     virtual ~CThreadQueue();
     CThreadQueue(const CThreadQueue&) = delete;
@@ -58,11 +75,25 @@ public:
     uint8_t* Reserve(int32_t length);
     void Commit(int32_t length, int32_t tag);
     void CancelReservation();
+    // As Reserve, for a producer that fills as much as there is room for: the contiguous free
+    // bytes at the tail, at most maxLength and within the bound, their number in `length`.
+    // Null (length 0) when there are none.
+    uint8_t* ReserveUpTo(int32_t maxLength, int32_t& length);
+    // Ends a reservation by committing its bytes as several records, back to back from the
+    // start, in one step; bytes after the last record stay free. Records past the reserved
+    // length are left out.
+    void CommitRecords(const Record* records, int32_t count);
 
     // Takes the oldest record into dest, which holds destCapacity bytes. False when the
     // queue is empty (the out values are left untouched), or when the oldest record is longer
     // than destCapacity (it stays queued; outLength receives its length).
     bool Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, int32_t& outTag);
+
+    // Consumer only: the oldest record without copying it out. False (front untouched) when
+    // the queue is empty. The bytes stay in place and unchanged until PopFront, which drops the
+    // record; the consumer must not Clear in between.
+    bool PeekFront(Front& front);
+    void PopFront();
 
     // Waits at most `timeout` until a record is queued; true when one is.
     bool WaitForRecord(std::chrono::milliseconds timeout);
@@ -76,11 +107,6 @@ public:
     int32_t BytesHeld();
 
 private:
-    struct Record {
-        int32_t length;
-        int32_t tag;
-    };
-
     // Copy payload bytes to or from ring offset `at`, wrapping at the end. No lock needed:
     // see Push and Pop.
     void CopyIn(size_t at, const uint8_t* src, int32_t length);
@@ -88,6 +114,8 @@ private:
     // Adds a record of the bytes just written at the tail, unless a Clear came in between.
     // Caller holds m_lock.
     void AppendRecord(int32_t length, int32_t tag, uint64_t generation);
+    // Drops the oldest record, whose bytes have been read. Caller holds m_lock.
+    void DropFront();
 
     CSync m_lock{"none"};
     std::condition_variable_any m_changed; // a record was pushed or taken, or all were cleared

@@ -6,6 +6,8 @@
 #include "TatTestCards.h"
 #include "TempDir.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -294,6 +296,85 @@ TEST_F(TatCard, StorageThatShrinksOrVanishesEndsTheRecording) {
     EXPECT_EQ(status, TatFailed);
     TatDescription d;
     EXPECT_FALSE(library->DescribeByName(rec.name, d));
+}
+
+// Reading several packets at once hands out the stored bytes unchecked: they must be exactly
+// the file's, in whole packets, and the start of the next packet kept by the caller must
+// continue them seamlessly. Damage in a header stops the run after the packets before it.
+TEST_F(TatCard, RawReadsGiveTheStoredPacketsWholeAndStopAtADamagedHeader) {
+    const TestRecording rec{"REC_20240305_090702_D", 4, 30, true};
+    Make({rec});
+    const std::string path = RecordingFile("REC", rec.name);
+    std::vector<uint8_t> file = ReadFileBytes(path);
+    const uint64_t dataEnd = tat::GetU64(file.data() + file.size() - tat::kFooterSize + 8);
+    const std::vector<uint8_t> stored(file.begin() + tat::kRecordingHeaderSize,
+                                      file.begin() + static_cast<std::ptrdiff_t>(dataEnd));
+
+    // Reads of a few KiB into one buffer, keeping what follows the whole packets at its start
+    // (or, every third read, handing it back as not kept).
+    std::vector<uint8_t> buffer(20000);
+    auto readAll = [&](TatReadStatus& last) {
+        std::vector<uint8_t> out;
+        int32_t held = 0;
+        for (int read = 0;; ++read) {
+            const int32_t keep = read % 3 == 2 ? 0 : held;
+            const TatRawPackets raw =
+                library->ReadRawPackets(buffer.data(), static_cast<int32_t>(buffer.size()), keep);
+            last = raw.status;
+            if (raw.status != TatPacket)
+                return out;
+            // Fresh reads land where the address matches the file offset.
+            const uintptr_t address =
+                reinterpret_cast<uintptr_t>(buffer.data()) + static_cast<uintptr_t>(raw.start);
+            if (keep == 0) {
+                EXPECT_EQ((address - tat::kRecordingHeaderSize - out.size()) %
+                              CTATLibrary::kRawAlignment,
+                          0u)
+                    << "read " << read;
+            }
+            const uint8_t* packets = buffer.data() + raw.start;
+            out.insert(out.end(), packets, packets + raw.length);
+            std::memmove(buffer.data(), packets + raw.length, static_cast<size_t>(raw.held));
+            held = raw.held;
+            if (read > 100000)
+                return out;
+        }
+    };
+    library->SelectRecording(1, 0, 0);
+    TatReadStatus status = TatPacket;
+    EXPECT_EQ(readAll(status), stored);
+    EXPECT_EQ(status, TatEnd);
+
+    // A packet larger than the room says how much it needs and stays next.
+    library->SelectRecording(1, 0, 0);
+    const int32_t first = static_cast<int32_t>(
+        tat::kPacketHeaderSize + tat::GetU32(file.data() + tat::kRecordingHeaderSize + 4));
+    TatRawPackets raw = library->ReadRawPackets(buffer.data(), first - 1, 0);
+    EXPECT_EQ(raw.status, TatNoPacket);
+    EXPECT_EQ(raw.needed, first);
+    raw = library->ReadRawPackets(buffer.data(), first + 100, 0);
+    ASSERT_EQ(raw.status, TatPacket);
+    EXPECT_EQ(raw.length, first);
+    // After a seek the bytes held from before count for nothing.
+    ASSERT_EQ(library->SeekSeconds(2, 4), 0);
+    std::fill(buffer.begin(), buffer.end(), 0xEE);
+    raw = library->ReadRawPackets(buffer.data(), static_cast<int32_t>(buffer.size()), 5000);
+    ASSERT_EQ(raw.status, TatPacket);
+    EXPECT_EQ(buffer[static_cast<size_t>(raw.start)], 'P');
+
+    // The CRC is the caller's to check, so a damaged payload passes; a damaged header does not.
+    size_t at = tat::kRecordingHeaderSize;
+    for (int i = 0; i < 40; ++i)
+        at += tat::kPacketHeaderSize + tat::GetU32(file.data() + at + 4);
+    file[at + 1] ^= 1;
+    WriteFileBytes(path, file);
+    library->SelectRecording(1, 0, 0);
+    const std::vector<uint8_t> before = readAll(status);
+    EXPECT_EQ(status, TatFailed);
+    EXPECT_EQ(before, std::vector<uint8_t>(stored.begin(),
+                                           stored.begin() + static_cast<std::ptrdiff_t>(
+                                                                at - tat::kRecordingHeaderSize)));
+    EXPECT_EQ(library->ReadRawPackets(buffer.data(), 100, 0).status, TatFailed);
 }
 
 TEST(TatCardFinder, FindsRemovableVolumesWithStorage) {

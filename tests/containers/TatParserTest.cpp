@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -311,6 +312,111 @@ TEST_F(TatParserTest, OpenAndSeekWhileTheReaderIsBusyNeverMixUpPackets) {
             next += chunks.size();
             ASSERT_TRUE(!atEnd || next == packets[open].size()) << "step " << step;
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Offset of packet `index` in a recording file's bytes.
+size_t PacketOffset(const std::vector<uint8_t>& bytes, size_t index) {
+    size_t at = tat::kRecordingHeaderSize;
+    for (size_t i = 0; i < index; ++i)
+        at += tat::kPacketHeaderSize + tat::GetU32(bytes.data() + at + 4);
+    return at;
+}
+
+// The reading thread reads ahead without checking packets; the check happens as each one is
+// handed out. A damaged packet deep in a read must still end the recording right before it,
+// and nothing after it may come out later, whatever was queued behind it.
+TEST_F(TatParserTest, DamagedPacketEndsTheRecordingRightBeforeIt) {
+    Make({kLong});
+    const Written written = TestRecordingPackets(kLong);
+    const std::string path = (dir.Path() / "TATSTORE" / "REC" / (kLong.name + ".TRD")).string();
+    const std::vector<uint8_t> intact = ReadFileBytes(path);
+    struct Damage {
+        const char* what;
+        size_t packet;
+        size_t byte; // within the packet, header included
+    };
+    const size_t last = written.size() - 1;
+    const size_t lastSize = written[last].payload.size();
+    int ends = 0;
+    for (const Damage& d :
+         {Damage{"payload", 1500, tat::kPacketHeaderSize + 5}, Damage{"stored CRC", 2000, 12},
+          Damage{"sync bytes", 2500, 0}, Damage{"size", 700, 6},
+          Damage{"last payload byte", last, tat::kPacketHeaderSize + lastSize - 1}}) {
+        std::vector<uint8_t> bytes = intact;
+        bytes[PacketOffset(bytes, d.packet) + d.byte] ^= 0x40;
+        WriteFileBytes(path, bytes);
+
+        parser->Open(kLong.name, nullptr);
+        bool atEnd = false;
+        const std::vector<Chunk> chunks = ReadChunks(*parser, 1000000, &atEnd);
+        EXPECT_TRUE(atEnd) << d.what;
+        EXPECT_EQ(chunks.size(), d.packet) << d.what;
+        EXPECT_TRUE(Matches(chunks, written, 0)) << d.what;
+        EXPECT_EQ(EndLines(), ++ends) << d.what;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the thread reads on
+        EXPECT_TRUE(ReadChunks(*parser).empty()) << d.what;
+        EXPECT_EQ(parser->SeekTime(1e10f), -1);
+        EXPECT_TRUE(ReadChunks(*parser).empty()) << d.what;
+
+        // A seek that succeeds reads again, up to the same packet.
+        ASSERT_EQ(parser->SeekTime(0.0f), 0);
+        EXPECT_EQ(ReadChunks(*parser).size(), d.packet) << d.what;
+        EXPECT_EQ(EndLines(), ++ends) << d.what;
+    }
+}
+
+// Packets larger than one read of the reading thread, and the largest a recording may hold
+// (which the queue cannot take with their headers), between small ones; damage in either kind
+// ends the recording too.
+TEST_F(TatParserTest, LargePacketsArriveWholeAndTheirDamageIsFound) {
+    Make({});
+    const std::string name = "MANUAL_20240305_094000_S";
+    const std::vector<uint32_t> sizes = {100,
+                                         300000,
+                                         tat::kMaxPacketSize,
+                                         20,
+                                         700000,
+                                         5,
+                                         tat::kMaxPacketSize,
+                                         tat::kMaxPacketSize,
+                                         1,
+                                         400000,
+                                         77};
+    std::vector<std::vector<uint8_t>> payloads;
+    CTATCardWriter writer(dir.Path().string());
+    tat::InfoBlock info;
+    info.frontFrameRate = 30;
+    ASSERT_TRUE(writer.BeginRecording(name, info));
+    for (size_t p = 0; p < sizes.size(); ++p) {
+        std::vector<uint8_t> payload(sizes[p]);
+        for (size_t i = 0; i < payload.size(); ++i)
+            payload[i] = static_cast<uint8_t>(p * 31 + i * 7 + i / 4096);
+        ASSERT_TRUE(writer.AddPacket(p % 3 == 0 ? tat::VideoKeyFrame : tat::VideoFrame, 0,
+                                     payload.data(), sizes[p]));
+        payloads.push_back(std::move(payload));
+    }
+    ASSERT_TRUE(writer.FinishRecording());
+
+    parser->Open(name, nullptr);
+    std::vector<Chunk> chunks = ReadChunks(*parser);
+    ASSERT_EQ(chunks.size(), sizes.size());
+    for (size_t p = 0; p < sizes.size(); ++p)
+        EXPECT_TRUE(chunks[p].id == "00dc" && chunks[p].payload == payloads[p]) << p;
+
+    const std::string path = (dir.Path() / "TATSTORE" / "MANUAL" / (name + ".TRD")).string();
+    const std::vector<uint8_t> intact = ReadFileBytes(path);
+    for (size_t damaged : {size_t{4}, size_t{6}, size_t{7}}) {
+        std::vector<uint8_t> bytes = intact;
+        bytes[PacketOffset(bytes, damaged) + tat::kPacketHeaderSize + sizes[damaged] / 2] ^= 1;
+        WriteFileBytes(path, bytes);
+        parser->Open(name, nullptr);
+        chunks = ReadChunks(*parser);
+        EXPECT_EQ(chunks.size(), damaged);
     }
 }
 

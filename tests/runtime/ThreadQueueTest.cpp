@@ -248,3 +248,112 @@ TEST(ThreadQueue, ProducerAndConsumerThreadsPassEveryRecordIntact) {
     EXPECT_EQ(firstBad, kRecords) << "first record that arrived wrong";
     EXPECT_EQ(queue.RecordCount(), 0);
 }
+
+namespace {
+
+// The front record's bytes, joined from its pieces.
+std::vector<uint8_t> FrontBytes(const CThreadQueue::Front& front) {
+    std::vector<uint8_t> bytes(front.first, front.first + front.firstLength);
+    bytes.insert(bytes.end(), front.second, front.second + front.secondLength);
+    return bytes;
+}
+
+} // namespace
+
+// A producer fills what room there is and commits it as several records at once; the consumer
+// reads them in place. Room stops at the bound and at the ring's end, records past the
+// reserved bytes are refused, and a record pushed across the ring's end shows in two pieces.
+TEST(ThreadQueue, RecordsWrittenAndReadInPlace) {
+    CThreadQueue queue;
+    queue.Init(100);
+    int32_t room = -1;
+    uint8_t* slot = queue.ReserveUpTo(1000, room);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(room, 99); // the bound
+    const std::vector<uint8_t> first = Pattern(1, 30);
+    const std::vector<uint8_t> second = Pattern(2, 40);
+    std::copy(first.begin(), first.end(), slot);
+    std::copy(second.begin(), second.end(), slot + 30);
+    const CThreadQueue::Record records[] = {{30, -1}, {40, -2}, {50, -3}};
+    queue.CommitRecords(records, 3); // the third passes the reserved room
+    EXPECT_EQ(queue.RecordCount(), 2);
+    EXPECT_EQ(queue.BytesHeld(), 70);
+
+    CThreadQueue::Front front;
+    ASSERT_TRUE(queue.PeekFront(front));
+    EXPECT_EQ(front.tag, -1);
+    EXPECT_EQ(FrontBytes(front), first);
+    ASSERT_TRUE(queue.PeekFront(front)); // still there until taken
+    queue.PopFront();
+    EXPECT_EQ(queue.BytesHeld(), 40);
+
+    // Free bytes run from offset 70 to the ring's end only.
+    slot = queue.ReserveUpTo(1000, room);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(room, 30);
+    queue.CancelReservation();
+    ASSERT_TRUE(Push(queue, Pattern(3, 50), -3)); // 30 bytes at the end, 20 at the front
+    ExpectNext(queue, {2, 40});
+    ASSERT_TRUE(queue.PeekFront(front));
+    EXPECT_EQ(front.firstLength, 30);
+    EXPECT_EQ(front.secondLength, 20);
+    EXPECT_EQ(FrontBytes(front), Pattern(3, 50));
+    queue.PopFront();
+    EXPECT_FALSE(queue.PeekFront(front));
+    EXPECT_EQ(queue.BytesHeld(), 0);
+
+    CThreadQueue unset;
+    EXPECT_EQ(unset.ReserveUpTo(10, room), nullptr);
+    EXPECT_EQ(room, 0);
+}
+
+// The parser's way: the producer writes runs of records in place, the consumer reads them in
+// place; every byte must arrive in order while both run at once.
+TEST(ThreadQueue, InPlaceProducerAndConsumerPassEveryRecordIntact) {
+    constexpr uint32_t kRecords = 20000;
+    auto lengthOf = [](uint32_t seq) { return static_cast<int32_t>((seq * 37u) % 300u); };
+    CThreadQueue queue;
+    queue.Init(4096);
+    std::atomic<bool> abandon{false};
+
+    std::thread producer([&] {
+        uint32_t seq = 0;
+        std::vector<CThreadQueue::Record> records;
+        while (seq < kRecords && !abandon.load()) {
+            int32_t room = 0;
+            uint8_t* slot = queue.ReserveUpTo(1000, room);
+            records.clear();
+            int32_t used = 0;
+            while (slot != nullptr && seq < kRecords && used + lengthOf(seq) <= room) {
+                const std::vector<uint8_t> bytes = Pattern(seq, static_cast<size_t>(lengthOf(seq)));
+                std::copy(bytes.begin(), bytes.end(), slot + used);
+                records.push_back({lengthOf(seq), -static_cast<int32_t>(seq)});
+                used += lengthOf(seq++);
+            }
+            if (slot != nullptr)
+                queue.CommitRecords(records.data(), static_cast<int32_t>(records.size()));
+            if (records.empty())
+                queue.WaitForRoom(300, std::chrono::milliseconds(1));
+        }
+    });
+
+    uint32_t received = 0;
+    uint32_t firstBad = kRecords;
+    while (received < kRecords) {
+        CThreadQueue::Front front;
+        if (!queue.PeekFront(front)) {
+            queue.WaitForRecord(std::chrono::milliseconds(1));
+            continue;
+        }
+        if (front.tag != -static_cast<int32_t>(received) ||
+            FrontBytes(front) != Pattern(received, static_cast<size_t>(lengthOf(received)))) {
+            firstBad = received;
+            break;
+        }
+        queue.PopFront();
+        ++received;
+    }
+    abandon.store(true);
+    producer.join();
+    EXPECT_EQ(firstBad, kRecords) << "first record that arrived wrong";
+}
