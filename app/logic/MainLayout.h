@@ -4,7 +4,9 @@
 #include <vector>
 
 // Geometry of the main window's controls in its two layouts. All rectangles are in pixels of
-// the window's client area: x, y of the top-left corner, then width and height.
+// the window's client area: x, y of the top-left corner, then width and height. The functions
+// here, in PaneLayout.h and in KeyTable.h only compute from their arguments and may be called
+// from any thread.
 
 struct Rect {
     int x = 0;
