@@ -125,8 +125,16 @@ demo() {
         "$build/tools/tatcard/tatcard" export "$card" "$first" "$build/$first.avi"
         "$build/tools/aviinfo" info "$build/$first.avi"
         echo "== $build/$first.avi plays in any video player, for example: ffplay $build/$first.avi"
-        echo "== playing $first for 10 s through the player engine (with sound when a sound server answers)"
-        "$build/tools/tatcard/tatcard" play "$card" "$first" --limit-ms 10000
+    fi
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        echo "== opening the window on $card"
+        (cd "$build" && "$build/app/varnelplayer" --card "$card")
+    else
+        [ -z "$first" ] || {
+            echo "== no display: playing $first for 10 s through the player engine instead"
+            "$build/tools/tatcard/tatcard" play "$card" "$first" --limit-ms 10000
+        }
+        echo "== on a desktop this opens the window: $build/app/varnelplayer --card $card"
     fi
 }
 

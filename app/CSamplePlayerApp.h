@@ -1,0 +1,35 @@
+#pragma once
+#include "CSamplePlayerDlg.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The program: reads the command line, chooses the language, shows the main window and runs
+// until it closes.
+class CSamplePlayerApp {
+public:
+    static constexpr const char* kUsage =
+        "usage: varnelplayer [--card DIR] [--verbose] [--help]\n"
+        "  --card DIR    use the camera card in folder DIR (also: environment TATVIEW_CARD);\n"
+        "                without it, cards in mounted removable volumes are found\n"
+        "  --verbose     diagnostic lines on standard output\n"
+        "  --screenshot FILE [--after MS]\n"
+        "                save a picture of the window to FILE (PNG) MS milliseconds after it\n"
+        "                is shown (default 1500) and quit\n"
+        "  --help        this text\n";
+
+    struct Invocation {
+        CSamplePlayerDlg::Options window;
+        std::string screenshot; // empty: run normally
+        int screenshotAfterMs = 1500;
+    };
+
+    // What the arguments ask for (without the program name); nothing, with one
+    // line in complaint, for arguments it does not know. help is set for --help.
+    static std::optional<Invocation> ParseArguments(const std::vector<std::string>& args,
+                                                    bool& help, std::string& complaint);
+
+    // Runs the program; the process's exit status.
+    static int Run(int argc, char** argv);
+};

@@ -1,0 +1,73 @@
+#include "PictureWidget.h"
+
+#include <QMetaObject>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <cstring>
+
+PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+AreaSize PictureWidget::Size() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_size;
+}
+
+void PictureWidget::Present(const Picture& picture) {
+    if (picture.Empty() || picture.channels != 3)
+        return;
+    bool ask = false;
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        if (m_image.width() != picture.width || m_image.height() != picture.height ||
+            m_image.format() != QImage::Format_BGR888)
+            m_image = QImage(picture.width, picture.height, QImage::Format_BGR888);
+        const auto rowBytes = static_cast<size_t>(picture.width) * 3;
+        for (int32_t y = 0; y < picture.height; ++y)
+            std::memcpy(m_image.scanLine(y), picture.Row(y), rowBytes);
+        ask = !m_repaintAsked;
+        m_repaintAsked = true;
+    }
+    if (ask)
+        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+}
+
+QImage PictureWidget::CurrentImage() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_image.copy();
+}
+
+void PictureWidget::Clear() {
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        m_image = QImage();
+    }
+    update();
+}
+
+void PictureWidget::SyncSize() {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_size = AreaSize{width(), height()};
+}
+
+void PictureWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_repaintAsked = false;
+    if (m_image.isNull()) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    if (m_image.size() == size())
+        painter.drawImage(0, 0, m_image);
+    else
+        painter.drawImage(rect(), m_image);
+}
+
+void PictureWidget::resizeEvent(QResizeEvent* event) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_size = AreaSize{event->size().width(), event->size().height()};
+}

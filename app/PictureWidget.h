@@ -1,0 +1,43 @@
+#pragma once
+#include "VPictureArea.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <mutex>
+
+// The picture area of one camera channel: the decoder presents BGR pictures into it from the
+// engine's worker thread; the widget shows the newest one, 1:1 from its top-left corner
+// (scaled when a resize has just made the sizes differ).
+//
+// Threads: Size and Present run on the engine's worker thread, everything else on the GUI
+// thread. The size and the newest picture are shared under one lock; Present copies the
+// picture and asks for a repaint through the event loop, so the worker never waits for
+// painting.
+class PictureWidget final : public QWidget, public VPictureArea {
+    Q_OBJECT
+public:
+    explicit PictureWidget(QWidget* parent = nullptr);
+
+    AreaSize Size() const override;
+    void Present(const Picture& picture) override;
+
+    // The newest picture presented (null before any); for snapshots of what is shown and
+    // tests.
+    QImage CurrentImage() const;
+    // Forgets the picture shown (a new recording starts black).
+    void Clear();
+    // Takes the widget's current size as the size pictures are converted to. The window calls
+    // it after placing the widget (a hidden widget gets its resize event only when shown).
+    void SyncSize();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    mutable std::mutex m_mutex;
+    AreaSize m_size;             // under m_mutex
+    QImage m_image;              // under m_mutex
+    bool m_repaintAsked = false; // under m_mutex: one queued repaint at a time
+};
