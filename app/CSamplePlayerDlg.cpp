@@ -265,13 +265,13 @@ void CSamplePlayerDlg::CreateControls() {
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setStyleSheet(QStringLiteral(
-        "QTreeWidget { background: black; color: white; border: 1px solid #202833; }"
-        "QHeaderView::section { background: #10151c; color: #8d99a6; border: 0;"
-        " border-right: 1px solid #1c2430; padding: 1px 4px; }"
-        "QScrollBar { background: #0a0d11; width: 9px; height: 9px; }"
-        "QScrollBar::handle { background: #2b3643; border-radius: 4px; }"
-        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"));
+    m_list->setStyleSheet(
+        QStringLiteral("QTreeWidget { background: black; color: white; border: 1px solid #202833; }"
+                       "QHeaderView::section { background: #10151c; color: #8d99a6; border: 0;"
+                       " border-right: 1px solid #1c2430; padding: 1px 4px; }"
+                       "QScrollBar { background: #0a0d11; width: 9px; height: 9px; }"
+                       "QScrollBar::handle { background: #2b3643; border-radius: 4px; }"
+                       "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"));
     m_controls[ControlId::List] = m_list;
 }
 
