@@ -98,8 +98,10 @@ public:
     StreamKind ReadPacket(uint8_t* buffer, int32_t& size) override;
 
     // The next queued packet: 4 with id "00dc", "01dc", "02wb" or "03tx" (zero-terminated);
-    // 4 without an id when nothing arrived within a second; -1 at the end, after Close, or
-    // when the packet is larger than size (it then stays queued).
+    // 4 without an id when nothing arrived within a second; -1 at the end, after Close, at a
+    // packet that fails its check (nothing of it is copied; the recording ends there), or when
+    // the packet is larger than size (it then stays queued). Checks each packet's CRC-32C
+    // before copying its payload into buffer.
     int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
 
     bool BuildIndex(const std::string&, OpenInfo&) override { return false; }

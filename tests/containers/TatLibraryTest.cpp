@@ -352,7 +352,10 @@ TEST_F(TatCard, RawReadsGiveTheStoredPacketsWholeAndStopAtADamagedHeader) {
     TatRawPackets raw = library->ReadRawPackets(buffer.data(), first - 1, 0);
     EXPECT_EQ(raw.status, TatNoPacket);
     EXPECT_EQ(raw.needed, first);
-    raw = library->ReadRawPackets(buffer.data(), first + 100, 0);
+    // Room for it wherever it lands, and for the next header but not the next payload.
+    const int32_t room =
+        first + static_cast<int32_t>(CTATLibrary::kRawAlignment - 1 + tat::kPacketHeaderSize);
+    raw = library->ReadRawPackets(buffer.data(), room, 0);
     ASSERT_EQ(raw.status, TatPacket);
     EXPECT_EQ(raw.length, first);
     // After a seek the bytes held from before count for nothing.
