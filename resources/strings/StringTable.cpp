@@ -54,7 +54,9 @@ std::string PickText(int id, uint16_t languageId) {
         return {};
     }
     if (entry->pairedId != 0 && entry->korean != IsKorean(languageId)) {
-        entry = Find(entry->pairedId);
+        const StringEntry* other = Find(entry->pairedId);
+        if (other != nullptr)
+            return other->text;
     }
     return entry->text;
 }
