@@ -1,0 +1,11 @@
+#include "GraphTestSuites.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int failures = 0;
+    failures += RunGraphModelTests(argc, argv);
+    failures += RunGraphStaticTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}
