@@ -61,7 +61,8 @@ public:
     const GraphModel& Model() const { return model_; }
     // Samples the series holds (at most GraphSeries::kCapacity); 0 for an unknown id.
     int SampleCount(SeriesId series) const;
-    // Pixels of the series' points in the current picture, newest first.
+    // Pixels of the series' points, newest first, as a redraw places them (what the picture
+    // shows, except after ClearSeries until the next redraw).
     std::vector<GraphPoint> DrawnPoints(SeriesId series) const {
         return model_.DrawnPoints(series);
     }
