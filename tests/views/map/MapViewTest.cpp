@@ -1,9 +1,11 @@
 // The map view with its real page in QtWebEngine on the offscreen platform, without network:
-// the page comes from the program's resources, tiles point at a closed local port.
+// the page comes from the program's resources, tiles from a local server that answers none.
 #include "CMapView.h"
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -12,8 +14,6 @@
 #include <limits>
 
 namespace {
-
-const QString kTiles = QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png");
 
 bool Near(double a, double b) {
     return std::fabs(a - b) < 1e-9;
@@ -55,12 +55,29 @@ private:
     }
 
     CMapView* m_view = nullptr;
+    QTcpServer m_tileServer; // notes each tile asked for and answers 404
+    QStringList m_tileRequests;
+    QString m_tiles;
 
 private slots:
     void initTestCase() {
+        QVERIFY(m_tileServer.listen(QHostAddress::LocalHost));
+        connect(&m_tileServer, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = m_tileServer.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                m_tileRequests << QString::fromLatin1(socket->readLine()).section(u' ', 1, 1);
+                socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n"
+                              "Connection: close\r\n\r\n");
+                socket->disconnectFromHost();
+            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        });
+        m_tiles =
+            QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(m_tileServer.serverPort());
+
         m_view = new CMapView;
         m_view->resize(320, 180);
-        m_view->SetTileSource(kTiles, QStringLiteral("Test tiles"));
+        m_view->SetTileSource(m_tiles, QStringLiteral("Test <b>tiles</b>"));
         m_view->SetReachabilityProbe([] { return false; });
         m_view->SetOfflineText(QStringLiteral("No network"));
         // Nothing heavy before the first page load; calls are harmless.
@@ -84,7 +101,11 @@ private slots:
         QVERIFY(state.ok);
         QVERIFY(state.ready);
         QVERIFY(state.offline);
-        QCOMPARE(state.tiles, kTiles);
+        QCOMPARE(state.tiles, m_tiles);
+        // Tiles of zoom 16 are asked for from the configured source.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_tileRequests.isEmpty(), 10000);
+        QVERIFY2(m_tileRequests.first().startsWith(QStringLiteral("/16/")),
+                 qPrintable(m_tileRequests.first()));
         QVERIFY(Near(state.marker.latitude, 37.5660483));
         QVERIFY(Near(state.marker.longitude, 126.9779299));
         QCOMPARE(state.routePoints, 0);
@@ -93,7 +114,8 @@ private slots:
                               "'clearMarkers','showMarkers','deleteMarkers','AddRoutePoint',"
                               "'ClearRoute','ReadMarker'].filter(n => typeof window[n] !== "
                               "'function').join(',') + '|' + document.getElementById("
-                              "'offline-note').textContent"));
+                              "'offline-note').textContent + '|' + document.querySelector("
+                              "'.leaflet-control-attribution').textContent"));
         QString missing;
         bool done = false;
         m_view->findChild<QWebEngineView*>()->page()->runJavaScript(QStringLiteral("window.names"),
@@ -102,7 +124,8 @@ private slots:
                                                                         done = true;
                                                                     });
         QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
-        QCOMPARE(missing, QStringLiteral("|No network"));
+        // The credit is shown as text, never as markup.
+        QCOMPARE(missing, QStringLiteral("|No network|Test <b>tiles</b>"));
     }
 
     void drawCurrentMovesTheMarker() {
