@@ -2,11 +2,14 @@
 
 #include "CBitmapButtonTrans.h"
 #include "CBitmapSlider.h"
+#include "CGraphStatic.h"
 #include "CxSkinButton.h"
 #include "Language.h"
 #include "PictureWidget.h"
 #include "PlayerConfig.h"
+#include "RecordingList.h"
 #include "SkinBitmaps.h"
+#include "StatusText.h"
 #include "StringTable.h"
 
 #include <QApplication>
@@ -258,7 +261,14 @@ void CSamplePlayerDlg::CreateControls() {
     m_controls[ControlId::RearPicture] = m_rear;
     m_map = new QWidget(this);
     m_controls[ControlId::Map] = m_map;
-    m_graph = new QWidget(this);
+    m_graph = new CGraphStatic(this);
+    m_graph->setGeometry(30, 520, 760, 104);
+    m_graph->SetYRange(200, 50);
+    m_graph->SetXStep(13);
+    m_graph->SetGrid(true);
+    m_seriesX = m_graph->AddSeries(0xFF0000, 1);
+    m_seriesY = m_graph->AddSeries(0x00FFFF, 1);
+    m_seriesZ = m_graph->AddSeries(0x0000FF, 1);
     m_controls[ControlId::Graph] = m_graph;
 
     m_list = new QTreeWidget(this);
@@ -322,6 +332,45 @@ void CSamplePlayerDlg::InitControls() {
             &QAbstractButton::clicked, this, &CSamplePlayerDlg::OnFullScreen);
     connect(static_cast<QAbstractButton*>(Control(ControlId::RestoreSize)),
             &QAbstractButton::clicked, this, &CSamplePlayerDlg::OnRestoreSize);
+    const auto onClick = [this](int id, void (CSamplePlayerDlg::*handler)()) {
+        connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
+                handler);
+    };
+    onClick(ControlId::Open, &CSamplePlayerDlg::OnOpen);
+    onClick(ControlId::Play, &CSamplePlayerDlg::OnPlay);
+    onClick(ControlId::Pause, &CSamplePlayerDlg::OnPause);
+    onClick(ControlId::Stop, &CSamplePlayerDlg::OnStop);
+    onClick(ControlId::Next, &CSamplePlayerDlg::OnNext);
+    onClick(ControlId::Pre, &CSamplePlayerDlg::OnPre);
+    onClick(ControlId::SecBack, &CSamplePlayerDlg::OnSecBack);
+    onClick(ControlId::SecForward, &CSamplePlayerDlg::OnSecForward);
+    const std::pair<int, int> filters[] = {{ControlId::FilterEvent, 0},
+                                           {ControlId::FilterContinuous, 1},
+                                           {ControlId::FilterMotion, 2},
+                                           {ControlId::FilterManual, 3},
+                                           {ControlId::FilterAll, 4}};
+    for (const auto& [id, filter] : filters) {
+        connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
+                [this, value = filter] {
+                    if (m_downloadBusy)
+                        return;
+                    m_list->clear();
+                    FillRecordingList(value);
+                });
+    }
+    m_mute->setCheckable(true);
+    connect(m_mute, &QAbstractButton::clicked, this, &CSamplePlayerDlg::OnMute);
+    for (CBitmapSlider* slider : {m_position, m_volume, m_brightness})
+        connect(slider, &CBitmapSlider::sliderMoved, this, &CSamplePlayerDlg::OnSliderMoved,
+                Qt::QueuedConnection);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+        OnListDblClk(m_list->indexOfTopLevelItem(item));
+    });
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] {
+        // While a slider thumb (or anything else) is held, the refresh waits.
+        if (!(QApplication::mouseButtons() & Qt::LeftButton))
+            RefreshStatus();
+    });
     static_cast<QWidget*>(Control(ControlId::Pause))->move(kPauseRect.x, kPauseRect.y);
     Control(ControlId::Pause)->hide();
 }
@@ -417,13 +466,13 @@ void CSamplePlayerDlg::OnDriveRemoved() {
     m_position->SetPos(0);
     m_position->update();
     m_volume->update();
-    if (m_audio)
-        m_audio->SetVolume(0x7FFF7FFF);
+    SetDeviceVolume(0x7FFF7FFF);
     update();
 }
 
 void CSamplePlayerDlg::OnMediaEnd() {
     TATV_DIAG(&m_diag, "Media End Recv [%d]\n", CQTRMediaPlayer::kEventEnd);
+    OnNext();
 }
 
 void CSamplePlayerDlg::EngineEvent(void* user, int event, int, int) {
@@ -555,9 +604,26 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
         break;
     case KeyAction::SecBack:
         TATV_DIAG(&m_diag, "Press Button => VK_LEFT\n");
+        OnSecBack();
         break;
     case KeyAction::SecForward:
         TATV_DIAG(&m_diag, "Press Button => VK_RIGHT\n");
+        OnSecForward();
+        break;
+    case KeyAction::Play:
+        OnPlay();
+        break;
+    case KeyAction::Pause:
+        OnPause();
+        break;
+    case KeyAction::Next:
+        OnNext();
+        break;
+    case KeyAction::Pre:
+        OnPre();
+        break;
+    case KeyAction::Open:
+        OnOpen();
         break;
     case KeyAction::PassToList:
         return false;
@@ -573,3 +639,284 @@ void CSamplePlayerDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CSamplePlayerDlg::reject() {}
+
+// ---- The recording list and playback ----
+
+bool CSamplePlayerDlg::Loaded() const {
+    return m_engine.StateValue() != CQTRMediaPlayer::kIdle;
+}
+
+void CSamplePlayerDlg::ShowMessage(int koreanId, int englishId) {
+    const QString text =
+        QString::fromUtf8(StringText(IsKorean(m_options.languageId) ? koreanId : englishId));
+    if (m_messageSink)
+        m_messageSink(text);
+    else
+        QMessageBox::information(this, QApplication::applicationName(), text);
+}
+
+QString CSamplePlayerDlg::RowName(int row) const {
+    const QTreeWidgetItem* item = m_list->topLevelItem(row);
+    return item != nullptr ? item->text(1) : QString();
+}
+
+void CSamplePlayerDlg::SelectRow(int row) {
+    QTreeWidgetItem* item = m_list->topLevelItem(row);
+    if (item == nullptr)
+        return;
+    m_list->clearSelection();
+    m_list->setCurrentItem(item);
+    item->setSelected(true);
+    m_list->scrollToItem(item);
+    m_list->setFocus();
+}
+
+void CSamplePlayerDlg::ShowPlayButton(bool play) {
+    m_playShown = play;
+    Control(ControlId::Play)->setVisible(play);
+    Control(ControlId::Pause)->setVisible(!play);
+}
+
+void CSamplePlayerDlg::SetDeviceVolume(uint32_t volume) {
+    m_deviceVolume = volume;
+    if (m_audio)
+        m_audio->SetVolume(volume);
+}
+
+void CSamplePlayerDlg::OnOpen() {
+    if (m_downloadBusy)
+        return;
+    if (m_cardDrive == 0) {
+        ShowMessage(445, 446);
+        return;
+    }
+    m_list->clear();
+    FillRecordingList(1);
+    m_list->show();
+}
+
+void CSamplePlayerDlg::FillRecordingList(int filter) {
+    for (const std::string& name : RecordingList::ListNames(m_library, m_cardDrive, filter)) {
+        const RecordingList::Row row = RecordingList::RowOfName(name);
+        auto* item = new QTreeWidgetItem(
+            QStringList{QString::fromStdString(row.label), QString::fromStdString(row.name),
+                        QString::fromStdString(row.dateText), QString::fromStdString(row.rear),
+                        QString(), QString()});
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, Qt::Unchecked);
+        for (int c : {0, 2, 3, 4, 5})
+            item->setTextAlignment(c, Qt::AlignCenter);
+        m_list->addTopLevelItem(item);
+    }
+}
+
+bool CSamplePlayerDlg::PlayFile(const QString& name) {
+    if (m_downloadBusy)
+        return false;
+    if (m_cardDrive == 0)
+        return true;
+    m_engine.Pause();
+    m_engine.Stop();
+    m_textData.Clear();
+    m_speed->setText(QStringLiteral("Km/h"));
+    m_graphDrawnCount = 0;
+    for (int series : {m_seriesX, m_seriesY, m_seriesZ})
+        m_graph->ClearSeries(series);
+    m_graph->Redraw();
+    m_front->Clear();
+    m_rear->Clear();
+    m_engine.Open(name.toStdString());
+    m_durationSeconds = StatusText::DurationSeconds(m_engine.DurationMs());
+    m_position->SetRange(0, static_cast<int>(std::min<int64_t>(m_durationSeconds, INT32_MAX)));
+    m_length->setText(QString::fromStdString(StatusText::TimeText(m_durationSeconds)));
+    m_panes = PanesForNewRecording(m_engine.ChannelCount());
+    Control(ControlId::MapSize)->setEnabled(false);
+    m_statusTimer.start();
+    LayoutPanes();
+    ShowPlayButton(false);
+    m_engine.Resume();
+    update();
+    return true;
+}
+
+void CSamplePlayerDlg::OnListDblClk(int row) {
+    const QString name = RowName(row);
+    if (name.isEmpty())
+        return;
+    m_currentIndex = row;
+    if (!PlayFile(name)) {
+        m_currentIndex = -1;
+        return;
+    }
+    ShowPlayButton(false);
+    SelectRow(row);
+}
+
+void CSamplePlayerDlg::OnPlay() {
+    if (m_downloadBusy)
+        return;
+    const int rows = m_list->topLevelItemCount();
+    if (Loaded() && rows > 0) {
+        ShowPlayButton(false);
+        m_engine.Resume();
+        return;
+    }
+    if (rows == 0)
+        return;
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    const int row = selected.isEmpty() ? 0 : m_list->indexOfTopLevelItem(selected.front());
+    if (row != m_currentIndex) {
+        m_currentIndex = row;
+        if (!PlayFile(RowName(row)))
+            return;
+    }
+    // The row stays the current one, also when it is the last row of the list.
+    SelectRow(m_currentIndex);
+    ShowPlayButton(false);
+    m_engine.Resume();
+}
+
+void CSamplePlayerDlg::OnPause() {
+    if (m_downloadBusy || !Loaded())
+        return;
+    ShowPlayButton(true);
+    m_engine.Pause();
+}
+
+void CSamplePlayerDlg::OnStop() {
+    if (m_downloadBusy)
+        return;
+    m_engine.Pause();
+    m_engine.Stop();
+    m_statusTimer.stop();
+    PlacePane(m_front, PanePlace{Rect{kLargeSlot.x, kLargeSlot.y, 0, 0}, false});
+    PlacePane(m_rear, PanePlace{Rect{kSmallSlot.x, kSmallSlot.y, 0, 0}, false});
+    m_front->Clear();
+    m_rear->Clear();
+    m_position->SetPos(0);
+    m_currentTime->setText(QStringLiteral("00:00:00"));
+    m_length->setText(QStringLiteral("00:00:00"));
+    m_currentIndex = -1;
+    ShowPlayButton(true);
+    m_panes = PaneModes{};
+    update();
+}
+
+void CSamplePlayerDlg::OnNext() {
+    if (m_downloadBusy)
+        return;
+    if (m_currentIndex <= 0) {
+        OnStop();
+        return;
+    }
+    const int row = m_currentIndex - 1;
+    if (row >= m_list->topLevelItemCount())
+        return;
+    m_currentIndex = row;
+    const QString name = RowName(row);
+    if (name.isEmpty())
+        return;
+    SelectRow(row);
+    PlayFile(name);
+}
+
+void CSamplePlayerDlg::OnPre() {
+    if (m_downloadBusy)
+        return;
+    const int row = m_currentIndex + 1;
+    if (row >= m_list->topLevelItemCount()) {
+        OnStop();
+        return;
+    }
+    m_currentIndex = row;
+    const QString name = RowName(row);
+    if (name.isEmpty())
+        return;
+    SelectRow(row);
+    PlayFile(name);
+}
+
+void CSamplePlayerDlg::OnSecBack() {
+    if (m_downloadBusy || !Loaded() || m_engine.CurrentMs() <= 10000)
+        return;
+    m_engine.StepBackward(10);
+    RefreshStatus();
+}
+
+void CSamplePlayerDlg::OnSecForward() {
+    if (m_downloadBusy || !Loaded() ||
+        static_cast<int64_t>(m_engine.DurationMs()) - m_engine.CurrentMs() <= 10000)
+        return;
+    m_engine.StepForward(10);
+    m_graphDrawnCount = 0;
+    RefreshStatus();
+}
+
+void CSamplePlayerDlg::OnSliderMoved(int id, int position) {
+    if (id == ControlId::Position) {
+        m_engine.SeekToMs(static_cast<int64_t>(position) * 1000);
+        RefreshStatus();
+    } else if (id == ControlId::Volume) {
+        m_mute->setChecked(position == 0);
+        SetDeviceVolume(position > 0 ? StatusText::DeviceVolume(position) : 0);
+    } else if (id == ControlId::Brightness) {
+        m_engine.SetBrightness(0, position);
+        m_engine.SetBrightness(1, position);
+    }
+}
+
+void CSamplePlayerDlg::OnMute() {
+    SetDeviceVolume(m_mute->isChecked() ? 0 : StatusText::DeviceVolume(m_volume->GetPos()));
+}
+
+void CSamplePlayerDlg::UpdateTimeTexts(int64_t current, int64_t length) {
+    const QString now = QString::fromStdString(StatusText::TimeText(current));
+    const QString total = QString::fromStdString(StatusText::TimeText(length));
+    if (m_currentTime->text() != now)
+        m_currentTime->setText(now);
+    if (m_length->text() != total)
+        m_length->setText(total);
+}
+
+void CSamplePlayerDlg::UpdateGraph(int64_t, int64_t current) {
+    const int64_t count =
+        StatusText::GraphCount(current, static_cast<int64_t>(m_textData.SensorCount()));
+    if (count == 0 || count == m_graphDrawnCount)
+        return;
+    m_graphDrawnCount = count;
+    const std::vector<CGSensorData> samples = m_textData.SensorSamples();
+    std::vector<int> xs, ys, zs;
+    for (int64_t j = 0; j < count && j < static_cast<int64_t>(samples.size()); ++j) {
+        const CGSensorData& sample = samples[static_cast<size_t>(j)];
+        xs.push_back(sample.x + 150);
+        ys.push_back(sample.y + 100);
+        zs.push_back(sample.z + 50);
+    }
+    m_graph->ClearSeries(m_seriesX);
+    m_graph->ClearSeries(m_seriesY);
+    m_graph->ClearSeries(m_seriesZ);
+    m_graph->AddSamples(m_seriesX, xs);
+    m_graph->AddSamples(m_seriesY, ys);
+    m_graph->AddSamples(m_seriesZ, zs);
+}
+
+void CSamplePlayerDlg::RefreshStatus() {
+    const int32_t state = m_engine.StateValue();
+    const int64_t t = m_engine.CurrentMs() / 1000;
+    if (!m_position->IsDragging())
+        m_position->SetPos(static_cast<int>(std::min<int64_t>(t, INT32_MAX)));
+    UpdateTimeTexts(t, m_durationSeconds);
+    if (state != CQTRMediaPlayer::kLoaded)
+        return;
+    CGPSData fix;
+    if (m_textData.NewestFix(fix) && fix.valid) {
+        TATV_DIAG(&m_diag, "GPS Data => %f, %f\n", fix.LatitudeDegrees(), fix.LongitudeDegrees());
+        Control(ControlId::MapSize)->setEnabled(true);
+        if (m_panes.map == PaneMode::Hidden) {
+            m_panes.map = PaneMode::Small;
+            LayoutPanes();
+        }
+        m_speed->setText(QString::fromStdString(StatusText::SpeedText(fix.GetSpeed())));
+    }
+    UpdateGraph(m_durationSeconds, t);
+}

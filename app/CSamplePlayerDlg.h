@@ -15,12 +15,14 @@
 #include <QImage>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
 class CBitmapButtonTrans;
+class CGraphStatic;
 class CBitmapSlider;
 class CxSkinButton;
 class PictureWidget;
@@ -76,6 +78,35 @@ public:
     // One tick of the card poll (timer 101).
     void PollCard();
 
+    // The recording list and playback.
+    void OnOpen();
+    void FillRecordingList(int filter);
+    bool PlayFile(const QString& name);
+    void OnListDblClk(int row);
+    void OnPlay();
+    void OnPause();
+    void OnStop();
+    void OnNext();
+    void OnPre();
+    void OnSecBack();
+    void OnSecForward();
+    void OnSliderMoved(int id, int position);
+    void OnMute();
+    void RefreshStatus();
+    int CurrentIndex() const { return m_currentIndex; }
+    int64_t DurationSeconds() const { return m_durationSeconds; }
+    const CTextData& Telemetry() const { return m_textData; }
+    const CGraphStatic& Graph() const { return *m_graph; }
+    // The graph's three series (x, y, z).
+    std::array<int, 3> GraphSeries() const { return {m_seriesX, m_seriesY, m_seriesZ}; }
+    // The device volume last given to the sound output.
+    uint32_t DeviceVolume() const { return m_deviceVolume; }
+
+    // Shows a message to the user (text only; the caption is the program's name). The default
+    // is a message box; tests collect the texts.
+    using MessageSink = std::function<void(const QString& text)>;
+    void SetMessageSink(MessageSink sink) { m_messageSink = std::move(sink); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -98,6 +129,14 @@ private:
     void SaveConfig();
     void OnDriveRemoved();
     void OnMediaEnd();
+    void ShowMessage(int koreanId, int englishId);
+    QString RowName(int row) const;
+    void SelectRow(int row);
+    void ShowPlayButton(bool play);
+    void SetDeviceVolume(uint32_t volume);
+    void UpdateTimeTexts(int64_t current, int64_t length);
+    void UpdateGraph(int64_t length, int64_t current);
+    bool Loaded() const;
     bool HandleKey(QKeyEvent* event);
     void ShutDown();
 
@@ -122,7 +161,10 @@ private:
     PictureWidget* m_front = nullptr;
     PictureWidget* m_rear = nullptr;
     QWidget* m_map = nullptr;
-    QWidget* m_graph = nullptr;
+    CGraphStatic* m_graph = nullptr;
+    int m_seriesX = 0;
+    int m_seriesY = 0;
+    int m_seriesZ = 0;
     QTreeWidget* m_list = nullptr;
     CBitmapSlider* m_position = nullptr;
     CBitmapSlider* m_volume = nullptr;
@@ -140,7 +182,11 @@ private:
     bool m_downloadBusy = false;
     int m_moveRequests = 0;
     bool m_playShown = true; // PLAY shown, Pause hidden
+    int64_t m_durationSeconds = 0;
+    int64_t m_graphDrawnCount = 0;
+    uint32_t m_deviceVolume = 0x7FFF7FFF;
     QuitQuestion m_quitQuestion;
+    MessageSink m_messageSink;
 
     QTimer m_cardTimer;   // 101: card polling, every second
     QTimer m_statusTimer; // 100: status refresh while a recording plays

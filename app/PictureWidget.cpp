@@ -30,6 +30,9 @@ void PictureWidget::Present(const Picture& picture) {
             std::memcpy(m_image.scanLine(y), picture.Row(y), rowBytes);
         ask = !m_repaintAsked;
         m_repaintAsked = true;
+        ++m_presented;
+        if (m_observer)
+            m_observer(m_image);
     }
     if (ask)
         QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
@@ -38,6 +41,16 @@ void PictureWidget::Present(const Picture& picture) {
 QImage PictureWidget::CurrentImage() const {
     std::lock_guard<std::mutex> hold(m_mutex);
     return m_image.copy();
+}
+
+int64_t PictureWidget::PresentedCount() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_presented;
+}
+
+void PictureWidget::SetObserver(Observer observer) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_observer = std::move(observer);
 }
 
 void PictureWidget::Clear() {

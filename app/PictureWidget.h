@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include <cstdint>
+#include <functional>
 #include <mutex>
 
 // The picture area of one camera channel: the decoder presents BGR pictures into it from the
@@ -25,6 +27,12 @@ public:
     // The newest picture presented (null before any); for snapshots of what is shown and
     // tests.
     QImage CurrentImage() const;
+    // How many pictures have been presented since construction.
+    int64_t PresentedCount() const;
+    // Called on the presenting (engine worker) thread with each picture, after it has been
+    // taken; tests watch for pictures this way. Set while no recording plays.
+    using Observer = std::function<void(const QImage& image)>;
+    void SetObserver(Observer observer);
     // Forgets the picture shown (a new recording starts black).
     void Clear();
     // Takes the widget's current size as the size pictures are converted to. The window calls
@@ -40,4 +48,6 @@ private:
     AreaSize m_size;             // under m_mutex
     QImage m_image;              // under m_mutex
     bool m_repaintAsked = false; // under m_mutex: one queued repaint at a time
+    int64_t m_presented = 0;     // under m_mutex
+    Observer m_observer;         // under m_mutex
 };

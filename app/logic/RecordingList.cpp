@@ -59,7 +59,7 @@ Row RowOfName(std::string_view name) {
     row.dateText.append(Part(time, 2, 2)).append(":").append(Part(time, 4, 2));
     const std::string_view channels = field(3);
     if (!channels.empty() && (channels[0] == 'D' || channels[0] == 'd'))
-        row.rear = "0";
+        row.rear.push_back('0');
     return row;
 }
 

@@ -55,9 +55,11 @@ std::optional<char32_t> NextCodePoint(std::string_view text, size_t& pos) {
 }
 
 void AppendUnitEscape(std::string& out, char32_t unit) {
-    std::array<char, 7> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "\\u%04X", static_cast<unsigned>(unit));
-    out += buffer.data();
+    // One UTF-16 unit: always four hex digits.
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out.push_back(kHex[(static_cast<unsigned>(unit) >> shift) & 0xFu]);
 }
 
 } // namespace

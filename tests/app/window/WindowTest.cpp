@@ -39,8 +39,8 @@ struct Window {
     bool Visible(int id) const { return dlg->Control(id)->isVisible(); }
     int Slider(int id) const { return static_cast<CBitmapSlider*>(dlg->Control(id))->GetPos(); }
     std::string ConfigText() const {
-        std::ifstream in(dir.File("config.cfg"));
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        const std::vector<uint8_t> bytes = ReadFileBytes(dir.File("config.cfg"));
+        return std::string(bytes.begin(), bytes.end());
     }
 };
 
