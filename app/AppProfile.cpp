@@ -21,3 +21,15 @@ void AppProfile::SetTargetFolder(const QString& folder) {
     settings.setValue(QStringLiteral("Info/TargetFolder"), folder);
     settings.sync();
 }
+
+TileSource AppProfile::MapTiles() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    TileSource source = DefaultTileSource();
+    const QString url = settings.value(QStringLiteral("Map/TileUrl")).toString();
+    if (!url.isEmpty()) {
+        source.urlTemplate = url.toStdString();
+        source.attribution =
+            settings.value(QStringLiteral("Map/TileAttribution")).toString().toStdString();
+    }
+    return UsableTileSource(source);
+}

@@ -54,6 +54,8 @@ CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& hel
 }
 
 int CSamplePlayerApp::Run(int argc, char** argv) {
+    // The map's embedded browser shares its GL contexts with the window.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Qt takes its own options (-platform, ...) out of argv first.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnelplayer"));

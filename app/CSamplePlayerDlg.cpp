@@ -3,8 +3,10 @@
 #include "CBitmapButtonTrans.h"
 #include "CBitmapSlider.h"
 #include "CGraphStatic.h"
+#include "CMapView.h"
 #include "CxSkinButton.h"
 #include "Language.h"
+#include "MapUpdateRule.h"
 #include "PictureWidget.h"
 #include "PlayerConfig.h"
 #include "RecordingList.h"
@@ -259,7 +261,10 @@ void CSamplePlayerDlg::CreateControls() {
     m_rear = new PictureWidget(this);
     m_controls[ControlId::FrontPicture] = m_front;
     m_controls[ControlId::RearPicture] = m_rear;
-    m_map = new QWidget(this);
+    m_map = new CMapView(this);
+    const TileSource tiles = m_profile.MapTiles();
+    m_map->SetTileSource(QString::fromStdString(tiles.urlTemplate),
+                         QString::fromStdString(tiles.attribution));
     m_controls[ControlId::Map] = m_map;
     m_graph = new CGraphStatic(this);
     m_graph->setGeometry(30, 520, 760, 104);
@@ -344,6 +349,7 @@ void CSamplePlayerDlg::InitControls() {
     onClick(ControlId::Pre, &CSamplePlayerDlg::OnPre);
     onClick(ControlId::SecBack, &CSamplePlayerDlg::OnSecBack);
     onClick(ControlId::SecForward, &CSamplePlayerDlg::OnSecForward);
+    onClick(ControlId::MapSize, &CSamplePlayerDlg::OnMapSizeButton);
     const std::pair<int, int> filters[] = {{ControlId::FilterEvent, 0},
                                            {ControlId::FilterContinuous, 1},
                                            {ControlId::FilterMotion, 2},
@@ -521,7 +527,7 @@ void CSamplePlayerDlg::OnFullScreen() {
         setGeometry(screen->availableGeometry());
     showMaximized();
     if (m_panes.map == PaneMode::Large)
-        m_panes = ToggleMapSize(m_panes, m_engine.ChannelCount());
+        OnMapSizeButton();
     if (m_engine.StateValue() == CQTRMediaPlayer::kIdle) {
         m_currentTime->setText(QStringLiteral("00:00:00"));
         m_length->setText(QStringLiteral("00:00:00"));
@@ -730,6 +736,8 @@ bool CSamplePlayerDlg::PlayFile(const QString& name) {
     m_position->SetRange(0, static_cast<int>(std::min<int64_t>(m_durationSeconds, INT32_MAX)));
     m_length->setText(QString::fromStdString(StatusText::TimeText(m_durationSeconds)));
     m_panes = PanesForNewRecording(m_engine.ChannelCount());
+    m_map->ClearRoute();
+    m_map->LoadMapPage();
     Control(ControlId::MapSize)->setEnabled(false);
     m_statusTimer.start();
     LayoutPanes();
@@ -852,6 +860,13 @@ void CSamplePlayerDlg::OnSecForward() {
     RefreshStatus();
 }
 
+void CSamplePlayerDlg::OnMapSizeButton() {
+    if (m_downloadBusy)
+        return;
+    m_panes = ToggleMapSize(m_panes, Loaded() ? m_engine.ChannelCount() : 0);
+    LayoutPanes();
+}
+
 void CSamplePlayerDlg::OnSliderMoved(int id, int position) {
     if (id == ControlId::Position) {
         m_engine.SeekToMs(static_cast<int64_t>(position) * 1000);
@@ -909,8 +924,17 @@ void CSamplePlayerDlg::RefreshStatus() {
     if (state != CQTRMediaPlayer::kLoaded)
         return;
     CGPSData fix;
-    if (m_textData.NewestFix(fix) && fix.valid) {
+    std::optional<NewestFix> newest;
+    if (m_textData.NewestFix(fix))
+        newest = NewestFix{fix.valid != 0, GeoPoint{fix.LatitudeDegrees(), fix.LongitudeDegrees()}};
+    const MapRefresh map = MapRefreshFor(newest);
+    if (map.moveMarker) {
+        m_map->DrawCurrentPosition(map.position.latitude, map.position.longitude);
+        m_map->AddRoutePoint(map.position.latitude, map.position.longitude);
+    }
+    if (map.revealMap) {
         TATV_DIAG(&m_diag, "GPS Data => %f, %f\n", fix.LatitudeDegrees(), fix.LongitudeDegrees());
+        m_map->setEnabled(true);
         Control(ControlId::MapSize)->setEnabled(true);
         if (m_panes.map == PaneMode::Hidden) {
             m_panes.map = PaneMode::Small;

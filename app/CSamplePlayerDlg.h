@@ -23,6 +23,7 @@
 
 class CBitmapButtonTrans;
 class CGraphStatic;
+class CMapView;
 class CBitmapSlider;
 class CxSkinButton;
 class PictureWidget;
@@ -97,6 +98,9 @@ public:
     int64_t DurationSeconds() const { return m_durationSeconds; }
     const CTextData& Telemetry() const { return m_textData; }
     const CGraphStatic& Graph() const { return *m_graph; }
+    CMapView& Map() { return *m_map; }
+    // The map-size button (1101): the map and a video swap slots.
+    void OnMapSizeButton();
     // The graph's three series (x, y, z).
     std::array<int, 3> GraphSeries() const { return {m_seriesX, m_seriesY, m_seriesZ}; }
     // The device volume last given to the sound output.
@@ -160,7 +164,7 @@ private:
     std::map<int, QWidget*> m_controls;
     PictureWidget* m_front = nullptr;
     PictureWidget* m_rear = nullptr;
-    QWidget* m_map = nullptr;
+    CMapView* m_map = nullptr;
     CGraphStatic* m_graph = nullptr;
     int m_seriesX = 0;
     int m_seriesY = 0;
