@@ -1,5 +1,6 @@
 #include "CSamplePlayerApp.h"
 
+#include "CFFMH264_Decoder.h"
 #include "Language.h"
 
 #include <QApplication>
@@ -28,6 +29,12 @@ CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& hel
             options.cardFolder = args[++i];
         } else if (a.rfind("--card=", 0) == 0 && a.size() > 7) {
             options.cardFolder = a.substr(7);
+        } else if (a == "--play") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                complaint = "--play needs a recording name";
+                return std::nullopt;
+            }
+            invocation.play = args[++i];
         } else if (a == "--screenshot") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 complaint = "--screenshot needs a file";
@@ -76,6 +83,7 @@ int CSamplePlayerApp::Run(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    CFFMH264_Decoder::SetLibraryMessages(invocation->window.verbose);
     CSamplePlayerDlg window(invocation->window);
     bool saved = true;
     if (!invocation->screenshot.empty()) {
@@ -86,6 +94,10 @@ int CSamplePlayerApp::Run(int argc, char** argv) {
         });
     }
     window.show();
+    if (!invocation->play.empty() &&
+        !window.PlayRecording(QString::fromStdString(invocation->play)))
+        std::fprintf(stderr, "varnelplayer: no recording %s on the card\n",
+                     invocation->play.c_str());
     window.exec();
     if (!saved) {
         std::fprintf(stderr, "varnelplayer: cannot write %s\n", invocation->screenshot.c_str());

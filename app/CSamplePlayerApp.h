@@ -14,6 +14,7 @@ public:
         "  --card DIR    use the camera card in folder DIR (also: environment TATVIEW_CARD);\n"
         "                without it, cards in mounted removable volumes are found\n"
         "  --verbose     diagnostic lines on standard output\n"
+        "  --play NAME   open the card and play recording NAME at once\n"
         "  --screenshot FILE [--after MS]\n"
         "                save a picture of the window to FILE (PNG) MS milliseconds after it\n"
         "                is shown (default 1500) and quit\n"
@@ -21,6 +22,7 @@ public:
 
     struct Invocation {
         CSamplePlayerDlg::Options window;
+        std::string play;       // a recording to play at once
         std::string screenshot; // empty: run normally
         int screenshotAfterMs = 1500;
     };

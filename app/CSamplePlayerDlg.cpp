@@ -860,6 +860,19 @@ void CSamplePlayerDlg::OnSecForward() {
     RefreshStatus();
 }
 
+bool CSamplePlayerDlg::PlayRecording(const QString& name) {
+    PollCard();
+    m_list->clear();
+    FillRecordingList(RecordingList::kFilterAll);
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+        if (RowName(row) == name) {
+            OnListDblClk(row);
+            return true;
+        }
+    }
+    return false;
+}
+
 void CSamplePlayerDlg::OnMapSizeButton() {
     if (m_downloadBusy)
         return;

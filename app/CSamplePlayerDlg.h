@@ -99,6 +99,9 @@ public:
     const CTextData& Telemetry() const { return m_textData; }
     const CGraphStatic& Graph() const { return *m_graph; }
     CMapView& Map() { return *m_map; }
+    // Looks for the card, lists all its recordings and plays the one with this name as a
+    // double click on its row would. False when there is no such recording.
+    bool PlayRecording(const QString& name);
     // The map-size button (1101): the map and a video swap slots.
     void OnMapSizeButton();
     // The graph's three series (x, y, z).

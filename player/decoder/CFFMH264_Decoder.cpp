@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace {
@@ -21,6 +22,10 @@ CFFMH264_Decoder::CFFMH264_Decoder() = default;
 
 CFFMH264_Decoder::~CFFMH264_Decoder() {
     Close();
+}
+
+void CFFMH264_Decoder::SetLibraryMessages(bool shown) {
+    av_log_set_level(shown ? AV_LOG_INFO : AV_LOG_QUIET);
 }
 
 bool CFFMH264_Decoder::Open() {

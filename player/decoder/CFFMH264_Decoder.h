@@ -38,6 +38,10 @@ public:
     // Releases the decoder, its last picture and the converters. Safe to call twice.
     void Close();
 
+    // FFmpeg's own messages ("no frame!" for a damaged packet) go to standard error; they are
+    // for diagnosis only. Process-wide; call before decoding starts.
+    static void SetLibraryMessages(bool shown);
+
     // Decodes one access unit (Annex B). True when it produced a new picture. Empty packets
     // are ignored (they would otherwise end the stream for libavcodec).
     bool Decode(const uint8_t* bytes, int32_t length);

@@ -209,6 +209,8 @@ private slots:
         QVERIFY(parsed.has_value());
         QCOMPARE(parsed->window.cardFolder, std::string("/media/x"));
         QVERIFY(parsed->window.verbose);
+        QCOMPARE(parsed->play, std::string("REC_20240305_090000_D"));
+        QVERIFY(!CSamplePlayerApp::ParseArguments({"--play"}, help, complaint));
         QVERIFY(!CSamplePlayerApp::ParseArguments({"--card"}, help, complaint));
         QVERIFY(!CSamplePlayerApp::ParseArguments({"--frobnicate"}, help, complaint));
         QVERIFY(CSamplePlayerApp::ParseArguments({"--help"}, help, complaint).has_value());
