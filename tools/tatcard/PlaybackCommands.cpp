@@ -69,6 +69,7 @@ struct PlayOptions {
     int32_t height = 360;
     bool nullAudio = false;
     bool verbose = false;
+    bool show = false;
     FramePacer::Mode pacing = FramePacer::Mode::Steady;
 };
 
@@ -104,6 +105,8 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
                 return "--pacer takes steady or mean";
             options.pacing =
                 args[++i] == "mean" ? FramePacer::Mode::MeanCompensated : FramePacer::Mode::Steady;
+        } else if (a == "--show") {
+            options.show = true;
         } else if (a == "--null-audio") {
             options.nullAudio = true;
         } else if (a == "--verbose") {
@@ -179,20 +182,13 @@ void RunStep(const ScriptStep& step, CQTRMediaPlayer& engine, PlayMeasurements& 
 
 } // namespace
 
-int PlayCommand(const std::vector<std::string>& args) {
-    PlayOptions options;
-    const std::string complaint = ParsePlay(args, options);
-    if (!complaint.empty())
-        return Bad(complaint);
-    uint8_t drive = 0;
-    TatDescription description;
-    const auto library = OpenRecording(options.card, options.name, drive, description);
-    if (!library)
-        return 1;
+namespace {
 
+int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFront,
+         VPictureArea* shownRear) {
     const DiagLog diag = options.verbose ? DiagLog::ToStdout() : DiagLog();
     PlayMeasurements measurements;
-    CTATParser parser(library.get());
+    CTATParser parser(library);
     CDecoder decoder;
     const AudioOutputFactory factory(stderr);
     const std::unique_ptr<VAudio> device = factory.Make(
@@ -200,11 +196,14 @@ int PlayCommand(const std::vector<std::string>& args) {
     MeasuringAudio audio(device.get(),
                          [&](Clock::time_point heard) { measurements.ClickHeard(heard); });
     CQTRMediaPlayer engine;
-    MeasuringPictureArea front(options.width, options.height, [&](const Picture& picture) {
-        measurements.FrontPresented(Clock::now(), MeasuringPictureArea::IsWhitePicture(picture),
-                                    engine.Repositions());
-    });
-    MeasuringPictureArea rear(options.width / 2, options.height / 2);
+    MeasuringPictureArea front(
+        options.width, options.height,
+        [&](const Picture& picture) {
+            measurements.FrontPresented(Clock::now(), MeasuringPictureArea::IsWhitePicture(picture),
+                                        engine.Repositions());
+        },
+        shownFront);
+    MeasuringPictureArea rear(options.width / 2, options.height / 2, {}, shownRear);
     EndSignal end;
     engine.SetParser(&parser);
     engine.SetDecoder(&decoder);
@@ -255,6 +254,29 @@ int PlayCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "tatcard: %d picture/click pairs, %zu seeks\n", f.avPairs,
                      f.seekFirstFrameMs.size());
     return f.frames > 0 ? 0 : 1;
+}
+
+} // namespace
+
+int PlayCommand(const std::vector<std::string>& args, const PlayWindowRunner& window) {
+    PlayOptions options;
+    const std::string complaint = ParsePlay(args, options);
+    if (!complaint.empty())
+        return Bad(complaint);
+    if (options.show && !window) {
+        std::fprintf(stderr, "tatcard: --show needs the window build (Qt 6)\n");
+        return 2;
+    }
+    uint8_t drive = 0;
+    TatDescription description;
+    const auto library = OpenRecording(options.card, options.name, drive, description);
+    if (!library)
+        return 1;
+    if (!options.show)
+        return Play(options, library.get(), nullptr, nullptr);
+    return window(options.width, options.height, [&](VPictureArea* front, VPictureArea* rear) {
+        return Play(options, library.get(), front, rear);
+    });
 }
 
 int BenchCommand(const std::vector<std::string>& args) {

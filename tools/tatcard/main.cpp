@@ -11,6 +11,9 @@
 #include "DemoCard.h"
 #include "ImportCommand.h"
 #include "PlaybackCommands.h"
+#ifdef TATCARD_WITH_WINDOW
+#include "PlayWindow.h"
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -60,6 +63,7 @@ constexpr char kUsage[] =
     "      --pacer steady|mean                frames on a steady schedule (default) or by\n"
     "                                         the earlier mean-compensated rule\n"
     "      --null-audio                       play silently even when a server answers\n"
+    "      --show                             show the pictures in a window\n"
     "      --verbose                          the player's diagnostic lines\n"
     "  tatcard bench DIR NAME [--size WxH]    decode and convert every front and rear\n"
     "                                         picture as fast as possible to WxH (default\n"
@@ -147,8 +151,13 @@ int main(int argc, char** argv) {
     }
     if (command == "import")
         return ImportCommand(args);
-    if (command == "play")
+    if (command == "play") {
+#ifdef TATCARD_WITH_WINDOW
+        return PlayCommand(args, RunWithPlayWindow);
+#else
         return PlayCommand(args);
+#endif
+    }
     if (command == "bench")
         return BenchCommand(args);
     return BadArguments("unknown command " + command);
