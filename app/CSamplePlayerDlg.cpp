@@ -4,6 +4,7 @@
 #include "CBitmapSlider.h"
 #include "CGraphStatic.h"
 #include "CMapView.h"
+#include "CZoomDlg.h"
 #include "CxSkinButton.h"
 #include "Language.h"
 #include "MapUpdateRule.h"
@@ -25,6 +26,8 @@
 #include <QScreen>
 #include <QTreeWidget>
 #include <QWindow>
+
+#include <cstring>
 
 namespace {
 
@@ -181,6 +184,7 @@ void CSamplePlayerDlg::ShutDown() {
     m_shutDown = true;
     qApp->removeEventFilter(this);
     m_cardTimer.stop();
+    m_zoomTimer.stop();
     m_statusTimer.stop();
     m_engine.Shutdown();
 }
@@ -308,6 +312,11 @@ void CSamplePlayerDlg::InitControls() {
     connect(&m_cardTimer, &QTimer::timeout, this, &CSamplePlayerDlg::PollCard);
     m_cardTimer.start();
     m_statusTimer.setInterval(100);
+    m_zoomTimer.setInterval(10);
+    connect(&m_zoomTimer, &QTimer::timeout, this, [this] { FeedZoom(QCursor::pos()); });
+    m_zoomTimer.start();
+    m_zoom = new CZoomDlg(this);
+    m_zoom->hide();
 
     m_layoutMode = LayoutMode::Normal;
     m_panes = PaneModes{};
@@ -350,6 +359,7 @@ void CSamplePlayerDlg::InitControls() {
     onClick(ControlId::SecBack, &CSamplePlayerDlg::OnSecBack);
     onClick(ControlId::SecForward, &CSamplePlayerDlg::OnSecForward);
     onClick(ControlId::MapSize, &CSamplePlayerDlg::OnMapSizeButton);
+    onClick(ControlId::Zoom, &CSamplePlayerDlg::OnZoomWindow);
     const std::pair<int, int> filters[] = {{ControlId::FilterEvent, 0},
                                            {ControlId::FilterContinuous, 1},
                                            {ControlId::FilterMotion, 2},
@@ -858,6 +868,32 @@ void CSamplePlayerDlg::OnSecForward() {
     m_engine.StepForward(10);
     m_graphDrawnCount = 0;
     RefreshStatus();
+}
+
+void CSamplePlayerDlg::OnZoomWindow() {
+    if (m_downloadBusy)
+        return;
+    m_zoom->setGeometry(850, 465, 320, 250);
+    m_zoom->showNormal();
+}
+
+void CSamplePlayerDlg::FeedZoom(const QPoint& pointer) {
+    if (!m_zoom->isVisible())
+        return;
+    // The zoom follows the picture under the pointer, and the last one pointed at otherwise.
+    if (m_front->isVisible() && m_front->rect().contains(m_front->mapFromGlobal(pointer)))
+        m_zoomSource = 0;
+    if (m_rear->isVisible() && m_rear->rect().contains(m_rear->mapFromGlobal(pointer)))
+        m_zoomSource = 1;
+    const PictureWidget* source = m_zoomSource == 0 ? m_front : m_rear;
+    const QPoint at = source->mapFromGlobal(pointer);
+    Picture cut;
+    if (!m_decoder.GetCutOut(m_zoomSource, at.x(), at.y(), 320, 240, cut) || cut.Empty())
+        return;
+    QImage image(cut.width, cut.height, QImage::Format_BGR888);
+    for (int32_t y = 0; y < cut.height; ++y)
+        std::memcpy(image.scanLine(y), cut.Row(y), static_cast<size_t>(cut.width) * 3);
+    m_zoom->ShowPicture(image);
 }
 
 bool CSamplePlayerDlg::PlayRecording(const QString& name) {

@@ -24,6 +24,7 @@
 class CBitmapButtonTrans;
 class CGraphStatic;
 class CMapView;
+class CZoomDlg;
 class CBitmapSlider;
 class CxSkinButton;
 class PictureWidget;
@@ -102,6 +103,12 @@ public:
     // Looks for the card, lists all its recordings and plays the one with this name as a
     // double click on its row would. False when there is no such recording.
     bool PlayRecording(const QString& name);
+    // The zoom window (1121): shown at (850, 465), 320 × 250; while it is visible timer 1 feeds
+    // it the cut-out of the picture under the pointer.
+    void OnZoomWindow();
+    CZoomDlg& Zoom() { return *m_zoom; }
+    // One tick of the zoom feed; point: the pointer in global coordinates.
+    void FeedZoom(const QPoint& pointer);
     // The map-size button (1101): the map and a video swap slots.
     void OnMapSizeButton();
     // The graph's three series (x, y, z).
@@ -197,4 +204,7 @@ private:
 
     QTimer m_cardTimer;   // 101: card polling, every second
     QTimer m_statusTimer; // 100: status refresh while a recording plays
+    QTimer m_zoomTimer;   // 1: zoom feed, every 10 ms
+    CZoomDlg* m_zoom = nullptr;
+    int m_zoomSource = 0; // the channel the zoom window follows
 };

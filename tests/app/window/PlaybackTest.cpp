@@ -5,6 +5,7 @@
 #include "CGraphStatic.h"
 #include "CMapView.h"
 #include "CSamplePlayerDlg.h"
+#include "CZoomDlg.h"
 #include "CxSkinButton.h"
 #include "MainLayout.h"
 #include "PictureWidget.h"
@@ -239,6 +240,16 @@ private slots:
                  StatusText::DeviceVolume(p.Slider(ControlId::Volume)->GetPos()));
         QTest::mouseClick(mute, Qt::LeftButton);
         QCOMPARE(p.dlg->DeviceVolume(), 0u);
+
+        // The zoom window shows the part of the picture under the pointer.
+        QTest::mouseClick(static_cast<QWidget*>(p.dlg->Control(ControlId::Zoom)), Qt::LeftButton);
+        CZoomDlg& zoom = p.dlg->Zoom();
+        QVERIFY(zoom.isVisible());
+        QCOMPARE(zoom.geometry(), QRect(850, 465, 320, 250));
+        p.dlg->FeedZoom(p.Front()->mapToGlobal(QPoint(5, 5)));
+        QCOMPARE(zoom.Picture().size(), QSize(320, 240));
+        QTest::keyClick(&zoom, Qt::Key_Escape);
+        QVERIFY(!zoom.isVisible());
     }
 };
 

@@ -204,8 +204,9 @@ private slots:
     void commandLine() {
         bool help = false;
         std::string complaint;
-        auto parsed =
-            CSamplePlayerApp::ParseArguments({"--card", "/media/x", "--verbose"}, help, complaint);
+        auto parsed = CSamplePlayerApp::ParseArguments(
+            {"--card", "/media/x", "--verbose", "--play", "REC_20240305_090000_D"}, help,
+            complaint);
         QVERIFY(parsed.has_value());
         QCOMPARE(parsed->window.cardFolder, std::string("/media/x"));
         QVERIFY(parsed->window.verbose);
