@@ -3,10 +3,10 @@
 #
 #   scripts/setup.sh demo   install what is missing, build, make the demo card on first run
 #                           and show what is on it
-#   scripts/setup.sh test   install what is missing, build, and run every test: the unit tests,
-#                           the same under AddressSanitizer+UBSan and ThreadSanitizer, the fuzz
-#                           targets over their corpora and for a bounded time, and the format
-#                           check
+#   scripts/setup.sh test   install what is missing, build, and run every test: the unit tests
+#                           (the window's on the offscreen platform), the parts without Qt again
+#                           under AddressSanitizer+UBSan and ThreadSanitizer, the fuzz targets
+#                           over their corpora and for a bounded time, and the format check
 #
 # Environment: JOBS (parallel build jobs, default: all cores), FUZZ_SECONDS (per fuzz target,
 # default 20), BUILD_ROOT (where the build folders go, default: the repo), DEMO_CARD (the demo
@@ -144,16 +144,17 @@ tests() {
     run_ctest "$BUILD_ROOT/build"
 
     echo "== AddressSanitizer + UBSan"
-    configure_build "$BUILD_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=address,undefined
+    configure_build "$BUILD_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=address,undefined \
+        -DTATV_APP=OFF
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest "$BUILD_ROOT/build-asan"
 
     echo "== ThreadSanitizer"
-    configure_build "$BUILD_ROOT/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=thread
+    configure_build "$BUILD_ROOT/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=thread -DTATV_APP=OFF
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$BUILD_ROOT/build-tsan" -L 'threads|parsers'
 
     echo "== fuzzing (${FUZZ_SECONDS}s a target)"
     CXX=clang++ CC=clang configure_build "$BUILD_ROOT/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTATV_FUZZ=ON -DTATV_SANITIZE=address,undefined -DTATV_TESTS=OFF
+        -DTATV_FUZZ=ON -DTATV_SANITIZE=address,undefined -DTATV_TESTS=OFF -DTATV_APP=OFF
     run_ctest "$BUILD_ROOT/build-fuzz" -L fuzz
     local target
     for target in $(ls "$ROOT/tests/fuzz/corpus"); do
