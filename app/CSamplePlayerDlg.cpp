@@ -828,14 +828,8 @@ void CSamplePlayerDlg::OnNext() {
         return;
     }
     const int row = m_currentIndex - 1;
-    if (row >= m_list->topLevelItemCount())
-        return;
-    m_currentIndex = row;
-    const QString name = RowName(row);
-    if (name.isEmpty())
-        return;
-    SelectRow(row);
-    PlayFile(name);
+    if (row < m_list->topLevelItemCount())
+        MoveToRow(row);
 }
 
 void CSamplePlayerDlg::OnPre() {
@@ -846,6 +840,10 @@ void CSamplePlayerDlg::OnPre() {
         OnStop();
         return;
     }
+    MoveToRow(row);
+}
+
+void CSamplePlayerDlg::MoveToRow(int row) {
     m_currentIndex = row;
     const QString name = RowName(row);
     if (name.isEmpty())

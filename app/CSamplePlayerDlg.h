@@ -146,6 +146,8 @@ private:
     void ShowMessage(int koreanId, int englishId);
     QString RowName(int row) const;
     void SelectRow(int row);
+    // NEXT and PRE: row becomes the current one and plays (a row without a name stays idle).
+    void MoveToRow(int row);
     void ShowPlayButton(bool play);
     void SetDeviceVolume(uint32_t volume);
     void UpdateTimeTexts(int64_t current, int64_t length);
