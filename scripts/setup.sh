@@ -9,14 +9,14 @@
 #                           over their corpora and for a bounded time, and the format check
 #
 # Environment: JOBS (parallel build jobs, default: all cores), FUZZ_SECONDS (per fuzz target,
-# default 20), BUILD_ROOT (where the build folders go, default: the repo), DEMO_CARD (the demo
+# default 15), BUILD_ROOT (where the build folders go, default: the repo), DEMO_CARD (the demo
 # card's folder, default: $XDG_DATA_HOME/tatview/demo-card).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 BUILD_ROOT=${BUILD_ROOT:-$ROOT}
 JOBS=${JOBS:-$(nproc)}
-FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev

@@ -61,6 +61,11 @@ std::string PickText(int id, uint16_t languageId) {
     return entry->text;
 }
 
+// The formats are the table's own compiled-in texts, not outside text.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wformat-nonliteral"
+#endif
 std::string FormatText(int id, unsigned languageId, ...) {
     const std::string format = PickText(id, static_cast<uint16_t>(languageId));
     va_list args;
@@ -78,6 +83,9 @@ std::string FormatText(int id, unsigned languageId, ...) {
     va_end(args);
     return text;
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 std::vector<int> StringIds() {
     std::vector<int> ids;
