@@ -16,6 +16,10 @@
 
 namespace {
 
+// How long the reading thread waits on a full queue before it looks again; the caller's read or
+// a pause wakes it sooner, so this only bounds how often an idle thread wakes.
+constexpr std::chrono::milliseconds kFullWait{100};
+
 using namespace std::chrono_literals;
 
 constexpr std::string_view kCountsFormat =
@@ -159,6 +163,7 @@ void CTATParser::Stop() {
     m_running.store(false);
     m_stopping.store(true);
     m_wake.SetEvent();
+    m_queue.Interrupt();
     m_thread.StopThread();
     m_started.store(false);
     DropQueued();
@@ -172,6 +177,7 @@ bool CTATParser::PauseReader() {
         // the flag clear after this point may answer.
         m_idle.ResetEvent();
         m_wake.SetEvent();
+        m_queue.Interrupt();
         m_idle.WaitEvent(CWaitEvent::kInfinite);
     }
     return wasRunning;
@@ -315,7 +321,7 @@ bool CTATParser::ReadWorker() {
         if (m_queue.Push(m_readBuffer.data(), m_pendingSize, kind))
             m_pending = false;
         else
-            m_queue.WaitForRoom(m_pendingSize, 1ms); // wakes as soon as the reader takes one
+            m_queue.WaitForRoom(m_pendingSize, kFullWait); // the reader or a pause wakes it
     }
     if (!m_pending)
         AfterQueued(kind);
@@ -341,7 +347,7 @@ bool CTATParser::ReadIntoQueue() {
         slot = nullptr;
     }
     if (slot == nullptr) {
-        m_queue.WaitForRoom(least, 1ms); // full: wait until the caller takes some
+        m_queue.WaitForRoom(least, kFullWait); // full: until the caller takes some, or a pause
         return true;
     }
     // The start of the next packet came with the last read; bring it along when the free

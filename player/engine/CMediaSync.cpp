@@ -42,6 +42,7 @@ bool CMediaSync::PushPcm(const uint8_t* bytes, int32_t length) {
         std::memcpy(block.data, bytes, static_cast<size_t>(kept));
     ++m_used;
     m_count.store(static_cast<int32_t>(m_used), std::memory_order_release);
+    m_pushed.notify_one();
     return true;
 }
 
@@ -79,6 +80,9 @@ bool CMediaSync::FeedStep() {
             m_output->Write(m_staging.data, m_staging.length);
         return true;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Nothing queued: sleep until the engine pushes a block (or a moment passes, so that a
+    // stop request is seen).
+    std::unique_lock<CSync> hold(m_lock);
+    m_pushed.wait_for(hold, std::chrono::milliseconds(10), [this] { return m_used > 0; });
     return true;
 }

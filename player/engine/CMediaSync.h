@@ -3,6 +3,7 @@
 #include "CSync.h"
 #include "VAudio.h"
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <vector>
 
@@ -54,6 +55,7 @@ private:
 
     VAudio* m_output = nullptr;
     mutable CSync m_lock;
+    std::condition_variable_any m_pushed; // with m_lock: the feed waits on it while empty
     std::vector<PcmBlock> m_queue; // under m_lock; slots [0, m_used) hold blocks, oldest first
     size_t m_used = 0;             // under m_lock
     std::atomic<int32_t> m_count{0};

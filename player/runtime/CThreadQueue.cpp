@@ -69,9 +69,18 @@ bool CThreadQueue::WaitForRecord(std::chrono::milliseconds timeout) {
 
 bool CThreadQueue::WaitForRoom(int32_t length, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_lock);
-    return m_changed.wait_for(lock, timeout, [this, length] {
-        return static_cast<int64_t>(m_held) + length < m_capacity;
-    });
+    const uint64_t interrupts = m_interrupts;
+    const auto room = [this, length] { return static_cast<int64_t>(m_held) + length < m_capacity; };
+    m_changed.wait_for(lock, timeout, [&] { return room() || m_interrupts != interrupts; });
+    return room();
+}
+
+void CThreadQueue::Interrupt() {
+    {
+        std::lock_guard lock(m_lock);
+        ++m_interrupts;
+    }
+    m_changed.notify_all();
 }
 
 // The payload is copied while the lock is free, so the producer's copy in and the consumer's

@@ -98,7 +98,11 @@ public:
     // Waits at most `timeout` until a record is queued; true when one is.
     bool WaitForRecord(std::chrono::milliseconds timeout);
     // Waits at most `timeout` until a push of `length` bytes would be accepted; true when so.
+    // Also returns (false) when Interrupt is called meanwhile.
     bool WaitForRoom(int32_t length, std::chrono::milliseconds timeout);
+    // Makes a WaitForRoom in progress return at once, so a producer waiting on a full queue
+    // can notice that its owner wants it to stop or pause.
+    void Interrupt();
 
     // Number of records held. Takes no lock, so a consumer may poll it while the producer
     // pushes without slowing the producer down.
@@ -131,6 +135,7 @@ private:
     std::vector<Record> m_records;
     size_t m_first = 0;
     std::atomic<size_t> m_count{0}; // changed under m_lock only
+    uint64_t m_interrupts = 0;      // counts Interrupt calls (under m_lock)
     uint64_t m_generation = 0;      // counts Clears, so a copy in flight can tell
     bool m_reserving = false;       // a push is copying into the free part of the ring
     uint64_t m_reservedGeneration = 0;
