@@ -61,8 +61,13 @@ CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& hel
 }
 
 int CSamplePlayerApp::Run(int argc, char** argv) {
-    // The map's embedded browser shares its GL contexts with the window.
+    // The map's embedded browser shares its GL contexts with the window. Its small pane is
+    // composited in software: on machines without a GPU (a virtual display, a remote session)
+    // OpenGL compositing falls back to a CPU rasterizer that redraws the whole view and costs
+    // several times the playback itself. QT_QUICK_BACKEND set by the user still decides.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
     // Qt takes its own options (-platform, ...) out of argv first.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnelplayer"));

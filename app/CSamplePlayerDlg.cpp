@@ -747,6 +747,7 @@ bool CSamplePlayerDlg::PlayFile(const QString& name) {
     m_length->setText(QString::fromStdString(StatusText::TimeText(m_durationSeconds)));
     m_panes = PanesForNewRecording(m_engine.ChannelCount());
     m_map->ClearRoute();
+    m_mapDrawn.reset();
     m_map->LoadMapPage();
     Control(ControlId::MapSize)->setEnabled(false);
     m_statusTimer.start();
@@ -975,7 +976,9 @@ void CSamplePlayerDlg::RefreshStatus() {
     if (m_textData.NewestFix(fix))
         newest = NewestFix{fix.valid != 0, GeoPoint{fix.LatitudeDegrees(), fix.LongitudeDegrees()}};
     const MapRefresh map = MapRefreshFor(newest);
-    if (map.moveMarker) {
+    // Fixes come once a second; the page is only asked to redraw for a new one.
+    if (map.moveMarker && !(m_mapDrawn && map.position == *m_mapDrawn)) {
+        m_mapDrawn = map.position;
         m_map->DrawCurrentPosition(map.position.latitude, map.position.longitude);
         m_map->AddRoutePoint(map.position.latitude, map.position.longitude);
     }

@@ -7,6 +7,7 @@
 #include "CTATParser.h"
 #include "CTextData.h"
 #include "DiagLog.h"
+#include "GeoPoint.h"
 #include "KeyTable.h"
 #include "MainLayout.h"
 #include "PaneLayout.h"
@@ -19,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CBitmapButtonTrans;
@@ -200,6 +202,7 @@ private:
     bool m_playShown = true; // PLAY shown, Pause hidden
     int64_t m_durationSeconds = 0;
     int64_t m_graphDrawnCount = 0;
+    std::optional<GeoPoint> m_mapDrawn; // the position the map was last asked to show
     uint32_t m_deviceVolume = 0x7FFF7FFF;
     QuitQuestion m_quitQuestion;
     MessageSink m_messageSink;

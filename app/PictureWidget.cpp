@@ -22,12 +22,17 @@ void PictureWidget::Present(const Picture& picture) {
     bool ask = false;
     {
         std::lock_guard<std::mutex> hold(m_mutex);
+        // Kept in the window system's own pixel format, so that painting is a plain copy
+        // rather than a conversion of the whole picture on every repaint.
         if (m_image.width() != picture.width || m_image.height() != picture.height ||
-            m_image.format() != QImage::Format_BGR888)
-            m_image = QImage(picture.width, picture.height, QImage::Format_BGR888);
-        const auto rowBytes = static_cast<size_t>(picture.width) * 3;
-        for (int32_t y = 0; y < picture.height; ++y)
-            std::memcpy(m_image.scanLine(y), picture.Row(y), rowBytes);
+            m_image.format() != QImage::Format_RGB32)
+            m_image = QImage(picture.width, picture.height, QImage::Format_RGB32);
+        for (int32_t y = 0; y < picture.height; ++y) {
+            const uint8_t* from = picture.Row(y);
+            auto* to = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+            for (int32_t x = 0; x < picture.width; ++x, from += 3)
+                to[x] = qRgb(from[2], from[1], from[0]);
+        }
         ask = !m_repaintAsked;
         m_repaintAsked = true;
         ++m_presented;
