@@ -128,6 +128,8 @@ demo() {
     fi
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
         echo "== opening the window on $card"
+        # The map's browser does not run as root with its sandbox on.
+        [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
         (cd "$build" && "$build/app/varnelplayer" --card "$card")
     else
         [ -z "$first" ] || {
