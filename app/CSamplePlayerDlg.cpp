@@ -27,8 +27,6 @@
 #include <QTreeWidget>
 #include <QWindow>
 
-#include <cstring>
-
 namespace {
 
 // Skin ids of the bitmap buttons: normal, pressed, focused, disabled (0: none).
@@ -477,8 +475,7 @@ void CSamplePlayerDlg::OnDriveRemoved() {
     m_statusTimer.stop();
     m_list->clear();
     m_currentIndex = -1;
-    m_currentTime->setText(QStringLiteral("00:00:00"));
-    m_length->setText(QStringLiteral("00:00:00"));
+    UpdateTimeTexts(0, 0);
     m_position->SetPos(0);
     m_position->update();
     m_volume->update();
@@ -539,8 +536,7 @@ void CSamplePlayerDlg::OnFullScreen() {
     if (m_panes.map == PaneMode::Large)
         OnMapSizeButton();
     if (m_engine.StateValue() == CQTRMediaPlayer::kIdle) {
-        m_currentTime->setText(QStringLiteral("00:00:00"));
-        m_length->setText(QStringLiteral("00:00:00"));
+        UpdateTimeTexts(0, 0);
     }
     ApplyLayout(m_layoutMode);
     LayoutPanes();
@@ -552,8 +548,7 @@ void CSamplePlayerDlg::OnRestoreSize() {
     m_layoutMode = LayoutMode::Normal;
     showNormal();
     if (m_engine.StateValue() == CQTRMediaPlayer::kIdle) {
-        m_currentTime->setText(QStringLiteral("00:00:00"));
-        m_length->setText(QStringLiteral("00:00:00"));
+        UpdateTimeTexts(0, 0);
     }
     LoadBackground();
     ApplyLayout(m_layoutMode);
@@ -813,8 +808,7 @@ void CSamplePlayerDlg::OnStop() {
     m_front->Clear();
     m_rear->Clear();
     m_position->SetPos(0);
-    m_currentTime->setText(QStringLiteral("00:00:00"));
-    m_length->setText(QStringLiteral("00:00:00"));
+    UpdateTimeTexts(0, 0);
     m_currentIndex = -1;
     ShowPlayButton(true);
     m_panes = PaneModes{};
@@ -889,9 +883,8 @@ void CSamplePlayerDlg::FeedZoom(const QPoint& pointer) {
     Picture cut;
     if (!m_decoder.GetCutOut(m_zoomSource, at.x(), at.y(), 320, 240, cut) || cut.Empty())
         return;
-    QImage image(cut.width, cut.height, QImage::Format_BGR888);
-    for (int32_t y = 0; y < cut.height; ++y)
-        std::memcpy(image.scanLine(y), cut.Row(y), static_cast<size_t>(cut.width) * 3);
+    QImage image;
+    PictureWidget::CopyToImage(cut, image);
     m_zoom->ShowPicture(image);
 }
 

@@ -4,8 +4,6 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include <cstring>
-
 PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -24,15 +22,7 @@ void PictureWidget::Present(const Picture& picture) {
         std::lock_guard<std::mutex> hold(m_mutex);
         // Kept in the window system's own pixel format, so that painting is a plain copy
         // rather than a conversion of the whole picture on every repaint.
-        if (m_image.width() != picture.width || m_image.height() != picture.height ||
-            m_image.format() != QImage::Format_RGB32)
-            m_image = QImage(picture.width, picture.height, QImage::Format_RGB32);
-        for (int32_t y = 0; y < picture.height; ++y) {
-            const uint8_t* from = picture.Row(y);
-            auto* to = reinterpret_cast<QRgb*>(m_image.scanLine(y));
-            for (int32_t x = 0; x < picture.width; ++x, from += 3)
-                to[x] = qRgb(from[2], from[1], from[0]);
-        }
+        CopyToImage(picture, m_image);
         ask = !m_repaintAsked;
         m_repaintAsked = true;
         ++m_presented;
@@ -46,6 +36,18 @@ void PictureWidget::Present(const Picture& picture) {
 QImage PictureWidget::CurrentImage() const {
     std::lock_guard<std::mutex> hold(m_mutex);
     return m_image.copy();
+}
+
+void PictureWidget::CopyToImage(const Picture& picture, QImage& image) {
+    if (image.width() != picture.width || image.height() != picture.height ||
+        image.format() != QImage::Format_RGB32)
+        image = QImage(picture.width, picture.height, QImage::Format_RGB32);
+    for (int32_t y = 0; y < picture.height; ++y) {
+        const uint8_t* from = picture.Row(y);
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int32_t x = 0; x < picture.width; ++x, from += 3)
+            to[x] = qRgb(from[2], from[1], from[0]);
+    }
 }
 
 int64_t PictureWidget::PresentedCount() const {

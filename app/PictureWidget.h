@@ -35,6 +35,9 @@ public:
     void SetObserver(Observer observer);
     // Forgets the picture shown (a new recording starts black).
     void Clear();
+    // Copies a BGR picture into image in the window system's pixel format (RGB32), reusing
+    // image's pixels when it already has the picture's size.
+    static void CopyToImage(const Picture& picture, QImage& image);
     // Takes the widget's current size as the size pictures are converted to. The window calls
     // it after placing the widget (a hidden widget gets its resize event only when shown).
     void SyncSize();

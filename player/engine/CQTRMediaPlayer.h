@@ -97,7 +97,6 @@ public:
     // Under the engine lock; false while idle.
     bool SaveSnapshot(int channel, const std::string& path);
     void SetBrightness(int channel, int level);
-    CMediaSync& MediaClock() { return m_sync; }
 
     // The key-frame test on a video payload: a key frame unless its fifth byte is 0x41 (a
     // non-IDR slice after a four-byte start code).

@@ -33,7 +33,6 @@ public:
     explicit FramePacer(const DiagLog* log = nullptr) : m_log(log) {}
     void SetDiagLog(const DiagLog* log) { m_log = log; }
     void SetMode(Mode mode) { m_mode = mode; }
-    Mode GetMode() const { return m_mode; }
 
     // MeanCompensated: milliseconds to sleep before the next frame of a stream at
     // framesPerSecond (> 0), after recording the interval since the previous pass.
