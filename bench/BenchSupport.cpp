@@ -70,18 +70,21 @@ BenchFolder::~BenchFolder() {
 }
 
 double PairedRatio(const std::function<void()>& reference, const std::function<void()>& subject,
-                   int rounds) {
+                   int rounds, const std::function<void()>& prepare) {
     using Clock = std::chrono::steady_clock;
+    const auto timed = [&prepare](const std::function<void()>& run) {
+        if (prepare)
+            prepare();
+        const auto t0 = Clock::now();
+        run();
+        return std::chrono::duration<double>(Clock::now() - t0).count();
+    };
     std::vector<double> ratios;
     for (int round = 0; round < rounds; ++round) {
-        const auto t0 = Clock::now();
-        reference();
-        const auto t1 = Clock::now();
-        subject();
-        const auto t2 = Clock::now();
-        const double subjectSeconds = std::chrono::duration<double>(t2 - t1).count();
+        const double referenceSeconds = timed(reference);
+        const double subjectSeconds = timed(subject);
         if (subjectSeconds > 0.0)
-            ratios.push_back(std::chrono::duration<double>(t1 - t0).count() / subjectSeconds);
+            ratios.push_back(referenceSeconds / subjectSeconds);
     }
     if (ratios.empty())
         return 0.0;

@@ -33,9 +33,9 @@ private:
 
 // Runs `reference` and `subject` alternately `rounds` times and returns the median of the
 // per-round ratios reference time / subject time. Alternating keeps slow drifts of a shared
-// machine out of the ratio.
+// machine out of the ratio. `prepare`, when given, runs untimed before each of them.
 double PairedRatio(const std::function<void()>& reference, const std::function<void()>& subject,
-                   int rounds);
+                   int rounds, const std::function<void()>& prepare = {});
 
 // Milliseconds, real time, a short warm-up, five repetitions, medians reported.
 void ConfigureRepeated(benchmark::internal::Benchmark* bench);

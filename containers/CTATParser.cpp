@@ -330,13 +330,17 @@ bool CTATParser::ReadWorker() {
 
 bool CTATParser::ReadIntoQueue() {
     const int32_t carry = std::exchange(m_carry, 0);
-    if (m_library == nullptr || m_end.load() || m_needed >= kQueueCapacity)
+    // A packet of known size takes its bytes plus the few the library may skip to start the
+    // read at an aligned address.
+    const int32_t needed =
+        m_needed > 0 ? m_needed + static_cast<int32_t>(CTATLibrary::kRawAlignment - 1) : 0;
+    if (m_library == nullptr || m_end.load() || needed >= kQueueCapacity)
         return false;
     // A read is worth its system call from kMinRead bytes on, and must take the next packet
     // whole when its size is known.
-    const int32_t least = std::max(kMinRead, m_needed);
+    const int32_t least = std::max(kMinRead, needed);
     int32_t room = 0;
-    uint8_t* slot = m_queue.ReserveUpTo(std::max(kBulkRead, m_needed), room);
+    uint8_t* slot = m_queue.ReserveUpTo(std::max(kBulkRead, needed), room);
     if (slot != nullptr && room < least) {
         if (m_queue.BytesHeld() + least < kQueueCapacity) {
             // There is room, but not before the ring's end: leave those bytes unused.
@@ -375,11 +379,21 @@ bool CTATParser::ReadIntoQueue() {
         lead += raw.start;
         if (lead > 0)
             records.push_back({lead, kSkipTag});
+        // When the caller lags behind, the checksums are taken here, while the bytes just read
+        // are still in the cache; reading then ends at a damaged packet, after what came
+        // before it. Otherwise the caller checks each packet as it takes it.
+        const bool check = m_queue.BytesHeld() >= kCheckAhead;
         for (int32_t at = lead; at < lead + raw.length;) {
             tat::PacketHeader header;
             tat::PacketHeader::Decode(slot + at, header); // checked by the library
             const int32_t length = static_cast<int32_t>(tat::kPacketHeaderSize + header.size);
-            records.push_back({length, kStoredTag + KindOf(header)});
+            if (check && Crc32c(slot + at + tat::kPacketHeaderSize, header.size,
+                                Crc32c(slot + at, 12)) != header.crc) {
+                records.push_back({length, kDamagedTag});
+                m_end.store(true);
+                break;
+            }
+            records.push_back({length, (check ? kCheckedTag : kStoredTag) + KindOf(header)});
             at += length;
         }
         m_queue.CommitRecords(records.data(), static_cast<int32_t>(records.size()));
@@ -455,7 +469,10 @@ int64_t CTATParser::TakeFront(const CThreadQueue::Front& front, char id[5], uint
     RecordBytes bytes(front);
     int32_t kind = front.tag;
     int32_t skip = 0;
-    if (kind >= kStoredTag && kind < kStoredTag + 4) {
+    if (kind == kDamagedTag)
+        return EndAtDamage();
+    const bool checked = kind >= kCheckedTag && kind < kCheckedTag + 4;
+    if (checked || (kind >= kStoredTag && kind < kStoredTag + 4)) {
         // As stored: the header first. The payload goes out only once its CRC matches.
         uint8_t head[tat::kPacketHeaderSize];
         tat::PacketHeader header;
@@ -464,10 +481,10 @@ int64_t CTATParser::TakeFront(const CThreadQueue::Front& front, char id[5], uint
             !tat::PacketHeader::Decode(head, header) ||
             header.size != static_cast<uint32_t>(front.Length() - skip))
             return EndAtDamage();
-        if (static_cast<int32_t>(header.size) <= capacity &&
+        if (!checked && static_cast<int32_t>(header.size) <= capacity &&
             bytes.Crc(tat::kPacketHeaderSize, Crc32c(head, 12)) != header.crc)
             return EndAtDamage();
-        kind -= kStoredTag;
+        kind -= checked ? kCheckedTag : kStoredTag;
     }
     const int32_t length = front.Length() - skip;
     if (length > capacity || (length > 0 && buffer == nullptr))

@@ -133,8 +133,14 @@ public:
 
 private:
     // Queue tags beside the StreamKinds (a checked payload, or a marker without one).
-    static constexpr int32_t kStoredTag = 16; // + kind: a packet as stored, not yet checked
-    static constexpr int32_t kSkipTag = 32;   // bytes left unused before the ring's end
+    // Queue record tags besides the stream kinds. Whichever thread has time checks a stored
+    // packet's CRC: the reading thread when the caller lags behind (the queue holds
+    // kCheckAhead bytes or more), otherwise the caller as it takes the packet.
+    static constexpr int32_t kStoredTag = 16;  // + kind: a packet as stored, CRC not checked
+    static constexpr int32_t kCheckedTag = 24; // + kind: a packet as stored, CRC checked
+    static constexpr int32_t kSkipTag = 32;    // bytes left unused before the ring's end
+    static constexpr int32_t kDamagedTag = 33; // a stored packet whose CRC does not match
+    static constexpr int32_t kCheckAhead = kQueueCapacity / 4;
 
     bool ReadWorker();
     // Reads the next packets as stored into the queue's free bytes, in one read. False when

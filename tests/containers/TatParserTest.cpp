@@ -343,31 +343,37 @@ TEST_F(TatParserTest, DamagedPacketEndsTheRecordingRightBeforeIt) {
     const size_t last = written.size() - 1;
     const size_t lastSize = written[last].payload.size();
     int ends = 0;
-    for (const Damage& d :
-         {Damage{"payload", 1500, tat::kPacketHeaderSize + 5}, Damage{"stored CRC", 2000, 12},
-          Damage{"sync bytes", 2500, 0}, Damage{"size", 700, 6},
-          Damage{"last payload byte", last, tat::kPacketHeaderSize + lastSize - 1}}) {
-        std::vector<uint8_t> bytes = intact;
-        bytes[PacketOffset(bytes, d.packet) + d.byte] ^= 0x40;
-        WriteFileBytes(path, bytes);
+    // Read at once, the caller checks the CRCs; after a wait that lets the queue fill, the
+    // reading thread checks most of them.
+    for (const bool callerLags : {false, true})
+        for (const Damage& d :
+             {Damage{"payload", 1500, tat::kPacketHeaderSize + 5}, Damage{"stored CRC", 2000, 12},
+              Damage{"sync bytes", 2500, 0}, Damage{"size", 700, 6},
+              Damage{"last payload byte", last, tat::kPacketHeaderSize + lastSize - 1}}) {
+            SCOPED_TRACE(callerLags ? "caller lags" : "caller reads at once");
+            std::vector<uint8_t> bytes = intact;
+            bytes[PacketOffset(bytes, d.packet) + d.byte] ^= 0x40;
+            WriteFileBytes(path, bytes);
 
-        parser->Open(kLong.name, nullptr);
-        bool atEnd = false;
-        const std::vector<Chunk> chunks = ReadChunks(*parser, 1000000, &atEnd);
-        EXPECT_TRUE(atEnd) << d.what;
-        EXPECT_EQ(chunks.size(), d.packet) << d.what;
-        EXPECT_TRUE(Matches(chunks, written, 0)) << d.what;
-        EXPECT_EQ(EndLines(), ++ends) << d.what;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the thread reads on
-        EXPECT_TRUE(ReadChunks(*parser).empty()) << d.what;
-        EXPECT_EQ(parser->SeekTime(1e10f), -1);
-        EXPECT_TRUE(ReadChunks(*parser).empty()) << d.what;
+            parser->Open(kLong.name, nullptr);
+            if (callerLags)
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            bool atEnd = false;
+            const std::vector<Chunk> chunks = ReadChunks(*parser, 1000000, &atEnd);
+            EXPECT_TRUE(atEnd) << d.what;
+            EXPECT_EQ(chunks.size(), d.packet) << d.what;
+            EXPECT_TRUE(Matches(chunks, written, 0)) << d.what;
+            EXPECT_EQ(EndLines(), ++ends) << d.what;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the thread reads on
+            EXPECT_TRUE(ReadChunks(*parser).empty()) << d.what;
+            EXPECT_EQ(parser->SeekTime(1e10f), -1);
+            EXPECT_TRUE(ReadChunks(*parser).empty()) << d.what;
 
-        // A seek that succeeds reads again, up to the same packet.
-        ASSERT_EQ(parser->SeekTime(0.0f), 0);
-        EXPECT_EQ(ReadChunks(*parser).size(), d.packet) << d.what;
-        EXPECT_EQ(EndLines(), ++ends) << d.what;
-    }
+            // A seek that succeeds reads again, up to the same packet.
+            ASSERT_EQ(parser->SeekTime(0.0f), 0);
+            EXPECT_EQ(ReadChunks(*parser).size(), d.packet) << d.what;
+            EXPECT_EQ(EndLines(), ++ends) << d.what;
+        }
 }
 
 // Packets larger than one read of the reading thread, and the largest a recording may hold
@@ -417,6 +423,37 @@ TEST_F(TatParserTest, LargePacketsArriveWholeAndTheirDamageIsFound) {
         parser->Open(name, nullptr);
         chunks = ReadChunks(*parser);
         EXPECT_EQ(chunks.size(), damaged);
+    }
+}
+
+TEST_F(TatParserTest, PacketsLargerThanOneReadArriveWhereverTheyStartInTheQueue) {
+    // Each packet is too large for a bulk read, so the reading thread asks for exactly its room;
+    // the sizes make the packets start at every offset modulo the library's alignment, so some
+    // land where the kernel's aligned copy starts a few bytes into that room.
+    Make({});
+    const std::string name = "MANUAL_20240305_094500_S";
+    CTATCardWriter writer(dir.Path().string());
+    tat::InfoBlock info;
+    info.frontFrameRate = 30;
+    ASSERT_TRUE(writer.BeginRecording(name, info));
+    const int packets = 2 * static_cast<int>(CTATLibrary::kRawAlignment);
+    for (int p = 0; p < packets; ++p) {
+        std::vector<uint8_t> payload(static_cast<size_t>(CTATParser::kBulkRead + 1 + 3 * p),
+                                     static_cast<uint8_t>(p));
+        ASSERT_TRUE(writer.AddPacket(tat::VideoKeyFrame, 0, payload.data(),
+                                     static_cast<uint32_t>(payload.size())));
+    }
+    ASSERT_TRUE(writer.FinishRecording());
+
+    parser->Open(name, nullptr);
+    bool atEnd = false;
+    const std::vector<Chunk> chunks = ReadChunks(*parser, static_cast<size_t>(packets) + 1, &atEnd);
+    EXPECT_TRUE(atEnd);
+    ASSERT_EQ(chunks.size(), static_cast<size_t>(packets));
+    for (int p = 0; p < packets; ++p) {
+        const Chunk& chunk = chunks[static_cast<size_t>(p)];
+        EXPECT_EQ(chunk.payload.size(), static_cast<size_t>(CTATParser::kBulkRead + 1 + 3 * p));
+        EXPECT_EQ(chunk.payload.front(), static_cast<uint8_t>(p));
     }
 }
 

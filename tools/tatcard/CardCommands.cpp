@@ -79,6 +79,11 @@ std::unique_ptr<CTATLibrary> OpenRecording(const std::string& card, const std::s
     return library;
 }
 
+int BadArguments(const std::string& why) {
+    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
+    return 2;
+}
+
 int CategoryFromWord(const std::string& word) {
     static const char* const kWords[] = {"event", "rec", "parking", "manual", "all"};
     for (int i = 0; i < 5; ++i) {

@@ -14,11 +14,6 @@ extern "C" {
 
 namespace {
 
-int BadArguments(const std::string& why) {
-    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
-    return 2;
-}
-
 int Fail(const std::string& message) {
     std::fprintf(stderr, "tatcard: %s\n", message.c_str());
     return 1;

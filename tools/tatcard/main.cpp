@@ -7,18 +7,18 @@
 //   tatcard import DIR --front F ...         makes a recording from media files
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
 //   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
+//
+// The commands that code, decode or show pictures (demo, import, play, bench) are in the
+// program tatcard-media beside this one, which tatcard runs in its place: listing, describing
+// and exporting then start without loading FFmpeg and Qt (a few milliseconds instead of tens).
 #include "CardCommands.h"
-#include "DemoCard.h"
-#include "ImportCommand.h"
-#include "PlaybackCommands.h"
-#ifdef TATCARD_WITH_WINDOW
-#include "PlayWindow.h"
-#endif
 
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -70,39 +70,6 @@ constexpr char kUsage[] =
     "                                         640x360) and print frames, wall_ms, cpu_ms, fps\n"
     "  tatcard --help                         this text\n";
 
-int BadArguments(const std::string& why) {
-    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
-    return 2;
-}
-
-int Demo(const std::vector<std::string>& args) {
-    // demo DIR [--seconds N]: N shortens every recording (for quick checks).
-    int seconds = 0;
-    std::string dir;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--seconds" && i + 1 < args.size()) {
-            seconds = std::atoi(args[++i].c_str());
-            if (seconds <= 0 || seconds > 600)
-                return BadArguments("--seconds takes a number from 1 to 600");
-        } else if (dir.empty() && args[i].rfind("--", 0) != 0) {
-            dir = args[i];
-        } else {
-            return BadArguments("unexpected argument " + args[i]);
-        }
-    }
-    if (dir.empty())
-        return BadArguments("demo needs a folder");
-    const auto began = std::chrono::steady_clock::now();
-    std::string error;
-    if (!MakeDemoCard(dir, DemoPlans(seconds), DemoFormat(), stdout, &error)) {
-        std::fprintf(stderr, "tatcard: %s\n", error.c_str());
-        return 1;
-    }
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
-    std::printf("demo card in %s made in %.1f s\n", dir.c_str(), took.count());
-    return 0;
-}
-
 int List(const std::vector<std::string>& args) {
     int category = 4;
     std::string dir;
@@ -124,6 +91,25 @@ int List(const std::vector<std::string>& args) {
     return ListRecordings(dir, category);
 }
 
+// Replaces this process with tatcard-media from this program's folder, which runs the same
+// command line. Returns only when that program cannot be started.
+int RunMediaProgram(char** argv) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        std::fprintf(stderr, "tatcard: cannot find my own folder: %s\n", error.message().c_str());
+        return 1;
+    }
+    std::string media = (self.parent_path() / "tatcard-media").string();
+    std::vector<char*> list{media.data()};
+    for (char** arg = argv + 1; *arg != nullptr; ++arg)
+        list.push_back(*arg);
+    list.push_back(nullptr);
+    execv(media.c_str(), list.data());
+    std::fprintf(stderr, "tatcard: cannot run %s: %s\n", media.c_str(), std::strerror(errno));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -135,8 +121,8 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (command == "demo")
-        return Demo(args);
+    if (command == "demo" || command == "import" || command == "play" || command == "bench")
+        return RunMediaProgram(argv);
     if (command == "ls")
         return List(args);
     if (command == "info") {
@@ -149,16 +135,5 @@ int main(int argc, char** argv) {
             return BadArguments("export needs a card folder, a recording name and an AVI file");
         return ExportRecording(args[1], args[2], args[3]);
     }
-    if (command == "import")
-        return ImportCommand(args);
-    if (command == "play") {
-#ifdef TATCARD_WITH_WINDOW
-        return PlayCommand(args, RunWithPlayWindow);
-#else
-        return PlayCommand(args);
-#endif
-    }
-    if (command == "bench")
-        return BenchCommand(args);
     return BadArguments("unknown command " + command);
 }
