@@ -311,7 +311,12 @@ void CSamplePlayerDlg::InitControls() {
     m_cardTimer.start();
     m_statusTimer.setInterval(100);
     m_zoomTimer.setInterval(10);
-    connect(&m_zoomTimer, &QTimer::timeout, this, [this] { FeedZoom(QCursor::pos()); });
+    // Asking where the pointer is takes a round trip to the display server: only while the
+    // zoom window shows.
+    connect(&m_zoomTimer, &QTimer::timeout, this, [this] {
+        if (m_zoom->isVisible())
+            FeedZoom(QCursor::pos());
+    });
     m_zoomTimer.start();
     m_zoom = new CZoomDlg(this);
     m_zoom->hide();
@@ -959,8 +964,11 @@ void CSamplePlayerDlg::UpdateGraph(int64_t, int64_t current) {
 void CSamplePlayerDlg::RefreshStatus() {
     const int32_t state = m_engine.StateValue();
     const int64_t t = m_engine.CurrentMs() / 1000;
-    if (!m_position->IsDragging())
-        m_position->SetPos(static_cast<int>(std::min<int64_t>(t, INT32_MAX)));
+    // The thumb moves once a second: repainting it (and the skin under it) on every tick
+    // would draw the same picture ten times.
+    const int position = static_cast<int>(std::min<int64_t>(t, INT32_MAX));
+    if (!m_position->IsDragging() && m_position->GetPos() != position)
+        m_position->SetPos(position);
     UpdateTimeTexts(t, m_durationSeconds);
     if (state != CQTRMediaPlayer::kLoaded)
         return;
@@ -972,8 +980,7 @@ void CSamplePlayerDlg::RefreshStatus() {
     // Fixes come once a second; the page is only asked to redraw for a new one.
     if (map.moveMarker && !(m_mapDrawn && map.position == *m_mapDrawn)) {
         m_mapDrawn = map.position;
-        m_map->DrawCurrentPosition(map.position.latitude, map.position.longitude);
-        m_map->AddRoutePoint(map.position.latitude, map.position.longitude);
+        m_map->ShowPosition(map.position.latitude, map.position.longitude);
     }
     if (map.revealMap) {
         TATV_DIAG(&m_diag, "GPS Data => %f, %f\n", fix.LatitudeDegrees(), fix.LongitudeDegrees());

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <cstring>
+
 PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -14,8 +16,12 @@ AreaSize PictureWidget::Size() const {
     return m_size;
 }
 
+int32_t PictureWidget::PictureChannels() const {
+    return 4;
+}
+
 void PictureWidget::Present(const Picture& picture) {
-    if (picture.Empty() || picture.channels != 3)
+    if (picture.Empty() || (picture.channels != 3 && picture.channels != 4))
         return;
     bool ask = false;
     {
@@ -42,6 +48,13 @@ void PictureWidget::CopyToImage(const Picture& picture, QImage& image) {
     if (image.width() != picture.width || image.height() != picture.height ||
         image.format() != QImage::Format_RGB32)
         image = QImage(picture.width, picture.height, QImage::Format_RGB32);
+    if (picture.channels == 4) {
+        // Already 0xffRRGGBB words in memory order.
+        const auto rowBytes = static_cast<size_t>(picture.width) * 4;
+        for (int32_t y = 0; y < picture.height; ++y)
+            std::memcpy(image.scanLine(y), picture.Row(y), rowBytes);
+        return;
+    }
     for (int32_t y = 0; y < picture.height; ++y) {
         const uint8_t* from = picture.Row(y);
         auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -69,8 +82,9 @@ void PictureWidget::Clear() {
 }
 
 void PictureWidget::SyncSize() {
+    const AreaSize size = isHidden() ? AreaSize{} : AreaSize{width(), height()};
     std::lock_guard<std::mutex> hold(m_mutex);
-    m_size = AreaSize{width(), height()};
+    m_size = size;
 }
 
 void PictureWidget::paintEvent(QPaintEvent*) {
@@ -88,6 +102,8 @@ void PictureWidget::paintEvent(QPaintEvent*) {
 }
 
 void PictureWidget::resizeEvent(QResizeEvent* event) {
+    const AreaSize size =
+        isHidden() ? AreaSize{} : AreaSize{event->size().width(), event->size().height()};
     std::lock_guard<std::mutex> hold(m_mutex);
-    m_size = AreaSize{event->size().width(), event->size().height()};
+    m_size = size;
 }

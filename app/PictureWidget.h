@@ -22,6 +22,8 @@ public:
     explicit PictureWidget(QWidget* parent = nullptr);
 
     AreaSize Size() const override;
+    // 4: pictures come in the window system's pixel format and are shown without converting.
+    int32_t PictureChannels() const override;
     void Present(const Picture& picture) override;
 
     // The newest picture presented (null before any); for snapshots of what is shown and
@@ -35,11 +37,12 @@ public:
     void SetObserver(Observer observer);
     // Forgets the picture shown (a new recording starts black).
     void Clear();
-    // Copies a BGR picture into image in the window system's pixel format (RGB32), reusing
-    // image's pixels when it already has the picture's size.
+    // Copies a BGR picture (3 or 4 bytes a pixel) into image in the window system's pixel
+    // format (RGB32), reusing image's pixels when it already has the picture's size.
     static void CopyToImage(const Picture& picture, QImage& image);
-    // Takes the widget's current size as the size pictures are converted to. The window calls
-    // it after placing the widget (a hidden widget gets its resize event only when shown).
+    // Takes the widget's current size as the size pictures are converted to, 0 x 0 while it is
+    // hidden (the decoder then only decodes). The window calls it after placing or hiding the
+    // widget (a hidden widget gets its resize event only when shown).
     void SyncSize();
 
 protected:

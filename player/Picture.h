@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-// An 8-bit picture: width × height pixels of `channels` bytes each (3: blue, green, red),
-// rows `stride` bytes apart. Owns its pixels.
+// An 8-bit picture: width × height pixels of `channels` bytes each (3: blue, green, red; 4:
+// blue, green, red and 255, the layout of a 0xffRRGGBB word in little-endian memory), rows
+// `stride` bytes apart. Owns its pixels.
 struct Picture {
     int32_t width = 0;
     int32_t height = 0;

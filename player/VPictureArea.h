@@ -19,7 +19,10 @@ public:
     virtual ~VPictureArea() = default;
     // The area's current size; 0 × 0 while it cannot show anything.
     virtual AreaSize Size() const = 0;
-    // Shows a BGR picture (3 channels). It normally has the size Size() last reported; an
-    // area that was resized meanwhile scales or crops it as it sees fit.
+    // The bytes per pixel of the pictures the area takes: 3 (BGR) or 4 (BGR and 255, which a
+    // window system can take without converting). Fixed for the area's life.
+    virtual int32_t PictureChannels() const { return 3; }
+    // Shows a picture with PictureChannels() channels. It normally has the size Size() last
+    // reported; an area that was resized meanwhile scales or crops it as it sees fit.
     virtual void Present(const Picture& picture) = 0;
 };

@@ -34,6 +34,11 @@ PanePlaces LayoutPanes(LayoutMode layout, const PaneModes& modes, int channelCou
     places.rear = PlaceInSlot(hasRear ? modes.rear : PaneMode::Hidden, kSmallSlot);
     if (modes.map != PaneMode::Hidden)
         places.map = PlaceInSlot(modes.map, kSmallSlot);
+    // The map lies over a picture in its slot: nothing of that picture would be seen.
+    for (PanePlace* picture : {&places.front, &places.rear}) {
+        if (places.map.rect.w > 0 && picture->rect == places.map.rect)
+            picture->visible = false;
+    }
     return places;
 }
 

@@ -32,7 +32,8 @@ struct PanePlaces {
 // Places for the given modes. channelCount is the open recording's number of video channels:
 // below 2 the rear picture is hidden in every layout. In full screen both pictures take
 // fullScreenPicture (FullScreenPicture), only a Large one is visible, and the map is collapsed.
-// A hidden picture is collapsed at its slot's corner (front at the large, rear at the small).
+// A hidden picture is collapsed at its slot's corner (front at the large, rear at the small);
+// a picture in the map's slot keeps its place but is not visible (the map lies over it).
 PanePlaces LayoutPanes(LayoutMode layout, const PaneModes& modes, int channelCount,
                        const Rect& fullScreenPicture);
 

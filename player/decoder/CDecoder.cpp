@@ -28,7 +28,7 @@ void Flip(Picture& picture, int mode) {
     default:
         return;
     }
-    cv::Mat pixels(picture.height, picture.width, CV_8UC3, picture.pixels.data(),
+    cv::Mat pixels(picture.height, picture.width, CV_8UC(picture.channels), picture.pixels.data(),
                    static_cast<size_t>(picture.stride));
     cv::flip(pixels, pixels, code);
 }
@@ -70,25 +70,27 @@ bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t
     if (channelIndex < 0 || channelIndex >= kChannels)
         return false;
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    if (area == nullptr) {
+    const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
+    if (size.width <= 0 || size.height <= 0 || size.width > kMaxAreaSide ||
+        size.height > kMaxAreaSide) {
+        // Nowhere to show it (no area, a hidden one, or one too large): the packet is still
+        // decoded, so that the pictures after it are whole when the area can show them again.
         std::lock_guard lock(channel.lock);
         if (DecodeLocked(channel, bytes, length))
             channel.stale = true;
         return false;
     }
-    const AreaSize size = area->Size();
-    if (size.width <= 0 || size.height <= 0 || size.width > kMaxAreaSide ||
-        size.height > kMaxAreaSide)
-        return false;
 
+    const int32_t channels = area->PictureChannels() == 4 ? 4 : 3;
     std::lock_guard lock(channel.lock);
     const bool fresh = DecodeLocked(channel, bytes, length);
     Picture& picture = channel.picture;
-    const bool resized = picture.width != size.width || picture.height != size.height;
-    picture.Allocate(size.width, size.height, 3);
+    const bool resized = picture.width != size.width || picture.height != size.height ||
+                         picture.channels != channels;
+    picture.Allocate(size.width, size.height, channels);
     if (fresh || resized || channel.stale || !channel.hasPicture) {
         channel.hasPicture = channel.decoder.ConvertTo(picture.pixels.data(), picture.stride,
-                                                       picture.width, picture.height);
+                                                       picture.width, picture.height, channels);
         channel.stale = false;
         if (channel.hasPicture)
             Flip(picture, channel.flipMode.load());
@@ -135,9 +137,11 @@ bool CDecoder::GetCutOut(int channelIndex, int32_t x, int32_t y, int32_t width, 
         std::clamp<int64_t>(int64_t{x} - cutWidth / 2, 0, int64_t{picture.width} - cutWidth));
     const auto top = static_cast<int32_t>(
         std::clamp<int64_t>(int64_t{y} - cutHeight / 2, 0, int64_t{picture.height} - cutHeight));
-    out.Allocate(cutWidth, cutHeight, 3);
-    const auto rowBytes = static_cast<size_t>(cutWidth) * 3;
+    const auto pixelBytes = static_cast<size_t>(picture.channels);
+    out.Allocate(cutWidth, cutHeight, picture.channels);
+    const auto rowBytes = static_cast<size_t>(cutWidth) * pixelBytes;
     for (int32_t row = 0; row < cutHeight; ++row)
-        std::memcpy(out.Row(row), picture.Row(top + row) + static_cast<size_t>(left) * 3, rowBytes);
+        std::memcpy(out.Row(row), picture.Row(top + row) + static_cast<size_t>(left) * pixelBytes,
+                    rowBytes);
     return true;
 }

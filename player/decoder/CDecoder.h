@@ -11,7 +11,8 @@
 #include <string>
 
 // The player's video decoder: channel 0 (front) and 1 (rear), each with its own H.264
-// decoder and the picture last shown for it, at its area's size, in BGR.
+// decoder and the picture last shown for it, at its area's size, in BGR with the area's bytes
+// per pixel.
 //
 // Channel numbers outside 0…1 are clamped to the nearer one, except by DecodeAndShow, which
 // refuses them.
@@ -45,8 +46,9 @@ public:
     // (see VMediaDecoder). A packet holding a JPEG image (it starts FF D8 FF) is not decoded.
     // When the packet yields no new picture, the last one is presented again (rescaled if the
     // area changed size) and the result is true; with nothing decoded yet it is false. Flip
-    // modes apply to each newly converted picture once. With no area the packet is only
-    // decoded (for snapshots) and the result is false.
+    // modes apply to each newly converted picture once. With no area, or one of 0 x 0 (hidden)
+    // or larger than kMaxAreaSide, the packet is only decoded (for snapshots, and so that the
+    // area shows whole pictures again at once) and the result is false.
     bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
                        int32_t length) override;
 

@@ -106,12 +106,13 @@ void CFFMH264_Decoder::GetPictureSize(int32_t& width, int32_t& height) const {
     height = have ? m_picture->height : 0;
 }
 
-bool CFFMH264_Decoder::ConvertTo(uint8_t* pixels, int32_t stride, int32_t width, int32_t height) {
+bool CFFMH264_Decoder::ConvertTo(uint8_t* pixels, int32_t stride, int32_t width, int32_t height,
+                                 int32_t channels) {
     std::lock_guard lock(m_lock);
     if (m_picture == nullptr)
         return false;
     return m_shownConverter.Convert(*m_picture, pixels, stride, width, height, FixedBrightness(),
-                                    FixedContrast());
+                                    FixedContrast(), channels);
 }
 
 bool CFFMH264_Decoder::CopyNative(Picture& out) {

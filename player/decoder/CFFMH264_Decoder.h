@@ -49,10 +49,12 @@ public:
     // Size in pixels of the last decoded picture; 0 × 0 before the first one.
     void GetPictureSize(int32_t& width, int32_t& height) const;
 
-    // Scales the last decoded picture to width × height BGR pixels, rows `stride` bytes apart,
-    // with the converter kept for the shown size. False, destination untouched, when there is
-    // no picture yet or the arguments do not describe a BGR destination.
-    bool ConvertTo(uint8_t* pixels, int32_t stride, int32_t width, int32_t height);
+    // Scales the last decoded picture to width × height BGR pixels of `channels` bytes (3, or
+    // 4 with a fourth byte of 255), rows `stride` bytes apart, with the converter kept for the
+    // shown size. False, destination untouched, when there is no picture yet or the arguments
+    // do not describe such a destination.
+    bool ConvertTo(uint8_t* pixels, int32_t stride, int32_t width, int32_t height,
+                   int32_t channels = 3);
 
     // Converts the last decoded picture at its own size into `out` (reallocated as needed),
     // with a converter of its own so the shown-size converter is left as it is. False, `out`

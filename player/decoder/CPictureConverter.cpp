@@ -18,19 +18,23 @@ CPictureConverter::~CPictureConverter() {
 void CPictureConverter::Reset() {
     sws_freeContext(m_context);
     m_context = nullptr;
-    m_width = m_height = 0;
+    m_width = m_height = m_channels = 0;
     m_sourceWidth = m_sourceHeight = 0;
     m_sourceFormat = -1;
 }
 
-bool CPictureConverter::Prepare(const AVFrame& frame, int32_t width, int32_t height) {
+bool CPictureConverter::Prepare(const AVFrame& frame, int32_t width, int32_t height,
+                                int32_t channels) {
     if (m_context != nullptr && frame.width == m_sourceWidth && frame.height == m_sourceHeight &&
-        frame.format == m_sourceFormat && width == m_width && height == m_height)
+        frame.format == m_sourceFormat && width == m_width && height == m_height &&
+        channels == m_channels)
         return true;
     Reset();
+    // BGRA: the scaler writes 255 as the fourth byte of pictures without transparency.
+    const AVPixelFormat destination = channels == 4 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24;
     m_context =
         sws_getContext(frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), width,
-                       height, AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+                       height, destination, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
     if (m_context == nullptr)
         return false;
     m_sourceWidth = frame.width;
@@ -38,6 +42,7 @@ bool CPictureConverter::Prepare(const AVFrame& frame, int32_t width, int32_t hei
     m_sourceFormat = frame.format;
     m_width = width;
     m_height = height;
+    m_channels = channels;
     // A fresh context has neutral colours; make sure the first conversion applies ours.
     m_brightness = 0;
     m_contrast = -1;
@@ -45,12 +50,14 @@ bool CPictureConverter::Prepare(const AVFrame& frame, int32_t width, int32_t hei
 }
 
 bool CPictureConverter::Convert(const AVFrame& frame, uint8_t* pixels, int32_t stride,
-                                int32_t width, int32_t height, int brightness, int contrast) {
+                                int32_t width, int32_t height, int brightness, int contrast,
+                                int32_t channels) {
     if (frame.data[0] == nullptr || frame.width <= 0 || frame.height <= 0)
         return false;
-    if (pixels == nullptr || width <= 0 || height <= 0 || stride / 3 < width)
+    if (pixels == nullptr || width <= 0 || height <= 0 || (channels != 3 && channels != 4) ||
+        stride / channels < width)
         return false;
-    if (!Prepare(frame, width, height))
+    if (!Prepare(frame, width, height, channels))
         return false;
     if (brightness != m_brightness || contrast != m_contrast) {
         // ITU-R BT.601 both ways, limited range: what the camera's encoder writes.

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the camera-storage library as a card: a volume record, the
 // continuous-recording directory and one recording file, then discovers, lists, describes,
-// reads every packet and seeks.
+// reads every packet, seeks, and reads again in raw runs of packets.
 //
 // Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bits 1-7:
 // the second to seek to), bytes 1-2 volume length, bytes 3-4 directory length, then the
@@ -148,6 +148,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     break;
             }
             library.SeekSeconds(flags >> 1, 0);
+        }
+        // Raw reads as the storage parser makes them: a small room at a varying address, the
+        // start of the next packet kept, a larger room when a packet does not fit.
+        library.SelectRecording(1, 0, library.RecordingNumberByName(1, names[k]));
+        const size_t offset = flags % CTATLibrary::kRawAlignment;
+        int32_t room = 1024;
+        int32_t held = 0;
+        for (int read = 0; read < 100000; ++read) {
+            const TatRawPackets raw = library.ReadRawPackets(buffer.data() + offset, room, held);
+            if (raw.status == TatNoPacket) {
+                room = raw.needed + static_cast<int32_t>(CTATLibrary::kRawAlignment - 1);
+                held = 0;
+                if (raw.needed <= 0 || static_cast<size_t>(room) + offset > buffer.size())
+                    break;
+                continue;
+            }
+            if (raw.status != TatPacket || raw.start < 0 || raw.length <= 0 || raw.held < 0 ||
+                static_cast<int64_t>(raw.start) + raw.length + raw.held > room)
+                break;
+            uint8_t* packets = buffer.data() + offset + raw.start;
+            std::memmove(buffer.data() + offset, packets + raw.length,
+                         static_cast<size_t>(raw.held));
+            held = raw.held;
         }
     }
     return 0;

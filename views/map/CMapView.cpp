@@ -130,13 +130,22 @@ void CMapView::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
                  });
 }
 
+namespace {
+
+// Appends the script of a page call given as a script URL, when the URL is one.
+void AppendCall(QString& script, const std::optional<std::string>& url) {
+    const std::optional<ScriptCall> call = url ? ParseScriptUrl(*url) : std::nullopt;
+    const std::optional<std::string> code = call ? ScriptForCall(*call) : std::nullopt;
+    if (code)
+        script += QString::fromStdString(*code) + QStringLiteral(";\n");
+}
+
+} // namespace
+
 void CMapView::SendTrack() {
     QString script;
     const auto append = [&script](const std::optional<std::string>& url) {
-        const std::optional<ScriptCall> call = url ? ParseScriptUrl(*url) : std::nullopt;
-        const std::optional<std::string> code = call ? ScriptForCall(*call) : std::nullopt;
-        if (code)
-            script += QString::fromStdString(*code) + QStringLiteral(";\n");
+        AppendCall(script, url);
     };
     if (m_track.Marker())
         append(DrawCurrentUrl(*m_track.Marker()));
@@ -158,6 +167,17 @@ void CMapView::AddRoutePoint(double latitude, double longitude) {
     if (!m_track.AddRoutePoint(point) || !m_ready)
         return;
     RunScriptUrl(QString::fromStdString(*AddRoutePointUrl(point)));
+}
+
+void CMapView::ShowPosition(double latitude, double longitude) {
+    const GeoPoint point{latitude, longitude};
+    QString script;
+    if (m_track.SetMarker(point))
+        AppendCall(script, DrawCurrentUrl(point));
+    if (m_track.AddRoutePoint(point))
+        AppendCall(script, AddRoutePointUrl(point));
+    if (m_ready && !script.isEmpty())
+        RunScript(script, {});
 }
 
 void CMapView::ClearRoute() {

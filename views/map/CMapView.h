@@ -61,6 +61,8 @@ public:
 
     // Extends the route line; a point equal to the last one, or not on the earth, is ignored.
     void AddRoutePoint(double latitude, double longitude);
+    // Both of the above in one call to the page, so that it draws once.
+    void ShowPosition(double latitude, double longitude);
     void ClearRoute();
 
     // Tile URL template and the provider's credit (plain text); used from the next

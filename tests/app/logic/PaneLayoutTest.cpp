@@ -30,7 +30,11 @@ TEST(PaneLayoutTest, NormalLayoutPutsPanesInTheirSlots) {
     EXPECT_FALSE(swapped.rear.visible);
     EXPECT_EQ(swapped.map, (PanePlace{kLargeSlot, true}));
 
-    EXPECT_EQ(Normal({Large, Small, Small}).map, (PanePlace{kSmallSlot, true}));
+    // The map over the rear picture: the picture keeps its place, unseen.
+    const PanePlaces covered = Normal({Large, Small, Small});
+    EXPECT_EQ(covered.map, (PanePlace{kSmallSlot, true}));
+    EXPECT_EQ(covered.rear, (PanePlace{kSmallSlot, false}));
+    EXPECT_EQ(covered.front, (PanePlace{kLargeSlot, true}));
     const PanePlaces idle = Normal({Hidden, Hidden, Hidden});
     EXPECT_FALSE(idle.front.visible);
     EXPECT_FALSE(idle.rear.visible);

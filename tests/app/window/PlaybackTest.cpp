@@ -141,7 +141,9 @@ private slots:
             Player::WaitUntil([&] { return p.Label(ControlId::CurrentTime) >= "00:00:03"; }, 8000));
         QVERIFY(p.Front()->isVisible());
         QCOMPARE(p.Front()->size(), QSize(640, 360));
-        QVERIFY(p.dlg->Control(ControlId::RearPicture)->isVisible());
+        // The map, shown from the first valid fix on, lies over the rear picture.
+        QCOMPARE(p.dlg->Control(ControlId::RearPicture)->isVisible(),
+                 !p.dlg->Control(ControlId::MapSize)->isEnabled());
         QVERIFY2(p.Front()->PresentedCount() > 30,
                  qPrintable(QString::number(p.Front()->PresentedCount())));
         QVERIFY2(whiteFrames.load() >= 2, "the white picture of each whole second was shown");

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -53,6 +55,37 @@ QRect ToQRect(const Rect& r) {
 class WindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void pictureAreaTakesThreeAndFourBytePicturesAndIsEmptyWhileHidden() {
+        QWidget parent;
+        PictureWidget area(&parent);
+        area.setGeometry(0, 0, 4, 2);
+        parent.show();
+        area.SyncSize();
+        QCOMPARE(area.Size().width, 4);
+        QCOMPARE(area.PictureChannels(), 4);
+        Picture bgr, bgra;
+        bgr.Allocate(4, 2, 3);
+        bgra.Allocate(4, 2, 4);
+        for (int32_t i = 0; i < 8; ++i) {
+            const uint8_t b = static_cast<uint8_t>(10 * i), g = static_cast<uint8_t>(200 - i),
+                          r = static_cast<uint8_t>(i * i);
+            std::memcpy(bgr.pixels.data() + 3 * i, std::array<uint8_t, 3>{b, g, r}.data(), 3);
+            std::memcpy(bgra.pixels.data() + 4 * i, std::array<uint8_t, 4>{b, g, r, 255}.data(), 4);
+        }
+        area.Present(bgr);
+        const QImage fromThree = area.CurrentImage();
+        area.Present(bgra);
+        QCOMPARE(area.CurrentImage(), fromThree);
+        QCOMPARE(fromThree.pixel(3, 1), qRgb(49, 193, 70));
+        // Hidden (the map lies over it): nothing to convert pictures for.
+        area.hide();
+        area.SyncSize();
+        QCOMPARE(area.Size().width, 0);
+        area.show();
+        area.SyncSize();
+        QCOMPARE(area.Size().height, 2);
+    }
+
     void normalLayoutPutsEveryControlAtItsRectangle() {
         Window w;
         QCOMPARE(w.dlg->size(), QSize(975, 635));

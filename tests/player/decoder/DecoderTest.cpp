@@ -3,6 +3,7 @@
 #include "H264Samples.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -56,14 +57,65 @@ TEST(Decoder, ShowsEachPictureAtTheAreaSizeAndFollowsResizes) {
     EXPECT_EQ(rear.Shown().at(0).height, 180);
 }
 
-TEST(Decoder, RefusesOtherChannelsAndEmptyAreasWithoutDecoding) {
+TEST(Decoder, HiddenAreasKeepDecodingSoPicturesAreWholeWhenShownAgain) {
+    // One decoder shows every rear picture; the other's area is hidden (0 wide, then 0 high)
+    // for the first five and shown from the sixth, a picture predicted from the ones before.
+    CDecoder shownAll, hiddenFirst;
+    ASSERT_TRUE(shownAll.Open());
+    ASSERT_TRUE(hiddenFirst.Open());
+    FakePictureArea all(320, 180), narrow(0, 180), flat(320, 0), area(320, 180);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_TRUE(Show(shownAll, 1, &all, Rear()[i]));
+        EXPECT_FALSE(Show(hiddenFirst, 1, i < 3 ? &narrow : &flat, Rear()[i]));
+    }
+    EXPECT_TRUE(narrow.Shown().empty() && flat.Shown().empty());
+    ASSERT_TRUE(Show(shownAll, 1, &all, Rear()[5]));
+    ASSERT_TRUE(Show(hiddenFirst, 1, &area, Rear()[5]));
+    ASSERT_EQ(area.Shown().size(), 1u);
+    EXPECT_EQ(area.Shown()[0].pixels, all.Shown().back().pixels);
+}
+
+TEST(Decoder, FourByteAreasGetTheSamePicturesWithAnOpaqueFourthByte) {
     CDecoder decoder;
     ASSERT_TRUE(decoder.Open());
-    FakePictureArea area(320, 180), narrow(0, 180), flat(320, 0);
+    FakePictureArea bgr(320, 180), bgra(320, 180, 4);
+    ASSERT_TRUE(Show(decoder, 0, &bgr, Front()[0]));
+    ASSERT_TRUE(Show(decoder, 0, &bgra, Front()[0])); // the same picture again
+    decoder.SetFlipMode(0, 3);
+    ASSERT_TRUE(Show(decoder, 0, &bgra, Front()[1]));
+    const Picture three = bgr.Shown().at(0);
+    const Picture four = bgra.Shown().at(0);
+    ASSERT_EQ(four.channels, 4);
+    ASSERT_EQ(four.width, 320);
+    const auto opaque = [](const Picture& p) {
+        for (int32_t y = 0; y < p.height; ++y)
+            for (int32_t x = 0; x < p.width; ++x)
+                if (p.Row(y)[4 * x + 3] != 255)
+                    return false;
+        return true;
+    };
+    double difference = 0;
+    for (int32_t y = 0; y < four.height; ++y)
+        for (int32_t x = 0; x < four.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                difference += std::abs(four.Row(y)[4 * x + c] - three.Row(y)[3 * x + c]);
+    EXPECT_LT(difference / (320.0 * 180 * 3), 2.0);
+    EXPECT_TRUE(opaque(four));
+    // Flipped left-right, and cut out, in whole four-byte pixels.
+    EXPECT_TRUE(opaque(bgra.Shown().at(1)));
+    Picture cut;
+    ASSERT_TRUE(decoder.GetCutOut(0, 160, 90, 32, 16, cut));
+    EXPECT_EQ(cut.channels, 4);
+    EXPECT_EQ(cut.width, 32);
+    EXPECT_TRUE(opaque(cut));
+}
+
+TEST(Decoder, RefusesOtherChannelsWithoutDecoding) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
     EXPECT_FALSE(Show(decoder, 2, &area, Rear()[0]));
     EXPECT_FALSE(Show(decoder, -1, &area, Rear()[0]));
-    EXPECT_FALSE(Show(decoder, 0, &narrow, Rear()[0]));
-    EXPECT_FALSE(Show(decoder, 1, &flat, Rear()[0]));
     EXPECT_TRUE(area.Shown().empty());
     TempDir dir;
     Picture cut;

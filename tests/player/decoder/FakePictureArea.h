@@ -10,7 +10,8 @@
 // A picture area that keeps what it is shown.
 class FakePictureArea : public VPictureArea {
 public:
-    FakePictureArea(int32_t width, int32_t height) : m_size{width, height} {}
+    FakePictureArea(int32_t width, int32_t height, int32_t channels = 3)
+        : m_size{width, height}, m_channels(channels) {}
     void Resize(int32_t width, int32_t height) {
         std::lock_guard lock(m_mutex);
         m_size = {width, height};
@@ -19,6 +20,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_size;
     }
+    int32_t PictureChannels() const override { return m_channels; }
     void Present(const Picture& picture) override {
         std::lock_guard lock(m_mutex);
         m_shown.push_back(picture);
@@ -31,6 +33,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     AreaSize m_size;
+    int32_t m_channels;
     std::vector<Picture> m_shown;
 };
 

@@ -160,6 +160,15 @@ private slots:
         QCOMPARE(Read().routePoints, 3);
         m_view->ClearRoute();
         QCOMPARE(Read().routePoints, 0);
+        // The window's call for each new fix: marker and route in one go.
+        m_view->ShowPosition(37.51, 127.01);
+        m_view->ShowPosition(37.51, 127.01);
+        m_view->ShowPosition(37.52, 127.02);
+        const MapPageState state = Read();
+        QCOMPARE(state.routePoints, 2);
+        QVERIFY(Near(state.marker.latitude, 37.52));
+        QVERIFY(Near(state.marker.longitude, 127.02));
+        m_view->ClearRoute();
     }
 
     void keptMarkersComeAndGo() {

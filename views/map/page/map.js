@@ -60,7 +60,8 @@ function toLatLng(x, y) {
 function initialize() {
   try {
     readOptions();
-    map = L.map("map-canvas", { center: DEFAULT_CENTER, zoom: DEFAULT_ZOOM });
+    // No fading: offline, every tile that fails to load would animate the page for a while.
+    map = L.map("map-canvas", { center: DEFAULT_CENTER, zoom: DEFAULT_ZOOM, fadeAnimation: false });
     map.attributionControl.setPrefix(false);
     L.tileLayer(pageOptions.tiles, {
       maxZoom: 19,
@@ -77,14 +78,16 @@ function initialize() {
   }
 }
 
-// Moves the vehicle's marker to latitude x, longitude y and centres the map on it.
+// Moves the vehicle's marker to latitude x, longitude y and centres the map on it. The map
+// jumps rather than slides: positions come once a second, and a slide would keep the page
+// drawing frames for a quarter of every second while a recording plays.
 function DrawCurrent(x, y) {
   try {
     var position = toLatLng(x, y);
     if (position === null || map === null)
       return;
     marker.setLatLng(position);
-    map.panTo(position);
+    map.panTo(position, { animate: false });
   } catch (e) {
   }
 }
