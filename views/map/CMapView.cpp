@@ -144,13 +144,10 @@ void AppendCall(QString& script, const std::optional<std::string>& url) {
 
 void CMapView::SendTrack() {
     QString script;
-    const auto append = [&script](const std::optional<std::string>& url) {
-        AppendCall(script, url);
-    };
     if (m_track.Marker())
-        append(DrawCurrentUrl(*m_track.Marker()));
+        AppendCall(script, DrawCurrentUrl(*m_track.Marker()));
     for (const GeoPoint& point : m_track.Route())
-        append(AddRoutePointUrl(point));
+        AppendCall(script, AddRoutePointUrl(point));
     if (!script.isEmpty())
         RunScript(script, {});
 }
