@@ -311,13 +311,14 @@ void CSamplePlayerDlg::InitControls() {
     m_cardTimer.start();
     m_statusTimer.setInterval(100);
     m_zoomTimer.setInterval(10);
-    // Asking where the pointer is takes a round trip to the display server: only while the
-    // zoom window shows.
+    // Asking where the pointer is takes a round trip to the display server, and a timer this
+    // fast wakes the whole program: it runs only while the zoom window shows.
     connect(&m_zoomTimer, &QTimer::timeout, this, [this] {
         if (m_zoom->isVisible())
             FeedZoom(QCursor::pos());
+        else
+            m_zoomTimer.stop();
     });
-    m_zoomTimer.start();
     m_zoom = new CZoomDlg(this);
     m_zoom->hide();
 
@@ -873,6 +874,8 @@ void CSamplePlayerDlg::OnZoomWindow() {
         return;
     m_zoom->setGeometry(850, 465, 320, 250);
     m_zoom->showNormal();
+    if (!m_shutDown)
+        m_zoomTimer.start();
 }
 
 void CSamplePlayerDlg::FeedZoom(const QPoint& pointer) {
@@ -953,12 +956,11 @@ void CSamplePlayerDlg::UpdateGraph(int64_t, int64_t current) {
         ys.push_back(sample.y + 100);
         zs.push_back(sample.z + 50);
     }
-    m_graph->ClearSeries(m_seriesX);
-    m_graph->ClearSeries(m_seriesY);
-    m_graph->ClearSeries(m_seriesZ);
-    m_graph->AddSamples(m_seriesX, xs);
-    m_graph->AddSamples(m_seriesY, ys);
-    m_graph->AddSamples(m_seriesZ, zs);
+    // One picture for the three series, not one per series.
+    m_graph->SetSamples(m_seriesX, xs);
+    m_graph->SetSamples(m_seriesY, ys);
+    m_graph->SetSamples(m_seriesZ, zs);
+    m_graph->Redraw();
 }
 
 void CSamplePlayerDlg::RefreshStatus() {

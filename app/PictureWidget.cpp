@@ -23,18 +23,41 @@ int32_t PictureWidget::PictureChannels() const {
 void PictureWidget::Present(const Picture& picture) {
     if (picture.Empty() || (picture.channels != 3 && picture.channels != 4))
         return;
-    bool ask = false;
-    {
-        std::lock_guard<std::mutex> hold(m_mutex);
-        // Kept in the window system's own pixel format, so that painting is a plain copy
-        // rather than a conversion of the whole picture on every repaint.
-        CopyToImage(picture, m_image);
-        ask = !m_repaintAsked;
-        m_repaintAsked = true;
-        ++m_presented;
-        if (m_observer)
-            m_observer(m_image);
+    std::unique_lock<std::mutex> hold(m_mutex);
+    if (m_shared != nullptr) {
+        // Not written through: that would first copy the shared pixels.
+        m_image = QImage();
+        m_shared.reset();
     }
+    // Kept in the window system's own pixel format, so that painting is a plain copy rather
+    // than a conversion of the whole picture on every repaint.
+    CopyToImage(picture, m_image);
+    Shown(hold);
+}
+
+void PictureWidget::PresentShared(const std::shared_ptr<const Picture>& picture) {
+    if (picture == nullptr || picture->channels != 4 || picture->Empty()) {
+        if (picture != nullptr)
+            Present(*picture);
+        return;
+    }
+    // The words are already 0xffRRGGBB in memory order: the image reads them where they are.
+    // The read-only constructor keeps QImage from ever writing into them.
+    const uint8_t* pixels = picture->pixels.data();
+    QImage image(pixels, picture->width, picture->height, picture->stride, QImage::Format_RGB32);
+    std::unique_lock<std::mutex> hold(m_mutex);
+    m_image = std::move(image);
+    m_shared = picture;
+    Shown(hold);
+}
+
+void PictureWidget::Shown(std::unique_lock<std::mutex>& hold) {
+    const bool ask = !m_repaintAsked;
+    m_repaintAsked = true;
+    ++m_presented;
+    if (m_observer)
+        m_observer(m_image);
+    hold.unlock();
     if (ask)
         QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
 }
@@ -77,6 +100,7 @@ void PictureWidget::Clear() {
     {
         std::lock_guard<std::mutex> hold(m_mutex);
         m_image = QImage();
+        m_shared.reset();
     }
     update();
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "Picture.h"
 #include <cstdint>
+#include <memory>
 
 // Width and height in pixels.
 struct AreaSize {
@@ -25,4 +26,11 @@ public:
     // Shows a picture with PictureChannels() channels. It normally has the size Size() last
     // reported; an area that was resized meanwhile scales or crops it as it sees fit.
     virtual void Present(const Picture& picture) = 0;
+    // Shows a picture that the presenter shares instead of handing over a copy: the area may
+    // keep it, read-only, for as long as it likes (the presenter never changes a picture once
+    // presented). The default shows it through Present.
+    virtual void PresentShared(const std::shared_ptr<const Picture>& picture) {
+        if (picture != nullptr)
+            Present(*picture);
+    }
 };

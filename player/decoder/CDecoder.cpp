@@ -42,7 +42,7 @@ bool CDecoder::Open() {
     bool opened = true;
     for (Channel& channel : m_channels) {
         std::lock_guard lock(channel.lock);
-        channel.picture.Allocate(0, 0);
+        channel.picture.reset();
         channel.hasPicture = channel.stale = false;
         opened = channel.decoder.Open() && opened;
     }
@@ -53,7 +53,7 @@ void CDecoder::Close() {
     for (Channel& channel : m_channels) {
         std::lock_guard lock(channel.lock);
         channel.decoder.Close();
-        channel.picture.Allocate(0, 0);
+        channel.picture.reset();
         channel.hasPicture = channel.stale = false;
     }
 }
@@ -84,20 +84,23 @@ bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t
     const int32_t channels = area->PictureChannels() == 4 ? 4 : 3;
     std::lock_guard lock(channel.lock);
     const bool fresh = DecodeLocked(channel, bytes, length);
-    Picture& picture = channel.picture;
-    const bool resized = picture.width != size.width || picture.height != size.height ||
-                         picture.channels != channels;
-    picture.Allocate(size.width, size.height, channels);
+    const Picture* shown = channel.picture.get();
+    const bool resized = shown == nullptr || shown->width != size.width ||
+                         shown->height != size.height || shown->channels != channels;
     if (fresh || resized || channel.stale || !channel.hasPicture) {
-        channel.hasPicture = channel.decoder.ConvertTo(picture.pixels.data(), picture.stride,
-                                                       picture.width, picture.height, channels);
+        // The area may still hold the last picture: convert into another one.
+        std::shared_ptr<Picture> picture = channel.pool.Take();
+        picture->Allocate(size.width, size.height, channels);
+        channel.hasPicture = channel.decoder.ConvertTo(picture->pixels.data(), picture->stride,
+                                                       picture->width, picture->height, channels);
         channel.stale = false;
         if (channel.hasPicture)
-            Flip(picture, channel.flipMode.load());
+            Flip(*picture, channel.flipMode.load());
+        channel.picture = channel.hasPicture ? std::move(picture) : nullptr;
     }
-    if (!channel.hasPicture)
+    if (!channel.hasPicture || channel.picture == nullptr)
         return false;
-    area->Present(picture);
+    area->PresentShared(channel.picture);
     return true;
 }
 
@@ -127,9 +130,9 @@ bool CDecoder::GetCutOut(int channelIndex, int32_t x, int32_t y, int32_t width, 
         return false;
     Channel& channel = At(channelIndex);
     std::lock_guard lock(channel.lock);
-    const Picture& picture = channel.picture;
-    if (!channel.hasPicture || picture.Empty())
+    if (!channel.hasPicture || channel.picture == nullptr || channel.picture->Empty())
         return false;
+    const Picture& picture = *channel.picture;
     const int32_t cutWidth = std::min(width, picture.width);
     const int32_t cutHeight = std::min(height, picture.height);
     // 64-bit so points far outside the picture cannot overflow.

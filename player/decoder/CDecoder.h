@@ -3,11 +3,13 @@
 #include "CFFMH264_Decoder.h"
 #include "CSync.h"
 #include "Picture.h"
+#include "PicturePool.h"
 #include "VMediaDecoder.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The player's video decoder: channel 0 (front) and 1 (rear), each with its own H.264
@@ -23,9 +25,9 @@
 // Threads: DecodeAndShow (and Open, Close) on the engine's worker thread; SetBrightness,
 // SetContrast, SetFlipMode, SaveSnapshot and GetCutOut on the window thread, at any moment.
 // Each channel has a lock held while a packet is decoded, converted and presented and while
-// its picture is copied out; the decoder's own lock covers colour settings and snapshots.
-// Present is called with the channel's lock held, so an area must not call back into the
-// decoder from Present.
+// its picture is copied out; pictures are shared with the areas (PresentShared), never copied; the
+// decoder's own lock covers colour settings and snapshots. Present is called with the channel's
+// lock held, so an area must not call back into the decoder from Present.
 class CDecoder : public VMediaDecoder {
 public:
     static constexpr int kChannels = 2;
@@ -72,7 +74,10 @@ private:
     struct Channel {
         CFFMH264_Decoder decoder;
         CSync lock{"none"};
-        Picture picture;         // guarded by lock: the last picture presented
+        PicturePool pool;
+        // Guarded by lock: the last picture presented, shared with the area that shows it and
+        // never changed after that; the next picture is converted into one from the pool.
+        std::shared_ptr<Picture> picture;
         bool hasPicture = false; // guarded by lock: picture holds a converted picture
         bool stale = false;      // guarded by lock: decoder holds a newer picture
         std::atomic<int> flipMode{0};

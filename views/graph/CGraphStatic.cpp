@@ -61,6 +61,16 @@ void CGraphStatic::AddSamples(SeriesId series, std::span<const int> values) {
     Redraw();
 }
 
+void CGraphStatic::SetSamples(SeriesId series, std::span<const int> values) {
+    if (model_.Series(series) == nullptr) {
+        return;
+    }
+    model_.ClearSeries(series);
+    for (int value : values) {
+        model_.AddSample(series, value);
+    }
+}
+
 void CGraphStatic::SetSeriesVisible(SeriesId series, bool visible) {
     if (model_.SetSeriesVisible(series, visible)) {
         Redraw();

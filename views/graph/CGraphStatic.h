@@ -51,6 +51,9 @@ public:
     void AddSample(SeriesId series, int value);
     // Adds samples in order (oldest first) and redraws once. Unknown ids are ignored.
     void AddSamples(SeriesId series, std::span<const int> values);
+    // Replaces a series' samples with values (oldest first) without redrawing, so that
+    // several series can be refilled for one Redraw. Unknown ids are ignored.
+    void SetSamples(SeriesId series, std::span<const int> values);
     // Shows or hides a series (series are visible when added). Redraws.
     void SetSeriesVisible(SeriesId series, bool visible);
 

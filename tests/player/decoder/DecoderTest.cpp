@@ -244,3 +244,47 @@ TEST(Decoder, WindowThreadCallsDuringPlayback) {
     window.join();
     EXPECT_EQ(area.Shown().size(), 2 * Rear().size());
 }
+
+namespace {
+// An area that keeps the pictures it is shown as the decoder shares them, with a copy of each
+// taken when it was presented.
+class SharingArea : public FakePictureArea {
+public:
+    using FakePictureArea::FakePictureArea;
+    void PresentShared(const std::shared_ptr<const Picture>& picture) override {
+        kept.push_back(picture);
+        Present(*picture);
+    }
+    std::vector<std::shared_ptr<const Picture>> kept;
+};
+} // namespace
+
+TEST(Decoder, SharedPicturesAreNeverWrittenAfterTheyAreShown) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    SharingArea area(320, 180, 4);
+    std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0};
+    for (size_t i = 0; i < 8; ++i) {
+        ASSERT_TRUE(Show(decoder, 1, &area, Rear()[i]));
+        if (i == 3) {
+            ASSERT_TRUE(Show(decoder, 1, &area, jpeg)); // nothing new: the same picture again
+            EXPECT_EQ(area.kept.back(), area.kept[area.kept.size() - 2]);
+        }
+        if (i == 5)
+            area.Resize(160, 90);
+    }
+    const auto copies = area.Shown();
+    ASSERT_EQ(area.kept.size(), copies.size());
+    for (size_t i = 0; i < copies.size(); ++i) {
+        EXPECT_EQ(area.kept[i]->width, copies[i].width) << i;
+        EXPECT_EQ(area.kept[i]->pixels, copies[i].pixels) << i;
+    }
+    EXPECT_NE(area.kept[0]->pixels, area.kept[1]->pixels);
+
+    // Pictures no one holds any more are converted into again; those still held are not, and
+    // may outlive the decoder.
+    area.kept.resize(1);
+    ASSERT_TRUE(Show(decoder, 1, &area, Rear()[8]));
+    decoder.Close();
+    EXPECT_EQ(area.kept[0]->pixels, copies[0].pixels);
+}

@@ -127,6 +127,17 @@ private slots:
         QCOMPARE(w.At(4, 50), kYellow);
         w.graph->SetSeriesVisible(w.y, false);
         QCOMPARE(w.At(4, 50), kGrid);
+
+        // A refill replaces the samples and waits for the one redraw after it.
+        w.graph->SetSeriesVisible(w.y, true);
+        w.graph->SetSamples(w.x, std::vector<int>{150, 150});
+        w.graph->SetSamples(w.x, std::vector<int>{150});
+        w.graph->SetSamples(-1, std::vector<int>{1});
+        QCOMPARE(w.graph->SampleCount(w.x), 1);
+        QCOMPARE(w.At(4, 24), kGrid);
+        w.graph->Redraw();
+        QCOMPARE(w.At(4, 24), kBlue);
+        QCOMPARE(w.At(17, 24), kBackground);
     }
 
     void followsItsSize() {
