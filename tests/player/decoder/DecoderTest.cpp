@@ -288,3 +288,47 @@ TEST(Decoder, SharedPicturesAreNeverWrittenAfterTheyAreShown) {
     decoder.Close();
     EXPECT_EQ(area.kept[0]->pixels, copies[0].pixels);
 }
+
+TEST(Decoder, PicturesLetGoOnTheWindowThreadAreReusedSafely) {
+    // Like the window's area: it keeps only the newest picture, which another thread reads
+    // (paints) and now and then lets go of (a new recording clears the area).
+    class NewestArea : public FakePictureArea {
+    public:
+        using FakePictureArea::FakePictureArea;
+        void PresentShared(const std::shared_ptr<const Picture>& picture) override {
+            std::lock_guard hold(lock);
+            newest = picture;
+            ++presented;
+        }
+        std::mutex lock;
+        std::shared_ptr<const Picture> newest; // under lock
+        int presented = 0;                     // under lock
+    };
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    NewestArea area(320, 180, 4);
+    std::atomic<bool> playing{true};
+    double sum = 0;
+    std::thread window([&] {
+        for (int i = 0; playing.load(); ++i) {
+            std::shared_ptr<const Picture> painted;
+            {
+                std::lock_guard hold(area.lock);
+                painted = area.newest;
+                if (i % 3 == 0)
+                    area.newest.reset();
+            }
+            if (painted != nullptr)
+                sum += Mean(*painted);
+        }
+    });
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& unit : Rear())
+            EXPECT_TRUE(Show(decoder, 1, &area, unit));
+    }
+    playing = false;
+    window.join();
+    std::lock_guard hold(area.lock);
+    EXPECT_EQ(area.presented, static_cast<int>(3 * Rear().size()));
+    EXPECT_GE(sum, 0.0);
+}
