@@ -15,8 +15,8 @@
 //
 // Threads: Size and Present run on the engine's worker thread, everything else on the GUI
 // thread. The size and the newest picture are shared under one lock; Present copies the
-// picture and asks for a repaint through the event loop, so the worker never waits for
-// painting.
+// picture (PresentShared keeps the presenter's) and asks for a repaint through the event loop,
+// so the worker never waits for painting.
 class PictureWidget final : public QWidget, public VPictureArea {
     Q_OBJECT
 public:

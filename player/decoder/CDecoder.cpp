@@ -43,7 +43,7 @@ bool CDecoder::Open() {
     for (Channel& channel : m_channels) {
         std::lock_guard lock(channel.lock);
         channel.picture.reset();
-        channel.hasPicture = channel.stale = false;
+        channel.stale = false;
         opened = channel.decoder.Open() && opened;
     }
     return opened;
@@ -54,7 +54,7 @@ void CDecoder::Close() {
         std::lock_guard lock(channel.lock);
         channel.decoder.Close();
         channel.picture.reset();
-        channel.hasPicture = channel.stale = false;
+        channel.stale = false;
     }
 }
 
@@ -87,18 +87,18 @@ bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t
     const Picture* shown = channel.picture.get();
     const bool resized = shown == nullptr || shown->width != size.width ||
                          shown->height != size.height || shown->channels != channels;
-    if (fresh || resized || channel.stale || !channel.hasPicture) {
+    if (fresh || resized || channel.stale) {
         // The area may still hold the last picture: convert into another one.
         std::shared_ptr<Picture> picture = channel.pool.Take();
         picture->Allocate(size.width, size.height, channels);
-        channel.hasPicture = channel.decoder.ConvertTo(picture->pixels.data(), picture->stride,
-                                                       picture->width, picture->height, channels);
+        const bool converted = channel.decoder.ConvertTo(picture->pixels.data(), picture->stride,
+                                                         picture->width, picture->height, channels);
         channel.stale = false;
-        if (channel.hasPicture)
+        if (converted)
             Flip(*picture, channel.flipMode.load());
-        channel.picture = channel.hasPicture ? std::move(picture) : nullptr;
+        channel.picture = converted ? std::move(picture) : nullptr;
     }
-    if (!channel.hasPicture || channel.picture == nullptr)
+    if (channel.picture == nullptr)
         return false;
     area->PresentShared(channel.picture);
     return true;
@@ -130,7 +130,7 @@ bool CDecoder::GetCutOut(int channelIndex, int32_t x, int32_t y, int32_t width, 
         return false;
     Channel& channel = At(channelIndex);
     std::lock_guard lock(channel.lock);
-    if (!channel.hasPicture || channel.picture == nullptr || channel.picture->Empty())
+    if (channel.picture == nullptr || channel.picture->Empty())
         return false;
     const Picture& picture = *channel.picture;
     const int32_t cutWidth = std::min(width, picture.width);

@@ -26,8 +26,8 @@
 // SetContrast, SetFlipMode, SaveSnapshot and GetCutOut on the window thread, at any moment.
 // Each channel has a lock held while a packet is decoded, converted and presented and while
 // its picture is copied out; pictures are shared with the areas (PresentShared), never copied; the
-// decoder's own lock covers colour settings and snapshots. Present is called with the channel's
-// lock held, so an area must not call back into the decoder from Present.
+// decoder's own lock covers colour settings and snapshots. PresentShared is called with the
+// channel's lock held, so an area must not call back into the decoder from it.
 class CDecoder : public VMediaDecoder {
 public:
     static constexpr int kChannels = 2;
@@ -78,8 +78,7 @@ private:
         // Guarded by lock: the last picture presented, shared with the area that shows it and
         // never changed after that; the next picture is converted into one from the pool.
         std::shared_ptr<Picture> picture;
-        bool hasPicture = false; // guarded by lock: picture holds a converted picture
-        bool stale = false;      // guarded by lock: decoder holds a newer picture
+        bool stale = false; // guarded by lock: decoder holds a newer picture
         std::atomic<int> flipMode{0};
     };
 
