@@ -13,11 +13,11 @@
 //
 // After the usual report, the median times give the throughput ratios AVI / plain copy.
 
-#include "AlignedBuffer.h"
-#include "CAVIExtractor.h"
-#include "CAVIWriter.h"
-#include "OpenInfo.h"
-#include "StreamKind.h"
+#include "base/AlignedBuffer.h"
+#include "formats/CAVIExtractor.h"
+#include "formats/CAVIWriter.h"
+#include "player/api/OpenInfo.h"
+#include "player/api/StreamKind.h"
 
 #include "BenchSupport.h"
 

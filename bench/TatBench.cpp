@@ -4,13 +4,13 @@
 //   reading every packet of a recording through CTATParser::ReadChunk, and through the
 //   library directly, against a plain sequential read of the same file;
 //   `tatcard export` of that recording to AVI against `cp` of its file (when tatcard is built).
-#include "AlignedBuffer.h"
 #include "BenchSupport.h"
-#include "CTATCardWriter.h"
-#include "CTATLibrary.h"
-#include "CTATParser.h"
-#include "StreamKind.h"
-#include "TatFormat.h"
+#include "base/AlignedBuffer.h"
+#include "player/api/StreamKind.h"
+#include "player/source/CTATParser.h"
+#include "storage/CTATCardWriter.h"
+#include "storage/CTATLibrary.h"
+#include "storage/TatFormat.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

@@ -8,7 +8,7 @@
 #
 #   bench/window_cpu.sh BUILD CARD NAME [ROUNDS]
 #
-# BUILD is a build folder holding app/varnelplayer and tools/tatcard/tatcard; a 60 s
+# BUILD is a build folder holding ui/app/varnelplayer and tools/tatcard/tatcard; a 60 s
 # two-channel card comes from `tatcard demo CARD --seconds 60` (its first recording is
 # REC_20240305_090000_D).
 set -euo pipefail
@@ -17,7 +17,7 @@ CARD=$(cd "$2" && pwd)
 NAME=$3
 ROUNDS=${4:-5}
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package time)" >&2; exit 1; }
-WINDOW=$BUILD/app/varnelplayer
+WINDOW=$BUILD/ui/app/varnelplayer
 TATCARD=$BUILD/tools/tatcard/tatcard
 
 # The recording's length in milliseconds, from `tatcard info` ("length  60.0 s").

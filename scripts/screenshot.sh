@@ -19,7 +19,7 @@ trap 'rm -rf "$WORK"' EXIT
 (cd "$WORK" && xvfb-run -a -s "-screen 0 1280x800x24" \
     env QTWEBENGINE_DISABLE_SANDBOX=1 \
     QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox --disable-background-networking" \
-    "$OLDPWD/$BUILD/app/varnelplayer" --card "$CARD" --play "$RECORDING" \
+    "$OLDPWD/$BUILD/ui/app/varnelplayer" --card "$CARD" --play "$RECORDING" \
     --screenshot "$WORK/shot.png" --after "$AFTER")
 cp "$WORK/shot.png" "$OUT"
 echo "saved $OUT"

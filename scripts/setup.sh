@@ -22,7 +22,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
           libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
           libopencv-core-dev libpulse-dev qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
-          xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet)
+          xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet python3)
 
 install_packages() {
     local missing=() p
@@ -37,13 +37,21 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# configure_build DIR [cmake options...]
+# configure_build DIR [cmake options...] [-- targets...]: configures and builds the targets
+# (all when none are named).
 configure_build() {
     local dir=$1
     shift
+    local options=() targets=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+        options+=("$1")
+        shift
+    done
+    [ $# -eq 0 ] || { shift; targets=("$@"); }
     local log
     log=$(mktemp)
-    if ! { cmake -S "$ROOT" -B "$dir" -G Ninja -DTATV_WERROR=ON "$@" && cmake --build "$dir" -j "$JOBS"; } >"$log" 2>&1; then
+    if ! { cmake -S "$ROOT" -B "$dir" -G Ninja -DTATV_WERROR=ON "${options[@]}" &&
+        cmake --build "$dir" -j "$JOBS" ${targets[@]+--target "${targets[@]}"}; } >"$log" 2>&1; then
         cat "$log"
         rm -f "$log"
         echo "build in $dir failed" >&2
@@ -108,7 +116,10 @@ fuzz_run() {
 demo() {
     local build="$BUILD_ROOT/build"
     local card=${DEMO_CARD:-${XDG_DATA_HOME:-$HOME/.local/share}/tatview/demo-card}
-    configure_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=OFF
+    # The demo shares the test command's build folder and configuration and builds only the
+    # programs it runs, so that either command may come first.
+    configure_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -- tatcard tatcard-media aviinfo \
+        varnelplayer
     if [ ! -f "$card/TATSTORE/VOLUME.TAT" ]; then
         echo "== making the demo card in $card"
         rm -rf "$card"
@@ -123,26 +134,26 @@ demo() {
         echo "== $first"
         "$build/tools/tatcard/tatcard" info "$card" "$first"
         "$build/tools/tatcard/tatcard" export "$card" "$first" "$build/$first.avi"
-        "$build/tools/aviinfo" info "$build/$first.avi"
+        "$build/tools/aviinfo/aviinfo" info "$build/$first.avi"
         echo "== $build/$first.avi plays in any video player, for example: ffplay $build/$first.avi"
     fi
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
         echo "== opening the window on $card"
         # The map's browser does not run as root with its sandbox on.
         [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
-        (cd "$build" && "$build/app/varnelplayer" --card "$card")
+        (cd "$build" && "$build/ui/app/varnelplayer" --card "$card")
     else
         [ -z "$first" ] || {
             echo "== no display: playing $first for 10 s through the player engine instead"
             "$build/tools/tatcard/tatcard" play "$card" "$first" --limit-ms 10000
         }
-        echo "== on a desktop this opens the window: $build/app/varnelplayer --card $card"
+        echo "== on a desktop this opens the window: $build/ui/app/varnelplayer --card $card"
     fi
 }
 
 tests() {
     echo "== unit tests"
-    configure_build "$BUILD_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    configure_build "$BUILD_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=ON
     run_ctest "$BUILD_ROOT/build"
 
     echo "== AddressSanitizer + UBSan"
@@ -163,8 +174,9 @@ tests() {
         check "fuzz $target" fuzz_run "$BUILD_ROOT/build-fuzz" "$target"
     done
 
-    echo "== format"
+    echo "== format and layers"
     check "clang-format" format_check
+    check "layers" python3 "$ROOT/scripts/check_layers.py" "$ROOT"
 
     echo "tests: $PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ]

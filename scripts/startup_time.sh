@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 RUNS=${1:-5}
 BUILD=${BUILD:-build}
 CARD=${DEMO_CARD:-${XDG_DATA_HOME:-$HOME/.local/share}/tatview/demo-card}
-PROGRAM=$(pwd)/$BUILD/app/varnelplayer
+PROGRAM=$(pwd)/$BUILD/ui/app/varnelplayer
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"

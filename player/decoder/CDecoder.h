@@ -1,10 +1,10 @@
 #pragma once
 
 #include "CFFMH264_Decoder.h"
-#include "CSync.h"
-#include "Picture.h"
 #include "PicturePool.h"
-#include "VMediaDecoder.h"
+#include "base/CSync.h"
+#include "player/api/Picture.h"
+#include "player/api/VMediaDecoder.h"
 
 #include <array>
 #include <atomic>

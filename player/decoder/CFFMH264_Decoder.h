@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CPictureConverter.h"
-#include "Picture.h"
+#include "player/api/Picture.h"
 
 #include <cstdint>
 #include <mutex>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Picture.h"
+#include "player/api/Picture.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-#include "Picture.h"
+#include "player/api/Picture.h"
 
 #include <cstddef>
 #include <memory>

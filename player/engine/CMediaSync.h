@@ -1,7 +1,7 @@
 #pragma once
-#include "CSingleThread.h"
-#include "CSync.h"
-#include "VAudio.h"
+#include "base/CSingleThread.h"
+#include "base/CSync.h"
+#include "player/api/VAudio.h"
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "FramePacer.h"
 
-#include "DiagLog.h"
+#include "base/DiagLog.h"
 
 #include <algorithm>
 #include <numeric>

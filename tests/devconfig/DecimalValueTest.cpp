@@ -1,4 +1,4 @@
-#include "DecimalValue.h"
+#include "devconfig/DecimalValue.h"
 
 #include <climits>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "CProfileFile.h"
-#include "TempDir.h"
+#include "devconfig/CProfileFile.h"
+#include "tests/support/TempDir.h"
 
 #include <csignal>
 #include <filesystem>

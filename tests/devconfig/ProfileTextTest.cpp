@@ -1,4 +1,4 @@
-#include "CProfileText.h"
+#include "devconfig/CProfileText.h"
 
 #include <gtest/gtest.h>
 

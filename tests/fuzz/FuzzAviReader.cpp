@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the AVI reader as a file: open with and without an index, read
 // every chunk, seek by time and read again.
-#include "CAVIExtractor.h"
+#include "formats/CAVIExtractor.h"
 
 #include <cstdint>
 #include <cstring>

@@ -3,8 +3,8 @@
 // few fixed ones, then the key is set; a set that succeeds must read back as written, leave
 // another key alone and be repeatable without changing the text. The text is copied into a buffer
 // of exactly its size so that a read past the end is caught.
-#include "CProfileText.h"
-#include "DecimalValue.h"
+#include "devconfig/CProfileText.h"
+#include "devconfig/DecimalValue.h"
 
 #include <cstdint>
 #include <cstdlib>

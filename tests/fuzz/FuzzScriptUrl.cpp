@@ -3,9 +3,9 @@
 // handed to the page must be plain printable ASCII in which every argument stays one string
 // literal. The input is copied into a buffer of exactly its size so that a read past the end
 // is caught.
-#include "MapScript.h"
-#include "ScriptUrl.h"
-#include "TileSource.h"
+#include "ui/logic/MapScript.h"
+#include "ui/logic/ScriptUrl.h"
+#include "ui/logic/TileSource.h"
 
 #include <cstdint>
 #include <cstdlib>

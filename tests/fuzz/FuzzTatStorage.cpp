@@ -5,9 +5,9 @@
 // Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bits 1-7:
 // the second to seek to), bytes 1-2 volume length, bytes 3-4 directory length, then the
 // volume, the directory and the recording bytes.
-#include "CTATLibrary.h"
-#include "Crc32c.h"
-#include "TatFormat.h"
+#include "storage/CTATLibrary.h"
+#include "storage/Crc32c.h"
+#include "storage/TatFormat.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,9 +3,9 @@
 // then the payload. The payload goes in whole as one packet, then line by line as packets one
 // second apart, and last straight into the sentence parser. Every packet is copied into a
 // buffer of exactly its size so that a read past the end is caught.
-#include "CGPSData.h"
-#include "CGSensorData.h"
-#include "CTextData.h"
+#include "telemetry/CGPSData.h"
+#include "telemetry/CGSensorData.h"
+#include "telemetry/CTextData.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "SkinBitmaps.h"
+#include "resources/SkinBitmaps.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #include "AviTestFiles.h"
 
-#include "DiagLog.h"
+#include "base/DiagLog.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CAVIWriter.h"
+#include "formats/CAVIWriter.h"
 
 #include <cstdint>
 #include <mutex>

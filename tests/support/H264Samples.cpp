@@ -1,7 +1,7 @@
 #include "H264Samples.h"
 
-#include "AnnexB.h"
 #include "TempDir.h"
+#include "formats/AnnexB.h"
 
 #include <gtest/gtest.h>
 #include <map>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CTATCardWriter.h"
-#include "CTATLibrary.h"
-#include "TatFormat.h"
+#include "storage/CTATCardWriter.h"
+#include "storage/CTATLibrary.h"
+#include "storage/TatFormat.h"
 
 #include <cstdint>
 #include <memory>

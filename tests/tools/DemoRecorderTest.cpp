@@ -1,10 +1,10 @@
 // Recordings as the demonstration recorder lays them out: the camera's packet order, key
 // frames on whole seconds, Annex B pictures led by delimiters, and sound blocks written only
 // once the video they belong to is written.
-#include "DemoRecorder.h"
-#include "AnnexB.h"
-#include "DemoCard.h"
-#include "PacketList.h"
+#include "tools/tatcard/DemoRecorder.h"
+#include "formats/AnnexB.h"
+#include "tools/tatcard/DemoCard.h"
+#include "tools/tatcard/PacketList.h"
 
 #include <gtest/gtest.h>
 

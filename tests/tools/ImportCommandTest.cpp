@@ -1,10 +1,10 @@
 // tatcard import as a user runs it: a recording the other commands list, describe and
 // export, and one clear line on standard error for every mistake, with nothing left on the
 // card by a failed import.
-#include "CTATCardWriter.h"
-#include "DemoCard.h"
 #include "ImportInputs.h"
-#include "TempDir.h"
+#include "storage/CTATCardWriter.h"
+#include "tests/support/TempDir.h"
+#include "tools/tatcard/DemoCard.h"
 
 #include <gtest/gtest.h>
 

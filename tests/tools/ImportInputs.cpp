@@ -1,7 +1,7 @@
 #include "ImportInputs.h"
 
-#include "GpsTrack.h"
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
+#include "tools/tatcard/GpsTrack.h"
 
 #include <cstdio>
 #include <fstream>

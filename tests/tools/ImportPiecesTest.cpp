@@ -1,11 +1,11 @@
 // The pieces of the import that need no media files: recording names, GPS logs, access unit
 // delimiters and frame rates.
-#include "AnnexB.h"
-#include "CGPSData.h"
-#include "GpsTrack.h"
-#include "MediaImporter.h"
-#include "NmeaLog.h"
-#include "VideoInput.h"
+#include "formats/AnnexB.h"
+#include "telemetry/CGPSData.h"
+#include "tools/tatcard/GpsTrack.h"
+#include "tools/tatcard/MediaImporter.h"
+#include "tools/tatcard/NmeaLog.h"
+#include "tools/tatcard/VideoInput.h"
 
 #include <gtest/gtest.h>
 

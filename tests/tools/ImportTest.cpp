@@ -1,11 +1,11 @@
 // Recordings made from media files, looked at packet by packet: H.264 taken over unit for
 // unit, other video coded again, the camera's packet order, sound blocks and GPS lines in
 // their places, and nothing begun or left complete when an import fails.
-#include "AnnexB.h"
 #include "ImportInputs.h"
-#include "MediaImporter.h"
-#include "PacketList.h"
-#include "TempDir.h"
+#include "formats/AnnexB.h"
+#include "tests/support/TempDir.h"
+#include "tools/tatcard/MediaImporter.h"
+#include "tools/tatcard/PacketList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The measuring pieces of `tatcard play`: frame intervals, pairing of white pictures with
 // clicks, seek latency, click and white-picture detection.
-#include "DemoSignals.h"
-#include "MeasuringAudio.h"
-#include "MeasuringPictureArea.h"
-#include "PlayMeasurements.h"
+#include "tools/tatcard/DemoSignals.h"
+#include "tools/tatcard/MeasuringAudio.h"
+#include "tools/tatcard/MeasuringPictureArea.h"
+#include "tools/tatcard/PlayMeasurements.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The tatcard program as a user runs it: a demonstration card, listing, describing and
 // exporting its recordings, and one clear line on standard error for every mistake.
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "CardCommands.h"
-#include "AlignedBuffer.h"
+#include "base/AlignedBuffer.h"
 
-#include "CAVIWriter.h"
-#include "CTATLibrary.h"
-#include "CTATParser.h"
-#include "TatFormat.h"
+#include "formats/CAVIWriter.h"
+#include "player/source/CTATParser.h"
+#include "storage/CTATLibrary.h"
+#include "storage/TatFormat.h"
 
 #include <cstdio>
 #include <cstring>

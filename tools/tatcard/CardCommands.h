@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CTATLibrary.h"
+#include "storage/CTATLibrary.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CTATCardWriter.h"
 #include "DemoRecorder.h"
+#include "storage/CTATCardWriter.h"
 
 #include <string>
 

@@ -1,9 +1,9 @@
 #include "DemoCard.h"
 
-#include "CTATCardWriter.h"
 #include "CardSink.h"
 #include "DemoRecorder.h"
 #include "PacketList.h"
+#include "storage/CTATCardWriter.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DemoSignals.h"
-#include "TatFormat.h"
+#include "storage/TatFormat.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 #include "CardCommands.h"
 #include "CardSink.h"
 #include "MediaImporter.h"
-#include "TatFormat.h"
+#include "storage/TatFormat.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -1,5 +1,5 @@
 #pragma once
-#include "VAudio.h"
+#include "player/api/VAudio.h"
 
 #include <chrono>
 #include <functional>

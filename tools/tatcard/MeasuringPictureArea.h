@@ -1,5 +1,5 @@
 #pragma once
-#include "VPictureArea.h"
+#include "player/api/VPictureArea.h"
 
 #include <functional>
 

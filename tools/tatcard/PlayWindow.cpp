@@ -1,6 +1,6 @@
 #include "PlayWindow.h"
 
-#include "PictureWidget.h"
+#include "ui/widgets/PictureWidget.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,15 +1,15 @@
 #include "PlaybackCommands.h"
 
-#include "AudioOutputFactory.h"
-#include "CDecoder.h"
-#include "CQTRMediaPlayer.h"
-#include "CTATParser.h"
 #include "CardCommands.h"
-#include "DiagLog.h"
 #include "MeasuringAudio.h"
 #include "MeasuringPictureArea.h"
 #include "PlayMeasurements.h"
 #include "ProcessClock.h"
+#include "base/DiagLog.h"
+#include "player/audio/AudioOutputFactory.h"
+#include "player/decoder/CDecoder.h"
+#include "player/engine/CQTRMediaPlayer.h"
+#include "player/source/CTATParser.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,8 +1,8 @@
 #include "VideoInput.h"
 
-#include "AnnexB.h"
 #include "AvSupport.h"
 #include "YuvPicture.h"
+#include "formats/AnnexB.h"
 
 extern "C" {
 #include <libswscale/swscale.h>

@@ -1,6 +1,6 @@
-#include "AudioOutputFactory.h"
-#include "CNullAudio.h"
-#include "CPulseAudio.h"
+#include "player/audio/AudioOutputFactory.h"
+#include "player/audio/CNullAudio.h"
+#include "player/audio/CPulseAudio.h"
 
 #include <gtest/gtest.h>
 

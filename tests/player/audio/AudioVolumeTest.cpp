@@ -1,4 +1,4 @@
-#include "AudioVolume.h"
+#include "player/audio/AudioVolume.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CNullAudio.h"
+#include "player/audio/CNullAudio.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CPulseAudio.h"
+#include "player/audio/CPulseAudio.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "CDecoder.h"
 #include "FakePictureArea.h"
-#include "H264Samples.h"
+#include "player/decoder/CDecoder.h"
+#include "tests/support/H264Samples.h"
 
 #include <atomic>
 #include <cstdlib>

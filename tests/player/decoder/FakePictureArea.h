@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TempDir.h"
-#include "VPictureArea.h"
+#include "player/api/VPictureArea.h"
+#include "tests/support/TempDir.h"
 
 #include <mutex>
 #include <string>

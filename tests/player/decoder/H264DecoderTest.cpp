@@ -1,6 +1,6 @@
-#include "CFFMH264_Decoder.h"
 #include "FakePictureArea.h"
-#include "H264Samples.h"
+#include "player/decoder/CFFMH264_Decoder.h"
+#include "tests/support/H264Samples.h"
 
 #include <gtest/gtest.h>
 

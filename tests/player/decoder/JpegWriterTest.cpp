@@ -1,5 +1,5 @@
-#include "CJpegWriter.h"
 #include "FakePictureArea.h"
+#include "player/decoder/CJpegWriter.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #pragma once
 // Stand-ins for the parser, decoder and audio output around the player engine. Each records
 // what the engine did to it, under its own lock, so tests can read it from their thread.
-#include "VAudio.h"
-#include "VMediaDecoder.h"
-#include "VMediaParser.h"
+#include "player/api/VAudio.h"
+#include "player/api/VMediaDecoder.h"
+#include "player/api/VMediaParser.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "CMediaSync.h"
-#include "FramePacer.h"
-#include "PacketFifo.h"
+#include "player/engine/CMediaSync.h"
+#include "player/engine/FramePacer.h"
+#include "player/engine/PacketFifo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "CQTRMediaPlayer.h"
 #include "EngineFakes.h"
+#include "player/engine/CQTRMediaPlayer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,78 @@
+#include "ui/logic/KeyTable.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+KeyContext Playing() {
+    KeyContext context;
+    context.layout = LayoutMode::Normal;
+    context.playButtonVisible = true;
+    context.listRowCount = 3;
+    context.volume = 50;
+    return context;
+}
+
+KeyAction ActionOf(Key key, const KeyContext& context = Playing()) {
+    return DecideKey(key, context).action;
+}
+
+} // namespace
+
+TEST(KeyTableTest, CommandKeys) {
+    EXPECT_EQ(ActionOf(Key::PageUp), KeyAction::Next);
+    EXPECT_EQ(ActionOf(Key::PageDown), KeyAction::Pre);
+    EXPECT_EQ(ActionOf(Key::Left), KeyAction::SecBack);
+    EXPECT_EQ(ActionOf(Key::Right), KeyAction::SecForward);
+    EXPECT_EQ(ActionOf(Key::F2), KeyAction::Open);
+    EXPECT_EQ(ActionOf(Key::F3), KeyAction::Settings);
+    for (const Key key : {Key::Escape, Key::Tab, Key::Other})
+        EXPECT_EQ(ActionOf(key), KeyAction::Swallow);
+}
+
+TEST(KeyTableTest, EnterTogglesByLayout) {
+    KeyContext context = Playing();
+    EXPECT_EQ(ActionOf(Key::Enter, context), KeyAction::FullScreen);
+    context.layout = LayoutMode::FullScreen;
+    EXPECT_EQ(ActionOf(Key::Enter, context), KeyAction::RestoreSize);
+}
+
+TEST(KeyTableTest, SpacePlaysOnlyWithPlayShownAndRowsListed) {
+    KeyContext context = Playing();
+    EXPECT_EQ(ActionOf(Key::Space, context), KeyAction::Play);
+    context.listRowCount = 0;
+    EXPECT_EQ(ActionOf(Key::Space, context), KeyAction::Pause);
+    context.listRowCount = 3;
+    context.playButtonVisible = false;
+    EXPECT_EQ(ActionOf(Key::Space, context), KeyAction::Pause);
+}
+
+TEST(KeyTableTest, ArrowsMoveTheVolumeWithinItsRange) {
+    KeyContext context = Playing();
+    EXPECT_EQ(DecideKey(Key::Up, context), (KeyDecision{KeyAction::VolumeUp, 55}));
+    EXPECT_EQ(DecideKey(Key::Down, context), (KeyDecision{KeyAction::VolumeDown, 45}));
+    context.volume = 97;
+    EXPECT_EQ(DecideKey(Key::Up, context), (KeyDecision{KeyAction::VolumeUp, 99}));
+    context.volume = 3;
+    EXPECT_EQ(DecideKey(Key::Down, context), (KeyDecision{KeyAction::VolumeDown, 0}));
+    context.volume = 150; // out of range positions are brought back first
+    EXPECT_EQ(DecideKey(Key::Up, context).volume, 99);
+    EXPECT_EQ(DecideKey(Key::Right, context).volume, 99);
+}
+
+TEST(KeyTableTest, ArrowsOverTheListGoToTheList) {
+    KeyContext context = Playing();
+    context.pointerInsideList = true;
+    EXPECT_EQ(DecideKey(Key::Up, context), (KeyDecision{KeyAction::PassToList, 50}));
+    EXPECT_EQ(DecideKey(Key::Down, context), (KeyDecision{KeyAction::PassToList, 50}));
+    EXPECT_EQ(ActionOf(Key::PageUp, context), KeyAction::Next);
+}
+
+TEST(KeyTableTest, EverythingIsSwallowedWhileDownloading) {
+    KeyContext context = Playing();
+    context.downloadBusy = true;
+    context.pointerInsideList = true;
+    for (const Key key : {Key::Enter, Key::Space, Key::PageUp, Key::PageDown, Key::Left, Key::Right,
+                          Key::Up, Key::Down, Key::F2, Key::F3, Key::Escape, Key::Tab, Key::Other})
+        EXPECT_EQ(DecideKey(key, context), (KeyDecision{KeyAction::Swallow, 50}));
+}

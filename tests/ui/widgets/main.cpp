@@ -1,0 +1,13 @@
+#include "WidgetTestSuites.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int failures = 0;
+    failures += RunBitmapSliderTests(argc, argv);
+    failures += RunBitmapButtonTransTests(argc, argv);
+    failures += RunSkinButtonTests(argc, argv);
+    failures += RunGraphStaticTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,112 @@
+#include "CSamplePlayerApp.h"
+
+#include "player/decoder/CFFMH264_Decoder.h"
+#include "ui/logic/Language.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+std::optional<CSamplePlayerApp::Invocation>
+CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& help,
+                                 std::string& complaint) {
+    Invocation invocation;
+    CSamplePlayerDlg::Options& options = invocation.window;
+    help = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            help = true;
+        } else if (a == "--verbose") {
+            options.verbose = true;
+        } else if (a == "--card") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                complaint = "--card needs a folder";
+                return std::nullopt;
+            }
+            options.cardFolder = args[++i];
+        } else if (a.rfind("--card=", 0) == 0 && a.size() > 7) {
+            options.cardFolder = a.substr(7);
+        } else if (a == "--play") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                complaint = "--play needs a recording name";
+                return std::nullopt;
+            }
+            invocation.play = args[++i];
+        } else if (a == "--screenshot") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                complaint = "--screenshot needs a file";
+                return std::nullopt;
+            }
+            invocation.screenshot = args[++i];
+        } else if (a == "--after") {
+            char* end = nullptr;
+            const long ms = i + 1 < args.size() ? std::strtol(args[i + 1].c_str(), &end, 10) : -1;
+            if (end == nullptr || *end != '\0' || ms < 0 || ms > 600000) {
+                complaint = "--after needs a number of milliseconds";
+                return std::nullopt;
+            }
+            invocation.screenshotAfterMs = static_cast<int>(ms);
+            ++i;
+        } else {
+            complaint = "unknown argument " + a;
+            return std::nullopt;
+        }
+    }
+    options.languageId = LanguageIdFromEnvironment(std::getenv("LC_ALL"),
+                                                   std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    return invocation;
+}
+
+int CSamplePlayerApp::Run(int argc, char** argv) {
+    // The map's embedded browser shares its GL contexts with the window. Its small pane is
+    // composited in software: on machines without a GPU (a virtual display, a remote session)
+    // OpenGL compositing falls back to a CPU rasterizer that redraws the whole view and costs
+    // several times the playback itself. QT_QUICK_BACKEND set by the user still decides.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+    // Qt takes its own options (-platform, ...) out of argv first.
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("varnelplayer"));
+    QApplication::setOrganizationName(QStringLiteral("tatview"));
+    QApplication::setDesktopFileName(QStringLiteral("varnelplayer"));
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    bool help = false;
+    std::string complaint;
+    const auto invocation = ParseArguments(args, help, complaint);
+    if (!invocation) {
+        std::fprintf(stderr, "varnelplayer: %s (varnelplayer --help shows the usage)\n",
+                     complaint.c_str());
+        return 2;
+    }
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    CFFMH264_Decoder::SetLibraryMessages(invocation->window.verbose);
+    CSamplePlayerDlg window(invocation->window);
+    bool saved = true;
+    if (!invocation->screenshot.empty()) {
+        const QString path = QString::fromStdString(invocation->screenshot);
+        QTimer::singleShot(invocation->screenshotAfterMs, &window, [&window, &saved, path] {
+            saved = window.grab().save(path, "PNG");
+            window.done(0);
+        });
+    }
+    window.show();
+    if (!invocation->play.empty() &&
+        !window.PlayRecording(QString::fromStdString(invocation->play)))
+        std::fprintf(stderr, "varnelplayer: no recording %s on the card\n",
+                     invocation->play.c_str());
+    window.exec();
+    if (!saved) {
+        std::fprintf(stderr, "varnelplayer: cannot write %s\n", invocation->screenshot.c_str());
+        return 1;
+    }
+    return 0;
+}
