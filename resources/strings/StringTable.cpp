@@ -32,10 +32,6 @@ const StringEntry* Find(int id) {
     return nullptr;
 }
 
-bool IsKorean(uint16_t languageId) {
-    return (languageId & 0x3FFu) == kKoreanLanguageId;
-}
-
 } // namespace
 
 const char* StringText(int id) {

@@ -12,6 +12,12 @@
 // Primary language id of Korean; every other id picks the English texts.
 inline constexpr uint16_t kKoreanLanguageId = 0x12;
 
+// Whether a language id (masked to its primary language) picks the Korean texts. The one
+// place that decides the language of every text.
+inline bool IsKorean(uint16_t languageId) {
+    return (languageId & 0x3FFu) == kKoreanLanguageId;
+}
+
 // The time-zone list: entry i (GMT offset i - 12 hours) is the pair at kTimeZoneFirstId + 2 i.
 inline constexpr int kTimeZoneFirstId = 453;
 inline constexpr int kTimeZoneCount = 25;

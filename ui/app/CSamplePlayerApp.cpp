@@ -99,8 +99,7 @@ int CSamplePlayerApp::Run(int argc, char** argv) {
         });
     }
     window.show();
-    if (!invocation->play.empty() &&
-        !window.PlayRecording(QString::fromStdString(invocation->play)))
+    if (!invocation->play.empty() && !window.Controller().PlayRecording(invocation->play))
         std::fprintf(stderr, "varnelplayer: no recording %s on the card\n",
                      invocation->play.c_str());
     window.exec();

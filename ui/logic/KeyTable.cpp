@@ -50,3 +50,35 @@ KeyDecision DecideKey(Key key, const KeyContext& context) {
         return {action, std::max(volume - kVolumeKeyStep, kVolumeMin)};
     return {action, volume};
 }
+
+int VirtualKeyCode(Key key) {
+    switch (key) {
+    case Key::Enter:
+        return 13;
+    case Key::Space:
+        return 32;
+    case Key::PageUp:
+        return 33;
+    case Key::PageDown:
+        return 34;
+    case Key::Left:
+        return 37;
+    case Key::Up:
+        return 38;
+    case Key::Right:
+        return 39;
+    case Key::Down:
+        return 40;
+    case Key::F2:
+        return 113;
+    case Key::F3:
+        return 114;
+    case Key::Escape:
+        return 27;
+    case Key::Tab:
+        return 9;
+    case Key::Other:
+        break;
+    }
+    return 0;
+}

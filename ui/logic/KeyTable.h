@@ -55,6 +55,10 @@ struct KeyDecision {
 
 constexpr int kVolumeKeyStep = 5;
 
+// The Windows virtual-key code of a key of the table (13 Enter, 32 Space, 37 Left, ...), as
+// the diagnostic line "Press Button => %d" shows it; 0 for Other.
+int VirtualKeyCode(Key key);
+
 // Every key is swallowed while a download runs. Up and Down go to the list while the pointer
 // is over it and move the volume by kVolumeKeyStep otherwise; Space plays when PLAY is shown
 // and the list has rows, else pauses; keys without a command are swallowed.

@@ -3,6 +3,8 @@
 // volume.
 #include "tests/support/TempDir.h"
 #include "ui/app/CSamplePlayerDlg.h"
+#include "ui/app/StatusPresenter.h"
+#include "ui/app/ZoomFeed.h"
 #include "ui/logic/MainLayout.h"
 #include "ui/logic/StatusText.h"
 #include "ui/widgets/CBitmapSlider.h"
@@ -54,6 +56,10 @@ struct Player {
         return static_cast<PictureWidget*>(dlg->Control(ControlId::FrontPicture));
     }
     CBitmapSlider* Slider(int id) const { return static_cast<CBitmapSlider*>(dlg->Control(id)); }
+    const CGraphStatic& Graph() const {
+        return *static_cast<CGraphStatic*>(dlg->Control(ControlId::Graph));
+    }
+    CMapView& Map() const { return *static_cast<CMapView*>(dlg->Control(ControlId::Map)); }
     // Waits (running the event loop, so the status refresh runs) until done() or the time
     // is up.
     static bool WaitUntil(const std::function<bool()>& done, int ms) {
@@ -106,8 +112,8 @@ private slots:
         p.dlg->OnOpen();
         QCOMPARE(p.messages.size(), 1);
         QVERIFY(p.messages.front().startsWith("Does not recognize SD Card."));
-        p.dlg->PollCard();
-        QVERIFY(p.dlg->CardDrive() > 0);
+        p.dlg->Controller().PollCard();
+        QVERIFY(p.dlg->Controller().CardDrive() > 0);
         QTest::keyClick(p.dlg.get(), Qt::Key_F2);
         QCOMPARE(p.messages.size(), 1);
         QTreeWidget* list = p.List();
@@ -128,12 +134,12 @@ private slots:
 
     void doubleClickPlaysPictureTimeSpeedAndGraph() {
         Player p;
-        p.dlg->PollCard();
-        p.dlg->FillRecordingList(0);
+        p.dlg->Controller().PollCard();
+        p.dlg->Controller().ListRecordings(0);
         std::atomic<int> whiteFrames{0};
         p.Front()->SetObserver([&](const QImage& image) { whiteFrames += IsWhite(image); });
         p.DoubleClick(0); // EVENT_20240305_174503_D
-        QCOMPARE(p.dlg->CurrentIndex(), 0);
+        QCOMPARE(p.dlg->Controller().CurrentRow(), 0);
         QVERIFY(!p.dlg->Control(ControlId::Play)->isVisible());
         QVERIFY(p.dlg->Control(ControlId::Pause)->isVisible());
         QCOMPARE(p.Label(ControlId::Length), QStringLiteral("00:00:06"));
@@ -150,20 +156,20 @@ private slots:
         QVERIFY(!IsWhite(p.Front()->CurrentImage()) || whiteFrames.load() > 0);
 
         CGPSData fix;
-        QVERIFY(p.dlg->Telemetry().NewestFix(fix));
+        QVERIFY(p.dlg->Controller().Telemetry().NewestFix(fix));
         if (fix.valid) {
             QCOMPARE(p.Label(ControlId::Speed).toStdString(),
                      StatusText::SpeedText(fix.GetSpeed()));
             QVERIFY(p.dlg->Control(ControlId::MapSize)->isEnabled());
         }
-        const int64_t seconds = p.dlg->Engine().CurrentMs() / 1000;
-        const auto series = p.dlg->GraphSeries();
+        const int64_t seconds = p.dlg->Controller().CurrentMs() / 1000;
+        const auto series = p.dlg->Status().GraphSeries();
         QVERIFY(Player::WaitUntil(
             [&] {
-                const int64_t expected =
-                    StatusText::GraphCount(p.dlg->Engine().CurrentMs() / 1000,
-                                           static_cast<int64_t>(p.dlg->Telemetry().SensorCount()));
-                return p.dlg->Graph().SampleCount(series[0]) == expected && expected >= seconds;
+                const int64_t expected = StatusText::GraphCount(
+                    p.dlg->Controller().CurrentMs() / 1000,
+                    static_cast<int64_t>(p.dlg->Controller().Telemetry().SensorCount()));
+                return p.Graph().SampleCount(series[0]) == expected && expected >= seconds;
             },
             1000));
         p.Front()->SetObserver({});
@@ -172,7 +178,7 @@ private slots:
         p.dlg->OnPause();
         QTest::qWait(300);
         std::optional<CGPSData> lastValid;
-        for (const CGPSData& f : p.dlg->Telemetry().GpsFixes())
+        for (const CGPSData& f : p.dlg->Controller().Telemetry().GpsFixes())
             if (f.valid)
                 lastValid = f;
         QVERIFY2(lastValid.has_value(), "the event recording has valid fixes from its start");
@@ -181,9 +187,9 @@ private slots:
         bool answered = false;
         QVERIFY(Player::WaitUntil(
             [&] {
-                if (!p.dlg->Map().Ready())
+                if (!p.Map().Ready())
                     return false;
-                p.dlg->Map().ReadMarker([&](const MapPageState& s) {
+                p.Map().ReadMarker([&](const MapPageState& s) {
                     state = s;
                     answered = true;
                 });
@@ -197,35 +203,34 @@ private slots:
 
     void nextAtTheEndPlaysTheRowAboveAndPreInTheLastRowStops() {
         Player p;
-        p.dlg->PollCard();
-        p.dlg->FillRecordingList(0);
+        p.dlg->Controller().PollCard();
+        p.dlg->Controller().ListRecordings(0);
         p.DoubleClick(1);
-        QCOMPARE(p.dlg->CurrentIndex(), 1);
+        QCOMPARE(p.dlg->Controller().CurrentRow(), 1);
         // Near the end: the recording ends and the row above starts.
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Engine().CurrentMs() > 500; }, 5000));
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 500; }, 5000));
         p.MoveSlider(ControlId::Position, 5);
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->CurrentIndex() == 0; }, 8000));
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentRow() == 0; }, 8000));
         QVERIFY(p.dlg->Control(ControlId::Pause)->isVisible());
         QCOMPARE(p.List()->currentItem(), p.List()->topLevelItem(0));
 
         p.DoubleClick(2);
-        QCOMPARE(p.dlg->CurrentIndex(), 2);
+        QCOMPARE(p.dlg->Controller().CurrentRow(), 2);
         QTest::keyClick(p.dlg.get(), Qt::Key_PageDown); // PRE in the last row
-        QCOMPARE(p.dlg->CurrentIndex(), -1);
+        QCOMPARE(p.dlg->Controller().CurrentRow(), -1);
         QVERIFY(p.dlg->Control(ControlId::Play)->isVisible());
         QCOMPARE(p.Label(ControlId::CurrentTime), QStringLiteral("00:00:00"));
-        QVERIFY(Player::WaitUntil(
-            [&] { return p.dlg->Engine().StateValue() == CQTRMediaPlayer::kIdle; }, 1000));
+        QVERIFY(Player::WaitUntil([&] { return !p.dlg->Controller().Loaded(); }, 1000));
     }
 
     void positionSliderSeeksAndVolumeZeroTicksMute() {
         Player p;
-        p.dlg->PollCard();
-        p.dlg->FillRecordingList(1);
+        p.dlg->Controller().PollCard();
+        p.dlg->Controller().ListRecordings(1);
         p.DoubleClick(0);
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Engine().CurrentMs() > 300; }, 5000));
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 300; }, 5000));
         p.MoveSlider(ControlId::Position, 4);
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Engine().CurrentMs() >= 4000; }, 3000));
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() >= 4000; }, 3000));
         QVERIFY(Player::WaitUntil(
             [&] { return p.Label(ControlId::CurrentTime) >= QStringLiteral("00:00:04"); }, 1000));
 
@@ -234,21 +239,21 @@ private slots:
         p.MoveSlider(ControlId::Volume, 0);
         QCOMPARE(p.Slider(ControlId::Volume)->GetPos(), 0);
         QVERIFY(mute->isChecked());
-        QCOMPARE(p.dlg->DeviceVolume(), 0u);
+        QCOMPARE(p.dlg->Controller().DeviceVolume(), 0u);
         p.MoveSlider(ControlId::Volume, 50);
         QVERIFY(!mute->isChecked());
         QVERIFY(p.Slider(ControlId::Volume)->GetPos() > 40);
-        QCOMPARE(p.dlg->DeviceVolume(),
+        QCOMPARE(p.dlg->Controller().DeviceVolume(),
                  StatusText::DeviceVolume(p.Slider(ControlId::Volume)->GetPos()));
         QTest::mouseClick(mute, Qt::LeftButton);
-        QCOMPARE(p.dlg->DeviceVolume(), 0u);
+        QCOMPARE(p.dlg->Controller().DeviceVolume(), 0u);
 
         // The zoom window shows the part of the picture under the pointer.
         QTest::mouseClick(static_cast<QWidget*>(p.dlg->Control(ControlId::Zoom)), Qt::LeftButton);
-        CZoomDlg& zoom = p.dlg->Zoom();
+        CZoomDlg& zoom = p.dlg->Zoom().Window();
         QVERIFY(zoom.isVisible());
         QCOMPARE(zoom.geometry(), QRect(850, 465, 320, 250));
-        p.dlg->FeedZoom(p.Front()->mapToGlobal(QPoint(5, 5)));
+        p.dlg->Zoom().Feed(p.Front()->mapToGlobal(QPoint(5, 5)));
         QCOMPARE(zoom.Picture().size(), QSize(320, 240));
         QTest::keyClick(&zoom, Qt::Key_Escape);
         QVERIFY(!zoom.isVisible());

@@ -8,6 +8,7 @@
 #include "ui/widgets/PictureWidget.h"
 
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -132,9 +133,9 @@ private slots:
         QVERIFY(!w.Visible(ControlId::FullScreen));
         QVERIFY(!w.Visible(ControlId::Graph));
 
-        const int moves = w.dlg->MoveRequests();
+        QSignalSpy moves(w.dlg.get(), &CSamplePlayerDlg::systemMoveRequested);
         QTest::mousePress(w.dlg.get(), Qt::LeftButton, {}, QPoint(600, 300));
-        QCOMPARE(w.dlg->MoveRequests(), moves);
+        QCOMPARE(moves.count(), 0);
 
         QTest::keyClick(w.dlg.get(), Qt::Key_Return);
         QCOMPARE(w.dlg->Layout(), LayoutMode::Normal);
@@ -142,7 +143,7 @@ private slots:
         QCOMPARE(w.Geometry(ControlId::Open), QRect(28, 473, 19, 17));
         QVERIFY(w.Visible(ControlId::List));
         QTest::mousePress(w.dlg.get(), Qt::LeftButton, {}, QPoint(300, 10));
-        QCOMPARE(w.dlg->MoveRequests(), moves + 1);
+        QCOMPARE(moves.count(), 1);
     }
 
     void keysOutsideTheTableAreSwallowedAndArrowsMoveTheVolume() {
@@ -214,21 +215,21 @@ private slots:
 
     void cardComingAndGoingIsNoticedByThePoll() {
         Window w;
-        w.dlg->PollCard();
-        QCOMPARE(w.dlg->CardDrive(), uint8_t{0});
+        w.dlg->Controller().PollCard();
+        QCOMPARE(w.dlg->Controller().CardDrive(), uint8_t{0});
         // A card appears in the folder the window was given.
         std::string out;
         const std::string card = w.dir.File("no-card");
         QCOMPARE(RunCommand("'" TATCARD_PATH "' demo '" + card + "' --seconds 1 >/dev/null", &out),
                  0);
-        w.dlg->PollCard();
-        QVERIFY(w.dlg->CardDrive() > 0);
+        w.dlg->Controller().PollCard();
+        QVERIFY(w.dlg->Controller().CardDrive() > 0);
         auto* list = static_cast<QTreeWidget*>(w.dlg->Control(ControlId::List));
         list->addTopLevelItem(new QTreeWidgetItem(QStringList{"EVT", "EVENT_X_D"}));
         static_cast<QLabel*>(w.dlg->Control(ControlId::CurrentTime))->setText("00:00:07");
         std::filesystem::remove_all(card);
-        w.dlg->PollCard();
-        QCOMPARE(w.dlg->CardDrive(), uint8_t{0});
+        w.dlg->Controller().PollCard();
+        QCOMPARE(w.dlg->Controller().CardDrive(), uint8_t{0});
         QCOMPARE(list->topLevelItemCount(), 0);
         QCOMPARE(static_cast<QLabel*>(w.dlg->Control(ControlId::CurrentTime))->text(),
                  QStringLiteral("00:00:00"));

@@ -1,0 +1,133 @@
+// The playback controller without a window: the list, the rows NEXT and PRE move to, the ends
+// of the list, the 10-second steps and the card going away, on the demo card.
+#include "ui/app/PlaybackController.h"
+#include "base/DiagLog.h"
+#include "tests/support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+// A picture area that takes pictures and throws them away.
+class NullArea final : public VPictureArea {
+public:
+    AreaSize Size() const override { return {64, 36}; }
+    int32_t PictureChannels() const override { return 3; }
+    void Present(const Picture&) override {}
+};
+
+std::string TestCard() {
+    const char* card = std::getenv("TATVIEW_TEST_CARD");
+    return card != nullptr ? card : "";
+}
+
+struct Controller {
+    DiagLog diag;
+    NullArea front, rear;
+    std::unique_ptr<PlaybackController> controller;
+
+    explicit Controller(const std::string& card) {
+        PlaybackController::Options options;
+        options.cardFolder = card;
+        options.scanRemovable = false;
+        options.audio = AudioOutputFactory::Choice::Null;
+        controller = std::make_unique<PlaybackController>(options, &diag, false);
+        controller->Start(&front, &rear);
+        controller->PollCard();
+    }
+};
+
+} // namespace
+
+class PlaybackControllerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(!TestCard().empty(), "TATVIEW_TEST_CARD names no card"); }
+
+    void rowsPlayAndNextAndPreStopAtTheEnds() {
+        Controller c(TestCard());
+        PlaybackController& p = *c.controller;
+        QVERIFY(p.CardDrive() > 0);
+        QSignalSpy rows(&p, &PlaybackController::rowsChanged);
+        p.ListRecordings(0); // the three event recordings, newest first
+        QCOMPARE(rows.count(), 1);
+        QCOMPARE(p.Rows().size(), size_t{3});
+        QCOMPARE(p.Rows()[1], std::string("EVENT_20240305_092233_S"));
+
+        QSignalSpy current(&p, &PlaybackController::currentRowChanged);
+        QSignalSpy opened(&p, &PlaybackController::recordingOpened);
+        QSignalSpy stopped(&p, &PlaybackController::stopped);
+        QVERIFY(!p.PlayRow(3));
+        QVERIFY(p.PlayRow(1));
+        QCOMPARE(p.CurrentRow(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(p.Loaded(), 3000); // once the engine's worker has started it
+        QCOMPARE(p.ChannelCount(), 1);
+        QCOMPARE(p.DurationSeconds(), int64_t{6});
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(current.takeLast().at(0).toInt(), 1);
+
+        p.Next(); // the row above
+        QCOMPARE(p.CurrentRow(), 0);
+        QCOMPARE(p.ChannelCount(), 2);
+        QCOMPARE(current.takeLast().at(0).toInt(), 0);
+        p.Next(); // after the first row: stop
+        QCOMPARE(stopped.count(), 1);
+        QCOMPARE(p.CurrentRow(), -1);
+        QVERIFY(!p.Loaded());
+
+        p.Play(-1); // nothing selected: the first row
+        QCOMPARE(p.CurrentRow(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(p.Loaded(), 3000);
+        QVERIFY(p.Pause());
+        p.Play(0); // the current row: resumes, no new opening
+        QCOMPARE(opened.count(), 3);
+        QVERIFY(p.PlayRow(2));
+        p.Previous(); // below the last row: stop
+        QCOMPARE(stopped.count(), 2);
+        QVERIFY(!p.Pause());
+    }
+
+    void stepsStayInsideTheRecording() {
+        Controller c(TestCard());
+        PlaybackController& p = *c.controller;
+        QVERIFY(!p.StepBack());
+        QVERIFY(p.PlayRecording("EVENT_20240305_092233_S"));
+        // Every recording of the card is listed and the named one is the current row.
+        QVERIFY(p.Rows().size() > 3);
+        QCOMPARE(p.Rows()[static_cast<size_t>(p.CurrentRow())],
+                 std::string("EVENT_20240305_092233_S"));
+        // Six seconds long: neither step fits.
+        QVERIFY(!p.StepBack());
+        QVERIFY(!p.StepForward());
+        QVERIFY(!p.PlayRecording("EVENT_19990101_000000_S"));
+    }
+
+    void theCardGoingEmptiesTheListAndResetsTheVolume() {
+        TempDir dir;
+        const std::string card = dir.File("card");
+        std::filesystem::copy(TestCard(), card, std::filesystem::copy_options::recursive);
+        Controller c(card);
+        PlaybackController& p = *c.controller;
+        QVERIFY(p.CardDrive() > 0);
+        p.ListRecordings(4);
+        QVERIFY(p.PlayRow(0));
+        p.SetDeviceVolume(0);
+        QSignalSpy removed(&p, &PlaybackController::cardRemoved);
+        std::filesystem::remove_all(card);
+        p.PollCard();
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(p.CardDrive(), uint8_t{0});
+        QVERIFY(p.Rows().empty());
+        QCOMPARE(p.CurrentRow(), -1);
+        QCOMPARE(p.DeviceVolume(), PlaybackController::kInitialDeviceVolume);
+    }
+};
+
+QTEST_GUILESS_MAIN(PlaybackControllerTest)
+#include "PlaybackControllerTest.moc"

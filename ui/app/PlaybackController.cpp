@@ -1,0 +1,220 @@
+#include "PlaybackController.h"
+
+#include "base/DiagLog.h"
+#include "ui/logic/RecordingList.h"
+#include "ui/logic/StatusText.h"
+
+#include <algorithm>
+
+PlaybackController::PlaybackController(Options options, const DiagLog* diag, bool engineDiag,
+                                       QObject* parent)
+    : QObject(parent), m_diag(diag), m_library([&options] {
+          TatCardSource source = TatCardSource::FromCommandLine(options.cardFolder);
+          source.scanRemovable = options.scanRemovable;
+          return source;
+      }()),
+      m_parser(&m_library), m_audio(AudioOutputFactory(stderr).Make(options.audio)) {
+    m_library.SetDiagLog(m_diag);
+    m_parser.SetDiagLog(m_diag);
+    m_engine.SetEventCallback(&PlaybackController::EngineEvent, this);
+    m_engine.SetTextCallback(&PlaybackController::EngineText, this);
+    m_engine.SetParser(&m_parser);
+    m_engine.SetDecoder(&m_decoder);
+    m_engine.SetAudio(m_audio.get());
+    m_engine.SetDiagLog(engineDiag ? m_diag : nullptr);
+
+    m_cardTimer.setInterval(1000);
+    connect(&m_cardTimer, &QTimer::timeout, this, &PlaybackController::PollCard);
+    m_statusTimer.setInterval(100);
+    connect(&m_statusTimer, &QTimer::timeout, this, &PlaybackController::statusTick);
+}
+
+PlaybackController::~PlaybackController() {
+    ShutDown();
+}
+
+bool PlaybackController::Start(VPictureArea* front, VPictureArea* rear) {
+    const bool started = m_engine.Start(front, rear);
+    m_cardTimer.start();
+    return started;
+}
+
+void PlaybackController::ShutDown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_cardTimer.stop();
+    m_statusTimer.stop();
+    m_engine.Shutdown();
+}
+
+void PlaybackController::PollCard() {
+    const uint8_t drive = m_library.PollCardDrive();
+    if (drive == m_cardDrive)
+        return;
+    m_cardDrive = drive;
+    if (drive != 0) {
+        m_library.MountCard();
+        return;
+    }
+    m_statusTimer.stop();
+    m_rows.clear();
+    m_currentRow = -1;
+    SetDeviceVolume(kInitialDeviceVolume);
+    emit rowsChanged();
+    emit cardRemoved();
+}
+
+void PlaybackController::ListRecordings(int filter) {
+    m_rows = RecordingList::ListNames(m_library, m_cardDrive, filter);
+    emit rowsChanged();
+}
+
+void PlaybackController::PlayFile(const std::string& name) {
+    if (m_cardDrive == 0)
+        return;
+    m_engine.Pause();
+    m_engine.Stop();
+    m_telemetry.Clear();
+    m_engine.Open(name);
+    m_durationSeconds = StatusText::DurationSeconds(m_engine.DurationMs());
+    emit recordingOpened();
+    m_statusTimer.start();
+    emit playingChanged(true);
+    m_engine.Resume();
+}
+
+bool PlaybackController::PlayRow(int row) {
+    if (row < 0 || row >= static_cast<int>(m_rows.size()) ||
+        m_rows[static_cast<size_t>(row)].empty())
+        return false;
+    m_currentRow = row;
+    PlayFile(m_rows[static_cast<size_t>(row)]);
+    emit playingChanged(true);
+    emit currentRowChanged(row);
+    return true;
+}
+
+void PlaybackController::Play(int selectedRow) {
+    const int rows = static_cast<int>(m_rows.size());
+    if (Loaded() && rows > 0) {
+        emit playingChanged(true);
+        m_engine.Resume();
+        return;
+    }
+    if (rows == 0)
+        return;
+    const int row = selectedRow < 0 ? 0 : selectedRow;
+    if (row != m_currentRow) {
+        m_currentRow = row;
+        PlayFile(row < rows ? m_rows[static_cast<size_t>(row)] : std::string());
+    }
+    // The row stays the current one, also when it is the last row of the list.
+    emit currentRowChanged(m_currentRow);
+    emit playingChanged(true);
+    m_engine.Resume();
+}
+
+bool PlaybackController::Pause() {
+    if (!Loaded())
+        return false;
+    emit playingChanged(false);
+    m_engine.Pause();
+    return true;
+}
+
+void PlaybackController::Stop() {
+    m_engine.Pause();
+    m_engine.Stop();
+    m_statusTimer.stop();
+    m_currentRow = -1;
+    emit stopped();
+}
+
+void PlaybackController::Halt() {
+    m_engine.Stop();
+    m_statusTimer.stop();
+    m_cardTimer.stop();
+}
+
+void PlaybackController::Next() {
+    if (m_currentRow <= 0) {
+        Stop();
+        return;
+    }
+    const int row = m_currentRow - 1;
+    if (row < static_cast<int>(m_rows.size()))
+        PlayRowName(row);
+}
+
+void PlaybackController::Previous() {
+    const int row = m_currentRow + 1;
+    if (row >= static_cast<int>(m_rows.size())) {
+        Stop();
+        return;
+    }
+    PlayRowName(row);
+}
+
+void PlaybackController::PlayRowName(int row) {
+    m_currentRow = row;
+    const std::string& name = m_rows[static_cast<size_t>(row)];
+    if (name.empty())
+        return;
+    emit currentRowChanged(row);
+    PlayFile(name);
+}
+
+bool PlaybackController::PlayRecording(const std::string& name) {
+    PollCard();
+    ListRecordings(RecordingList::kFilterAll);
+    const auto found = std::find(m_rows.begin(), m_rows.end(), name);
+    return found != m_rows.end() && PlayRow(static_cast<int>(found - m_rows.begin()));
+}
+
+void PlaybackController::SeekToSecond(int second) {
+    m_engine.SeekToMs(static_cast<int64_t>(second) * 1000);
+}
+
+bool PlaybackController::StepBack() {
+    if (!Loaded() || m_engine.CurrentMs() <= 10000)
+        return false;
+    m_engine.StepBackward(10);
+    return true;
+}
+
+bool PlaybackController::StepForward() {
+    if (!Loaded() || static_cast<int64_t>(m_engine.DurationMs()) - m_engine.CurrentMs() <= 10000)
+        return false;
+    m_engine.StepForward(10);
+    return true;
+}
+
+void PlaybackController::SetDeviceVolume(uint32_t volume) {
+    m_deviceVolume = volume;
+    if (m_audio)
+        m_audio->SetVolume(volume);
+}
+
+void PlaybackController::SetBrightness(int level) {
+    m_engine.SetBrightness(0, level);
+    m_engine.SetBrightness(1, level);
+}
+
+void PlaybackController::OnEngineEnd() {
+    TATV_DIAG(m_diag, "Media End Recv [%d]\n", CQTRMediaPlayer::kEventEnd);
+    emit recordingEnded();
+}
+
+void PlaybackController::EngineEvent(void* user, int event, int, int) {
+    auto* self = static_cast<PlaybackController*>(user);
+    if (event == CQTRMediaPlayer::kEventEnd)
+        QMetaObject::invokeMethod(
+            self, [self] { self->OnEngineEnd(); }, Qt::QueuedConnection);
+}
+
+void PlaybackController::EngineText(void* user, const uint8_t* text, int32_t length,
+                                    int32_t timeMs) {
+    auto* self = static_cast<PlaybackController*>(user);
+    self->m_telemetry.OnTextPacket(text, static_cast<size_t>(std::max(length, 0)), timeMs);
+}

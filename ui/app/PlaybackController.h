@@ -1,0 +1,164 @@
+#pragma once
+#include "player/audio/AudioOutputFactory.h"
+#include "player/decoder/CDecoder.h"
+#include "player/engine/CQTRMediaPlayer.h"
+#include "player/source/CTATParser.h"
+#include "storage/CTATLibrary.h"
+#include "telemetry/CTextData.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class DiagLog;
+class VPictureArea;
+
+// Plays the card's recordings for the main window: it owns the card library, the card parser,
+// the decoder, the sound output, the player engine wired to them, the telemetry store the
+// engine's text lines go to, the names the recording list shows and the current row.
+//
+// It offers the playback commands (list a category, play a row or a name, play/pause, stop,
+// next and previous row, seek, 10-second steps, volume, brightness) and tells what happened
+// through signals: the list, the current row, a recording opened, playing or paused, stopped,
+// the card gone, the end of a recording, and a status tick every 100 ms while a recording is
+// loaded. It polls the card once a second.
+//
+// Rows count from the top of the list (newest first); NEXT plays the row above the current
+// one and stops after the first row, PRE the row below and stops after the last.
+//
+// Threads: GUI thread. The engine calls back on its worker thread; the text lines go straight
+// into the telemetry store (which locks), the end of a recording is handed to the GUI thread.
+class PlaybackController final : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        std::string cardFolder;    // --card DIR (or TATVIEW_CARD); empty: none
+        bool scanRemovable = true; // look at mounted removable volumes too
+        AudioOutputFactory::Choice audio = AudioOutputFactory::Choice::Auto;
+    };
+    // The device volume before the user sets one, and after the card has gone.
+    static constexpr uint32_t kInitialDeviceVolume = 0x7FFF7FFF;
+
+    // diag: diagnostic lines of the library, the parser and (when engineDiag) the engine's
+    // pacer; it must outlive the controller.
+    PlaybackController(Options options, const DiagLog* diag, bool engineDiag,
+                       QObject* parent = nullptr);
+    ~PlaybackController() override; // shuts down
+
+    // Starts the engine with its two picture areas (they must outlive ShutDown) and the card
+    // poll. False when the engine did not start.
+    bool Start(VPictureArea* front, VPictureArea* rear);
+    // Stops the timers and the engine (its threads, the parser's, the sound output). Safe to
+    // call more than once.
+    void ShutDown();
+
+    // ---- The card ----
+    // One tick of the card poll: notices a card arriving (mounts it) or going (cardRemoved).
+    void PollCard();
+    // The card's drive number; 0 without a card.
+    uint8_t CardDrive() const { return m_cardDrive; }
+    CTATLibrary& Library() { return m_library; }
+
+    // ---- The list ----
+    // Lists the recordings of a filter (0 event, 1 continuous, 2 parking, 3 manual, 4 all);
+    // none without a card.
+    void ListRecordings(int filter);
+    const std::vector<std::string>& Rows() const { return m_rows; }
+    // The current row; -1 for none.
+    int CurrentRow() const { return m_currentRow; }
+
+    // ---- Playback ----
+    // Opens a recording by name and plays it from its start; nothing without a card.
+    void PlayFile(const std::string& name);
+    // A double click: the row becomes the current one and plays. False for a row without a
+    // name.
+    bool PlayRow(int row);
+    // PLAY: resumes a loaded recording; otherwise plays the selected row (-1: the first) when
+    // it is not the current one, and resumes.
+    void Play(int selectedRow);
+    // Pause: false when nothing is loaded.
+    bool Pause();
+    void Stop();
+    // Quitting: the engine stops, the status tick and the card poll end; the window's state
+    // is left as it is (the user may still answer No).
+    void Halt();
+    // NEXT: the row above the current one; stops after the first row.
+    void Next();
+    // PRE: the row below the current one; stops after the last row.
+    void Previous();
+    // The card is looked for, every recording listed, and the one with this name played as a
+    // double click on its row would. False when there is no such recording.
+    bool PlayRecording(const std::string& name);
+    // Seeks to a second of the recording.
+    void SeekToSecond(int second);
+    // 10 seconds back or forward; false (nothing done) when nothing is loaded or the step
+    // would leave the recording.
+    bool StepBack();
+    bool StepForward();
+
+    // The sound output's volume (two 16-bit channels, 0 muted).
+    void SetDeviceVolume(uint32_t volume);
+    uint32_t DeviceVolume() const { return m_deviceVolume; }
+    // Brightness of both pictures, -5 … 5.
+    void SetBrightness(int level);
+
+    // ---- Read-outs ----
+    bool Loaded() const { return m_engine.StateValue() != CQTRMediaPlayer::kIdle; }
+    int64_t CurrentMs() const { return m_engine.CurrentMs(); }
+    int64_t DurationSeconds() const { return m_durationSeconds; }
+    // Video channels of the recording the engine opened last.
+    int ChannelCount() const { return m_engine.ChannelCount(); }
+    const CTextData& Telemetry() const { return m_telemetry; }
+    // A width × height cut-out of a channel's picture centred on (x, y) of that picture;
+    // false when the channel shows nothing.
+    bool CutOut(int channel, int x, int y, int width, int height, Picture& out) {
+        return m_decoder.GetCutOut(channel, x, y, width, height, out);
+    }
+
+signals:
+    // The list's names changed (Rows()).
+    void rowsChanged();
+    // A row became the current one and plays.
+    void currentRowChanged(int row);
+    // A recording was opened and is about to play; DurationSeconds and ChannelCount tell it.
+    void recordingOpened();
+    // Playing (true) or paused (false) after a command.
+    void playingChanged(bool playing);
+    // Playback stopped: nothing loaded, no current row.
+    void stopped();
+    // The card has gone: the list is empty, there is no current row.
+    void cardRemoved();
+    // The loaded recording played to its end.
+    void recordingEnded();
+    // Every 100 ms while a recording is loaded.
+    void statusTick();
+
+private:
+    void PlayRowName(int row);
+    void OnEngineEnd();
+    static void EngineEvent(void* user, int event, int value, int reserved);
+    static void EngineText(void* user, const uint8_t* text, int32_t length, int32_t timeMs);
+
+    const DiagLog* m_diag;
+    CTATLibrary m_library;
+    CTATParser m_parser;
+    CDecoder m_decoder;
+    std::unique_ptr<VAudio> m_audio;
+    CTextData m_telemetry;
+    // Declared last of the engine's parts: it goes first.
+    CQTRMediaPlayer m_engine;
+    bool m_shutDown = false;
+
+    uint8_t m_cardDrive = 0;
+    std::vector<std::string> m_rows;
+    int m_currentRow = -1;
+    int64_t m_durationSeconds = 0;
+    uint32_t m_deviceVolume = kInitialDeviceVolume;
+
+    QTimer m_cardTimer;   // card poll, every second
+    QTimer m_statusTimer; // status tick, every 100 ms while a recording is loaded
+};

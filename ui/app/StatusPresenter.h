@@ -1,0 +1,77 @@
+#pragma once
+#include "ui/logic/GeoPoint.h"
+
+#include <QObject>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+class CBitmapSlider;
+class CGraphStatic;
+class CMapView;
+class DiagLog;
+class PlaybackController;
+class QLabel;
+class QWidget;
+
+// What the window shows of the recording that plays: the elapsed and total time texts, the
+// position thumb, the speed of the newest GPS fix, the three G-sensor curves (x, y, z) and the
+// map's marker and route. It reads the playback controller and draws into the window's
+// widgets, which the window owns and lays out.
+//
+// Threads: GUI thread.
+class StatusPresenter final : public QObject {
+    Q_OBJECT
+public:
+    struct Widgets {
+        QLabel* currentTime;
+        QLabel* length;
+        QLabel* speed;
+        CBitmapSlider* position;
+        CGraphStatic* graph;
+        CMapView* map;
+        QWidget* mapSizeButton;
+    };
+
+    // Sets up the graph's scale and its three series. controller, the widgets and diag must
+    // outlive the presenter.
+    StatusPresenter(const PlaybackController& controller, Widgets widgets, const DiagLog* diag,
+                    QObject* parent = nullptr);
+
+    // A recording was opened: speed "Km/h", the graph emptied, the total time and the
+    // position's range, the route forgotten and the map page loaded anew, the map-size button
+    // disabled until the first valid fix.
+    void RecordingOpened();
+    // One status refresh: time texts and thumb; while a recording is loaded, the map and
+    // speed from the newest fix and the graph's new samples.
+    void Refresh();
+    // The status timer's tick: a refresh, unless a mouse button is held (a slider thumb is
+    // being dragged).
+    void Tick();
+    // Nothing plays: both time texts 00:00:00 and the thumb at the start.
+    void Reset();
+    void UpdateTimeTexts(int64_t currentSeconds, int64_t lengthSeconds);
+    // The next refresh redraws the graph even when its sample count did not change.
+    void RedrawGraphNext() { m_graphDrawnCount = 0; }
+
+    // The graph's series ids: x, y, z.
+    std::array<int, 3> GraphSeries() const { return {m_seriesX, m_seriesY, m_seriesZ}; }
+
+signals:
+    // The first valid fix of a recording: the map and its size button are enabled; the
+    // window gives a hidden map its small slot.
+    void mapRevealed();
+
+private:
+    void UpdateGraph(int64_t currentSeconds);
+
+    const PlaybackController& m_controller;
+    Widgets m_widgets;
+    const DiagLog* m_diag;
+    int m_seriesX = 0;
+    int m_seriesY = 0;
+    int m_seriesZ = 0;
+    int64_t m_graphDrawnCount = 0;
+    std::optional<GeoPoint> m_mapDrawn; // the position the map was last asked to show
+};

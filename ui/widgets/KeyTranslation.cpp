@@ -1,0 +1,41 @@
+#include "KeyTranslation.h"
+
+#include <QKeyEvent>
+
+Key KeyOfQtKey(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return Key::Enter;
+    case Qt::Key_Space:
+        return Key::Space;
+    case Qt::Key_PageUp:
+        return Key::PageUp;
+    case Qt::Key_PageDown:
+        return Key::PageDown;
+    case Qt::Key_Left:
+        return Key::Left;
+    case Qt::Key_Right:
+        return Key::Right;
+    case Qt::Key_Up:
+        return Key::Up;
+    case Qt::Key_Down:
+        return Key::Down;
+    case Qt::Key_F2:
+        return Key::F2;
+    case Qt::Key_F3:
+        return Key::F3;
+    case Qt::Key_Escape:
+        return Key::Escape;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return Key::Tab;
+    default:
+        return Key::Other;
+    }
+}
+
+int VirtualKeyOf(const QKeyEvent& event) {
+    const Key key = KeyOfQtKey(event.key());
+    return key == Key::Other ? static_cast<int>(event.nativeVirtualKey()) : VirtualKeyCode(key);
+}
