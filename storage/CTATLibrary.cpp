@@ -2,6 +2,7 @@
 
 #include "CTATRecordingReader.h"
 #include "Crc32c.h"
+#include "RecordingName.h"
 #include "TatCardFinder.h"
 #include "base/DiagLog.h"
 

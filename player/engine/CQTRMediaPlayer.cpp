@@ -1,5 +1,7 @@
 #include "CQTRMediaPlayer.h"
 
+#include "storage/RecordingName.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -143,17 +145,9 @@ int32_t CQTRMediaPlayer::CurrentMs() const {
     return static_cast<int32_t>(static_cast<int64_t>(CurrentFrame()) * 1000 / RateOrFallback());
 }
 
-int CQTRMediaPlayer::ChannelsOfName(const std::string& path) {
-    std::string_view name(path);
-    // "NAME.avi": the channel letter sits in front of the extension.
-    if (name.size() >= 5 && name[name.size() - 4] == '.')
-        name.remove_suffix(4);
-    return (!name.empty() && name.back() == 'D') ? 2 : 1;
-}
-
 int CQTRMediaPlayer::ChannelCount() const {
     if (!m_path.empty())
-        return ChannelsOfName(m_path);
+        return tat::ChannelsOfPath(m_path);
     return m_rearFrameRate.load(std::memory_order_acquire) != 0 ? 2 : 1;
 }
 

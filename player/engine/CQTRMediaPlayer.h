@@ -91,8 +91,9 @@ public:
     // How many repositions (seeks and steps) the worker has carried out since construction;
     // a front picture presented after this number changed belongs to the new position.
     int32_t Repositions() const { return m_repositions.load(std::memory_order_acquire); }
-    // 2 when the open recording's name says two channels (its last letter, in front of an
-    // extension if it has one, is 'D'); before any Open, 2 when a rear frame rate is known.
+    // 2 when the open recording's name says two channels (tat::ChannelsOfPath: its last
+    // letter, in front of an extension if it has one, is 'D'); before any Open, 2 when a rear
+    // frame rate is known.
     int ChannelCount() const;
     // Under the engine lock; false while idle.
     bool SaveSnapshot(int channel, const std::string& path);
@@ -101,8 +102,6 @@ public:
     // The key-frame test on a video payload: a key frame unless its fifth byte is 0x41 (a
     // non-IDR slice after a four-byte start code).
     static bool IsKeyFramePayload(const uint8_t* payload, int32_t size);
-    // Channels from a recording's path or name, as ChannelCount reads it.
-    static int ChannelsOfName(const std::string& path);
 
 private:
     // kLoop: read the next packet in the same pass; kReturn: end the pass (the worker lets go

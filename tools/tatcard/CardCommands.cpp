@@ -4,8 +4,11 @@
 #include "formats/CAVIWriter.h"
 #include "player/source/CTATParser.h"
 #include "storage/CTATLibrary.h"
+#include "storage/RecordingName.h"
 #include "storage/TatFormat.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -63,16 +66,12 @@ std::vector<Entry> Entries(CTATLibrary& library, uint8_t drive, int category) {
     return entries;
 }
 
-bool ValidName(const std::string& name) {
-    return !name.empty() && name.size() < tat::kNameSize && tat::CategoryFromName(name) >= 0;
-}
-
 } // namespace
 
 std::unique_ptr<CTATLibrary> OpenRecording(const std::string& card, const std::string& name,
                                            uint8_t& drive, TatDescription& description) {
     auto library = OpenCard(card, drive);
-    if (library && (!ValidName(name) || !library->DescribeByName(name, description))) {
+    if (library && (!tat::IsStorableName(name) || !library->DescribeByName(name, description))) {
         Fail("no recording " + name + " on the card");
         return nullptr;
     }
@@ -85,12 +84,13 @@ int BadArguments(const std::string& why) {
 }
 
 int CategoryFromWord(const std::string& word) {
-    static const char* const kWords[] = {"event", "rec", "parking", "manual", "all"};
-    for (int i = 0; i < 5; ++i) {
-        if (word == kWords[i])
-            return i;
-    }
-    return -1;
+    if (word == "all")
+        return kAllCategories;
+    // The category words in small letters.
+    const bool small = std::none_of(word.begin(), word.end(), [](char c) {
+        return std::isupper(static_cast<unsigned char>(c));
+    });
+    return small ? tat::CategoryOfWord(word, tat::WordCase::kAny) : -1;
 }
 
 int ListRecordings(const std::string& card, int category) {
@@ -98,8 +98,8 @@ int ListRecordings(const std::string& card, int category) {
     const auto library = OpenCard(card, drive);
     if (!library)
         return 1;
-    const int first = category == 4 ? 0 : category;
-    const int last = category == 4 ? tat::kCategoryCount - 1 : category;
+    const int first = category == kAllCategories ? 0 : category;
+    const int last = category == kAllCategories ? tat::kCategoryCount - 1 : category;
     for (int c = first; c <= last; ++c) {
         for (const Entry& entry : Entries(*library, drive, c)) {
             std::printf("%-28s %12lld  %4d%s\n", entry.name.c_str(),

@@ -3,6 +3,7 @@
 #include "CardCommands.h"
 #include "CardSink.h"
 #include "MediaImporter.h"
+#include "storage/RecordingName.h"
 #include "storage/TatFormat.h"
 
 extern "C" {
@@ -63,9 +64,9 @@ int ImportCommand(const std::vector<std::string>& args) {
     if (category < 0 || category >= tat::kCategoryCount)
         return BadArguments("unknown category " + categoryWord +
                             " (event, rec, parking or manual)");
-    RecordingName parsed;
+    tat::RecordingName parsed;
     std::string error;
-    if (!ParseRecordingName(name, parsed, &error))
+    if (!tat::ParseRecordingName(name, parsed, &error))
         return BadArguments(error);
     if (parsed.category != category) {
         std::string why = name;

@@ -71,7 +71,7 @@ constexpr char kUsage[] =
     "  tatcard --help                         this text\n";
 
 int List(const std::vector<std::string>& args) {
-    int category = 4;
+    int category = kAllCategories;
     std::string dir;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--category") {
