@@ -211,10 +211,18 @@ int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFr
     engine.SetEventCallback(&EndSignal::OnEvent, &end);
     engine.SetDiagLog(options.verbose ? &diag : nullptr);
     engine.SetPacingMode(options.pacing);
-    engine.Start(&front, &rear);
+    const CQTRMediaPlayer::StartResult started = engine.Start(&front, &rear);
+    if (!started.Ok()) {
+        std::fprintf(stderr, "tatcard: cannot start the player: the %s did not start\n",
+                     CQTRMediaPlayer::PartName(started.failed));
+        return 1;
+    }
 
     const ProcessClock::Reading began = ProcessClock::Now();
-    engine.Open(options.name);
+    if (!engine.Open(options.name)) {
+        std::fprintf(stderr, "tatcard: the player cannot open %s\n", options.name.c_str());
+        return 1;
+    }
     engine.Resume();
     // The script starts once pictures come.
     for (int i = 0; i < 1000 && measurements.Compute().frames == 0 && !end.Ended(); ++i)
@@ -305,12 +313,19 @@ int BenchCommand(const std::vector<std::string>& args) {
     CDecoder decoder;
     MeasuringPictureArea front(width, height);
     MeasuringPictureArea rear(width, height);
-    if (!parser.Start() || !decoder.Open()) {
-        std::fprintf(stderr, "tatcard: cannot start reading or decoding\n");
+    if (!parser.Start()) {
+        std::fprintf(stderr, "tatcard: cannot start the parser\n");
+        return 1;
+    }
+    if (!decoder.Open()) {
+        std::fprintf(stderr, "tatcard: cannot open the decoder\n");
         return 1;
     }
     const ProcessClock::Reading began = ProcessClock::Now();
-    parser.Open(positional[1], nullptr);
+    if (parser.Open(positional[1], nullptr) == 0) {
+        std::fprintf(stderr, "tatcard: cannot open %s\n", positional[1].c_str());
+        return 1;
+    }
     AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
     long long frames = 0;
     for (;;) {

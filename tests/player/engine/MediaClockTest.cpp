@@ -100,7 +100,8 @@ TEST(MediaClock, FeedThreadWritesBlocksInOrderAndWaitForAudioFollowsTheQueue) {
 
     sync.PushPcm(c.data(), 10);
     sync.SetOutput(&audio);
-    sync.StartFeed();
+    ASSERT_TRUE(sync.StartFeed());
+    EXPECT_FALSE(sync.StartFeed()) << "the feed is already running";
     sync.WaitForAudio(); // the feed drains the queue
     for (int i = 0; i < 100 && audio.Written().size() < 3; ++i)
         std::this_thread::sleep_for(5ms);
