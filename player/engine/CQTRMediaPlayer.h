@@ -61,8 +61,6 @@ public:
     void SetDiagLog(const DiagLog* log) { m_pacer.SetDiagLog(log); }
     // On by default; tests switch it off to run the play loop at full speed.
     void SetFramePacing(bool on) { m_pacing.store(on, std::memory_order_relaxed); }
-    // How the pacer spreads the frames (steady by default). Before Start.
-    void SetPacingMode(FramePacer::Mode mode) { m_pacer.SetMode(mode); }
 
     // The parts Start brings up, in the order it starts them.
     enum class Part { kNone, kParser, kDecoder, kAudioOutput, kMediaClock, kWorker };

@@ -215,7 +215,6 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "play " + card + " EVENT_20240305_090702_D --step 0",
         "play " + card + " EVENT_20240305_090702_D --seek-ms later",
         "play " + card + " EVENT_20240305_090702_D --size 10x10",
-        "play " + card + " EVENT_20240305_090702_D --pacer fast",
         "play " + card + " EVENT_20991231_235959_D",
         "bench " + card,
         "bench " + card + " EVENT_20240305_090702_D --size big",

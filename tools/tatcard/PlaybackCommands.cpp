@@ -70,7 +70,6 @@ struct PlayOptions {
     bool nullAudio = false;
     bool verbose = false;
     bool show = false;
-    FramePacer::Mode pacing = FramePacer::Mode::Steady;
 };
 
 // Fills options from args; an empty result is fine, otherwise it is the complaint.
@@ -100,11 +99,6 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
         } else if (a == "--size") {
             if (!hasValue || !ParseSize(args[++i], options.width, options.height))
                 return "--size takes WIDTHxHEIGHT, 16 to 4096 each";
-        } else if (a == "--pacer") {
-            if (!hasValue || (args[i + 1] != "steady" && args[i + 1] != "mean"))
-                return "--pacer takes steady or mean";
-            options.pacing =
-                args[++i] == "mean" ? FramePacer::Mode::MeanCompensated : FramePacer::Mode::Steady;
         } else if (a == "--show") {
             options.show = true;
         } else if (a == "--null-audio") {
@@ -210,7 +204,6 @@ int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFr
     engine.SetAudio(&audio);
     engine.SetEventCallback(&EndSignal::OnEvent, &end);
     engine.SetDiagLog(options.verbose ? &diag : nullptr);
-    engine.SetPacingMode(options.pacing);
     const CQTRMediaPlayer::StartResult started = engine.Start(&front, &rear);
     if (!started.Ok()) {
         std::fprintf(stderr, "tatcard: cannot start the player: the %s did not start\n",

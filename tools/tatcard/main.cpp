@@ -60,8 +60,6 @@ constexpr char kUsage[] =
     "      --gap-ms MS                        MS after the previous one (default 3000)\n"
     "      --limit-ms MS                      stop after MS instead of at the end\n"
     "      --size WxH                         front picture size (default 640x360)\n"
-    "      --pacer steady|mean                frames on a steady schedule (default) or by\n"
-    "                                         the earlier mean-compensated rule\n"
     "      --null-audio                       play silently even when a server answers\n"
     "      --show                             show the pictures in a window\n"
     "      --verbose                          the player's diagnostic lines\n"
