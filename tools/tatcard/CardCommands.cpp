@@ -1,4 +1,5 @@
 #include "CardCommands.h"
+#include "CommandLine.h"
 #include "base/AlignedBuffer.h"
 
 #include "formats/CAVIWriter.h"
@@ -17,11 +18,6 @@
 
 namespace {
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "tatcard: %s\n", message.c_str());
-    return 1;
-}
-
 // The library with the card in folder `card` taken into use; null (after reporting) when
 // there is no card there.
 std::unique_ptr<CTATLibrary> OpenCard(const std::string& card, uint8_t& drive) {
@@ -31,7 +27,7 @@ std::unique_ptr<CTATLibrary> OpenCard(const std::string& card, uint8_t& drive) {
     auto library = std::make_unique<CTATLibrary>(source);
     drive = library->PollCardDrive();
     if (drive == 0) {
-        Fail("no card in " + card);
+        CommandFailed("no card in " + card);
         return nullptr;
     }
     library->MountCard();
@@ -72,15 +68,10 @@ std::unique_ptr<CTATLibrary> OpenRecording(const std::string& card, const std::s
                                            uint8_t& drive, TatDescription& description) {
     auto library = OpenCard(card, drive);
     if (library && (!tat::IsStorableName(name) || !library->DescribeByName(name, description))) {
-        Fail("no recording " + name + " on the card");
+        CommandFailed("no recording " + name + " on the card");
         return nullptr;
     }
     return library;
-}
-
-int BadArguments(const std::string& why) {
-    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
-    return 2;
 }
 
 int CategoryFromWord(const std::string& word) {
@@ -157,7 +148,7 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
 
     CTATParser parser(library.get());
     if (!parser.Start())
-        return Fail("cannot start reading the card");
+        return CommandFailed("cannot start reading the card");
     OpenInfo info;
     parser.Open(name, &info);
     CAVIWriter writer;
@@ -171,7 +162,7 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
     writer.SetTwoChannel(info.rearFrameRate != 0);
     if (!writer.Create(out)) {
         parser.Stop();
-        return Fail("cannot create " + out);
+        return CommandFailed("cannot create " + out);
     }
     AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
     long packets = 0;
@@ -202,7 +193,7 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
     if (!ok || riff == 0) {
         std::error_code ignored;
         std::filesystem::remove(out, ignored);
-        return Fail("writing " + out + " failed");
+        return CommandFailed("writing " + out + " failed");
     }
     std::printf("%s: %ld packets, %u bytes\n", out.c_str(), packets, riff + 8);
     return 0;

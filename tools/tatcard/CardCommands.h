@@ -23,9 +23,6 @@ int DescribeRecording(const std::string& card, const std::string& name);
 // Writes the front, rear and sound packets of a recording into an AVI file.
 int ExportRecording(const std::string& card, const std::string& name, const std::string& out);
 
-// One line on standard error about a command line tatcard cannot use; returns exit status 2.
-int BadArguments(const std::string& why);
-
 // The category number of a word for --category: a category word in small letters (event,
 // rec, parking, manual) or all (kAllCategories); -1 for anything else.
 int CategoryFromWord(const std::string& word);

@@ -1,6 +1,7 @@
 #include "MediaImporter.h"
 
 #include "AudioInput.h"
+#include "ErrorReport.h"
 #include "NmeaLog.h"
 #include "VideoInput.h"
 #include "storage/RecordingName.h"
@@ -8,12 +9,6 @@
 #include <memory>
 
 namespace {
-
-bool Fail(std::string* error, const std::string& message) {
-    if (error != nullptr)
-        *error = message;
-    return false;
-}
 
 // The sources opened, each with its first picture in hand.
 struct Opened {

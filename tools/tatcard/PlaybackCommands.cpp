@@ -1,6 +1,7 @@
 #include "PlaybackCommands.h"
 
 #include "CardCommands.h"
+#include "CommandLine.h"
 #include "MeasuringAudio.h"
 #include "MeasuringPictureArea.h"
 #include "PlayMeasurements.h"
@@ -25,11 +26,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int Bad(const std::string& why) {
-    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
-    return 2;
-}
 
 bool ParseInt(const std::string& text, long long low, long long high, long long& value) {
     char* end = nullptr;
@@ -206,16 +202,13 @@ int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFr
     engine.SetDiagLog(options.verbose ? &diag : nullptr);
     const CQTRMediaPlayer::StartResult started = engine.Start(&front, &rear);
     if (!started.Ok()) {
-        std::fprintf(stderr, "tatcard: cannot start the player: the %s did not start\n",
-                     CQTRMediaPlayer::PartName(started.failed));
-        return 1;
+        return CommandFailed(std::string("cannot start the player: the ") +
+                             CQTRMediaPlayer::PartName(started.failed) + " did not start");
     }
 
     const ProcessClock::Reading began = ProcessClock::Now();
-    if (!engine.Open(options.name)) {
-        std::fprintf(stderr, "tatcard: the player cannot open %s\n", options.name.c_str());
-        return 1;
-    }
+    if (!engine.Open(options.name))
+        return CommandFailed("the player cannot open " + options.name);
     engine.Resume();
     // The script starts once pictures come.
     for (int i = 0; i < 1000 && measurements.Compute().frames == 0 && !end.Ended(); ++i)
@@ -263,7 +256,7 @@ int PlayCommand(const std::vector<std::string>& args, const PlayWindowRunner& wi
     PlayOptions options;
     const std::string complaint = ParsePlay(args, options);
     if (!complaint.empty())
-        return Bad(complaint);
+        return BadArguments(complaint);
     if (options.show && !window) {
         std::fprintf(stderr, "tatcard: --show needs the window build (Qt 6)\n");
         return 2;
@@ -287,15 +280,15 @@ int BenchCommand(const std::vector<std::string>& args) {
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--size") {
             if (i + 1 >= args.size() || !ParseSize(args[++i], width, height))
-                return Bad("--size takes WIDTHxHEIGHT, 16 to 4096 each");
+                return BadArguments("--size takes WIDTHxHEIGHT, 16 to 4096 each");
         } else if (args[i].rfind("--", 0) == 0) {
-            return Bad("unknown option " + args[i]);
+            return BadArguments("unknown option " + args[i]);
         } else {
             positional.push_back(args[i]);
         }
     }
     if (positional.size() != 2)
-        return Bad("bench needs a card folder and a recording name");
+        return BadArguments("bench needs a card folder and a recording name");
     uint8_t drive = 0;
     TatDescription description;
     const auto library = OpenRecording(positional[0], positional[1], drive, description);
@@ -306,19 +299,13 @@ int BenchCommand(const std::vector<std::string>& args) {
     CDecoder decoder;
     MeasuringPictureArea front(width, height);
     MeasuringPictureArea rear(width, height);
-    if (!parser.Start()) {
-        std::fprintf(stderr, "tatcard: cannot start the parser\n");
-        return 1;
-    }
-    if (!decoder.Open()) {
-        std::fprintf(stderr, "tatcard: cannot open the decoder\n");
-        return 1;
-    }
+    if (!parser.Start())
+        return CommandFailed("cannot start the parser");
+    if (!decoder.Open())
+        return CommandFailed("cannot open the decoder");
     const ProcessClock::Reading began = ProcessClock::Now();
-    if (parser.Open(positional[1], nullptr) == 0) {
-        std::fprintf(stderr, "tatcard: cannot open %s\n", positional[1].c_str());
-        return 1;
-    }
+    if (parser.Open(positional[1], nullptr) == 0)
+        return CommandFailed("cannot open " + positional[1]);
     AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
     long long frames = 0;
     for (;;) {
