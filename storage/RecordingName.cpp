@@ -81,7 +81,12 @@ int CategoryOfWord(std::string_view word, WordCase letters) {
 }
 
 bool IsStorableName(std::string_view name) {
-    return !name.empty() && name.size() <= kMaxNameLength && CategoryFromName(name) >= 0;
+    const bool lettersDigitsUnderscores = std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '_';
+    });
+    return !name.empty() && name.size() <= kMaxNameLength && lettersDigitsUnderscores &&
+           CategoryFromName(name) >= 0;
 }
 
 NameFields SplitName(std::string_view name) {

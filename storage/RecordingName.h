@@ -5,7 +5,7 @@
 // A recording is named CATEGORY_YYYYMMDD_HHMMSS_CHANNELS, for example EVENT_20240305_090702_D:
 // the category word, the date and time the recording started on the camera's local clock, and
 // D for two channels (front and rear) or S for the front camera alone. A name is at most
-// kMaxNameLength characters; its first letter gives the category.
+// kMaxNameLength letters, digits and underscores; its first letter gives the category.
 //
 // Three readings of a name, for three kinds of reader:
 //   - SplitName, leniently, for showing a name whatever it holds: missing fields are empty;
@@ -40,8 +40,8 @@ enum class WordCase { kCapitals, kAny };
 // The category of a whole category word (EVENT, REC, PARKING, MANUAL), or -1.
 int CategoryOfWord(std::string_view word, WordCase letters);
 
-// Whether the storage can hold a recording of this name: 1 to kMaxNameLength characters, the
-// first letter naming a category.
+// Whether the storage can hold a recording of this name: 1 to kMaxNameLength letters, digits
+// and underscores, the first letter naming a category. Only such names become file names.
 bool IsStorableName(std::string_view name);
 
 // A name cut at its underscores, as the recording list shows it. Views into the name given

@@ -62,6 +62,9 @@ TEST(RecordingNameTest, CategoriesFromWordsAndFirstLetters) {
     EXPECT_FALSE(tat::IsStorableName(std::string(40, 'R'))) << "no room for the terminator";
     EXPECT_FALSE(tat::IsStorableName(""));
     EXPECT_FALSE(tat::IsStorableName("NOTHING"));
+    EXPECT_FALSE(tat::IsStorableName("E/../../x")) << "a name never reaches another folder";
+    EXPECT_FALSE(tat::IsStorableName("EVENT 1"));
+    EXPECT_FALSE(tat::IsStorableName("EVENT.TRD"));
 }
 
 TEST(RecordingNameTest, ChannelCountFollowsTheLastLetterOfAPathOrName) {
