@@ -2,6 +2,7 @@
 
 #include "CTATRecordingReader.h"
 #include "Crc32c.h"
+#include "RecordingName.h"
 #include "TatCardFinder.h"
 #include "base/DiagLog.h"
 
@@ -178,11 +179,16 @@ int32_t CTATLibrary::ListEntries(uint8_t drive, int32_t category, int32_t capaci
     return static_cast<int32_t>(n);
 }
 
-std::string CTATLibrary::RecordingPath(int category, const char* name) const {
+bool CTATLibrary::OpenRecordingFile(int category, const tat::DirEntry& entry,
+                                    CTATRecordingReader& reader) const {
+    // The name becomes part of a path: a name the storage could not have written (a path
+    // separator, "..") would reach files outside the category's folder.
+    if (!tat::IsStorableName(entry.name))
+        return false;
     const std::string root = m_mounted.empty() ? m_cardRoot : m_mounted;
-    return root + "/" + tat::kStoreFolder + "/" +
-           tat::kCategoryWords[static_cast<size_t>(category)] + "/" + name +
-           tat::kRecordingExtension;
+    return reader.Open(root + "/" + tat::kStoreFolder + "/" +
+                       tat::kCategoryWords[static_cast<size_t>(category)] + "/" + entry.name +
+                       tat::kRecordingExtension);
 }
 
 // The entry named `name`; with index >= 0 the entry at that index when it bears the name.
@@ -204,7 +210,7 @@ bool CTATLibrary::FindEntry(int category, const std::string& name, int32_t index
 
 bool CTATLibrary::Describe(int category, const tat::DirEntry& entry, TatDescription& out) {
     CTATRecordingReader reader;
-    if (!reader.Open(RecordingPath(category, entry.name))) {
+    if (!OpenRecordingFile(category, entry, reader)) {
         CopyText(out.text, sizeof out.text, std::string("unreadable: ") + entry.name);
         CopyText(out.counts, sizeof out.counts, "damaged");
         return false;
@@ -280,7 +286,7 @@ void CTATLibrary::SelectRecording(int32_t category, int32_t reserved, int32_t nu
     if (number < 0 || !FindEntry(category, "", number, entry))
         return;
     auto reader = std::make_unique<CTATRecordingReader>();
-    if (reader->Open(RecordingPath(category, entry.name)))
+    if (OpenRecordingFile(category, entry, *reader))
         m_reader = std::move(reader);
     else
         TATV_DIAG(m_diag, "[TAT] cannot open %s\n", entry.name);

@@ -140,7 +140,10 @@ private:
     bool Describe(int category, const tat::DirEntry& entry, TatDescription& out);
     bool FindEntry(int category, const std::string& name, int32_t index, tat::DirEntry& out);
     bool LoadDirectory(int category, std::vector<tat::DirEntry>& entries);
-    std::string RecordingPath(int category, const char* name) const;
+    // Opens the entry's recording file in the category's folder; false for a name that is not
+    // a storable recording name, or a file that does not open.
+    bool OpenRecordingFile(int category, const tat::DirEntry& entry,
+                           CTATRecordingReader& reader) const;
 
     std::mutex m_mutex;
     TatCardSource m_source;

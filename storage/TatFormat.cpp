@@ -6,27 +6,6 @@
 
 namespace tat {
 
-int CategoryFromName(const std::string& name) {
-    if (name.empty())
-        return -1;
-    switch (name[0]) {
-    case 'E':
-    case 'e':
-        return 0;
-    case 'R':
-    case 'r':
-        return 1;
-    case 'P':
-    case 'p':
-        return 2;
-    case 'M':
-    case 'm':
-        return 3;
-    default:
-        return -1;
-    }
-}
-
 void DirEntry::Encode(uint8_t out[kDirEntrySize]) const {
     std::memset(out, 0, kDirEntrySize);
     std::memcpy(out, name, kNameSize);

@@ -12,7 +12,8 @@
 // entry never straddles a 512-byte sector and its update on closing a recording is atomic
 // on the card.
 
-#include <array>
+#include "storage/RecordingName.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -25,13 +26,7 @@ inline constexpr char kSettingFolder[] = "SETTING";
 inline constexpr char kVolumeFile[] = "VOLUME.TAT";
 inline constexpr char kRecordingExtension[] = ".TRD";
 
-// Categories, numbered as the recording list filters them.
-inline constexpr int kCategoryCount = 4;
-inline constexpr std::array<const char*, kCategoryCount> kCategoryWords = {"EVENT", "REC",
-                                                                           "PARKING", "MANUAL"};
-
-// The category of a recording name from its first letter (E, R, P, M; either case), or -1.
-int CategoryFromName(const std::string& name);
+// Categories (kCategoryCount, kCategoryWords) and recording names: RecordingName.h.
 
 // Volume record: header, then the configuration text.
 inline constexpr char kVolumeMagic[8] = {'T', 'A', 'T', 'V', 'O', 'L', '0', '1'};
@@ -42,7 +37,7 @@ inline constexpr uint32_t kMaxConfigText = 16384;
 inline constexpr char kDirMagic[8] = {'T', 'A', 'T', 'D', 'I', 'R', '0', '1'};
 inline constexpr size_t kDirHeaderSize = 64;
 inline constexpr size_t kDirEntrySize = 64;
-inline constexpr size_t kNameSize = 40; // zero-terminated, so at most 39 characters
+inline constexpr size_t kNameSize = kMaxNameLength + 1; // with its terminating zero
 
 enum class EntryState : uint32_t { Recording = 1, Closed = 2, Deleted = 3 };
 

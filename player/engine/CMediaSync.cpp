@@ -15,8 +15,7 @@ void CMediaSync::SetOutput(VAudio* output) {
 }
 
 bool CMediaSync::StartFeed() {
-    m_feed.BeginThread([this] { return FeedStep(); });
-    return true;
+    return m_feed.BeginThread([this] { return FeedStep(); });
 }
 
 void CMediaSync::StopFeed() {
@@ -29,7 +28,7 @@ void CMediaSync::Clear() {
     m_count.store(0, std::memory_order_release);
 }
 
-bool CMediaSync::PushPcm(const uint8_t* bytes, int32_t length) {
+void CMediaSync::PushPcm(const uint8_t* bytes, int32_t length) {
     const int32_t kept = std::clamp(length, 0, kBlockBytes);
     std::lock_guard<CSync> hold(m_lock);
     if (m_used == m_queue.size()) {
@@ -43,7 +42,6 @@ bool CMediaSync::PushPcm(const uint8_t* bytes, int32_t length) {
     ++m_used;
     m_count.store(static_cast<int32_t>(m_used), std::memory_order_release);
     m_pushed.notify_one();
-    return true;
 }
 
 bool CMediaSync::PopPcm(uint8_t* destination, int32_t& length) {

@@ -34,13 +34,14 @@ public:
 
     // The output the feed thread writes to; null drops the blocks. Not owned.
     void SetOutput(VAudio* output);
+    // Starts the feed thread; false when it is already running or cannot be started.
     bool StartFeed();
     void StopFeed();
     // Drops every queued block (the allocation stays).
     void Clear();
     // Queues the first min(length, kBlockBytes) bytes as one block. A negative length queues
-    // an empty block. Always true.
-    bool PushPcm(const uint8_t* bytes, int32_t length);
+    // an empty block.
+    void PushPcm(const uint8_t* bytes, int32_t length);
     // Takes the oldest block into destination (kBlockBytes at least). False, with destination
     // and length untouched, when the queue is empty.
     bool PopPcm(uint8_t* destination, int32_t& length);

@@ -1,5 +1,7 @@
 #include "CQTRMediaPlayer.h"
 
+#include "storage/RecordingName.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -35,21 +37,63 @@ void CQTRMediaPlayer::SetEventCallback(EventCallback callback, void* user) {
     m_eventUser = user;
 }
 
-bool CQTRMediaPlayer::Start(VPictureArea* front, VPictureArea* rear) {
-    if (m_started.exchange(true))
-        return true;
+const char* CQTRMediaPlayer::PartName(Part part) {
+    switch (part) {
+    case Part::kNone:
+        return "";
+    case Part::kParser:
+        return "parser";
+    case Part::kDecoder:
+        return "decoder";
+    case Part::kAudioOutput:
+        return "audio output";
+    case Part::kMediaClock:
+        return "media clock";
+    case Part::kWorker:
+        return "worker thread";
+    }
+    return "";
+}
+
+CQTRMediaPlayer::StartResult CQTRMediaPlayer::Start(VPictureArea* front, VPictureArea* rear) {
+    if (m_started.load(std::memory_order_acquire))
+        return {};
     m_frontArea = front;
     m_rearArea = rear;
-    if (m_parser != nullptr)
-        m_parser->Start();
-    if (m_decoder != nullptr)
-        m_decoder->Open();
-    if (m_audio != nullptr)
-        m_audio->Open(m_audioBits, m_audioRate);
-    m_sync.SetOutput(m_audio);
-    m_sync.StartFeed();
-    m_worker.BeginThread([this] { return WorkerStep(); });
-    return true;
+    Part failed = Part::kNone;
+    if (m_parser != nullptr && !m_parser->Start())
+        failed = Part::kParser;
+    else if (m_decoder != nullptr && !m_decoder->Open())
+        failed = Part::kDecoder;
+    else if (m_audio != nullptr && !m_audio->Open(m_audioBits, m_audioRate))
+        failed = Part::kAudioOutput;
+    if (failed == Part::kNone) {
+        m_sync.SetOutput(m_audio);
+        if (!m_sync.StartFeed())
+            failed = Part::kMediaClock;
+        else if (!m_worker.BeginThread([this] { return WorkerStep(); }))
+            failed = Part::kWorker;
+    }
+    if (failed != Part::kNone) {
+        StopStartedParts(failed);
+        return {failed};
+    }
+    m_started.store(true, std::memory_order_release);
+    return {};
+}
+
+void CQTRMediaPlayer::StopStartedParts(Part failed) {
+    // The audio output closes before the feed stops, so that a Write waiting on the device
+    // returns.
+    if (failed > Part::kAudioOutput && m_audio != nullptr)
+        m_audio->Close();
+    if (failed > Part::kMediaClock)
+        m_sync.StopFeed();
+    // A decoder that failed to open may hold one of its channels open: it is closed too.
+    if (failed >= Part::kDecoder && m_decoder != nullptr)
+        m_decoder->Close();
+    if (failed > Part::kParser && m_parser != nullptr)
+        m_parser->Stop();
 }
 
 void CQTRMediaPlayer::Shutdown() {
@@ -110,8 +154,8 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
         m_stepRequest.store(0, std::memory_order_release);
         m_seekRequest.store(0, std::memory_order_release);
         m_running.store(true, std::memory_order_release);
+        return opened;
     }
-    return true;
 }
 
 void CQTRMediaPlayer::Stop() {
@@ -133,27 +177,18 @@ void CQTRMediaPlayer::StepForward(int seconds) {
     m_stepRequest.store(seconds * RateOrFallback(), std::memory_order_release);
 }
 
-bool CQTRMediaPlayer::SeekToMs(int64_t milliseconds) {
+void CQTRMediaPlayer::SeekToMs(int64_t milliseconds) {
     const int64_t frame = std::max<int64_t>(milliseconds, 0) * RateOrFallback() / 1000;
     m_seekRequest.store(frame + 1, std::memory_order_release);
-    return true;
 }
 
 int32_t CQTRMediaPlayer::CurrentMs() const {
     return static_cast<int32_t>(static_cast<int64_t>(CurrentFrame()) * 1000 / RateOrFallback());
 }
 
-int CQTRMediaPlayer::ChannelsOfName(const std::string& path) {
-    std::string_view name(path);
-    // "NAME.avi": the channel letter sits in front of the extension.
-    if (name.size() >= 5 && name[name.size() - 4] == '.')
-        name.remove_suffix(4);
-    return (!name.empty() && name.back() == 'D') ? 2 : 1;
-}
-
 int CQTRMediaPlayer::ChannelCount() const {
     if (!m_path.empty())
-        return ChannelsOfName(m_path);
+        return tat::ChannelsOfPath(m_path);
     return m_rearFrameRate.load(std::memory_order_acquire) != 0 ? 2 : 1;
 }
 

@@ -61,18 +61,32 @@ public:
     void SetDiagLog(const DiagLog* log) { m_pacer.SetDiagLog(log); }
     // On by default; tests switch it off to run the play loop at full speed.
     void SetFramePacing(bool on) { m_pacing.store(on, std::memory_order_relaxed); }
-    // How the pacer spreads the frames (steady by default). Before Start.
-    void SetPacingMode(FramePacer::Mode mode) { m_pacer.SetMode(mode); }
+
+    // The parts Start brings up, in the order it starts them.
+    enum class Part { kNone, kParser, kDecoder, kAudioOutput, kMediaClock, kWorker };
+    struct StartResult {
+        Part failed = Part::kNone; // the part that did not start; kNone when all did
+        bool Ok() const { return failed == Part::kNone; }
+    };
+    // The part's name for messages: "parser", "decoder", "audio output", "media clock" (its
+    // feed thread), "worker thread"; "" for kNone.
+    static const char* PartName(Part part);
 
     // Starts the parser, opens the decoder and the audio output, starts the media clock's
-    // feed thread and the worker. Always true.
-    bool Start(VPictureArea* front, VPictureArea* rear);
-    // Stops the worker, the feed thread and the parser; closes the audio output.
+    // feed thread and the worker; parts that are not wired are left out. When a part fails,
+    // the parts started before it are stopped again (parser stopped, decoder and audio output
+    // closed, feed thread ended), the engine stays unstarted and Start may be called again.
+    // On an engine already started: nothing happens and the result is Ok.
+    StartResult Start(VPictureArea* front, VPictureArea* rear);
+    // Stops the worker, the feed thread and the parser; closes the audio output. Nothing on
+    // an engine that is not started.
     void Shutdown();
 
-    // Loads a recording (a parser path or name) and plays it from its start. Always true: a
-    // recording that cannot be opened plays as an empty one and ends at once with the end
-    // event.
+    // Loads a recording (a parser path or name) and plays it from its start. False when the
+    // parser cannot open it: the engine then plays it as an empty recording, which ends at
+    // once with the end event. When the recording's sound format differs from the audio
+    // output's, the output is opened again for it; an output that fails to open plays
+    // nothing.
     bool Open(const std::string& path);
     // Waits for the worker's current pass, then closes the parser; idle afterwards.
     void Stop();
@@ -81,7 +95,7 @@ public:
     // Requests, taken at the worker's next pass and dropped while paused.
     void StepBackward(int seconds);
     void StepForward(int seconds);
-    bool SeekToMs(int64_t milliseconds);
+    void SeekToMs(int64_t milliseconds);
 
     int32_t CurrentMs() const;
     int32_t CurrentFrame() const { return m_currentFrame.load(std::memory_order_acquire); }
@@ -91,8 +105,9 @@ public:
     // How many repositions (seeks and steps) the worker has carried out since construction;
     // a front picture presented after this number changed belongs to the new position.
     int32_t Repositions() const { return m_repositions.load(std::memory_order_acquire); }
-    // 2 when the open recording's name says two channels (its last letter, in front of an
-    // extension if it has one, is 'D'); before any Open, 2 when a rear frame rate is known.
+    // 2 when the open recording's name says two channels (tat::ChannelsOfPath: its last
+    // letter, in front of an extension if it has one, is 'D'); before any Open, 2 when a rear
+    // frame rate is known.
     int ChannelCount() const;
     // Under the engine lock; false while idle.
     bool SaveSnapshot(int channel, const std::string& path);
@@ -101,8 +116,6 @@ public:
     // The key-frame test on a video payload: a key frame unless its fifth byte is 0x41 (a
     // non-IDR slice after a four-byte start code).
     static bool IsKeyFramePayload(const uint8_t* payload, int32_t size);
-    // Channels from a recording's path or name, as ChannelCount reads it.
-    static int ChannelsOfName(const std::string& path);
 
 private:
     // kLoop: read the next packet in the same pass; kReturn: end the pass (the worker lets go
@@ -114,6 +127,9 @@ private:
     LoopResult HandlePacket(int64_t result, const char id[5], int32_t size);
     LoopResult ShowOldest();
     void SeekToFrame(int64_t target);
+    // Undoes what a Start that failed at `failed` did: stops the parts started before it, last
+    // first, and closes a decoder that failed to open.
+    void StopStartedParts(Part failed);
     void RepositionReset();
     int32_t RateOrFallback() const;
 

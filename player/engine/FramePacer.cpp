@@ -12,7 +12,7 @@ using Clock = std::chrono::steady_clock;
 
 } // namespace
 
-int32_t FramePacer::Record(int32_t intervalMs) {
+int32_t FramePacer::RecordInterval(int32_t intervalMs) {
     m_lastInterval = std::clamp(intervalMs, 0, kMaxIntervalMs);
     m_history.push_back(m_lastInterval);
     if (m_history.size() > kHistory)
@@ -20,12 +20,6 @@ int32_t FramePacer::Record(int32_t intervalMs) {
     m_lastMean = std::accumulate(m_history.begin(), m_history.end(), 0) /
                  static_cast<int32_t>(m_history.size());
     return m_lastMean;
-}
-
-int32_t FramePacer::NextWait(int32_t intervalMs, int32_t framesPerSecond) {
-    const int32_t mean = Record(intervalMs);
-    const int32_t wait = 1000 / std::max(framesPerSecond, 1) - mean - 2;
-    return (wait >= 1 && wait <= 39) ? wait : 0;
 }
 
 std::chrono::microseconds FramePacer::NextDue(Clock::time_point now, int32_t framesPerSecond) {
@@ -45,18 +39,11 @@ int32_t FramePacer::Pace(int channel, int32_t framesPerSecond) {
     if (m_lastPass.time_since_epoch().count() != 0)
         interval = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastPass).count();
     const auto intervalMs = static_cast<int32_t>(std::clamp<int64_t>(interval, 0, kMaxIntervalMs));
-    int32_t waitMs = 0;
-    if (m_mode == Mode::MeanCompensated) {
-        waitMs = NextWait(intervalMs, framesPerSecond);
-        if (waitMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-    } else {
-        Record(intervalMs);
-        const std::chrono::microseconds wait = NextDue(now, framesPerSecond);
-        if (wait.count() > 0)
-            std::this_thread::sleep_until(now + wait);
-        waitMs = static_cast<int32_t>(wait.count() / 1000);
-    }
+    RecordInterval(intervalMs);
+    const std::chrono::microseconds wait = NextDue(now, framesPerSecond);
+    if (wait.count() > 0)
+        std::this_thread::sleep_until(now + wait);
+    const auto waitMs = static_cast<int32_t>(wait.count() / 1000);
     TATV_DIAG(m_log, "[%02d] dif %2d, mean %2d : %2d msec\n", channel, m_lastInterval, m_lastMean,
               waitMs);
     m_lastPass = Clock::now();

@@ -252,6 +252,40 @@ TEST_F(TatCard, DamagedDirectoryEntriesAndVolumeAreSkipped) {
     EXPECT_FALSE(library->ReadConfigText(config, size));
 }
 
+TEST_F(TatCard, AnEntryWhoseNameIsAPathOpensNoFile) {
+    Make({{"EVENT_20240305_091500_D", 1}});
+    // A card whose directory names a file outside the category's folder, and holds the
+    // folders the path passes through.
+    const std::string inside = RecordingFile("EVENT", "EVENT_20240305_091500_D");
+    const std::vector<uint8_t> recording = ReadFileBytes(inside);
+    WriteFileBytes((dir.Path() / "outside.TRD").string(), recording);
+    std::filesystem::create_directories(dir.Path() / "TATSTORE" / "EVENT" / "E");
+    const std::string name = "E/../../../outside";
+    tat::DirEntry entry;
+    std::memcpy(entry.name, name.c_str(), name.size() + 1);
+    entry.size = recording.size();
+    entry.index = 1;
+    entry.state = tat::EntryState::Closed;
+    const std::string dirFile = (dir.Path() / "TATSTORE" / "EVENT.DIR").string();
+    std::vector<uint8_t> bytes = ReadFileBytes(dirFile);
+    bytes.resize(bytes.size() + tat::kDirEntrySize);
+    entry.Encode(bytes.data() + bytes.size() - tat::kDirEntrySize);
+    WriteFileBytes(dirFile, bytes);
+
+    ASSERT_EQ(List(0).size(), 2u) << "the entry is listed as it stands";
+    TatDescription description;
+    EXPECT_FALSE(library->DescribeByName(name, description));
+    EXPECT_FALSE(library->DescribeByIndex(name, 1, description));
+    const int32_t number = library->RecordingNumberByName(0, name);
+    ASSERT_EQ(number, 1);
+    library->SelectRecording(0, 0, number);
+    TatReadStatus status = TatPacket;
+    EXPECT_TRUE(ReadAll(status).empty());
+    EXPECT_EQ(status, TatFailed);
+    // The recording inside the store still opens.
+    EXPECT_TRUE(library->DescribeByName("EVENT_20240305_091500_D", description));
+}
+
 TEST_F(TatCard, DiscardedRecordingLeavesNothingAndItsNameCanBeUsedAgain) {
     Make({{"MANUAL_20240305_091512_D", 1}});
     CTATCardWriter writer(dir.Path().string());

@@ -1,8 +1,8 @@
 // The building blocks of the demonstration card: caption font, clock arithmetic, GPS
 // sentences, sound and G-sensor lines, the recording plan and the camera's settings text.
+#include "storage/CivilTime.h"
 #include "telemetry/CGPSData.h"
 #include "tools/tatcard/BitmapFont.h"
-#include "tools/tatcard/CivilTime.h"
 #include "tools/tatcard/DemoCard.h"
 #include "tools/tatcard/DemoSignals.h"
 #include "tools/tatcard/GpsTrack.h"

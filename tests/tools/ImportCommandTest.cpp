@@ -2,6 +2,7 @@
 // export, and one clear line on standard error for every mistake, with nothing left on the
 // card by a failed import.
 #include "ImportInputs.h"
+#include "TatcardProgram.h"
 #include "storage/CTATCardWriter.h"
 #include "tests/support/TempDir.h"
 #include "tools/tatcard/DemoCard.h"
@@ -13,27 +14,9 @@
 
 namespace {
 
-const std::string kTatcard = TATCARD_PATH;
 const std::string kName = "REC_20240305_090702_D";
 
-struct Result {
-    int status = 0;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    quoted.append(text).append("'");
-    return quoted;
-}
-
-int Lines(const std::string& text) {
-    int n = 0;
-    for (char c : text)
-        n += c == '\n' ? 1 : 0;
-    return n;
-}
+using Result = TatcardRun;
 
 class ImportCommandTest : public ::testing::Test {
 protected:
@@ -43,17 +26,7 @@ protected:
         ASSERT_TRUE(CTATCardWriter::CreateCard(m_card, DemoConfigText(), &error)) << error;
     }
 
-    // Runs tatcard with the arguments (already quoted where needed).
-    Result Run(const std::string& arguments) const {
-        Result r;
-        const std::string errFile = m_dir.File("stderr.txt");
-        std::string command = Quoted(kTatcard);
-        command.append(" ").append(arguments).append(" 2>").append(Quoted(errFile));
-        r.status = RunCommand(command, &r.out);
-        const std::vector<uint8_t> err = ReadFileBytes(errFile);
-        r.err.assign(err.begin(), err.end());
-        return r;
-    }
+    Result Run(const std::string& arguments) const { return RunTatcard(arguments, m_dir); }
 
     // import into the test card with the given sources and options.
     Result Import(const std::string& options) const {
@@ -186,7 +159,7 @@ TEST_F(ImportCommandTest, MistakesGiveOneLineAndLeaveTheCardEmpty) {
 
 TEST(ImportHelpTest, DescribesTheImport) {
     std::string out;
-    EXPECT_EQ(RunCommand(Quoted(kTatcard) + " --help", &out), 0);
+    EXPECT_EQ(RunCommand(Quoted(TatcardPath()) + " --help", &out), 0);
     for (const char* words :
          {"tatcard import DIR", "--front", "--rear", "--nmea", "--category", "--name", "_D", "_S"})
         EXPECT_NE(out.find(words), std::string::npos) << words;

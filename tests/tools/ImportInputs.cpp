@@ -1,5 +1,6 @@
 #include "ImportInputs.h"
 
+#include "TatcardProgram.h"
 #include "tests/support/TempDir.h"
 #include "tools/tatcard/GpsTrack.h"
 
@@ -21,12 +22,6 @@ std::string GpsLine(const std::string& sentence) {
 }
 
 const char kFix[] = ",A,3733.9600,N,12658.6740,E,10.0,45.0,";
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    quoted.append(text).append("'");
-    return quoted;
-}
 
 bool Make(const std::string& arguments, ImportInputs& inputs) {
     std::string command = "ffmpeg -nostdin -v error -y ";

@@ -1,9 +1,8 @@
-// The pieces of the import that need no media files: recording names, GPS logs, access unit
-// delimiters and frame rates.
+// The pieces of the import that need no media files: GPS logs, access unit delimiters and
+// frame rates.
 #include "formats/AnnexB.h"
 #include "telemetry/CGPSData.h"
 #include "tools/tatcard/GpsTrack.h"
-#include "tools/tatcard/MediaImporter.h"
 #include "tools/tatcard/NmeaLog.h"
 #include "tools/tatcard/VideoInput.h"
 
@@ -36,55 +35,6 @@ Bytes Delimited(const Bytes& unit) {
 }
 
 } // namespace
-
-TEST(RecordingNameTest, ReadsCategoryClockAndChannels) {
-    RecordingName name;
-    std::string error;
-    ASSERT_TRUE(ParseRecordingName("REC_20240305_090702_D", name, &error)) << error;
-    EXPECT_EQ(name.category, 1);
-    EXPECT_TRUE(name.twoChannel);
-    // The camera's local clock read as UTC: 2024-03-05 09:07:02.
-    EXPECT_EQ(name.start.ToSeconds(), 1709629622);
-
-    ASSERT_TRUE(ParseRecordingName("PARKING_20240229_235959_S", name, &error)) << error;
-    EXPECT_EQ(name.category, 2);
-    EXPECT_FALSE(name.twoChannel);
-    EXPECT_EQ(name.start.day, 29);
-    ASSERT_TRUE(ParseRecordingName("EVENT_20000101_000000_S", name, &error)) << error;
-    EXPECT_EQ(name.category, 0);
-    ASSERT_TRUE(ParseRecordingName("MANUAL_19991231_120000_D", name, &error)) << error;
-    EXPECT_EQ(name.category, 3);
-}
-
-TEST(RecordingNameTest, RefusesWhatIsNotANameOrNotADate) {
-    const char* bad[] = {
-        "",
-        "REC",
-        "rec_20240305_090702_D",     // the category word is in capitals
-        "RECORD_20240305_090702_D",  // no such category
-        "REC_20240305_090702_X",     // D or S
-        "REC_20240305_090702_DD",    //
-        "REC_2024035_090702_D",      // seven digits of date
-        "REC_20240305_0907020_D",    //
-        "REC_2024030A_090702_D",     //
-        "REC-20240305-090702-D",     //
-        "REC_20240305_090702",       //
-        "REC_20230229_090702_D",     // not a leap year
-        "REC_20240230_090702_D",     //
-        "REC_20241301_090702_D",     //
-        "REC_20240300_090702_D",     //
-        "REC_20240305_240000_D",     //
-        "REC_20240305_096000_D",     //
-        "REC_20240305_090760_D",     //
-        "REC_20240305_090702_D.TRD", //
-    };
-    for (const char* name : bad) {
-        RecordingName parsed;
-        std::string error;
-        EXPECT_FALSE(ParseRecordingName(name, parsed, &error)) << name;
-        EXPECT_NE(error.find(name), std::string::npos) << error;
-    }
-}
 
 TEST(NmeaLogTest, RenamesAnyTalkerToGpsAndWorksOutTheChecksumAgain) {
     // The classic example sentence; GN instead of GP changes the checksum by 'N' ^ 'P'.

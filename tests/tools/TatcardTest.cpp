@@ -1,5 +1,6 @@
 // The tatcard program as a user runs it: a demonstration card, listing, describing and
 // exporting its recordings, and one clear line on standard error for every mistake.
+#include "TatcardProgram.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,30 +16,7 @@
 
 namespace {
 
-const std::string kTatcard = TATCARD_PATH;
-
-struct Result {
-    int status = 0;
-    std::string out;
-    std::string err;
-};
-
-// Runs tatcard with the arguments (already quoted where needed).
-Result RunTatcard(const std::string& arguments, const TempDir& scratch) {
-    Result r;
-    const std::string errFile = scratch.File("stderr.txt");
-    r.status = RunCommand("'" + kTatcard + "' " + arguments + " 2>'" + errFile + "'", &r.out);
-    const std::vector<uint8_t> err = ReadFileBytes(errFile);
-    r.err.assign(err.begin(), err.end());
-    return r;
-}
-
-int Lines(const std::string& text) {
-    int n = 0;
-    for (char c : text)
-        n += c == '\n' ? 1 : 0;
-    return n;
-}
+using Result = TatcardRun;
 
 struct Listed {
     long long size = 0;
@@ -78,7 +56,8 @@ protected:
         s_dir = new TempDir();
         s_card = s_dir->File("card");
         std::string out;
-        s_made = RunCommand("'" + kTatcard + "' demo '" + s_card + "' --seconds 1", &out) == 0;
+        s_made =
+            RunCommand(Quoted(TatcardPath()) + " demo '" + s_card + "' --seconds 1", &out) == 0;
     }
     static void TearDownTestSuite() {
         delete s_dir;
@@ -215,7 +194,6 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "play " + card + " EVENT_20240305_090702_D --step 0",
         "play " + card + " EVENT_20240305_090702_D --seek-ms later",
         "play " + card + " EVENT_20240305_090702_D --size 10x10",
-        "play " + card + " EVENT_20240305_090702_D --pacer fast",
         "play " + card + " EVENT_20991231_235959_D",
         "bench " + card,
         "bench " + card + " EVENT_20240305_090702_D --size big",

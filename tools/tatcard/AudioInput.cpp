@@ -2,6 +2,7 @@
 
 #include "AvSupport.h"
 #include "DemoSignals.h"
+#include "ErrorReport.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -15,12 +16,6 @@ namespace {
 
 constexpr size_t kBytesPerSample = 2;
 constexpr size_t kCompactAt = 1 << 16; // drop handed-out bytes once this many have gathered
-
-bool Report(std::string* error, const std::string& message) {
-    if (error != nullptr)
-        *error = message;
-    return false;
-}
 
 struct SwrFreer {
     void operator()(SwrContext* context) const { swr_free(&context); }
@@ -43,6 +38,7 @@ struct CAudioInput::State {
     av::Frame frame;
     std::unique_ptr<SwrContext, SwrFreer> resampler;
     SourceFormat source;
+    std::string what; // "the sound of PATH", for messages
 
     ~State() { av_channel_layout_uninit(&source.layout); }
 };
@@ -61,31 +57,18 @@ bool CAudioInput::Open(const std::string& path, double videoStart, std::string* 
     state->format = av::OpenInput(path, error);
     if (!state->format)
         return false;
-    const int index =
-        av_find_best_stream(state->format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (index < 0)
+    // Only the sound stream is read.
+    state->stream = av::SelectMainStream(state->format.get(), AVMEDIA_TYPE_AUDIO);
+    if (state->stream == nullptr)
         return true; // no sound
-    state->stream = state->format->streams[index];
-    // Only the sound stream is read; the demuxer skips the others.
-    for (unsigned i = 0; i < state->format->nb_streams; ++i) {
-        if (static_cast<int>(i) != index)
-            state->format->streams[i]->discard = AVDISCARD_ALL;
-    }
-    const AVCodec* codec = avcodec_find_decoder(state->stream->codecpar->codec_id);
-    if (codec == nullptr)
-        return Report(error, "no decoder for the sound of " + path);
-    state->decoder.reset(avcodec_alloc_context3(codec));
+    state->what = "the sound of " + path;
+    state->decoder = av::OpenDecoder(state->stream, 1, state->what, error);
+    if (!state->decoder)
+        return false;
     state->packet.reset(av_packet_alloc());
     state->frame.reset(av_frame_alloc());
-    if (!state->decoder || !state->packet || !state->frame)
-        return Report(error, "out of memory");
-    int rc = avcodec_parameters_to_context(state->decoder.get(), state->stream->codecpar);
-    if (rc >= 0) {
-        state->decoder->pkt_timebase = state->stream->time_base;
-        rc = avcodec_open2(state->decoder.get(), codec, nullptr);
-    }
-    if (rc < 0)
-        return Report(error, av::Describe("cannot decode the sound of " + path, rc));
+    if (!state->packet || !state->frame)
+        return Fail(error, "out of memory");
 
     const double lead = av::StartSeconds(state->stream) - videoStart;
     const auto samples = static_cast<size_t>(std::lround(std::fabs(lead) * kAudioRate));
@@ -134,16 +117,13 @@ bool CAudioInput::ReadMore(std::string* error) {
         return Convert(nullptr, 0, error); // what the resampler still holds
     }
     if (rc < 0)
-        return Report(error, av::Describe("reading " + m_path + " failed", rc));
+        return Fail(error, av::Describe("reading " + m_path + " failed", rc));
     if (packet->stream_index != s.stream->index) {
         av_packet_unref(packet);
         return true;
     }
-    const int sent = avcodec_send_packet(s.decoder.get(), packet);
-    av_packet_unref(packet);
-    // A damaged packet is left out, as players do; other failures end the import.
-    if (sent < 0 && sent != av::kInvalidData)
-        return Report(error, av::Describe("decoding the sound of " + m_path + " failed", sent));
+    if (!av::SendPacket(s.decoder.get(), packet, s.what, error))
+        return false;
     return TakeDecoded(error);
 }
 
@@ -151,11 +131,11 @@ bool CAudioInput::TakeDecoded(std::string* error) {
     State& s = *m_state;
     AVFrame* frame = s.frame.get();
     for (;;) {
-        const int rc = avcodec_receive_frame(s.decoder.get(), frame);
-        if (rc == av::kAgain || rc == av::kEndOfFile)
+        bool got = false;
+        if (!av::ReceiveFrame(s.decoder.get(), frame, got, s.what, error))
+            return false;
+        if (!got)
             return true;
-        if (rc < 0)
-            return Report(error, av::Describe("decoding the sound of " + m_path + " failed", rc));
         AVChannelLayout layout{};
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
             av_channel_layout_default(&layout, std::max(frame->ch_layout.nb_channels, 1));
@@ -189,7 +169,7 @@ bool CAudioInput::TakeDecoded(std::string* error) {
             if (set < 0) {
                 s.resampler.reset();
                 av_frame_unref(frame);
-                return Report(error, av::Describe("cannot convert the sound of " + m_path, set));
+                return Fail(error, av::Describe("cannot convert the sound of " + m_path, set));
             }
         } else {
             av_channel_layout_uninit(&layout);
@@ -208,13 +188,13 @@ bool CAudioInput::Convert(const uint8_t* const* samples, int count, std::string*
         return true;
     const int room = swr_get_out_samples(resampler, count);
     if (room < 0)
-        return Report(error, av::Describe("cannot convert the sound of " + m_path, room));
+        return Fail(error, av::Describe("cannot convert the sound of " + m_path, room));
     std::vector<uint8_t> out(static_cast<size_t>(room) * kBytesPerSample + kBytesPerSample);
     uint8_t* outPlanes[1] = {out.data()};
     const int made =
         swr_convert(resampler, outPlanes, room + 1, const_cast<const uint8_t**>(samples), count);
     if (made < 0)
-        return Report(error, av::Describe("cannot convert the sound of " + m_path, made));
+        return Fail(error, av::Describe("cannot convert the sound of " + m_path, made));
     Append(out.data(), static_cast<size_t>(made) * kBytesPerSample);
     return true;
 }

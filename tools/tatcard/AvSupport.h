@@ -1,7 +1,8 @@
 #pragma once
 
-// Small helpers around the FFmpeg libraries for the import: error codes whose macros expand
-// to C-style casts, error text, and owners that free the libraries' objects.
+// Small helpers around the FFmpeg libraries for the import and the encoder: error codes whose
+// macros expand to C-style casts, error text, owners that free the libraries' objects, and
+// the steps of reading one stream of a file.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -81,6 +82,25 @@ inline Format OpenInput(const std::string& path, std::string* error) {
     }
     return format;
 }
+
+// The file's main stream of a kind, with every other stream discarded so that the demuxer
+// skips them; null when the file has none.
+AVStream* SelectMainStream(AVFormatContext* format, AVMediaType type);
+
+// An opened decoder for the stream, on `threads` threads (0: as many as it likes). `what`
+// names the stream in messages ("the sound of F"). Null with error set when there is no
+// decoder or it cannot be opened.
+Codec OpenDecoder(const AVStream* stream, int threads, const std::string& what, std::string* error);
+
+// Sends a packet to the decoder and lets go of it. A damaged packet is left out, as players
+// do; other failures give false with error set ("decoding <what> failed: ...").
+bool SendPacket(AVCodecContext* decoder, AVPacket* packet, const std::string& what,
+                std::string* error);
+
+// The decoder's next frame; got is false when it needs more packets or has ended. False with
+// error set when decoding fails.
+bool ReceiveFrame(AVCodecContext* decoder, AVFrame* frame, bool& got, const std::string& what,
+                  std::string* error);
 
 // Seconds of a stream's first timestamp, 0 when it has none.
 inline double StartSeconds(const AVStream* stream) {

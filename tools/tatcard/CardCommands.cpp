@@ -1,11 +1,15 @@
 #include "CardCommands.h"
+#include "CommandLine.h"
 #include "base/AlignedBuffer.h"
 
 #include "formats/CAVIWriter.h"
 #include "player/source/CTATParser.h"
 #include "storage/CTATLibrary.h"
+#include "storage/RecordingName.h"
 #include "storage/TatFormat.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -13,11 +17,6 @@
 #include <vector>
 
 namespace {
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "tatcard: %s\n", message.c_str());
-    return 1;
-}
 
 // The library with the card in folder `card` taken into use; null (after reporting) when
 // there is no card there.
@@ -28,7 +27,7 @@ std::unique_ptr<CTATLibrary> OpenCard(const std::string& card, uint8_t& drive) {
     auto library = std::make_unique<CTATLibrary>(source);
     drive = library->PollCardDrive();
     if (drive == 0) {
-        Fail("no card in " + card);
+        CommandFailed("no card in " + card);
         return nullptr;
     }
     library->MountCard();
@@ -63,34 +62,26 @@ std::vector<Entry> Entries(CTATLibrary& library, uint8_t drive, int category) {
     return entries;
 }
 
-bool ValidName(const std::string& name) {
-    return !name.empty() && name.size() < tat::kNameSize && tat::CategoryFromName(name) >= 0;
-}
-
 } // namespace
 
 std::unique_ptr<CTATLibrary> OpenRecording(const std::string& card, const std::string& name,
                                            uint8_t& drive, TatDescription& description) {
     auto library = OpenCard(card, drive);
-    if (library && (!ValidName(name) || !library->DescribeByName(name, description))) {
-        Fail("no recording " + name + " on the card");
+    if (library && (!tat::IsStorableName(name) || !library->DescribeByName(name, description))) {
+        CommandFailed("no recording " + name + " on the card");
         return nullptr;
     }
     return library;
 }
 
-int BadArguments(const std::string& why) {
-    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
-    return 2;
-}
-
 int CategoryFromWord(const std::string& word) {
-    static const char* const kWords[] = {"event", "rec", "parking", "manual", "all"};
-    for (int i = 0; i < 5; ++i) {
-        if (word == kWords[i])
-            return i;
-    }
-    return -1;
+    if (word == "all")
+        return kAllCategories;
+    // The category words in small letters.
+    const bool small = std::none_of(word.begin(), word.end(), [](char c) {
+        return std::isupper(static_cast<unsigned char>(c));
+    });
+    return small ? tat::CategoryOfWord(word, tat::WordCase::kAny) : -1;
 }
 
 int ListRecordings(const std::string& card, int category) {
@@ -98,8 +89,8 @@ int ListRecordings(const std::string& card, int category) {
     const auto library = OpenCard(card, drive);
     if (!library)
         return 1;
-    const int first = category == 4 ? 0 : category;
-    const int last = category == 4 ? tat::kCategoryCount - 1 : category;
+    const int first = category == kAllCategories ? 0 : category;
+    const int last = category == kAllCategories ? tat::kCategoryCount - 1 : category;
     for (int c = first; c <= last; ++c) {
         for (const Entry& entry : Entries(*library, drive, c)) {
             std::printf("%-28s %12lld  %4d%s\n", entry.name.c_str(),
@@ -157,7 +148,7 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
 
     CTATParser parser(library.get());
     if (!parser.Start())
-        return Fail("cannot start reading the card");
+        return CommandFailed("cannot start reading the card");
     OpenInfo info;
     parser.Open(name, &info);
     CAVIWriter writer;
@@ -171,7 +162,7 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
     writer.SetTwoChannel(info.rearFrameRate != 0);
     if (!writer.Create(out)) {
         parser.Stop();
-        return Fail("cannot create " + out);
+        return CommandFailed("cannot create " + out);
     }
     AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
     long packets = 0;
@@ -202,7 +193,7 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
     if (!ok || riff == 0) {
         std::error_code ignored;
         std::filesystem::remove(out, ignored);
-        return Fail("writing " + out + " failed");
+        return CommandFailed("writing " + out + " failed");
     }
     std::printf("%s: %ld packets, %u bytes\n", out.c_str(), packets, riff + 8);
     return 0;

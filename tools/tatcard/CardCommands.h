@@ -9,8 +9,12 @@
 // The reading commands of tatcard. Each prints its result on standard output and returns the
 // process exit status; a failure is one line on standard error and a non-zero status.
 
+// The category number that stands for all four.
+inline constexpr int kAllCategories = tat::kCategoryCount;
+
 // Lists the recordings of one category (0 event, 1 continuous, 2 parking, 3 manual) or of
-// all four (4): name, size in bytes and directory entry index, in directory order.
+// all four (kAllCategories): name, size in bytes and directory entry index, in directory
+// order.
 int ListRecordings(const std::string& card, int category);
 
 // What the library describes about one recording.
@@ -19,11 +23,8 @@ int DescribeRecording(const std::string& card, const std::string& name);
 // Writes the front, rear and sound packets of a recording into an AVI file.
 int ExportRecording(const std::string& card, const std::string& name, const std::string& out);
 
-// One line on standard error about a command line tatcard cannot use; returns exit status 2.
-int BadArguments(const std::string& why);
-
-// The category number of a word for --category (event, rec, parking, manual, all); -1 for
-// anything else.
+// The category number of a word for --category: a category word in small letters (event,
+// rec, parking, manual) or all (kAllCategories); -1 for anything else.
 int CategoryFromWord(const std::string& word);
 
 // The card's library with recording `name` described, or null after one line on standard

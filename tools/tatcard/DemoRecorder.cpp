@@ -1,6 +1,7 @@
 #include "DemoRecorder.h"
 
 #include "DemoScene.h"
+#include "ErrorReport.h"
 #include "H264Encoder.h"
 
 #include <deque>
@@ -9,12 +10,6 @@
 namespace {
 
 constexpr double kPixelsPerMetre = 8.0; // how far the road moves in the front picture
-
-bool Fail(std::string* error, const std::string& message) {
-    if (error != nullptr)
-        *error = message;
-    return false;
-}
 
 // Keeps the order of the packets of one recording and writes them to the sink.
 class CPacketOrder {

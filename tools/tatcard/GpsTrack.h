@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CivilTime.h"
+#include "storage/CivilTime.h"
 
 #include <cstdint>
 #include <string>

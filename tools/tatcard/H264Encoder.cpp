@@ -1,5 +1,8 @@
 #include "H264Encoder.h"
 
+#include "AvSupport.h"
+#include "ErrorReport.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/error.h>
@@ -9,31 +12,6 @@ extern "C" {
 }
 
 #include <cstring>
-
-namespace {
-
-// AVERROR_EOF, without the macro's C-style cast.
-int EndOfFileError() {
-    return -static_cast<int>(static_cast<unsigned>('E') | static_cast<unsigned>('O') << 8 |
-                             static_cast<unsigned>('F') << 16 | static_cast<unsigned>(' ') << 24);
-}
-
-bool Report(std::string* error, const std::string& what, int code) {
-    if (error != nullptr) {
-        char text[128] = {};
-        av_strerror(code, text, sizeof text);
-        *error = what + ": " + text;
-    }
-    return false;
-}
-
-bool Report(std::string* error, const std::string& what) {
-    if (error != nullptr)
-        *error = what;
-    return false;
-}
-
-} // namespace
 
 CH264Encoder::~CH264Encoder() {
     Release();
@@ -53,12 +31,12 @@ bool CH264Encoder::Open(int width, int height, int framesPerSecond, int threads,
         av_log_set_level(AV_LOG_ERROR); // libx264's statistics are of no interest here
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (codec == nullptr)
-        return Report(error, "the H.264 encoder libx264 is not available in libavcodec");
+        return Fail(error, "the H.264 encoder libx264 is not available in libavcodec");
     m_context = avcodec_alloc_context3(codec);
     m_frame = av_frame_alloc();
     m_packet = av_packet_alloc();
     if (m_context == nullptr || m_frame == nullptr || m_packet == nullptr)
-        return Report(error, "out of memory for the H.264 encoder");
+        return Fail(error, "out of memory for the H.264 encoder");
     m_context->width = width;
     m_context->height = height;
     m_context->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -76,25 +54,25 @@ bool CH264Encoder::Open(int width, int height, int framesPerSecond, int threads,
     av_opt_set(m_context->priv_data, "x264-params", params.c_str(), 0);
     int rc = avcodec_open2(m_context, codec, nullptr);
     if (rc < 0)
-        return Report(error, "cannot open the H.264 encoder", rc);
+        return Fail(error, av::Describe("cannot open the H.264 encoder", rc));
     m_frame->format = AV_PIX_FMT_YUV420P;
     m_frame->width = width;
     m_frame->height = height;
     rc = av_frame_get_buffer(m_frame, 0);
     if (rc < 0)
-        return Report(error, "cannot allocate a picture", rc);
+        return Fail(error, av::Describe("cannot allocate a picture", rc));
     return true;
 }
 
 bool CH264Encoder::Encode(const YuvPicture& picture, std::vector<EncodedFrame>& out,
                           std::string* error) {
     if (m_context == nullptr)
-        return Report(error, "the H.264 encoder is not open");
+        return Fail(error, "the H.264 encoder is not open");
     if (picture.Width() != m_context->width || picture.Height() != m_context->height)
-        return Report(error, "picture size differs from the encoder's");
+        return Fail(error, "picture size differs from the encoder's");
     const int rc = av_frame_make_writable(m_frame);
     if (rc < 0)
-        return Report(error, "cannot write a picture", rc);
+        return Fail(error, av::Describe("cannot write a picture", rc));
     for (int p = 0; p < 3; ++p) {
         const auto rowBytes = static_cast<size_t>(picture.PlaneWidth(p));
         for (int y = 0; y < picture.PlaneHeight(p); ++y) {
@@ -105,26 +83,26 @@ bool CH264Encoder::Encode(const YuvPicture& picture, std::vector<EncodedFrame>& 
     m_frame->pts = m_nextPts++;
     const int sent = avcodec_send_frame(m_context, m_frame);
     if (sent < 0)
-        return Report(error, "the H.264 encoder refused a picture", sent);
+        return Fail(error, av::Describe("the H.264 encoder refused a picture", sent));
     return Drain(out, error);
 }
 
 bool CH264Encoder::Flush(std::vector<EncodedFrame>& out, std::string* error) {
     if (m_context == nullptr)
-        return Report(error, "the H.264 encoder is not open");
+        return Fail(error, "the H.264 encoder is not open");
     const int sent = avcodec_send_frame(m_context, nullptr);
-    if (sent < 0 && sent != EndOfFileError())
-        return Report(error, "cannot flush the H.264 encoder", sent);
+    if (sent < 0 && sent != av::kEndOfFile)
+        return Fail(error, av::Describe("cannot flush the H.264 encoder", sent));
     return Drain(out, error);
 }
 
 bool CH264Encoder::Drain(std::vector<EncodedFrame>& out, std::string* error) {
     for (;;) {
         const int rc = avcodec_receive_packet(m_context, m_packet);
-        if (rc == AVERROR(EAGAIN) || rc == EndOfFileError())
+        if (rc == av::kAgain || rc == av::kEndOfFile)
             return true;
         if (rc < 0)
-            return Report(error, "the H.264 encoder failed", rc);
+            return Fail(error, av::Describe("the H.264 encoder failed", rc));
         EncodedFrame frame;
         frame.data.assign(m_packet->data, m_packet->data + m_packet->size);
         frame.keyFrame = (m_packet->flags & AV_PKT_FLAG_KEY) != 0;

@@ -2,7 +2,9 @@
 
 #include "CardCommands.h"
 #include "CardSink.h"
+#include "CommandLine.h"
 #include "MediaImporter.h"
+#include "storage/RecordingName.h"
 #include "storage/TatFormat.h"
 
 extern "C" {
@@ -11,46 +13,35 @@ extern "C" {
 
 #include <cstdio>
 #include <filesystem>
-
-namespace {
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "tatcard: %s\n", message.c_str());
-    return 1;
-}
-
-} // namespace
+#include <map>
 
 int ImportCommand(const std::vector<std::string>& args) {
     std::string card;
     ImportSources sources;
     std::string categoryWord;
     std::string name;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        std::string* value = nullptr;
-        if (arg == "--front")
-            value = &sources.front;
-        else if (arg == "--rear")
-            value = &sources.rear;
-        else if (arg == "--nmea")
-            value = &sources.gpsLog;
-        else if (arg == "--category")
-            value = &categoryWord;
-        else if (arg == "--name")
-            value = &name;
-        if (value != nullptr) {
-            if (i + 1 >= args.size() || args[i + 1].empty())
-                return BadArguments(arg + " needs a value");
-            if (!value->empty())
-                return BadArguments(arg + " is given twice");
-            *value = args[++i];
-        } else if (card.empty() && arg.rfind("--", 0) != 0) {
-            card = arg;
-        } else {
-            return BadArguments("unexpected argument " + arg);
-        }
-    }
+    const std::map<std::string, std::string*> values = {{"--front", &sources.front},
+                                                        {"--rear", &sources.rear},
+                                                        {"--nmea", &sources.gpsLog},
+                                                        {"--category", &categoryWord},
+                                                        {"--name", &name}};
+    std::vector<std::string> options;
+    for (const auto& entry : values)
+        options.push_back(entry.first);
+    const std::string complaint = ReadFolderAndOptions(
+        args, options,
+        [&](const std::string& option, const std::string* word) -> std::string {
+            if (word == nullptr || word->empty())
+                return option + " needs a value";
+            std::string& value = *values.at(option);
+            if (!value.empty())
+                return option + " is given twice";
+            value = *word;
+            return {};
+        },
+        card);
+    if (!complaint.empty())
+        return BadArguments(complaint);
     if (card.empty())
         return BadArguments("import needs a card folder");
     if (sources.front.empty())
@@ -63,9 +54,9 @@ int ImportCommand(const std::vector<std::string>& args) {
     if (category < 0 || category >= tat::kCategoryCount)
         return BadArguments("unknown category " + categoryWord +
                             " (event, rec, parking or manual)");
-    RecordingName parsed;
+    tat::RecordingName parsed;
     std::string error;
-    if (!ParseRecordingName(name, parsed, &error))
+    if (!tat::ParseRecordingName(name, parsed, &error))
         return BadArguments(error);
     if (parsed.category != category) {
         std::string why = name;
@@ -80,14 +71,14 @@ int ImportCommand(const std::vector<std::string>& args) {
     std::error_code ec;
     const auto volume = std::filesystem::path(card) / tat::kStoreFolder / tat::kVolumeFile;
     if (!std::filesystem::is_regular_file(volume, ec))
-        return Fail("no card in " + card);
+        return CommandFailed("no card in " + card);
 
     // Our own messages say what went wrong; the libraries' notes would only add lines.
     av_log_set_level(AV_LOG_QUIET);
     CCardSink sink(card);
     ImportResult result;
     if (!ImportRecording(name, sources, sink, &result, &error))
-        return Fail(error);
+        return CommandFailed(error);
     std::printf("%s: %d front frames (%s)", name.c_str(), result.frontFrames,
                 result.frontCopied ? "copied" : "coded again");
     if (parsed.twoChannel)

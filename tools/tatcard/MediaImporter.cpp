@@ -1,31 +1,14 @@
 #include "MediaImporter.h"
 
 #include "AudioInput.h"
+#include "ErrorReport.h"
 #include "NmeaLog.h"
 #include "VideoInput.h"
+#include "storage/RecordingName.h"
 
-#include <cstdlib>
 #include <memory>
 
 namespace {
-
-bool Fail(std::string* error, const std::string& message) {
-    if (error != nullptr)
-        *error = message;
-    return false;
-}
-
-bool AllDigits(const std::string& text) {
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
-int Number(const std::string& text, size_t at, size_t length) {
-    return std::atoi(text.substr(at, length).c_str());
-}
 
 // The sources opened, each with its first picture in hand.
 struct Opened {
@@ -123,49 +106,10 @@ private:
 
 } // namespace
 
-bool ParseRecordingName(const std::string& name, RecordingName& out, std::string* error) {
-    const std::string bad = "not a recording name: " + name +
-                            " (CATEGORY_YYYYMMDD_HHMMSS_D or _S, for example "
-                            "REC_20240305_090702_D)";
-    const size_t word = name.find('_');
-    if (word == std::string::npos || name.size() != word + 1 + 8 + 1 + 6 + 2 ||
-        name[word + 9] != '_' || name[word + 16] != '_')
-        return Fail(error, bad);
-    int category = -1;
-    for (int c = 0; c < tat::kCategoryCount; ++c) {
-        if (name.compare(0, word, tat::kCategoryWords[static_cast<size_t>(c)]) == 0)
-            category = c;
-    }
-    const std::string date = name.substr(word + 1, 8);
-    const std::string time = name.substr(word + 10, 6);
-    const char channels = name.back();
-    if (category < 0 || !AllDigits(date) || !AllDigits(time) ||
-        (channels != 'D' && channels != 'S'))
-        return Fail(error, bad);
-    CivilTime start;
-    start.year = Number(date, 0, 4);
-    start.month = Number(date, 4, 2);
-    start.day = Number(date, 6, 2);
-    start.hour = Number(time, 0, 2);
-    start.minute = Number(time, 2, 2);
-    start.second = Number(time, 4, 2);
-    const CivilTime check = CivilTime::FromSeconds(start.ToSeconds());
-    const bool real = start.month >= 1 && start.month <= 12 && start.day >= 1 && start.day <= 31 &&
-                      start.hour < 24 && start.minute < 60 && start.second < 60 &&
-                      check.year == start.year && check.month == start.month &&
-                      check.day == start.day;
-    if (!real)
-        return Fail(error, "no such date and time in " + name);
-    out.category = category;
-    out.start = start;
-    out.twoChannel = channels == 'D';
-    return true;
-}
-
 bool ImportRecording(const std::string& name, const ImportSources& sources, VRecordingSink& sink,
                      ImportResult* result, std::string* error, int encoderThreads) {
-    RecordingName parsed;
-    if (!ParseRecordingName(name, parsed, error))
+    tat::RecordingName parsed;
+    if (!tat::ParseRecordingName(name, parsed, error))
         return false;
     const bool twoChannel = !sources.rear.empty();
     if (parsed.twoChannel != twoChannel)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "CivilTime.h"
 #include "DemoRecorder.h"
 
 #include <string>
@@ -8,17 +7,6 @@
 // Recordings made from ordinary media files: the pictures of a front and an optional rear
 // video, the sound of the front video and the fixes of a GPS log, laid out the way the
 // camera records.
-
-// What a recording name CATEGORY_YYYYMMDD_HHMMSS_CHANNELS says.
-struct RecordingName {
-    int category = 0; // 0 event, 1 continuous, 2 parking, 3 manual
-    CivilTime start;  // the camera's local clock
-    bool twoChannel = false;
-};
-
-// Reads a name such as REC_20240305_090702_D: a category word in capitals, a real date and
-// time, D (front and rear) or S (front only). False with error set for anything else.
-bool ParseRecordingName(const std::string& name, RecordingName& out, std::string* error);
 
 struct ImportSources {
     std::string front;  // any video libavformat reads

@@ -5,7 +5,7 @@
 //   tatcard-media import DIR --front F ...
 //   tatcard-media play DIR NAME [...]
 //   tatcard-media bench DIR NAME [--size WxH]
-#include "CardCommands.h"
+#include "CommandLine.h"
 #include "DemoCard.h"
 #include "ImportCommand.h"
 #include "PlaybackCommands.h"
@@ -25,25 +25,23 @@ int Demo(const std::vector<std::string>& args) {
     // demo DIR [--seconds N]: N shortens every recording (for quick checks).
     int seconds = 0;
     std::string dir;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--seconds" && i + 1 < args.size()) {
-            seconds = std::atoi(args[++i].c_str());
-            if (seconds <= 0 || seconds > 600)
-                return BadArguments("--seconds takes a number from 1 to 600");
-        } else if (dir.empty() && args[i].rfind("--", 0) != 0) {
-            dir = args[i];
-        } else {
-            return BadArguments("unexpected argument " + args[i]);
-        }
-    }
+    const std::string complaint = ReadFolderAndOptions(
+        args, {"--seconds"},
+        [&](const std::string& option, const std::string* value) -> std::string {
+            if (value == nullptr)
+                return "unexpected argument " + option;
+            seconds = std::atoi(value->c_str());
+            return seconds <= 0 || seconds > 600 ? "--seconds takes a number from 1 to 600" : "";
+        },
+        dir);
+    if (!complaint.empty())
+        return BadArguments(complaint);
     if (dir.empty())
         return BadArguments("demo needs a folder");
     const auto began = std::chrono::steady_clock::now();
     std::string error;
-    if (!MakeDemoCard(dir, DemoPlans(seconds), DemoFormat(), stdout, &error)) {
-        std::fprintf(stderr, "tatcard: %s\n", error.c_str());
-        return 1;
-    }
+    if (!MakeDemoCard(dir, DemoPlans(seconds), DemoFormat(), stdout, &error))
+        return CommandFailed(error);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
     std::printf("demo card in %s made in %.1f s\n", dir.c_str(), took.count());
     return 0;

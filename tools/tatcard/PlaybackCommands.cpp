@@ -1,6 +1,7 @@
 #include "PlaybackCommands.h"
 
 #include "CardCommands.h"
+#include "CommandLine.h"
 #include "MeasuringAudio.h"
 #include "MeasuringPictureArea.h"
 #include "PlayMeasurements.h"
@@ -25,11 +26,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int Bad(const std::string& why) {
-    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
-    return 2;
-}
 
 bool ParseInt(const std::string& text, long long low, long long high, long long& value) {
     char* end = nullptr;
@@ -70,7 +66,6 @@ struct PlayOptions {
     bool nullAudio = false;
     bool verbose = false;
     bool show = false;
-    FramePacer::Mode pacing = FramePacer::Mode::Steady;
 };
 
 // Fills options from args; an empty result is fine, otherwise it is the complaint.
@@ -100,11 +95,6 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
         } else if (a == "--size") {
             if (!hasValue || !ParseSize(args[++i], options.width, options.height))
                 return "--size takes WIDTHxHEIGHT, 16 to 4096 each";
-        } else if (a == "--pacer") {
-            if (!hasValue || (args[i + 1] != "steady" && args[i + 1] != "mean"))
-                return "--pacer takes steady or mean";
-            options.pacing =
-                args[++i] == "mean" ? FramePacer::Mode::MeanCompensated : FramePacer::Mode::Steady;
         } else if (a == "--show") {
             options.show = true;
         } else if (a == "--null-audio") {
@@ -210,11 +200,15 @@ int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFr
     engine.SetAudio(&audio);
     engine.SetEventCallback(&EndSignal::OnEvent, &end);
     engine.SetDiagLog(options.verbose ? &diag : nullptr);
-    engine.SetPacingMode(options.pacing);
-    engine.Start(&front, &rear);
+    const CQTRMediaPlayer::StartResult started = engine.Start(&front, &rear);
+    if (!started.Ok()) {
+        return CommandFailed(std::string("cannot start the player: the ") +
+                             CQTRMediaPlayer::PartName(started.failed) + " did not start");
+    }
 
     const ProcessClock::Reading began = ProcessClock::Now();
-    engine.Open(options.name);
+    if (!engine.Open(options.name))
+        return CommandFailed("the player cannot open " + options.name);
     engine.Resume();
     // The script starts once pictures come.
     for (int i = 0; i < 1000 && measurements.Compute().frames == 0 && !end.Ended(); ++i)
@@ -262,7 +256,7 @@ int PlayCommand(const std::vector<std::string>& args, const PlayWindowRunner& wi
     PlayOptions options;
     const std::string complaint = ParsePlay(args, options);
     if (!complaint.empty())
-        return Bad(complaint);
+        return BadArguments(complaint);
     if (options.show && !window) {
         std::fprintf(stderr, "tatcard: --show needs the window build (Qt 6)\n");
         return 2;
@@ -286,15 +280,15 @@ int BenchCommand(const std::vector<std::string>& args) {
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--size") {
             if (i + 1 >= args.size() || !ParseSize(args[++i], width, height))
-                return Bad("--size takes WIDTHxHEIGHT, 16 to 4096 each");
+                return BadArguments("--size takes WIDTHxHEIGHT, 16 to 4096 each");
         } else if (args[i].rfind("--", 0) == 0) {
-            return Bad("unknown option " + args[i]);
+            return BadArguments("unknown option " + args[i]);
         } else {
             positional.push_back(args[i]);
         }
     }
     if (positional.size() != 2)
-        return Bad("bench needs a card folder and a recording name");
+        return BadArguments("bench needs a card folder and a recording name");
     uint8_t drive = 0;
     TatDescription description;
     const auto library = OpenRecording(positional[0], positional[1], drive, description);
@@ -305,12 +299,13 @@ int BenchCommand(const std::vector<std::string>& args) {
     CDecoder decoder;
     MeasuringPictureArea front(width, height);
     MeasuringPictureArea rear(width, height);
-    if (!parser.Start() || !decoder.Open()) {
-        std::fprintf(stderr, "tatcard: cannot start reading or decoding\n");
-        return 1;
-    }
+    if (!parser.Start())
+        return CommandFailed("cannot start the parser");
+    if (!decoder.Open())
+        return CommandFailed("cannot open the decoder");
     const ProcessClock::Reading began = ProcessClock::Now();
-    parser.Open(positional[1], nullptr);
+    if (parser.Open(positional[1], nullptr) == 0)
+        return CommandFailed("cannot open " + positional[1]);
     AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
     long long frames = 0;
     for (;;) {

@@ -1,6 +1,7 @@
 #include "VideoInput.h"
 
 #include "AvSupport.h"
+#include "ErrorReport.h"
 #include "YuvPicture.h"
 #include "formats/AnnexB.h"
 
@@ -14,12 +15,6 @@ namespace {
 
 constexpr uint8_t kDelimiter[] = {0, 0, 0, 1, 9, 0xF0}; // any picture type may follow
 constexpr int kDefaultFrameRate = 30;
-
-bool Report(std::string* error, const std::string& message) {
-    if (error != nullptr)
-        *error = message;
-    return false;
-}
 
 // Where the start code in front of the NAL header at `header` begins (a four-byte code whole).
 size_t StartCodeOf(const uint8_t* s, size_t header, size_t lowest) {
@@ -94,15 +89,10 @@ bool CVideoInput::Open(const std::string& path, int encoderThreads, std::string*
     s.format = av::OpenInput(path, error);
     if (!s.format)
         return false;
-    const int index = av_find_best_stream(s.format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (index < 0)
-        return Report(error, "no video stream in " + path);
-    s.stream = s.format->streams[index];
-    // Only the picture stream is read; the demuxer skips the others.
-    for (unsigned i = 0; i < s.format->nb_streams; ++i) {
-        if (static_cast<int>(i) != index)
-            s.format->streams[i]->discard = AVDISCARD_ALL;
-    }
+    // Only the picture stream is read.
+    s.stream = av::SelectMainStream(s.format.get(), AVMEDIA_TYPE_VIDEO);
+    if (s.stream == nullptr)
+        return Fail(error, "no video stream in " + path);
     const AVCodecParameters* par = s.stream->codecpar;
     m_startSeconds = av::StartSeconds(s.stream);
     m_frameRate = WholeFrameRate(s.stream->avg_frame_rate.num, s.stream->avg_frame_rate.den);
@@ -112,24 +102,24 @@ bool CVideoInput::Open(const std::string& path, int encoderThreads, std::string*
         m_frameRate = kDefaultFrameRate;
     s.packet.reset(av_packet_alloc());
     if (!s.packet)
-        return Report(error, "out of memory");
+        return Fail(error, "out of memory");
 
     m_copying = par->codec_id == AV_CODEC_ID_H264;
     if (m_copying) {
         m_width = par->width;
         m_height = par->height;
         if (m_width <= 0 || m_height <= 0 || m_width > 65535 || m_height > 65535)
-            return Report(error, "the picture size of " + path + " is unknown");
+            return Fail(error, "the picture size of " + path + " is unknown");
         const bool lengthPrefixed = par->extradata_size > 0 && par->extradata[0] == 1;
         if (!lengthPrefixed)
             return true;
         const AVBitStreamFilter* kind = av_bsf_get_by_name("h264_mp4toannexb");
         if (kind == nullptr)
-            return Report(error, "libavcodec lacks the h264_mp4toannexb filter");
+            return Fail(error, "libavcodec lacks the h264_mp4toannexb filter");
         AVBSFContext* filter = nullptr;
         int rc = av_bsf_alloc(kind, &filter);
         if (rc < 0)
-            return Report(error, av::Describe("cannot set up the H.264 filter", rc));
+            return Fail(error, av::Describe("cannot set up the H.264 filter", rc));
         s.filter.reset(filter);
         rc = avcodec_parameters_copy(filter->par_in, par);
         if (rc >= 0) {
@@ -137,30 +127,21 @@ bool CVideoInput::Open(const std::string& path, int encoderThreads, std::string*
             rc = av_bsf_init(filter);
         }
         if (rc < 0)
-            return Report(error, av::Describe("cannot set up the H.264 filter for " + path, rc));
+            return Fail(error, av::Describe("cannot set up the H.264 filter for " + path, rc));
         return true;
     }
 
     // Any other codec: decode, scale to YUV 4:2:0 and code again.
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    if (codec == nullptr)
-        return Report(error, "no decoder for the video of " + path);
-    s.decoder.reset(avcodec_alloc_context3(codec));
+    s.decoder = av::OpenDecoder(s.stream, 0, "the video of " + path, error);
+    if (!s.decoder)
+        return false;
     s.frame.reset(av_frame_alloc());
-    if (!s.decoder || !s.frame)
-        return Report(error, "out of memory");
-    int rc = avcodec_parameters_to_context(s.decoder.get(), par);
-    if (rc >= 0) {
-        s.decoder->pkt_timebase = s.stream->time_base;
-        s.decoder->thread_count = 0;
-        rc = avcodec_open2(s.decoder.get(), codec, nullptr);
-    }
-    if (rc < 0)
-        return Report(error, av::Describe("cannot decode the video of " + path, rc));
+    if (!s.frame)
+        return Fail(error, "out of memory");
     m_width = par->width & ~1;
     m_height = par->height & ~1;
     if (m_width < 2 || m_height < 2 || m_width > 65535 || m_height > 65535)
-        return Report(error, "the picture size of " + path + " is unknown");
+        return Fail(error, "the picture size of " + path + " is unknown");
     s.picture = std::make_unique<YuvPicture>(m_width, m_height);
     return s.encoder.Open(m_width, m_height, m_frameRate, encoderThreads, error);
 }
@@ -168,7 +149,7 @@ bool CVideoInput::Open(const std::string& path, int encoderThreads, std::string*
 bool CVideoInput::Next(EncodedFrame& frame, bool& got, std::string* error) {
     got = false;
     if (!m_state || !m_state->format)
-        return Report(error, "no video is open");
+        return Fail(error, "no video is open");
     while (m_ready.empty() && !m_ended) {
         if (!ReadMore(error))
             return false;
@@ -206,7 +187,7 @@ bool CVideoInput::ReadMore(std::string* error) {
         return true;
     }
     if (rc < 0)
-        return Report(error, av::Describe("reading " + m_path + " failed", rc));
+        return Fail(error, av::Describe("reading " + m_path + " failed", rc));
     if (packet->stream_index != s.stream->index || packet->size <= 0 ||
         (packet->flags & AV_PKT_FLAG_DISCARD) != 0) {
         av_packet_unref(packet);
@@ -224,15 +205,12 @@ bool CVideoInput::ReadMore(std::string* error) {
         const int sent = av_bsf_send_packet(s.filter.get(), packet); // takes the packet
         if (sent < 0) {
             av_packet_unref(packet);
-            return Report(error, av::Describe("the H.264 of " + m_path + " is damaged", sent));
+            return Fail(error, av::Describe("the H.264 of " + m_path + " is damaged", sent));
         }
         return TakeCopied(error);
     }
-    const int sent = avcodec_send_packet(s.decoder.get(), packet);
-    av_packet_unref(packet);
-    // A damaged picture is left out, as players do; other failures end the import.
-    if (sent < 0 && sent != av::kInvalidData)
-        return Report(error, av::Describe("decoding " + m_path + " failed", sent));
+    if (!av::SendPacket(s.decoder.get(), packet, m_path, error))
+        return false;
     return TakeDecoded(error);
 }
 
@@ -245,7 +223,7 @@ bool CVideoInput::TakeCopied(std::string* error) {
         if (rc == av::kAgain || rc == av::kEndOfFile)
             return true;
         if (rc < 0)
-            return Report(error, av::Describe("the H.264 of " + m_path + " is damaged", rc));
+            return Fail(error, av::Describe("the H.264 of " + m_path + " is damaged", rc));
         EncodedFrame unit;
         unit.data = WithDelimiter(packet->data, static_cast<size_t>(packet->size));
         unit.keyFrame = (packet->flags & AV_PKT_FLAG_KEY) != 0;
@@ -259,11 +237,11 @@ bool CVideoInput::TakeDecoded(std::string* error) {
     State& s = *m_state;
     AVFrame* frame = s.frame.get();
     for (;;) {
-        const int rc = avcodec_receive_frame(s.decoder.get(), frame);
-        if (rc == av::kAgain || rc == av::kEndOfFile)
+        bool got = false;
+        if (!av::ReceiveFrame(s.decoder.get(), frame, got, m_path, error))
+            return false;
+        if (!got)
             return true;
-        if (rc < 0)
-            return Report(error, av::Describe("decoding " + m_path + " failed", rc));
         SwsContext* scaler =
             sws_getCachedContext(s.scaler.release(), frame->width, frame->height,
                                  static_cast<AVPixelFormat>(frame->format), m_width, m_height,
@@ -271,7 +249,7 @@ bool CVideoInput::TakeDecoded(std::string* error) {
         s.scaler.reset(scaler);
         if (scaler == nullptr) {
             av_frame_unref(frame);
-            return Report(error, "cannot convert the pictures of " + m_path);
+            return Fail(error, "cannot convert the pictures of " + m_path);
         }
         YuvPicture& picture = *s.picture;
         uint8_t* planes[4] = {};

@@ -12,6 +12,7 @@
 // program tatcard-media beside this one, which tatcard runs in its place: listing, describing
 // and exporting then start without loading FFmpeg and Qt (a few milliseconds instead of tens).
 #include "CardCommands.h"
+#include "CommandLine.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -60,8 +61,6 @@ constexpr char kUsage[] =
     "      --gap-ms MS                        MS after the previous one (default 3000)\n"
     "      --limit-ms MS                      stop after MS instead of at the end\n"
     "      --size WxH                         front picture size (default 640x360)\n"
-    "      --pacer steady|mean                frames on a steady schedule (default) or by\n"
-    "                                         the earlier mean-compensated rule\n"
     "      --null-audio                       play silently even when a server answers\n"
     "      --show                             show the pictures in a window\n"
     "      --verbose                          the player's diagnostic lines\n"
@@ -71,21 +70,19 @@ constexpr char kUsage[] =
     "  tatcard --help                         this text\n";
 
 int List(const std::vector<std::string>& args) {
-    int category = 4;
+    int category = kAllCategories;
     std::string dir;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--category") {
-            if (i + 1 >= args.size())
-                return BadArguments("--category needs event, rec, parking, manual or all");
-            category = CategoryFromWord(args[++i]);
-            if (category < 0)
-                return BadArguments("unknown category " + args[i]);
-        } else if (dir.empty() && args[i].rfind("--", 0) != 0) {
-            dir = args[i];
-        } else {
-            return BadArguments("unexpected argument " + args[i]);
-        }
-    }
+    const std::string complaint = ReadFolderAndOptions(
+        args, {"--category"},
+        [&](const std::string&, const std::string* word) -> std::string {
+            if (word == nullptr)
+                return "--category needs event, rec, parking, manual or all";
+            category = CategoryFromWord(*word);
+            return category < 0 ? "unknown category " + *word : "";
+        },
+        dir);
+    if (!complaint.empty())
+        return BadArguments(complaint);
     if (dir.empty())
         return BadArguments("ls needs a card folder");
     return ListRecordings(dir, category);

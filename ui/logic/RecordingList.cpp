@@ -1,64 +1,30 @@
 #include "RecordingList.h"
 
 #include "storage/CTATLibrary.h"
+#include "storage/RecordingName.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <functional>
 
 namespace RecordingList {
-namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-std::vector<std::string_view> Fields(std::string_view name) {
-    std::vector<std::string_view> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = name.find('_', start);
-        fields.push_back(name.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos)
-            break;
-        start = end + 1;
-    }
-    return fields;
-}
-
-std::string_view Part(std::string_view field, size_t from, size_t count) {
-    return from < field.size() ? field.substr(from, count) : std::string_view();
-}
-
-} // namespace
 
 std::string CategoryLabel(std::string_view word) {
-    static const std::pair<const char*, const char*> kLabels[] = {
-        {"REC", "REC"}, {"EVENT", "EVT"}, {"PARKING", "PAK"}, {"MANUAL", "MAN"}};
-    for (const auto& [category, label] : kLabels) {
-        if (EqualsIgnoringCase(word, category))
-            return label;
-    }
-    return std::string(word);
+    // By category index: event, continuous, parking, manual.
+    static const char* const kLabels[tat::kCategoryCount] = {"EVT", "REC", "PAK", "MAN"};
+    const int category = tat::CategoryOfWord(word, tat::WordCase::kAny);
+    return category >= 0 ? kLabels[category] : std::string(word);
 }
 
 Row RowOfName(std::string_view name) {
-    const std::vector<std::string_view> fields = Fields(name);
-    const auto field = [&](size_t i) { return i < fields.size() ? fields[i] : std::string_view(); };
+    const tat::NameFields fields = tat::SplitName(name);
     Row row;
-    row.label = CategoryLabel(field(0));
+    row.label = CategoryLabel(fields.word);
     row.name = std::string(name);
-    const std::string_view date = field(1);
-    const std::string_view time = field(2);
-    row.dateText.append(Part(date, 0, 4)).append(".").append(Part(date, 4, 2)).append(".");
-    row.dateText.append(Part(date, 6, 2)).append(" ").append(Part(time, 0, 2)).append(":");
-    row.dateText.append(Part(time, 2, 2)).append(":").append(Part(time, 4, 2));
-    const std::string_view channels = field(3);
-    if (!channels.empty() && (channels[0] == 'D' || channels[0] == 'd'))
+    row.dateText.append(fields.year).append(".").append(fields.month).append(".");
+    row.dateText.append(fields.day).append(" ").append(fields.hour).append(":");
+    row.dateText.append(fields.minute).append(":").append(fields.second);
+    if (fields.twoChannel)
         row.rear.push_back('0');
     return row;
 }

@@ -56,7 +56,14 @@ FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
     }
 }
 
+bool FakeParser::Start() {
+    m_starts.fetch_add(1);
+    return !failStart;
+}
+
 int64_t FakeParser::Open(const std::string&, OpenInfo* info) {
+    if (failOpen)
+        return 0;
     std::lock_guard<std::mutex> hold(m_mutex);
     m_open = true;
     m_next = 0;
@@ -127,6 +134,11 @@ std::vector<FakePacketTag> FakeParser::Delivered() const {
     return m_delivered;
 }
 
+bool FakeDecoder::Open() {
+    m_opens.fetch_add(1);
+    return !failOpen;
+}
+
 bool FakeDecoder::DecodeAndShow(int channel, VPictureArea*, const uint8_t* bytes, int32_t length) {
     std::lock_guard<std::mutex> hold(m_mutex);
     m_shown.push_back(
@@ -139,6 +151,19 @@ bool FakeDecoder::DecodeAndShow(int channel, VPictureArea*, const uint8_t* bytes
 std::vector<FakeDecoder::Shown> FakeDecoder::ShownPictures() const {
     std::lock_guard<std::mutex> hold(m_mutex);
     return m_shown;
+}
+
+bool FakeAudio::Open(int32_t, int32_t) {
+    if (failOpen)
+        return false;
+    m_open.fetch_add(1);
+    return true;
+}
+
+int FakeAudio::Close() {
+    if (m_open.load() > 0)
+        m_open.fetch_sub(1);
+    return 1;
 }
 
 void FakeAudio::Write(const uint8_t* bytes, int32_t length) {

@@ -39,8 +39,8 @@ public:
     };
     explicit FakeParser(FakeRecording recording);
 
-    bool Start() override { return true; }
-    void Stop() override {}
+    bool Start() override;
+    void Stop() override { m_stops.fetch_add(1); }
     int64_t Open(const std::string& name, OpenInfo* info) override;
     void Close() override;
     StreamKind ReadPacket(uint8_t*, int32_t&) override { return EndOfStream; }
@@ -58,6 +58,12 @@ public:
     // Lands ten packets before the front key frame of the whole second, so the engine
     // sees rear, audio and non-key packets first.
     int SeekTime(float seconds) override;
+
+    // Set before use: Start or Open report failure.
+    bool failStart = false;
+    bool failOpen = false;
+    int StartCount() const { return m_starts.load(); }
+    int StopCount() const { return m_stops.load(); }
 
     std::vector<float> Seeks() const;
     int32_t FrontPacketsRead() const { return m_frontRead.load(); }
@@ -78,6 +84,8 @@ private:
     std::vector<FakePacketTag> m_delivered;
     std::atomic<int32_t> m_frontRead{0};
     std::atomic<int> m_closes{0};
+    std::atomic<int> m_starts{0};
+    std::atomic<int> m_stops{0};
     std::atomic<bool> m_inRead{false};
     std::atomic<bool> m_closedDuringRead{false};
 };
@@ -90,8 +98,8 @@ public:
         int32_t frontPacketsReadThen; // the parser's count when the picture was shown
     };
     explicit FakeDecoder(const FakeParser* parser = nullptr) : m_parser(parser) {}
-    bool Open() override { return true; }
-    void Close() override {}
+    bool Open() override;
+    void Close() override { m_closes.fetch_add(1); }
     bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
                        int32_t length) override;
     void SetContrast(int, int) override {}
@@ -101,9 +109,15 @@ public:
 
     std::vector<Shown> ShownPictures() const;
     int32_t FrontShown() const { return m_frontShown.load(); }
+    // Set before use: Open reports failure.
+    bool failOpen = false;
+    int OpenCount() const { return m_opens.load(); }
+    int CloseCount() const { return m_closes.load(); }
 
 private:
     const FakeParser* m_parser;
+    std::atomic<int> m_opens{0};
+    std::atomic<int> m_closes{0};
     mutable std::mutex m_mutex;
     std::vector<Shown> m_shown;
     std::atomic<int32_t> m_frontShown{0};
@@ -112,16 +126,21 @@ private:
 // Takes blocks at once and remembers their numbers.
 class FakeAudio final : public VAudio {
 public:
-    bool Open(int32_t, int32_t) override { return true; }
-    int Close() override { return 1; }
+    bool Open(int32_t, int32_t) override;
+    int Close() override;
     void Write(const uint8_t* bytes, int32_t length) override;
     void SetVolume(uint32_t) override {}
     int64_t QueuedMicros() const override { return 0; }
     std::vector<int32_t> Blocks() const;
+    // Set before use: Open reports failure.
+    bool failOpen = false;
+    // Opens that succeeded less closes since.
+    int OpenNow() const { return m_open.load(); }
 
 private:
     mutable std::mutex m_mutex;
     std::vector<int32_t> m_blocks;
+    std::atomic<int> m_open{0};
 };
 
 FakePacketTag TagOf(const uint8_t* payload, int32_t size);

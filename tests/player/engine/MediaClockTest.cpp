@@ -1,3 +1,4 @@
+#include "base/DiagLog.h"
 #include "player/engine/CMediaSync.h"
 #include "player/engine/FramePacer.h"
 #include "player/engine/PacketFifo.h"
@@ -5,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <random>
+#include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -100,7 +104,8 @@ TEST(MediaClock, FeedThreadWritesBlocksInOrderAndWaitForAudioFollowsTheQueue) {
 
     sync.PushPcm(c.data(), 10);
     sync.SetOutput(&audio);
-    sync.StartFeed();
+    ASSERT_TRUE(sync.StartFeed());
+    EXPECT_FALSE(sync.StartFeed()) << "the feed is already running";
     sync.WaitForAudio(); // the feed drains the queue
     for (int i = 0; i < 100 && audio.Written().size() < 3; ++i)
         std::this_thread::sleep_for(5ms);
@@ -125,21 +130,34 @@ TEST(FramePacer, SteadyScheduleKeepsFramesOnePeriodApartAndCatchesUpAfterShortHo
     EXPECT_EQ(pacer.NextDue(t0 + milliseconds(910), 30), microseconds(33333 - 10000));
 }
 
-TEST(FramePacer, MeanCompensatedWaitsThePeriodLessTheMeanIntervalLessTwo) {
-    FramePacer pacer;
-    EXPECT_EQ(pacer.NextWait(5, 30), 26); // 33 - 5 - 2
-    for (int i = 0; i < 30; ++i)
-        pacer.NextWait(5, 30);
-    EXPECT_EQ(pacer.NextWait(5, 30), 26);
-    // Slow passes push the mean up until no wait is left; a long stall counts as 60 ms.
-    FramePacer slow;
-    EXPECT_EQ(slow.NextWait(1000, 30), 0);
+TEST(FramePacer, LogsTheIntervalTheMeanOfTheLast24AndTheWaitPerFrame) {
+    FramePacer history;
+    EXPECT_EQ(history.RecordInterval(1000), 60) << "a long stall counts as 60 ms";
     for (int i = 0; i < 22; ++i)
-        slow.NextWait(0, 30);
-    EXPECT_EQ(slow.NextWait(0, 30), 29) << "the stall is still one of the last 24";
-    EXPECT_EQ(slow.NextWait(0, 30), 31) << "and then it has left the history";
-    FramePacer fast;
-    EXPECT_EQ(fast.NextWait(0, 10), 0) << "waits over 39 ms are not slept";
+        history.RecordInterval(0);
+    EXPECT_EQ(history.RecordInterval(0), 2) << "the stall is still one of the last 24";
+    EXPECT_EQ(history.RecordInterval(0), 0) << "and then it has left the history";
+    EXPECT_EQ(history.RecordInterval(-5), 0);
+
+    std::vector<std::string> lines;
+    const DiagLog log([&](std::string_view line) { lines.emplace_back(line); });
+    FramePacer pacer(&log);
+    pacer.Pace(0, 1000);
+    pacer.Pace(7, 1000);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "[00] dif 60, mean 60 :  0 msec\n")
+        << "the first pass counts as 60 ms and waits for nothing";
+    int channel = -1;
+    int interval = -1;
+    int mean = -1;
+    int slept = -1;
+    ASSERT_EQ(std::sscanf(lines[1].c_str(), "[%d] dif %d, mean %d : %d msec", &channel, &interval,
+                          &mean, &slept),
+              4)
+        << lines[1];
+    EXPECT_EQ(channel, 7);
+    EXPECT_EQ(mean, (60 + interval) / 2);
+    EXPECT_LE(slept, 1) << "a 1 ms period";
 }
 
 TEST(PacketFifo, KeepsOrderAndBytesThroughCompactionAndGrowth) {

@@ -21,10 +21,11 @@ struct TextLine {
     int32_t frontShownThen;
 };
 
-// An engine wired to fakes, played at full speed (no pacer) unless a test asks otherwise.
+// An engine wired to fakes, played at full speed (no pacer) unless a test asks otherwise, and
+// started unless the test starts it itself.
 class Harness {
 public:
-    explicit Harness(FakeRecording recording, bool withAudio = true)
+    explicit Harness(FakeRecording recording, bool withAudio = true, bool start = true)
         : parser(recording), decoder(&parser) {
         engine.SetParser(&parser);
         engine.SetDecoder(&decoder);
@@ -33,7 +34,9 @@ public:
         engine.SetFramePacing(false);
         engine.SetTextCallback(&Harness::OnText, this);
         engine.SetEventCallback(&Harness::OnEvent, this);
-        engine.Start(nullptr, nullptr);
+        if (start) {
+            EXPECT_TRUE(engine.Start(nullptr, nullptr).Ok());
+        }
     }
     ~Harness() { engine.Shutdown(); }
 
@@ -282,13 +285,61 @@ TEST(PlayerEngine, AFrameRateOfZeroPlaysAsThirtyFramesPerSecond) {
     EXPECT_EQ(h.engine.CurrentMs(), h.engine.CurrentFrame() * 1000 / 30);
 }
 
-TEST(PlayerEngine, ChannelCountFollowsTheRecordingName) {
-    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName("EVENT_20240305_093000_D"), 2);
-    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName("EVENT_20240305_093000_S"), 1);
-    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName("/media/card/REC_20240305_093000_D.avi"), 2);
-    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName("/media/card/REC_20240305_093000_S.avi"), 1);
-    EXPECT_EQ(CQTRMediaPlayer::ChannelsOfName(""), 1);
+TEST(PlayerEngine, StartNamesThePartThatFailedAndStopsWhatItHadStarted) {
+    using Part = CQTRMediaPlayer::Part;
+    for (const Part part : {Part::kParser, Part::kDecoder, Part::kAudioOutput}) {
+        SCOPED_TRACE(CQTRMediaPlayer::PartName(part));
+        Harness h({.frames = 5, .rate = 30, .twoChannel = false}, true, /*start=*/false);
+        h.parser.failStart = part == Part::kParser;
+        h.decoder.failOpen = part == Part::kDecoder;
+        h.audio.failOpen = part == Part::kAudioOutput;
+        const CQTRMediaPlayer::StartResult result = h.engine.Start(nullptr, nullptr);
+        EXPECT_FALSE(result.Ok());
+        EXPECT_EQ(result.failed, part);
+        const bool parserStarted = part != Part::kParser;
+        EXPECT_EQ(h.parser.StopCount(), parserStarted ? 1 : 0);
+        EXPECT_EQ(h.decoder.CloseCount(), h.decoder.OpenCount()) << "no decoder left open";
+        EXPECT_EQ(h.audio.OpenNow(), 0);
 
+        // Nothing runs: a recording loaded now is not played, and Shutdown has nothing to do.
+        h.Play("REC_20240305_093000_S");
+        std::this_thread::sleep_for(50ms);
+        EXPECT_TRUE(h.decoder.ShownPictures().empty());
+        EXPECT_EQ(h.Ends(), 0);
+        h.engine.Shutdown();
+        EXPECT_EQ(h.parser.StopCount(), parserStarted ? 1 : 0);
+
+        // Once the part works, the engine starts and plays.
+        h.parser.failStart = h.decoder.failOpen = h.audio.failOpen = false;
+        ASSERT_TRUE(h.engine.Start(nullptr, nullptr).Ok());
+        EXPECT_EQ(h.audio.OpenNow(), 1);
+        h.Play("REC_20240305_093000_S");
+        ASSERT_TRUE(h.WaitForEnd());
+        EXPECT_EQ(FrontFrames(h.decoder.ShownPictures()), (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    }
+    EXPECT_STREQ(CQTRMediaPlayer::PartName(Part::kWorker), "worker thread");
+    EXPECT_STREQ(CQTRMediaPlayer::PartName(Part::kNone), "");
+}
+
+TEST(PlayerEngine, OpenReportsARecordingTheParserCannotOpenAndPlaysItAsEmpty) {
+    Harness h({.frames = 30, .rate = 30, .twoChannel = false});
+    h.parser.failOpen = true;
+    h.engine.Pause();
+    h.engine.Stop();
+    EXPECT_FALSE(h.engine.Open("REC_20240305_093000_S"));
+    h.engine.Resume();
+    ASSERT_TRUE(h.WaitForEnd());
+    EXPECT_TRUE(h.decoder.ShownPictures().empty());
+    EXPECT_EQ(h.engine.DurationMs(), 0);
+    EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kIdle);
+
+    h.parser.failOpen = false;
+    h.engine.Stop();
+    EXPECT_TRUE(h.engine.Open("REC_20240305_093000_S"));
+    EXPECT_EQ(h.engine.DurationMs(), 1000);
+}
+
+TEST(PlayerEngine, ChannelCountFollowsTheRecordingName) {
     Harness h({.frames = 5, .rate = 30, .twoChannel = true});
     EXPECT_EQ(h.engine.ChannelCount(), 1) << "before any Open, the rear rate decides (none yet)";
     const std::string longPath = "/" + std::string(200, 'x') + "/REC_20240305_093000_D";

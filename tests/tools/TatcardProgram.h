@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+class TempDir;
+
+// tatcard run as a program, the way a user runs it.
+
+// The path of the tatcard program under test.
+const std::string& TatcardPath();
+
+// text in single quotes, for a shell command line.
+std::string Quoted(const std::string& text);
+
+struct TatcardRun {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+// Runs tatcard with the arguments (already quoted where needed); its standard error passes
+// through a file in scratch.
+TatcardRun RunTatcard(const std::string& arguments, const TempDir& scratch);
+
+// How many lines text holds (its line ends).
+int Lines(const std::string& text);

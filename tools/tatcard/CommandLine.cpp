@@ -1,0 +1,33 @@
+#include "CommandLine.h"
+
+#include <algorithm>
+#include <cstdio>
+
+int BadArguments(const std::string& why) {
+    std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
+    return 2;
+}
+
+int CommandFailed(const std::string& why) {
+    std::fprintf(stderr, "tatcard: %s\n", why.c_str());
+    return 1;
+}
+
+std::string ReadFolderAndOptions(const std::vector<std::string>& args,
+                                 const std::vector<std::string>& options, const OptionReader& read,
+                                 std::string& folder) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (std::find(options.begin(), options.end(), word) != options.end()) {
+            const std::string* value = i + 1 < args.size() ? &args[++i] : nullptr;
+            std::string complaint = read(word, value);
+            if (!complaint.empty())
+                return complaint;
+        } else if (folder.empty() && word.rfind("--", 0) != 0) {
+            folder = word;
+        } else {
+            return "unexpected argument " + word;
+        }
+    }
+    return {};
+}

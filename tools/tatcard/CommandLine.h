@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// tatcard's command lines: the line about one it cannot use, the line about a command that
+// failed, and the reading of a command that takes one folder and options with a value.
+// Messages go to standard error, one line each, led by "tatcard: ".
+
+// About a command line tatcard cannot use; returns exit status 2.
+int BadArguments(const std::string& why);
+// About a command that failed; returns exit status 1.
+int CommandFailed(const std::string& why);
+
+// Called for an option with the word after it (null when the line ends there); returns the
+// complaint about them, empty when they are fine.
+using OptionReader =
+    std::function<std::string(const std::string& option, const std::string* value)>;
+
+// Reads a command line of one folder and options that take one value each. args[0] is the
+// command; options are the option words, each followed by its value. The first other word that
+// does not start with "--" is the folder; any other word is an "unexpected argument". Returns
+// the first complaint, empty when there is none (folder may then still be empty).
+std::string ReadFolderAndOptions(const std::vector<std::string>& args,
+                                 const std::vector<std::string>& options, const OptionReader& read,
+                                 std::string& folder);
