@@ -26,6 +26,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <cstdio>
+
 CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
     : QDialog(parent), m_options(std::move(options)),
       m_diag(m_options.verbose ? DiagLog::ToStdout() : DiagLog()),
@@ -50,7 +52,10 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
                                  m_graph, m_map, Control(ControlId::MapSize)},
         &m_diag);
     PlaceIdlePictures();
-    m_controller->Start(m_front, m_rear);
+    const CQTRMediaPlayer::StartResult started = m_controller->Start(m_front, m_rear);
+    if (!started.Ok())
+        std::fprintf(stderr, "varnelplayer: the player did not start: its %s failed\n",
+                     CQTRMediaPlayer::PartName(started.failed));
     m_zoom = std::make_unique<ZoomFeed>(*m_controller, m_front, m_rear, this);
     m_layoutMode = LayoutMode::Normal;
     m_panes = PaneModes{};

@@ -5,6 +5,7 @@
 #include "ui/logic/StatusText.h"
 
 #include <algorithm>
+#include <cstdio>
 
 PlaybackController::PlaybackController(Options options, const DiagLog* diag, bool engineDiag,
                                        QObject* parent)
@@ -33,10 +34,16 @@ PlaybackController::~PlaybackController() {
     ShutDown();
 }
 
-bool PlaybackController::Start(VPictureArea* front, VPictureArea* rear) {
-    const bool started = m_engine.Start(front, rear);
+CQTRMediaPlayer::StartResult PlaybackController::Start(VPictureArea* front, VPictureArea* rear) {
+    CQTRMediaPlayer::StartResult result = m_engine.Start(front, rear);
+    if (result.failed == CQTRMediaPlayer::Part::kAudioOutput) {
+        std::fprintf(stderr, "tatview: the sound output did not open; playing without sound\n");
+        m_audio = AudioOutputFactory(nullptr).Make(AudioOutputFactory::Choice::Null);
+        m_engine.SetAudio(m_audio.get());
+        result = m_engine.Start(front, rear);
+    }
     m_cardTimer.start();
-    return started;
+    return result;
 }
 
 void PlaybackController::ShutDown() {

@@ -50,8 +50,10 @@ public:
     ~PlaybackController() override; // shuts down
 
     // Starts the engine with its two picture areas (they must outlive ShutDown) and the card
-    // poll. False when the engine did not start.
-    bool Start(VPictureArea* front, VPictureArea* rear);
+    // poll. A sound output that does not open gives way to the silent one (said once on
+    // standard error), as when no sound server answers; the result names the part that still
+    // did not start.
+    CQTRMediaPlayer::StartResult Start(VPictureArea* front, VPictureArea* rear);
     // Stops the timers and the engine (its threads, the parser's, the sound output). Safe to
     // call more than once.
     void ShutDown();

@@ -31,6 +31,7 @@ struct Controller {
     DiagLog diag;
     NullArea front, rear;
     std::unique_ptr<PlaybackController> controller;
+    CQTRMediaPlayer::StartResult started;
 
     explicit Controller(const std::string& card) {
         PlaybackController::Options options;
@@ -38,7 +39,7 @@ struct Controller {
         options.scanRemovable = false;
         options.audio = AudioOutputFactory::Choice::Null;
         controller = std::make_unique<PlaybackController>(options, &diag, false);
-        controller->Start(&front, &rear);
+        started = controller->Start(&front, &rear);
         controller->PollCard();
     }
 };
@@ -53,6 +54,7 @@ private slots:
     void rowsPlayAndNextAndPreStopAtTheEnds() {
         Controller c(TestCard());
         PlaybackController& p = *c.controller;
+        QVERIFY(c.started.Ok());
         QVERIFY(p.CardDrive() > 0);
         QSignalSpy rows(&p, &PlaybackController::rowsChanged);
         p.ListRecordings(0); // the three event recordings, newest first
