@@ -1,6 +1,7 @@
 #include "CTATCardWriter.h"
 
 #include "Crc32c.h"
+#include "base/ByteOrder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -196,12 +197,12 @@ bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBloc
 
     uint8_t fileHeader[tat::kRecordingHeaderSize] = {};
     std::memcpy(fileHeader, tat::kRecordingMagic, 8);
-    tat::PutU32(fileHeader + 8, tat::kRecordingHeaderSize);
-    tat::PutU32(fileHeader + 12, 1);
+    StoreU32LE(fileHeader + 8, tat::kRecordingHeaderSize);
+    StoreU32LE(fileHeader + 12, 1);
     m_info.Encode(fileHeader + tat::kInfoBlockOffset);
     std::memcpy(fileHeader + tat::kHeaderNameOffset, name.c_str(), name.size());
-    tat::PutU32(fileHeader + tat::kRecordingHeaderSize - 4,
-                Crc32c(fileHeader, tat::kRecordingHeaderSize - 4));
+    StoreU32LE(fileHeader + tat::kRecordingHeaderSize - 4,
+               Crc32c(fileHeader, tat::kRecordingHeaderSize - 4));
     if (!WriteAll(fileHeader, sizeof fileHeader)) {
         close(dirFd);
         AbandonRecording(false);
@@ -293,11 +294,11 @@ bool CTATCardWriter::FinishRecording() {
 
     std::vector<uint8_t> trailer(tat::kIndexHeaderSize + 8 * m_index.size() + 4 + tat::kFooterSize);
     std::copy_n(tat::kIndexMagic, 4, trailer.begin());
-    tat::PutU32(trailer.data() + 4, footer.indexEntries);
+    StoreU32LE(trailer.data() + 4, footer.indexEntries);
     for (size_t i = 0; i < m_index.size(); ++i)
-        tat::PutU64(trailer.data() + tat::kIndexHeaderSize + 8 * i, m_index[i]);
+        StoreU64LE(trailer.data() + tat::kIndexHeaderSize + 8 * i, m_index[i]);
     const size_t indexBytes = tat::kIndexHeaderSize + 8 * m_index.size();
-    tat::PutU32(trailer.data() + indexBytes, Crc32c(trailer.data(), indexBytes));
+    StoreU32LE(trailer.data() + indexBytes, Crc32c(trailer.data(), indexBytes));
     footer.Encode(trailer.data() + indexBytes + 4);
 
     const bool written = WriteAll(trailer.data(), trailer.size()) && fsync(m_fd) == 0;

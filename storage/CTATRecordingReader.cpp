@@ -1,6 +1,7 @@
 #include "CTATRecordingReader.h"
 
 #include "Crc32c.h"
+#include "base/ByteOrder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -64,7 +65,7 @@ bool CTATRecordingReader::Open(const std::string& path) {
     uint8_t header[tat::kRecordingHeaderSize];
     if (fstat(m_fd, &st) != 0 || !ReadAt(0, header, sizeof header) ||
         std::memcmp(header, tat::kRecordingMagic, 8) != 0 ||
-        tat::GetU32(header + tat::kRecordingHeaderSize - 4) !=
+        LoadU32LE(header + tat::kRecordingHeaderSize - 4) !=
             Crc32c(header, tat::kRecordingHeaderSize - 4) ||
         header[tat::kHeaderNameOffset + tat::kNameSize - 1] != 0) {
         Close();
@@ -96,12 +97,12 @@ bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
     std::vector<uint8_t> index(indexBytes + 4);
     if (!ReadAt(footer.dataEnd, index.data(), index.size()) ||
         std::memcmp(index.data(), tat::kIndexMagic, 4) != 0 ||
-        tat::GetU32(index.data() + 4) != footer.indexEntries ||
-        tat::GetU32(index.data() + indexBytes) != Crc32c(index.data(), indexBytes))
+        LoadU32LE(index.data() + 4) != footer.indexEntries ||
+        LoadU32LE(index.data() + indexBytes) != Crc32c(index.data(), indexBytes))
         return false;
     m_index.resize(footer.indexEntries);
     for (size_t i = 0; i < m_index.size(); ++i) {
-        m_index[i] = tat::GetU64(index.data() + tat::kIndexHeaderSize + 8 * i);
+        m_index[i] = LoadU64LE(index.data() + tat::kIndexHeaderSize + 8 * i);
         if (m_index[i] < tat::kRecordingHeaderSize || m_index[i] >= footer.dataEnd) {
             m_index.clear();
             return false;
