@@ -2,9 +2,9 @@
 
 #include "Crc32c.h"
 #include "base/ByteOrder.h"
+#include "base/FileIo.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,31 +29,11 @@ void CTATRecordingReader::Close() {
 }
 
 bool CTATRecordingReader::ReadAt(uint64_t offset, void* dest, size_t count) {
-    auto* p = static_cast<uint8_t*>(dest);
-    while (count > 0) {
-        const ssize_t n = pread(m_fd, p, count, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false; // the file ended or went away
-        p += n;
-        count -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
+    return fileio::PreadFully(m_fd, dest, count, offset).Ok(); // false: the file ended or went away
 }
 
 size_t CTATRecordingReader::ReadUpTo(uint64_t offset, uint8_t* dest, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = pread(m_fd, dest + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
+    return fileio::PreadUpTo(m_fd, dest, count, offset);
 }
 
 bool CTATRecordingReader::Open(const std::string& path) {
