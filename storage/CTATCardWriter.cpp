@@ -166,9 +166,7 @@ bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBloc
     m_info.category = static_cast<uint8_t>(category);
     m_offset = 0;
     m_sequence = 0;
-    m_counts = {};
-    m_index.clear();
-    m_lastKeyFrame = tat::kRecordingHeaderSize;
+    m_tally = tat::PacketTally(m_info.frontFrameRate);
     m_lastPacketOffset = 0;
     m_category = category;
 
@@ -230,25 +228,7 @@ bool CTATCardWriter::AddPacket(uint8_t type, uint8_t channel, const uint8_t* pay
     m_offset += want;
     m_lastPacketOffset = at;
     ++m_sequence;
-
-    if (header.type == tat::VideoKeyFrame || header.type == tat::VideoFrame) {
-        if (header.channel == 0) {
-            const uint32_t frame = m_counts.frontFrames++;
-            if (header.type == tat::VideoKeyFrame)
-                m_lastKeyFrame = at;
-            const uint32_t rate = m_info.frontFrameRate;
-            if (rate > 0 && frame % rate == 0 && m_index.size() < tat::kMaxIndexEntries)
-                m_index.push_back(m_lastKeyFrame);
-        } else {
-            ++m_counts.rearFrames;
-        }
-    } else if (header.type == tat::Audio) {
-        ++m_counts.audioPackets;
-    } else if (size > 0 && payload[0] == 'M') {
-        ++m_counts.sensorPackets;
-    } else if (size > 0 && payload[0] == 'G') {
-        ++m_counts.gpsPackets;
-    }
+    m_tally.Add(header, payload, at);
     return true;
 }
 
@@ -257,12 +237,9 @@ bool CTATCardWriter::FinishRecording() {
         return Fail("no recording is being written");
     tat::Footer footer;
     footer.dataEnd = m_offset;
-    footer.counts = m_counts;
-    footer.durationMs =
-        m_info.frontFrameRate > 0
-            ? static_cast<uint32_t>(uint64_t{m_counts.frontFrames} * 1000u / m_info.frontFrameRate)
-            : 0;
-    const std::vector<uint64_t>& index = m_index;
+    footer.counts = m_tally.Totals();
+    footer.durationMs = m_tally.DurationMs();
+    const std::vector<uint64_t>& index = m_tally.Index();
     footer.indexEntries = static_cast<uint32_t>(index.size());
 
     std::vector<uint8_t> trailer(tat::kIndexHeaderSize + 8 * index.size() + 4 + tat::kFooterSize);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PacketTally.h"
 #include "TatFormat.h"
 #include "base/CUniqueFd.h"
 
@@ -65,8 +66,6 @@ private:
     tat::InfoBlock m_info;
     uint64_t m_offset = 0; // bytes written to the recording file
     uint32_t m_sequence = 0;
-    tat::Counts m_counts;
-    uint64_t m_lastKeyFrame = 0;   // offset of the newest front key frame
-    std::vector<uint64_t> m_index; // per whole second
+    tat::PacketTally m_tally; // counts and seek index of the packets written
     uint64_t m_lastPacketOffset = 0;
 };

@@ -1,6 +1,7 @@
 #include "CTATRecordingReader.h"
 
 #include "Crc32c.h"
+#include "PacketTally.h"
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
 
@@ -99,12 +100,9 @@ bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
 // damaged, and rebuild the counts and the seek index as the camera would have.
 void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
     m_complete = false;
-    m_counts = {};
-    m_index.clear();
+    tat::PacketTally tally(m_info.frontFrameRate);
     std::vector<uint8_t> payload;
     uint64_t at = tat::kRecordingHeaderSize;
-    uint64_t lastKey = at;
-    const uint32_t rate = m_info.frontFrameRate;
     while (at + tat::kPacketHeaderSize <= fileSize) {
         uint8_t raw[tat::kPacketHeaderSize];
         tat::PacketHeader header;
@@ -115,28 +113,13 @@ void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
         if (!ReadAt(at + tat::kPacketHeaderSize, payload.data(), header.size) ||
             header.ComputeCrc(payload.data()) != header.crc)
             break;
-        if (header.type == tat::VideoKeyFrame || header.type == tat::VideoFrame) {
-            if (header.channel == 0) {
-                const uint32_t frame = m_counts.frontFrames++;
-                if (header.type == tat::VideoKeyFrame)
-                    lastKey = at;
-                if (rate > 0 && frame % rate == 0 && m_index.size() < tat::kMaxIndexEntries)
-                    m_index.push_back(lastKey);
-            } else {
-                ++m_counts.rearFrames;
-            }
-        } else if (header.type == tat::Audio) {
-            ++m_counts.audioPackets;
-        } else if (header.size > 0 && payload[0] == 'M') {
-            ++m_counts.sensorPackets;
-        } else if (header.size > 0 && payload[0] == 'G') {
-            ++m_counts.gpsPackets;
-        }
+        tally.Add(header, payload.data(), at);
         at += tat::kPacketHeaderSize + header.size;
     }
     m_dataEnd = at;
-    m_durationMs =
-        rate > 0 ? static_cast<uint32_t>(uint64_t{m_counts.frontFrames} * 1000u / rate) : 0;
+    m_counts = tally.Totals();
+    m_index = tally.Index();
+    m_durationMs = tally.DurationMs();
 }
 
 // The header of the packet at m_position: the one read along with the previous payload, or
