@@ -317,6 +317,8 @@ bool CTATParser::ReadWorker() {
     // A packet that cannot be queued before a pause stays in hand: a failed seek goes on
     // with it, Open and a successful seek drop it.
     const StreamKind kind = m_pendingKind;
+    if (kind == EndOfStream)
+        LogEnd(); // before the caller can take the end from the queue
     while (m_pending && m_running.load()) {
         if (m_queue.Push(m_readBuffer.data(), m_pendingSize, kind))
             m_pending = false;
