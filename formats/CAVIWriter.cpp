@@ -1,6 +1,7 @@
 #include "CAVIWriter.h"
 
 #include "CFSNormal.h"
+#include "base/ByteOrder.h"
 #include "base/DiagLog.h"
 
 #include <cstring>
@@ -15,13 +16,15 @@ class HeaderBytes {
 public:
     explicit HeaderBytes(std::vector<uint8_t>& out) : m_out(out) {}
     void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            m_out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        uint8_t bytes[4];
+        StoreU32LE(bytes, v);
+        m_out.insert(m_out.end(), bytes, bytes + 4);
     }
     void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
     void U16(uint16_t v) {
-        m_out.push_back(static_cast<uint8_t>(v));
-        m_out.push_back(static_cast<uint8_t>(v >> 8));
+        uint8_t bytes[2];
+        StoreU16LE(bytes, v);
+        m_out.insert(m_out.end(), bytes, bytes + 2);
     }
     void I16(int32_t v) { U16(static_cast<uint16_t>(v)); }
     void FourCc(const char* s) {
@@ -145,8 +148,7 @@ bool CAVIWriter::AddData(const uint8_t* buffer, int32_t size, int slot) {
     StreamRecord& stream = m_streams[static_cast<size_t>(slot)];
     uint8_t chunkHeader[8];
     std::memcpy(chunkHeader, stream.id, 4);
-    for (int i = 0; i < 4; ++i)
-        chunkHeader[4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(size) >> (8 * i));
+    StoreU32LE(chunkHeader + 4, static_cast<uint32_t>(size));
     if (!WriteAll(chunkHeader, sizeof chunkHeader))
         return false;
     ++stream.count;

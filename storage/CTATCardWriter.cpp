@@ -1,6 +1,9 @@
 #include "CTATCardWriter.h"
 
 #include "Crc32c.h"
+#include "base/ByteOrder.h"
+#include "base/CUniqueFd.h"
+#include "base/FileIo.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,33 +38,20 @@ bool ValidName(const std::string& name) {
     return tat::CategoryFromName(name) >= 0;
 }
 
-bool WriteFully(int fd, const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = write(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+// A file of its own bytes alone, written in place and synced.
+fileio::Result WriteNewFile(const std::string& path, const void* data, size_t size) {
+    CUniqueFd file(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!file.Valid())
+        return {errno};
+    return fileio::SyncAndClose(file, fileio::WriteFully(file.Get(), data, size));
 }
 
-bool PwriteFully(int fd, const void* data, size_t size, uint64_t offset) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = pwrite(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
+// Writes one directory entry at its place, syncs the directory file and closes it.
+fileio::Result WriteEntry(CUniqueFd dir, const tat::DirEntry& entry) {
+    uint8_t encoded[tat::kDirEntrySize];
+    entry.Encode(encoded);
+    const uint64_t at = tat::kDirHeaderSize + uint64_t{entry.index} * tat::kDirEntrySize;
+    return fileio::SyncAndClose(dir, fileio::PwriteFully(dir.Get(), encoded, sizeof encoded, at));
 }
 
 bool SetError(std::string* error, const std::string& message) {
@@ -75,8 +65,7 @@ bool SetError(std::string* error, const std::string& message) {
 CTATCardWriter::CTATCardWriter(std::string root) : m_root(std::move(root)) {}
 
 CTATCardWriter::~CTATCardWriter() {
-    if (m_fd >= 0)
-        AbandonRecording(false);
+    AbandonRecording(false);
 }
 
 bool CTATCardWriter::CreateCard(const std::string& root, const std::string& configText,
@@ -97,12 +86,9 @@ bool CTATCardWriter::CreateCard(const std::string& root, const std::string& conf
             continue;
         uint8_t header[tat::kDirHeaderSize];
         tat::EncodeDirHeader(category, header);
-        const int fd = open(dirFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const bool ok = fd >= 0 && WriteFully(fd, header, sizeof header) && fsync(fd) == 0;
-        if (fd >= 0)
-            close(fd);
-        if (!ok)
-            return SetError(error, "cannot write " + dirFile + ": " + std::strerror(errno));
+        const fileio::Result written = WriteNewFile(dirFile, header, sizeof header);
+        if (!written.Ok())
+            return SetError(error, "cannot write " + dirFile + ": " + written.Reason());
     }
     return WriteConfigText(root, configText, error);
 }
@@ -112,19 +98,16 @@ bool CTATCardWriter::WriteConfigText(const std::string& root, const std::string&
     if (configText.size() > tat::kMaxConfigText)
         return SetError(error, "the configuration text is too long");
     const std::string path = StorePath(root) + "/" + tat::kVolumeFile;
-    const std::string temp = path + ".new";
-    uint8_t header[tat::kVolumeHeaderSize];
+    std::vector<uint8_t> bytes(tat::kVolumeHeaderSize);
     tat::EncodeVolumeHeader(static_cast<uint32_t>(configText.size()),
-                            Crc32c(configText.data(), configText.size()), header);
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = fd >= 0 && WriteFully(fd, header, sizeof header) &&
-              WriteFully(fd, configText.data(), configText.size()) && fsync(fd) == 0;
-    if (fd >= 0)
-        ok = close(fd) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
-        return SetError(error, "cannot write " + path + ": " + std::strerror(errno));
-    }
+                            Crc32c(configText.data(), configText.size()), bytes.data());
+    bytes.insert(bytes.end(), configText.begin(), configText.end());
+    fileio::ReplaceOptions options;
+    options.createMode = 0644;
+    options.temporary = path + ".new";
+    const fileio::Result written = fileio::ReplaceFile(path, bytes.data(), bytes.size(), options);
+    if (!written.Ok())
+        return SetError(error, "cannot write " + path + ": " + written.Reason());
     return true;
 }
 
@@ -134,14 +117,15 @@ bool CTATCardWriter::Fail(const std::string& message) {
 }
 
 bool CTATCardWriter::WriteAll(const void* data, size_t size) {
-    if (!WriteFully(m_fd, data, size))
-        return Fail(std::string("write failed: ") + std::strerror(errno));
+    const fileio::Result written = fileio::WriteFully(m_file.Get(), data, size);
+    if (!written.Ok())
+        return Fail("write failed: " + written.Reason());
     m_offset += size;
     return true;
 }
 
 bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBlock& info) {
-    if (m_fd >= 0)
+    if (m_file.Valid())
         return Fail("a recording is already being written");
     if (!ValidName(name))
         return Fail("not a recording name: " + name);
@@ -149,61 +133,52 @@ bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBloc
     const std::string dirFile = DirFilePath(m_root, category);
 
     // The new entry goes after the last whole one; a torn entry of a power cut is overwritten.
-    const int dirFd = open(dirFile.c_str(), O_RDWR | O_CLOEXEC);
-    if (dirFd < 0)
+    CUniqueFd dir(open(dirFile.c_str(), O_RDWR | O_CLOEXEC));
+    if (!dir.Valid())
         return Fail("no storage on the card: " + dirFile);
     struct stat st {};
     uint8_t header[tat::kDirHeaderSize];
-    if (fstat(dirFd, &st) != 0 || pread(dirFd, header, sizeof header, 0) != sizeof header ||
-        !tat::CheckDirHeader(header, category)) {
-        close(dirFd);
+    if (fstat(dir.Get(), &st) != 0 ||
+        !fileio::PreadFully(dir.Get(), header, sizeof header, 0).Ok() ||
+        !tat::CheckDirHeader(header, category))
         return Fail("damaged directory: " + dirFile);
-    }
     const uint64_t entries =
         (static_cast<uint64_t>(st.st_size) - tat::kDirHeaderSize) / tat::kDirEntrySize;
     std::vector<uint8_t> all(entries * tat::kDirEntrySize);
-    if (!all.empty() && pread(dirFd, all.data(), all.size(), tat::kDirHeaderSize) !=
-                            static_cast<ssize_t>(all.size())) {
-        close(dirFd);
-        return Fail("cannot read " + dirFile);
-    }
+    const fileio::Result read =
+        fileio::PreadFully(dir.Get(), all.data(), all.size(), tat::kDirHeaderSize);
+    if (!read.Ok())
+        return Fail("cannot read " + dirFile + ": " + read.Reason());
     for (uint64_t i = 0; i < entries; ++i) {
         tat::DirEntry existing;
         if (tat::DirEntry::Decode(all.data() + i * tat::kDirEntrySize, existing) &&
-            existing.state != tat::EntryState::Deleted && name == existing.name) {
-            close(dirFd);
+            existing.state != tat::EntryState::Deleted && name == existing.name)
             return Fail("the card already holds " + name);
-        }
     }
 
     const std::string folder =
         StorePath(m_root) + "/" + tat::kCategoryWords[static_cast<size_t>(category)];
     const std::string path = folder + "/" + name + tat::kRecordingExtension;
-    m_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (m_fd < 0) {
-        close(dirFd);
+    m_file = CUniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!m_file.Valid())
         return Fail("cannot create " + path + ": " + std::strerror(errno));
-    }
     m_info = info;
     m_info.category = static_cast<uint8_t>(category);
     m_offset = 0;
     m_sequence = 0;
-    m_counts = {};
-    m_index.clear();
-    m_lastKeyFrame = tat::kRecordingHeaderSize;
+    m_tally = tat::PacketTally(m_info.frontFrameRate);
     m_lastPacketOffset = 0;
     m_category = category;
 
     uint8_t fileHeader[tat::kRecordingHeaderSize] = {};
     std::memcpy(fileHeader, tat::kRecordingMagic, 8);
-    tat::PutU32(fileHeader + 8, tat::kRecordingHeaderSize);
-    tat::PutU32(fileHeader + 12, 1);
+    StoreU32LE(fileHeader + 8, tat::kRecordingHeaderSize);
+    StoreU32LE(fileHeader + 12, 1);
     m_info.Encode(fileHeader + tat::kInfoBlockOffset);
     std::memcpy(fileHeader + tat::kHeaderNameOffset, name.c_str(), name.size());
-    tat::PutU32(fileHeader + tat::kRecordingHeaderSize - 4,
-                Crc32c(fileHeader, tat::kRecordingHeaderSize - 4));
+    StoreU32LE(fileHeader + tat::kRecordingHeaderSize - 4,
+               Crc32c(fileHeader, tat::kRecordingHeaderSize - 4));
     if (!WriteAll(fileHeader, sizeof fileHeader)) {
-        close(dirFd);
         AbandonRecording(false);
         return false;
     }
@@ -212,23 +187,17 @@ bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBloc
     std::memcpy(m_entry.name, name.c_str(), name.size());
     m_entry.index = static_cast<uint32_t>(entries);
     m_entry.state = tat::EntryState::Recording;
-    m_entryIndex = m_entry.index;
-    uint8_t encoded[tat::kDirEntrySize];
-    m_entry.Encode(encoded);
-    const bool ok = PwriteFully(dirFd, encoded, sizeof encoded,
-                                tat::kDirHeaderSize + entries * tat::kDirEntrySize) &&
-                    fsync(dirFd) == 0;
-    close(dirFd);
-    if (!ok) {
+    const fileio::Result written = WriteEntry(std::move(dir), m_entry);
+    if (!written.Ok()) {
         AbandonRecording(false);
-        return Fail("cannot write " + dirFile);
+        return Fail("cannot write " + dirFile + ": " + written.Reason());
     }
     return true;
 }
 
 bool CTATCardWriter::AddPacket(uint8_t type, uint8_t channel, const uint8_t* payload,
                                uint32_t size) {
-    if (m_fd < 0)
+    if (!m_file.Valid())
         return Fail("no recording is being written");
     if (type > tat::Text || channel > 1 || size > tat::kMaxPacketSize ||
         (size > 0 && payload == nullptr))
@@ -245,66 +214,48 @@ bool CTATCardWriter::AddPacket(uint8_t type, uint8_t channel, const uint8_t* pay
     const uint64_t at = m_offset;
     iovec parts[2] = {{encoded, sizeof encoded}, {const_cast<uint8_t*>(payload), size}};
     size_t want = sizeof encoded + size;
-    ssize_t n = writev(m_fd, parts, size > 0 ? 2 : 1);
+    ssize_t n = writev(m_file.Get(), parts, size > 0 ? 2 : 1);
     if (n != static_cast<ssize_t>(want)) {
         // A short write: finish it the plain way.
         std::vector<uint8_t> rest(encoded, encoded + sizeof encoded);
         rest.insert(rest.end(), payload, payload + size);
         const size_t done = n > 0 ? static_cast<size_t>(n) : 0;
-        if (!WriteFully(m_fd, rest.data() + done, rest.size() - done))
-            return Fail(std::string("write failed: ") + std::strerror(errno));
+        const fileio::Result written =
+            fileio::WriteFully(m_file.Get(), rest.data() + done, rest.size() - done);
+        if (!written.Ok())
+            return Fail("write failed: " + written.Reason());
     }
     m_offset += want;
     m_lastPacketOffset = at;
     ++m_sequence;
-
-    if (header.type == tat::VideoKeyFrame || header.type == tat::VideoFrame) {
-        if (header.channel == 0) {
-            const uint32_t frame = m_counts.frontFrames++;
-            if (header.type == tat::VideoKeyFrame)
-                m_lastKeyFrame = at;
-            const uint32_t rate = m_info.frontFrameRate;
-            if (rate > 0 && frame % rate == 0 && m_index.size() < tat::kMaxIndexEntries)
-                m_index.push_back(m_lastKeyFrame);
-        } else {
-            ++m_counts.rearFrames;
-        }
-    } else if (header.type == tat::Audio) {
-        ++m_counts.audioPackets;
-    } else if (size > 0 && payload[0] == 'M') {
-        ++m_counts.sensorPackets;
-    } else if (size > 0 && payload[0] == 'G') {
-        ++m_counts.gpsPackets;
-    }
+    m_tally.Add(header, payload, at);
     return true;
 }
 
 bool CTATCardWriter::FinishRecording() {
-    if (m_fd < 0)
+    if (!m_file.Valid())
         return Fail("no recording is being written");
     tat::Footer footer;
     footer.dataEnd = m_offset;
-    footer.counts = m_counts;
-    footer.durationMs =
-        m_info.frontFrameRate > 0
-            ? static_cast<uint32_t>(uint64_t{m_counts.frontFrames} * 1000u / m_info.frontFrameRate)
-            : 0;
-    footer.indexEntries = static_cast<uint32_t>(m_index.size());
+    footer.counts = m_tally.Totals();
+    footer.durationMs = m_tally.DurationMs();
+    const std::vector<uint64_t>& index = m_tally.Index();
+    footer.indexEntries = static_cast<uint32_t>(index.size());
 
-    std::vector<uint8_t> trailer(tat::kIndexHeaderSize + 8 * m_index.size() + 4 + tat::kFooterSize);
+    std::vector<uint8_t> trailer(tat::kIndexHeaderSize + 8 * index.size() + 4 + tat::kFooterSize);
     std::copy_n(tat::kIndexMagic, 4, trailer.begin());
-    tat::PutU32(trailer.data() + 4, footer.indexEntries);
-    for (size_t i = 0; i < m_index.size(); ++i)
-        tat::PutU64(trailer.data() + tat::kIndexHeaderSize + 8 * i, m_index[i]);
-    const size_t indexBytes = tat::kIndexHeaderSize + 8 * m_index.size();
-    tat::PutU32(trailer.data() + indexBytes, Crc32c(trailer.data(), indexBytes));
+    StoreU32LE(trailer.data() + 4, footer.indexEntries);
+    for (size_t i = 0; i < index.size(); ++i)
+        StoreU64LE(trailer.data() + tat::kIndexHeaderSize + 8 * i, index[i]);
+    const size_t indexBytes = tat::kIndexHeaderSize + 8 * index.size();
+    StoreU32LE(trailer.data() + indexBytes, Crc32c(trailer.data(), indexBytes));
     footer.Encode(trailer.data() + indexBytes + 4);
 
-    const bool written = WriteAll(trailer.data(), trailer.size()) && fsync(m_fd) == 0;
-    const bool closed = close(m_fd) == 0;
-    m_fd = -1;
-    if (!written || !closed)
-        return Fail("cannot finish the recording: " + std::string(std::strerror(errno)));
+    const fileio::Result written = fileio::SyncAndClose(
+        m_file, fileio::WriteFully(m_file.Get(), trailer.data(), trailer.size()));
+    if (!written.Ok())
+        return Fail("cannot finish the recording: " + written.Reason());
+    m_offset += trailer.size();
 
     // Only now does the directory say the recording is complete.
     m_entry.size = m_offset;
@@ -313,22 +264,16 @@ bool CTATCardWriter::FinishRecording() {
 }
 
 bool CTATCardWriter::UpdateEntry() {
-    uint8_t encoded[tat::kDirEntrySize];
-    m_entry.Encode(encoded);
     const std::string dirFile = DirFilePath(m_root, m_category);
-    const int dirFd = open(dirFile.c_str(), O_WRONLY | O_CLOEXEC);
-    const bool ok =
-        dirFd >= 0 &&
-        PwriteFully(dirFd, encoded, sizeof encoded,
-                    tat::kDirHeaderSize + uint64_t{m_entryIndex} * tat::kDirEntrySize) &&
-        fsync(dirFd) == 0;
-    if (dirFd >= 0)
-        close(dirFd);
-    return ok ? true : Fail("cannot update " + dirFile);
+    CUniqueFd dir(open(dirFile.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!dir.Valid())
+        return Fail("cannot update " + dirFile + ": " + std::strerror(errno));
+    const fileio::Result written = WriteEntry(std::move(dir), m_entry);
+    return written.Ok() ? true : Fail("cannot update " + dirFile + ": " + written.Reason());
 }
 
 bool CTATCardWriter::DiscardRecording() {
-    if (m_fd < 0)
+    if (!m_file.Valid())
         return Fail("no recording is being written");
     AbandonRecording(false);
     m_entry.state = tat::EntryState::Deleted;
@@ -344,15 +289,15 @@ bool CTATCardWriter::DiscardRecording() {
 }
 
 void CTATCardWriter::AbandonRecording(bool cutMidPacket) {
-    if (m_fd < 0)
+    if (!m_file.Valid())
         return;
     if (cutMidPacket && m_offset > m_lastPacketOffset + tat::kPacketHeaderSize &&
         m_lastPacketOffset > 0) {
         const uint64_t payload = m_offset - m_lastPacketOffset - tat::kPacketHeaderSize;
         const uint64_t cut = m_lastPacketOffset + tat::kPacketHeaderSize + payload / 2;
-        if (ftruncate(m_fd, static_cast<off_t>(cut)) == 0)
+        if (ftruncate(m_file.Get(), static_cast<off_t>(cut)) == 0)
             m_offset = cut;
     }
-    close(m_fd);
-    m_fd = -1;
+    // Nothing written is kept for sure: a failed close changes nothing here.
+    static_cast<void>(m_file.Close());
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "PacketTally.h"
 #include "TatFormat.h"
+#include "base/CUniqueFd.h"
 
 #include <cstdint>
 #include <string>
@@ -48,7 +50,7 @@ public:
     bool DiscardRecording();
 
     const std::string& Error() const { return m_error; }
-    bool Recording() const { return m_fd >= 0; }
+    bool Recording() const { return m_file.Valid(); }
 
 private:
     bool Fail(const std::string& message);
@@ -58,15 +60,12 @@ private:
 
     std::string m_root;
     std::string m_error;
-    int m_fd = -1;
+    CUniqueFd m_file; // the recording being written
     int m_category = -1;
-    uint32_t m_entryIndex = 0;
     tat::DirEntry m_entry;
     tat::InfoBlock m_info;
     uint64_t m_offset = 0; // bytes written to the recording file
     uint32_t m_sequence = 0;
-    tat::Counts m_counts;
-    uint64_t m_lastKeyFrame = 0;   // offset of the newest front key frame
-    std::vector<uint64_t> m_index; // per whole second
+    tat::PacketTally m_tally; // counts and seek index of the packets written
     uint64_t m_lastPacketOffset = 0;
 };

@@ -1,9 +1,11 @@
 #include "CTATRecordingReader.h"
 
 #include "Crc32c.h"
+#include "PacketTally.h"
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,31 +30,11 @@ void CTATRecordingReader::Close() {
 }
 
 bool CTATRecordingReader::ReadAt(uint64_t offset, void* dest, size_t count) {
-    auto* p = static_cast<uint8_t*>(dest);
-    while (count > 0) {
-        const ssize_t n = pread(m_fd, p, count, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false; // the file ended or went away
-        p += n;
-        count -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
+    return fileio::PreadFully(m_fd, dest, count, offset).Ok(); // false: the file ended or went away
 }
 
 size_t CTATRecordingReader::ReadUpTo(uint64_t offset, uint8_t* dest, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = pread(m_fd, dest + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
+    return fileio::PreadUpTo(m_fd, dest, count, offset);
 }
 
 bool CTATRecordingReader::Open(const std::string& path) {
@@ -64,7 +46,7 @@ bool CTATRecordingReader::Open(const std::string& path) {
     uint8_t header[tat::kRecordingHeaderSize];
     if (fstat(m_fd, &st) != 0 || !ReadAt(0, header, sizeof header) ||
         std::memcmp(header, tat::kRecordingMagic, 8) != 0 ||
-        tat::GetU32(header + tat::kRecordingHeaderSize - 4) !=
+        LoadU32LE(header + tat::kRecordingHeaderSize - 4) !=
             Crc32c(header, tat::kRecordingHeaderSize - 4) ||
         header[tat::kHeaderNameOffset + tat::kNameSize - 1] != 0) {
         Close();
@@ -96,12 +78,12 @@ bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
     std::vector<uint8_t> index(indexBytes + 4);
     if (!ReadAt(footer.dataEnd, index.data(), index.size()) ||
         std::memcmp(index.data(), tat::kIndexMagic, 4) != 0 ||
-        tat::GetU32(index.data() + 4) != footer.indexEntries ||
-        tat::GetU32(index.data() + indexBytes) != Crc32c(index.data(), indexBytes))
+        LoadU32LE(index.data() + 4) != footer.indexEntries ||
+        LoadU32LE(index.data() + indexBytes) != Crc32c(index.data(), indexBytes))
         return false;
     m_index.resize(footer.indexEntries);
     for (size_t i = 0; i < m_index.size(); ++i) {
-        m_index[i] = tat::GetU64(index.data() + tat::kIndexHeaderSize + 8 * i);
+        m_index[i] = LoadU64LE(index.data() + tat::kIndexHeaderSize + 8 * i);
         if (m_index[i] < tat::kRecordingHeaderSize || m_index[i] >= footer.dataEnd) {
             m_index.clear();
             return false;
@@ -118,12 +100,9 @@ bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
 // damaged, and rebuild the counts and the seek index as the camera would have.
 void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
     m_complete = false;
-    m_counts = {};
-    m_index.clear();
+    tat::PacketTally tally(m_info.frontFrameRate);
     std::vector<uint8_t> payload;
     uint64_t at = tat::kRecordingHeaderSize;
-    uint64_t lastKey = at;
-    const uint32_t rate = m_info.frontFrameRate;
     while (at + tat::kPacketHeaderSize <= fileSize) {
         uint8_t raw[tat::kPacketHeaderSize];
         tat::PacketHeader header;
@@ -134,28 +113,13 @@ void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
         if (!ReadAt(at + tat::kPacketHeaderSize, payload.data(), header.size) ||
             header.ComputeCrc(payload.data()) != header.crc)
             break;
-        if (header.type == tat::VideoKeyFrame || header.type == tat::VideoFrame) {
-            if (header.channel == 0) {
-                const uint32_t frame = m_counts.frontFrames++;
-                if (header.type == tat::VideoKeyFrame)
-                    lastKey = at;
-                if (rate > 0 && frame % rate == 0 && m_index.size() < tat::kMaxIndexEntries)
-                    m_index.push_back(lastKey);
-            } else {
-                ++m_counts.rearFrames;
-            }
-        } else if (header.type == tat::Audio) {
-            ++m_counts.audioPackets;
-        } else if (header.size > 0 && payload[0] == 'M') {
-            ++m_counts.sensorPackets;
-        } else if (header.size > 0 && payload[0] == 'G') {
-            ++m_counts.gpsPackets;
-        }
+        tally.Add(header, payload.data(), at);
         at += tat::kPacketHeaderSize + header.size;
     }
     m_dataEnd = at;
-    m_durationMs =
-        rate > 0 ? static_cast<uint32_t>(uint64_t{m_counts.frontFrames} * 1000u / rate) : 0;
+    m_counts = tally.Totals();
+    m_index = tally.Index();
+    m_durationMs = tally.DurationMs();
 }
 
 // The header of the packet at m_position: the one read along with the previous payload, or

@@ -1,5 +1,7 @@
 #include "AudioVolume.h"
 
+#include "base/ByteOrder.h"
+
 #include <algorithm>
 
 namespace {
@@ -31,10 +33,7 @@ void ApplyVolume(uint8_t* pcm, int32_t length, int32_t bitsPerSample, uint16_t l
             pcm[i] = static_cast<uint8_t>(Scale(pcm[i] - 128, level) + 128);
     } else if (bitsPerSample == 16) {
         for (int32_t i = 0; i + 1 < length; i += 2) {
-            const auto sample = static_cast<int16_t>(pcm[i] | (pcm[i + 1] << 8));
-            const auto scaled = static_cast<uint16_t>(Scale(sample, level));
-            pcm[i] = static_cast<uint8_t>(scaled & 0xFFu);
-            pcm[i + 1] = static_cast<uint8_t>(scaled >> 8);
+            StoreU16LE(pcm + i, static_cast<uint16_t>(Scale(LoadI16LE(pcm + i), level)));
         }
     }
 }

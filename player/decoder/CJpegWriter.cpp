@@ -1,12 +1,9 @@
 #include "CJpegWriter.h"
 
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <fcntl.h>
+#include "base/FileIo.h"
+
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -90,38 +87,5 @@ bool CJpegWriter::Save(const Picture& picture, const std::string& path) {
     std::vector<uint8_t> jpeg;
     if (path.empty() || !Encode(picture, jpeg))
         return false;
-    return WriteWhole(path, jpeg);
-}
-
-bool CJpegWriter::WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-    // A name of our own next to the target: the same file system, so the rename is atomic.
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-        temporary =
-            path + ".part-" + std::to_string(getpid()) + "-" + std::to_string(stamp + attempt);
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    size_t written = 0;
-    while (ok && written < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-        if (n > 0)
-            written += static_cast<size_t>(n);
-        else if (n < 0 && errno == EINTR)
-            continue;
-        else
-            ok = false;
-    }
-    ok = fsync(fd) == 0 && ok;
-    ok = close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok)
-        unlink(temporary.c_str());
-    return ok;
+    return fileio::ReplaceFile(path, jpeg.data(), jpeg.size(), fileio::ReplaceOptions{}).Ok();
 }

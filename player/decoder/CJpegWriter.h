@@ -24,7 +24,4 @@ public:
     // path holds either the old file or the whole new one. False when any step fails; no
     // temporary file is left behind.
     static bool Save(const Picture& picture, const std::string& path);
-
-private:
-    static bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes);
 };

@@ -213,14 +213,14 @@ int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
         else
             described = m_library->DescribeByName(name, description);
     }
-    const uint8_t* block = description.info;
+    const tat::InfoBlock block = tat::InfoBlock::Decode(description.info);
     m_info.fill(0);
-    m_info[kFrontWidth] = tat::GetU16(block + 52);
-    m_info[kRearWidth] = tat::GetU16(block + 54);
-    m_info[kFrontHeight] = tat::GetU16(block + 20);
-    m_info[kRearHeight] = tat::GetU16(block + 22);
-    m_info[kFrontRate] = block[3];
-    m_info[kRearRate] = block[4];
+    m_info[kFrontWidth] = block.frontWidth;
+    m_info[kRearWidth] = block.rearWidth;
+    m_info[kFrontHeight] = block.frontHeight;
+    m_info[kRearHeight] = block.rearHeight;
+    m_info[kFrontRate] = block.frontFrameRate;
+    m_info[kRearRate] = block.rearFrameRate;
     m_info[kFrontFrames] = description.frontFrames;
     m_info[kRearFrames] = description.rearFrames;
     m_info[kAudioBits] = 16;
@@ -317,6 +317,8 @@ bool CTATParser::ReadWorker() {
     // A packet that cannot be queued before a pause stays in hand: a failed seek goes on
     // with it, Open and a successful seek drop it.
     const StreamKind kind = m_pendingKind;
+    if (kind == EndOfStream)
+        LogEnd(); // before the caller can take the end from the queue
     while (m_pending && m_running.load()) {
         if (m_queue.Push(m_readBuffer.data(), m_pendingSize, kind))
             m_pending = false;

@@ -1,10 +1,8 @@
 #include "devconfig/CProfileFile.h"
 #include "tests/support/TempDir.h"
 
-#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -135,15 +133,8 @@ TEST(ProfileFileTest, FailedWriteLeavesTheOldFileWhole) {
     WriteText(file.Path(), kCameraFile);
     // The new text cannot be written past a file size limit; root is bound by it too.
     const std::string longValue(4096, 'x');
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = file.WriteString("blackbox", "model", longValue);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    bool written = true;
+    WithFileSizeLimit(1024, [&] { written = file.WriteString("blackbox", "model", longValue); });
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadText(file.Path()), kCameraFile);
     EXPECT_EQ(FileCount(dir.Path()), 1u);

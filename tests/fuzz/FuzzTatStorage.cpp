@@ -5,6 +5,7 @@
 // Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bits 1-7:
 // the second to seek to), bytes 1-2 volume length, bytes 3-4 directory length, then the
 // volume, the directory and the recording bytes.
+#include "base/ByteOrder.h"
 #include "storage/CTATLibrary.h"
 #include "storage/Crc32c.h"
 #include "storage/TatFormat.h"
@@ -31,25 +32,25 @@ void RepairVolume(std::vector<uint8_t>& v) {
     if (v.size() < tat::kVolumeHeaderSize)
         return;
     const uint32_t length = std::min<uint32_t>(
-        tat::GetU32(v.data() + 12), static_cast<uint32_t>(v.size() - tat::kVolumeHeaderSize));
-    tat::PutU32(v.data() + 12, length);
-    tat::PutU32(v.data() + 16, Crc32c(v.data() + tat::kVolumeHeaderSize, length));
-    tat::PutU32(v.data() + 20, Crc32c(v.data(), 20));
+        LoadU32LE(v.data() + 12), static_cast<uint32_t>(v.size() - tat::kVolumeHeaderSize));
+    StoreU32LE(v.data() + 12, length);
+    StoreU32LE(v.data() + 16, Crc32c(v.data() + tat::kVolumeHeaderSize, length));
+    StoreU32LE(v.data() + 20, Crc32c(v.data(), 20));
 }
 
 void RepairDirectory(std::vector<uint8_t>& d) {
     if (d.size() >= tat::kDirHeaderSize)
-        tat::PutU32(d.data() + 60, Crc32c(d.data(), 60));
+        StoreU32LE(d.data() + 60, Crc32c(d.data(), 60));
     for (size_t at = tat::kDirHeaderSize; at + tat::kDirEntrySize <= d.size();
          at += tat::kDirEntrySize)
-        tat::PutU32(d.data() + at + 60, Crc32c(d.data() + at, 60));
+        StoreU32LE(d.data() + at + 60, Crc32c(d.data() + at, 60));
 }
 
 void RepairRecording(std::vector<uint8_t>& r) {
     if (r.size() < tat::kRecordingHeaderSize)
         return;
-    tat::PutU32(r.data() + tat::kRecordingHeaderSize - 4,
-                Crc32c(r.data(), tat::kRecordingHeaderSize - 4));
+    StoreU32LE(r.data() + tat::kRecordingHeaderSize - 4,
+               Crc32c(r.data(), tat::kRecordingHeaderSize - 4));
     size_t at = tat::kRecordingHeaderSize;
     while (at + tat::kPacketHeaderSize <= r.size()) {
         tat::PacketHeader header;
@@ -62,9 +63,9 @@ void RepairRecording(std::vector<uint8_t>& r) {
     }
     if (r.size() >= at + tat::kIndexHeaderSize + 4 + tat::kFooterSize) {
         const size_t footer = r.size() - tat::kFooterSize;
-        tat::PutU32(r.data() + footer + 60, Crc32c(r.data() + footer, 60));
+        StoreU32LE(r.data() + footer + 60, Crc32c(r.data() + footer, 60));
         const size_t indexBytes = footer - 4 - at;
-        tat::PutU32(r.data() + footer - 4, Crc32c(r.data() + at, indexBytes));
+        StoreU32LE(r.data() + footer - 4, Crc32c(r.data() + at, indexBytes));
     }
 }
 
@@ -85,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5)
         return 0;
     const uint8_t flags = data[0];
-    size_t volumeLength = tat::GetU16(data + 1);
-    size_t dirLength = tat::GetU16(data + 3);
+    size_t volumeLength = LoadU16LE(data + 1);
+    size_t dirLength = LoadU16LE(data + 3);
     size_t at = 5;
     volumeLength = std::min(volumeLength, size - at);
     std::vector<uint8_t> volume(data + at, data + at + volumeLength);

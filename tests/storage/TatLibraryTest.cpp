@@ -1,5 +1,6 @@
 // The camera storage through its access library: cards made by the camera-side writer are
 // listed, described and read back; damaged, cut-off and vanishing storage ends reads cleanly.
+#include "base/ByteOrder.h"
 #include "storage/CTATLibrary.h"
 #include "storage/Crc32c.h"
 #include "storage/TatCardFinder.h"
@@ -98,10 +99,10 @@ TEST_F(TatCard, ListsDescribesAndReadsEveryPacketInOrder) {
     TatDescription d;
     ASSERT_TRUE(library->DescribeByIndex(rec.name, 0, d));
     const tat::InfoBlock info = tat::InfoBlock::Decode(d.info);
-    EXPECT_EQ(tat::GetU16(d.info + 52), 1280); // front width
-    EXPECT_EQ(tat::GetU16(d.info + 54), 640);  // rear width
-    EXPECT_EQ(tat::GetU16(d.info + 20), 720);
-    EXPECT_EQ(tat::GetU16(d.info + 22), 360);
+    EXPECT_EQ(LoadU16LE(d.info + 52), 1280); // front width
+    EXPECT_EQ(LoadU16LE(d.info + 54), 640);  // rear width
+    EXPECT_EQ(LoadU16LE(d.info + 20), 720);
+    EXPECT_EQ(LoadU16LE(d.info + 22), 360);
     EXPECT_EQ(d.info[3], 30);
     EXPECT_EQ(info.channels, 2);
     EXPECT_EQ(d.frontFrames, 90);
@@ -201,7 +202,7 @@ TEST_F(TatCard, DamageStopsReadingAtTheDamagedPacket) {
     // Flip one payload byte of the 10th packet.
     size_t at = tat::kRecordingHeaderSize;
     for (int i = 0; i < 9; ++i)
-        at += tat::kPacketHeaderSize + tat::GetU32(bytes.data() + at + 4);
+        at += tat::kPacketHeaderSize + LoadU32LE(bytes.data() + at + 4);
     bytes[at + tat::kPacketHeaderSize + 3] ^= 0x40;
     WriteFileBytes(path, bytes);
 
@@ -340,7 +341,7 @@ TEST_F(TatCard, RawReadsGiveTheStoredPacketsWholeAndStopAtADamagedHeader) {
     Make({rec});
     const std::string path = RecordingFile("REC", rec.name);
     std::vector<uint8_t> file = ReadFileBytes(path);
-    const uint64_t dataEnd = tat::GetU64(file.data() + file.size() - tat::kFooterSize + 8);
+    const uint64_t dataEnd = LoadU64LE(file.data() + file.size() - tat::kFooterSize + 8);
     const std::vector<uint8_t> stored(file.begin() + tat::kRecordingHeaderSize,
                                       file.begin() + static_cast<std::ptrdiff_t>(dataEnd));
 
@@ -382,7 +383,7 @@ TEST_F(TatCard, RawReadsGiveTheStoredPacketsWholeAndStopAtADamagedHeader) {
     // A packet larger than the room says how much it needs and stays next.
     library->SelectRecording(1, 0, 0);
     const int32_t first = static_cast<int32_t>(
-        tat::kPacketHeaderSize + tat::GetU32(file.data() + tat::kRecordingHeaderSize + 4));
+        tat::kPacketHeaderSize + LoadU32LE(file.data() + tat::kRecordingHeaderSize + 4));
     TatRawPackets raw = library->ReadRawPackets(buffer.data(), first - 1, 0);
     EXPECT_EQ(raw.status, TatNoPacket);
     EXPECT_EQ(raw.needed, first);
@@ -402,7 +403,7 @@ TEST_F(TatCard, RawReadsGiveTheStoredPacketsWholeAndStopAtADamagedHeader) {
     // The CRC is the caller's to check, so a damaged payload passes; a damaged header does not.
     size_t at = tat::kRecordingHeaderSize;
     for (int i = 0; i < 40; ++i)
-        at += tat::kPacketHeaderSize + tat::GetU32(file.data() + at + 4);
+        at += tat::kPacketHeaderSize + LoadU32LE(file.data() + at + 4);
     file[at + 1] ^= 1;
     WriteFileBytes(path, file);
     library->SelectRecording(1, 0, 0);

@@ -1,5 +1,7 @@
 #include "TatTestCards.h"
 
+#include "base/ByteOrder.h"
+
 #include <gtest/gtest.h>
 
 std::string TestConfigText() {
@@ -7,7 +9,7 @@ std::string TestConfigText() {
 }
 
 uint32_t FrameOfPayload(const uint8_t* payload) {
-    return tat::GetU32(payload + 2);
+    return LoadU32LE(payload + 2);
 }
 
 std::vector<TestTatPacket> TestRecordingPackets(const TestRecording& r) {
@@ -22,14 +24,14 @@ std::vector<TestTatPacket> TestRecordingPackets(const TestRecording& r) {
                 static_cast<size_t>(channel == 0 ? 200 + f % 57 : 80 + f % 13), 0x5A);
             payload[0] = 'V';
             payload[1] = channel;
-            tat::PutU32(payload.data() + 2, static_cast<uint32_t>(f));
+            StoreU32LE(payload.data() + 2, static_cast<uint32_t>(f));
             packets.push_back({type, channel, payload});
         }
         // A 240 ms audio block once its time has been covered by video.
         while ((audioBlock + 1) * 240u <= static_cast<uint32_t>((f + 1) * 1000 / r.frameRate)) {
             std::vector<uint8_t> payload(3840, 0);
             payload[0] = 'A';
-            tat::PutU32(payload.data() + 1, audioBlock++);
+            StoreU32LE(payload.data() + 1, audioBlock++);
             packets.push_back({tat::Audio, 0, payload});
         }
         if (f % r.frameRate == 0) {

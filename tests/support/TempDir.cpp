@@ -1,11 +1,13 @@
 #include "TempDir.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 TempDir::TempDir() {
@@ -30,6 +32,21 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+}
+
+void WithFileSizeLimit(uint64_t bytes, const std::function<void()>& write) {
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(bytes);
+    if (setrlimit(RLIMIT_FSIZE, &small) == 0) {
+        write();
+        setrlimit(RLIMIT_FSIZE, &old);
+    } else {
+        ADD_FAILURE() << "cannot limit the file size";
+    }
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 std::string Probe(const std::string& args, const std::string& path) {

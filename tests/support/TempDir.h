@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ private:
 // Whole-file helpers for tests.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Runs `write` with the process's file size limit at `bytes` and SIGXFSZ ignored, so that
+// writing past it fails with EFBIG, for root too. Fails the calling test when the limit cannot
+// be set.
+void WithFileSizeLimit(uint64_t bytes, const std::function<void()>& write);
 
 // Runs a shell command, returns its exit status and (when output is given) its standard
 // output.

@@ -9,6 +9,7 @@
 //                                    GPS and G-sensor lines
 //   --verbose                        diagnostic lines on standard output
 #include "base/AlignedBuffer.h"
+#include "base/ByteOrder.h"
 #include "base/DiagLog.h"
 #include "formats/AnnexB.h"
 #include "formats/CAVIExtractor.h"
@@ -191,9 +192,9 @@ int Sample(const std::string& out, const SampleOptions& options, const DiagLog* 
             const double v = inSecond < 80
                                  ? 12000.0
                                  : 1500.0 * std::sin(static_cast<double>(samplesWritten) * 0.3456);
-            const auto sample = static_cast<int16_t>(v);
-            audio.push_back(static_cast<uint8_t>(sample & 0xFF));
-            audio.push_back(static_cast<uint8_t>((sample >> 8) & 0xFF));
+            uint8_t sample[2];
+            StoreU16LE(sample, static_cast<uint16_t>(static_cast<int16_t>(v)));
+            audio.insert(audio.end(), sample, sample + 2);
         }
         while (ok && audio.size() >= kAudioBlock) {
             ok = writer.AddData(audio.data(), kAudioBlock, 2);

@@ -1,6 +1,7 @@
 // The camera-storage parser over the access library: opening by name and index, reading
 // every packet through the reading thread, the end of data, seeking, and pausing the
 // reading thread while it is busy.
+#include "base/ByteOrder.h"
 #include "base/DiagLog.h"
 #include "player/source/CTATParser.h"
 #include "storage/CTATLibrary.h"
@@ -323,7 +324,7 @@ namespace {
 size_t PacketOffset(const std::vector<uint8_t>& bytes, size_t index) {
     size_t at = tat::kRecordingHeaderSize;
     for (size_t i = 0; i < index; ++i)
-        at += tat::kPacketHeaderSize + tat::GetU32(bytes.data() + at + 4);
+        at += tat::kPacketHeaderSize + LoadU32LE(bytes.data() + at + 4);
     return at;
 }
 
