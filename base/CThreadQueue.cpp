@@ -29,7 +29,7 @@ CThreadQueue::CThreadQueue() = default;
 
 CThreadQueue::~CThreadQueue() = default;
 
-bool CThreadQueue::Init(int32_t capacity) {
+void CThreadQueue::Init(int32_t capacity) {
     m_capacity = std::max<int32_t>(capacity, 0);
     m_store.Resize(static_cast<size_t>(m_capacity));
     m_head = 0;
@@ -37,7 +37,6 @@ bool CThreadQueue::Init(int32_t capacity) {
     m_records.assign(100, Record{0, 0});
     m_first = 0;
     m_count = 0;
-    return true;
 }
 
 void CThreadQueue::Clear() {

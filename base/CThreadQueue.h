@@ -53,8 +53,8 @@ public:
     CThreadQueue& operator=(const CThreadQueue&) = delete;
 
     // Empties the queue and sets the bound. Must not run while another thread uses the queue.
-    // A queue that was never initialised refuses every push. Always true.
-    bool Init(int32_t capacity);
+    // A queue that was never initialised refuses every push.
+    void Init(int32_t capacity);
 
     // Diagnostic lines ("[CThreadQueue] Pop Empty\n") go here; null keeps the queue quiet.
     // Set before the threads start.

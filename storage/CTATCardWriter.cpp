@@ -26,18 +26,6 @@ std::string DirFilePath(const std::string& root, int category) {
     return StorePath(root) + "/" + tat::kCategoryWords[static_cast<size_t>(category)] + ".DIR";
 }
 
-bool ValidName(const std::string& name) {
-    if (name.empty() || name.size() >= tat::kNameSize)
-        return false;
-    for (char c : name) {
-        const bool ok =
-            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-        if (!ok)
-            return false;
-    }
-    return tat::CategoryFromName(name) >= 0;
-}
-
 // A file of its own bytes alone, written in place and synced.
 fileio::Result WriteNewFile(const std::string& path, const void* data, size_t size) {
     CUniqueFd file(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
@@ -127,7 +115,7 @@ bool CTATCardWriter::WriteAll(const void* data, size_t size) {
 bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBlock& info) {
     if (m_file.Valid())
         return Fail("a recording is already being written");
-    if (!ValidName(name))
+    if (!tat::IsStorableName(name))
         return Fail("not a recording name: " + name);
     const int category = tat::CategoryFromName(name);
     const std::string dirFile = DirFilePath(m_root, category);

@@ -25,6 +25,8 @@ private:
 // Whole-file helpers for tests.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+std::string ReadFileText(const std::string& path);
+void WriteFileText(const std::string& path, const std::string& text);
 
 // Runs `write` with the process's file size limit at `bytes` and SIGXFSZ ignored, so that
 // writing past it fails with EFBIG, for root too. Fails the calling test when the limit cannot

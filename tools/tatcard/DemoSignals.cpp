@@ -1,6 +1,7 @@
 #include "DemoSignals.h"
 
 #include "GpsTrack.h"
+#include "base/ByteOrder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,9 +37,7 @@ std::vector<uint8_t> AudioBlock(int block) {
         if (inSecond < 80) // 10 ms click, fading
             v += ((inSecond / 4) % 2 == 0 ? 1.0 : -1.0) * 12000.0 * (80 - inSecond) / 80.0;
         const auto sample = static_cast<int16_t>(std::lround(v));
-        const auto bits = static_cast<uint16_t>(sample);
-        bytes[static_cast<size_t>(2 * i)] = static_cast<uint8_t>(bits & 0xFF);
-        bytes[static_cast<size_t>(2 * i + 1)] = static_cast<uint8_t>(bits >> 8);
+        StoreU16LE(bytes.data() + 2 * i, static_cast<uint16_t>(sample));
     }
     return bytes;
 }

@@ -1,5 +1,7 @@
 #include "MeasuringAudio.h"
 
+#include "base/ByteOrder.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -13,8 +15,7 @@ std::vector<int32_t> MeasuringAudio::FindClickStarts(const uint8_t* bytes, int32
     std::vector<int32_t> starts;
     const int64_t quietNeeded = m_rate / 10;
     for (int32_t i = 0; i + 1 < length; i += 2) {
-        const auto sample = static_cast<int16_t>(
-            static_cast<uint16_t>(bytes[i] | static_cast<uint16_t>(bytes[i + 1] << 8)));
+        const int16_t sample = LoadI16LE(bytes + i);
         if (std::abs(static_cast<int>(sample)) >= kLoudLevel) {
             if (m_quietSamples >= quietNeeded)
                 starts.push_back(i / 2);

@@ -41,10 +41,7 @@ struct Window {
     QRect Geometry(int id) const { return dlg->Control(id)->geometry(); }
     bool Visible(int id) const { return dlg->Control(id)->isVisible(); }
     int Slider(int id) const { return static_cast<CBitmapSlider*>(dlg->Control(id))->GetPos(); }
-    std::string ConfigText() const {
-        const std::vector<uint8_t> bytes = ReadFileBytes(dir.File("config.cfg"));
-        return std::string(bytes.begin(), bytes.end());
-    }
+    std::string ConfigText() const { return ReadFileText(dir.File("config.cfg")); }
 };
 
 QRect ToQRect(const Rect& r) {

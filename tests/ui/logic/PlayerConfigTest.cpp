@@ -8,15 +8,6 @@
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-    const std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
 struct Recorded {
     std::string lines;
     DiagLog log{[this](std::string_view line) { lines += line; }};
@@ -24,7 +15,7 @@ struct Recorded {
 
 PlayerSettings InitFrom(const TempDir& dir, const std::string& text) {
     const std::string path = dir.File("config.cfg");
-    WriteText(path, text);
+    WriteFileText(path, text);
     return PlayerConfig(path).InitConfig();
 }
 
@@ -60,12 +51,12 @@ TEST(PlayerConfigTest, SentinelAndTextValues) {
 TEST(PlayerConfigTest, SaveWritesBothKeysAndReadsBack) {
     TempDir dir;
     const std::string path = dir.File("config.cfg");
-    WriteText(path, "; player\n[config]\nvolume=10\n[other]\nx=1\n");
+    WriteFileText(path, "; player\n[config]\nvolume=10\n[other]\nx=1\n");
     Recorded diag;
     const PlayerConfig config(path, &diag.log);
     ASSERT_TRUE(config.SaveConfig({-4, 77}));
     EXPECT_EQ(diag.lines, "SaveConfig\nBrightness => -4\nVolume => 77\n");
-    EXPECT_EQ(ReadText(path), "; player\n[config]\nvolume=77\nbrightness=-4\n[other]\nx=1\n");
+    EXPECT_EQ(ReadFileText(path), "; player\n[config]\nvolume=77\nbrightness=-4\n[other]\nx=1\n");
     EXPECT_EQ(config.InitConfig(), (PlayerSettings{-4, 77}));
 }
 
