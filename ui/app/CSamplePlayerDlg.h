@@ -61,8 +61,6 @@ public:
     // The control with a dialog id (ControlId), or null.
     QWidget* Control(int id) const;
     LayoutMode Layout() const { return m_layoutMode; }
-    PaneModes Panes() const { return m_panes; }
-    const AppProfile& Profile() const { return m_profile; }
     // The text of a string-table id in the window's language.
     QString Text(int id) const;
     void SetQuitQuestion(QuitQuestion question) { m_quitQuestion = std::move(question); }
