@@ -1,10 +1,15 @@
 #include "resources/SkinBitmaps.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPainter>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 namespace {
@@ -44,6 +49,8 @@ const std::vector<Placed> kButtons = {
 };
 const QRect kMute(684, 472, 27, 22);
 const QRgb kKey = qRgb(0, 0, 0);
+constexpr uint16_t kKorean = 0x12;
+constexpr uint16_t kEnglish = 0x09;
 
 int KeyPixels(const QImage& image, const QRect& area) {
     int count = 0;
@@ -119,6 +126,90 @@ TEST(SkinBitmapsTest, SliderChannelsAndThumbKeyTheirTopLeftPixel) {
 TEST(SkinBitmapsTest, UnknownIdsAreNull) {
     EXPECT_TRUE(SkinBitmap(419).isNull());
     EXPECT_TRUE(SkinBitmap(0).isNull());
+    EXPECT_TRUE(SkinBitmap(419, kKorean).isNull());
+    EXPECT_TRUE(SkinBitmap(419, kEnglish).isNull());
+}
+
+// The pictures with words, and their sizes; every other picture has none.
+const std::map<int, QSize> kCaptioned = {
+    {417, {65, 24}},  {418, {65, 24}},  {437, {65, 24}},  {438, {65, 24}},   {445, {65, 24}},
+    {446, {65, 24}},  {457, {65, 24}},  {458, {65, 24}},  {463, {65, 24}},   {464, {65, 24}},
+    {428, {161, 24}}, {429, {161, 24}}, {430, {161, 24}}, {421, {975, 635}},
+};
+
+TEST(SkinBitmapsTest, PicturesWithWordsFollowTheLanguage) {
+    int pictures = 0;
+    for (int id = 417; id <= 511; ++id) {
+        SCOPED_TRACE(id);
+        const QImage korean = SkinBitmap(id, kKorean);
+        const QImage english = SkinBitmap(id, kEnglish);
+        ASSERT_EQ(korean.isNull(), english.isNull());
+        if (korean.isNull()) {
+            continue;
+        }
+        ++pictures;
+        EXPECT_EQ(korean.size(), english.size());
+        const auto captioned = kCaptioned.find(id);
+        if (captioned == kCaptioned.end()) {
+            EXPECT_EQ(korean, english);
+            continue;
+        }
+        EXPECT_EQ(korean.size(), captioned->second);
+        EXPECT_NE(korean, english);
+        // Only the primary language counts: Korean (Korea) is Korean, German is English, and
+        // the one-argument form is English.
+        EXPECT_EQ(SkinBitmap(id, 0x0412), korean);
+        EXPECT_EQ(SkinBitmap(id, 0x0407), english);
+        EXPECT_EQ(SkinBitmap(id), english);
+    }
+    EXPECT_EQ(pictures, 53);
+}
+
+bool HasHangul(const QString& text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x1100 && u <= 0x11FF) || (u >= 0x3130 && u <= 0x318F) ||
+            (u >= 0xAC00 && u <= 0xD7A3)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every Korean word the skin draws is the Korean choice of a language switch whose other
+// choice, the one every other language gets, has no Korean in it.
+TEST(SkinBitmapsTest, KoreanWordsInTheSkinHaveAnEnglishCounterpart) {
+    const QDir skin(QStringLiteral(TATV_SKIN_SOURCE_DIR));
+    const QStringList sources = skin.entryList({QStringLiteral("*.svg")}, QDir::Files);
+    ASSERT_GE(sources.size(), 20);
+    const QRegularExpression textElement(QStringLiteral("<text([^>]*)>([^<]*)</text>"));
+    const QRegularExpression switchElement(QStringLiteral("<switch[^>]*>(.*?)</switch>"),
+                                           QRegularExpression::DotMatchesEverythingOption);
+    const QString korean = QStringLiteral("systemLanguage=\"ko\"");
+    int switches = 0;
+    for (const QString& name : sources) {
+        SCOPED_TRACE(name.toStdString());
+        QFile file(skin.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString svg = QString::fromUtf8(file.readAll());
+        for (const auto& text : textElement.globalMatch(svg)) {
+            if (HasHangul(text.captured(2))) {
+                EXPECT_TRUE(text.captured(1).contains(korean)) << text.captured(2).toStdString();
+            }
+        }
+        for (const auto& choice : switchElement.globalMatch(svg)) {
+            ++switches;
+            int fallbacks = 0;
+            for (const auto& text : textElement.globalMatch(choice.captured(1))) {
+                if (!text.captured(1).contains(QStringLiteral("systemLanguage"))) {
+                    ++fallbacks;
+                    EXPECT_FALSE(HasHangul(text.captured(2))) << text.captured(2).toStdString();
+                }
+            }
+            EXPECT_EQ(fallbacks, 1);
+        }
+    }
+    EXPECT_GE(switches, 6);
 }
 
 // The normal-layout buttons on the background: none leaves the window, status texts and panes
