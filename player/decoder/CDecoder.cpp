@@ -3,7 +3,6 @@
 #include "CJpegWriter.h"
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 #include <opencv2/core.hpp>
 
@@ -129,22 +128,30 @@ bool CDecoder::GetCutOut(int channelIndex, int32_t x, int32_t y, int32_t width, 
     if (width <= 0 || height <= 0)
         return false;
     Channel& channel = At(channelIndex);
-    std::lock_guard lock(channel.lock);
-    if (channel.picture == nullptr || channel.picture->Empty())
+    int32_t shownWidth = 0;
+    int32_t shownHeight = 0;
+    int32_t channels = 3;
+    {
+        std::lock_guard lock(channel.lock);
+        if (channel.picture == nullptr || channel.picture->Empty())
+            return false;
+        shownWidth = channel.picture->width;
+        shownHeight = channel.picture->height;
+        channels = channel.picture->channels;
+    }
+    // The point on the shown picture, then on the picture as decoded: the shown one may be
+    // turned over or mirrored.
+    const int mode = channel.flipMode.load();
+    x = std::clamp(x, 0, shownWidth - 1);
+    y = std::clamp(y, 0, shownHeight - 1);
+    if (mode == 2 || mode == 3)
+        x = shownWidth - 1 - x;
+    if (mode == 1 || mode == 2)
+        y = shownHeight - 1 - y;
+    Picture cut;
+    if (!channel.decoder.ConvertRegion(x, y, shownWidth, shownHeight, width, height, channels, cut))
         return false;
-    const Picture& picture = *channel.picture;
-    const int32_t cutWidth = std::min(width, picture.width);
-    const int32_t cutHeight = std::min(height, picture.height);
-    // 64-bit so points far outside the picture cannot overflow.
-    const auto left = static_cast<int32_t>(
-        std::clamp<int64_t>(int64_t{x} - cutWidth / 2, 0, int64_t{picture.width} - cutWidth));
-    const auto top = static_cast<int32_t>(
-        std::clamp<int64_t>(int64_t{y} - cutHeight / 2, 0, int64_t{picture.height} - cutHeight));
-    const auto pixelBytes = static_cast<size_t>(picture.channels);
-    out.Allocate(cutWidth, cutHeight, picture.channels);
-    const auto rowBytes = static_cast<size_t>(cutWidth) * pixelBytes;
-    for (int32_t row = 0; row < cutHeight; ++row)
-        std::memcpy(out.Row(row), picture.Row(top + row) + static_cast<size_t>(left) * pixelBytes,
-                    rowBytes);
+    Flip(cut, mode);
+    out = std::move(cut);
     return true;
 }

@@ -25,9 +25,10 @@
 // Threads: DecodeAndShow (and Open, Close) on the engine's worker thread; SetBrightness,
 // SetContrast, SetFlipMode, SaveSnapshot and GetCutOut on the window thread, at any moment.
 // Each channel has a lock held while a packet is decoded, converted and presented and while
-// its picture is copied out; pictures are shared with the areas (PresentShared), never copied; the
-// decoder's own lock covers colour settings and snapshots. PresentShared is called with the
-// channel's lock held, so an area must not call back into the decoder from it.
+// the shown picture's size is read; pictures are shared with the areas (PresentShared), never
+// copied; the channel decoder's own lock covers colour settings, snapshots and cut-outs, and
+// is taken after the channel's lock, never before. PresentShared is called with the channel's
+// lock held, so an area must not call back into the decoder from it.
 class CDecoder : public VMediaDecoder {
 public:
     static constexpr int kChannels = 2;
@@ -65,9 +66,15 @@ public:
     // 0 none, 1 upside down, 2 both axes, 3 mirrored left-right; other values: none.
     void SetFlipMode(int channel, int mode) override;
 
-    // Copies a width × height region of the channel's shown picture centred on (x, y), in
-    // that picture's pixels, into `out`. The region is moved to lie inside the picture and is
-    // smaller where the picture is. False, `out` untouched, when the channel shows nothing.
+    // The zoom window's cut-out: a width × height region of the channel's last decoded
+    // picture at its full resolution, centred on the point under (x, y) of the shown picture
+    // (in the shown picture's pixels; a point outside counts as the nearest edge), into `out`.
+    // The point is scaled by the decoded size over the shown size, so the region shows the
+    // picture enlarged by that ratio (2 for 1280 × 720 shown at 640 × 360). Only the region is
+    // converted, to BGR with the shown picture's bytes per pixel and the channel's brightness,
+    // contrast and flip mode. It is moved to lie inside the picture, is smaller where the
+    // picture is, and may sit a pixel left of and above the exact centre (the colour samples'
+    // grid). False, `out` untouched, when the channel shows nothing.
     bool GetCutOut(int channel, int32_t x, int32_t y, int32_t width, int32_t height, Picture& out);
 
 private:

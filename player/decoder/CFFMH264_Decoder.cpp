@@ -8,6 +8,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace {
@@ -38,8 +39,9 @@ bool CFFMH264_Decoder::Open() {
     m_packet = av_packet_alloc();
     m_received = av_frame_alloc();
     m_picture = av_frame_alloc();
+    m_region = av_frame_alloc();
     if (m_context == nullptr || m_packet == nullptr || m_received == nullptr ||
-        m_picture == nullptr) {
+        m_picture == nullptr || m_region == nullptr) {
         CloseLocked();
         return false;
     }
@@ -61,10 +63,12 @@ void CFFMH264_Decoder::Close() {
 void CFFMH264_Decoder::CloseLocked() {
     m_shownConverter.Reset();
     m_nativeConverter.Reset();
+    m_regionConverter.Reset();
     avcodec_free_context(&m_context);
     av_packet_free(&m_packet);
     av_frame_free(&m_received);
     av_frame_free(&m_picture);
+    av_frame_free(&m_region);
 }
 
 bool CFFMH264_Decoder::Decode(const uint8_t* bytes, int32_t length) {
@@ -126,6 +130,53 @@ bool CFFMH264_Decoder::CopyNative(Picture& out) {
                                    native.height, FixedBrightness(), FixedContrast()))
         return false;
     out = std::move(native);
+    return true;
+}
+
+bool CFFMH264_Decoder::ConvertRegion(int32_t x, int32_t y, int32_t fromWidth, int32_t fromHeight,
+                                     int32_t width, int32_t height, int32_t channels,
+                                     Picture& out) {
+    std::lock_guard lock(m_lock);
+    if (m_picture == nullptr || m_picture->data[0] == nullptr || fromWidth <= 0 ||
+        fromHeight <= 0 || width <= 0 || height <= 0 || (channels != 3 && channels != 4))
+        return false;
+    const AVPixFmtDescriptor* format =
+        av_pix_fmt_desc_get(static_cast<AVPixelFormat>(m_picture->format));
+    if (format == nullptr || (format->flags & AV_PIX_FMT_FLAG_HWACCEL) != 0)
+        return false;
+    const int32_t pictureWidth = m_picture->width;
+    const int32_t pictureHeight = m_picture->height;
+    const int32_t cutWidth = std::min(width, pictureWidth);
+    const int32_t cutHeight = std::min(height, pictureHeight);
+    // 64-bit: the point may lie far outside, and the scaled point must not overflow.
+    const int64_t centreX = int64_t{x} * pictureWidth / fromWidth;
+    const int64_t centreY = int64_t{y} * pictureHeight / fromHeight;
+    auto left = static_cast<int32_t>(
+        std::clamp<int64_t>(centreX - cutWidth / 2, 0, int64_t{pictureWidth} - cutWidth));
+    auto top = static_cast<int32_t>(
+        std::clamp<int64_t>(centreY - cutHeight / 2, 0, int64_t{pictureHeight} - cutHeight));
+    left &= ~((1 << format->log2_chroma_w) - 1);
+    top &= ~((1 << format->log2_chroma_h) - 1);
+
+    // A view of the region: the same buffers, the data pointers moved to its corner. The
+    // corner is on the chroma grid, so every plane starts at a whole sample.
+    if (av_frame_ref(m_region, m_picture) < 0)
+        return false;
+    m_region->crop_left = static_cast<size_t>(left);
+    m_region->crop_top = static_cast<size_t>(top);
+    m_region->crop_right = static_cast<size_t>(pictureWidth - left - cutWidth);
+    m_region->crop_bottom = static_cast<size_t>(pictureHeight - top - cutHeight);
+    Picture region;
+    region.Allocate(cutWidth, cutHeight, channels);
+    const bool converted =
+        av_frame_apply_cropping(m_region, AV_FRAME_CROP_UNALIGNED) == 0 &&
+        m_region->width == cutWidth && m_region->height == cutHeight &&
+        m_regionConverter.Convert(*m_region, region.pixels.data(), region.stride, cutWidth,
+                                  cutHeight, FixedBrightness(), FixedContrast(), channels);
+    av_frame_unref(m_region);
+    if (!converted)
+        return false;
+    out = std::move(region);
     return true;
 }
 

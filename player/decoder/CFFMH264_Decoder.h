@@ -19,12 +19,12 @@ struct AVPacket;
 //
 // Brightness and contrast apply to every conversion, whichever converter does it.
 //
-// Owns the codec context, the frames and both converters. The packet bytes belong to the
+// Owns the codec context, the frames and the three converters. The packet bytes belong to the
 // caller and are copied by libavcodec.
 //
 // Threads: every member may be called from any thread; one internal lock serialises them.
 // In the player, Decode and ConvertTo run on the engine's worker thread, SetBrightness,
-// SetContrast and CopyNative on the window thread.
+// SetContrast, CopyNative and ConvertRegion on the window thread.
 class CFFMH264_Decoder {
 public:
     CFFMH264_Decoder();
@@ -61,6 +61,18 @@ public:
     // untouched, when there is no picture yet.
     bool CopyNative(Picture& out);
 
+    // Converts a region of the last decoded picture, at the picture's own resolution, into
+    // `out` (reallocated as needed): BGR of `channels` bytes per pixel (3, or 4 with a fourth
+    // byte of 255), with the brightness and contrast, through a converter of its own; only
+    // the region is converted. The region is width × height pixels centred on the point
+    // (x, y) of a fromWidth × fromHeight copy of the picture (the shown picture; the point is
+    // scaled by the decoded size over that size). It is moved to lie inside the picture, is
+    // smaller where the picture is, and its top-left corner lies on the colour samples' grid
+    // (even pixels for 4:2:0), so it may sit one pixel left of and above the exact centre.
+    // False, `out` untouched, when there is no picture yet or an argument is out of range.
+    bool ConvertRegion(int32_t x, int32_t y, int32_t fromWidth, int32_t fromHeight, int32_t width,
+                       int32_t height, int32_t channels, Picture& out);
+
     // Brightness added to every pixel's luma, 1.0 = the full 8-bit scale (256 levels);
     // 0.0 at construction. Not-a-number is ignored.
     void SetBrightness(float brightness);
@@ -80,8 +92,10 @@ private:
     AVPacket* m_packet = nullptr;        // owned; points at the caller's bytes during Decode
     AVFrame* m_received = nullptr;       // owned; receives each picture
     AVFrame* m_picture = nullptr;        // owned; the newest picture (may be empty)
+    AVFrame* m_region = nullptr;         // owned; during ConvertRegion a view into m_picture
     CPictureConverter m_shownConverter;
     CPictureConverter m_nativeConverter;
+    CPictureConverter m_regionConverter;
     float m_brightness = 0.0f;
     float m_contrast = 1.0f;
 };

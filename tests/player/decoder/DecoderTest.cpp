@@ -1,5 +1,6 @@
 #include "FakePictureArea.h"
 #include "player/decoder/CDecoder.h"
+#include "player/decoder/CFFMH264_Decoder.h"
 #include "tests/support/H264Samples.h"
 
 #include <atomic>
@@ -29,14 +30,6 @@ Picture FirstPicture(const std::function<void(CDecoder&)>& setup) {
     FakePictureArea area(320, 180);
     EXPECT_TRUE(Show(decoder, 1, &area, Rear()[0]));
     return area.Shown().back();
-}
-
-Picture Region(const Picture& from, int32_t left, int32_t top, int32_t width, int32_t height) {
-    Picture region;
-    region.Allocate(width, height);
-    for (int32_t y = 0; y < height; ++y)
-        std::copy_n(from.Row(top + y) + left * 3, width * 3, region.Row(y));
-    return region;
 }
 } // namespace
 
@@ -199,24 +192,91 @@ TEST(Decoder, SnapshotIsTheLastPictureAtItsNativeSize) {
     EXPECT_EQ(area.Shown().back().width, 320);
 }
 
-TEST(Decoder, CutOutStaysInsideTheShownPicture) {
+// The cut-out comes from the decoded picture (1280 × 720), not from the one shown (640 × 360):
+// the shown point is scaled by 2.
+TEST(Decoder, CutOutStaysInsideTheDecodedPicture) {
+    CFFMH264_Decoder reference;
+    ASSERT_TRUE(reference.Open());
+    ASSERT_TRUE(reference.Decode(Front()[0].data(), static_cast<int32_t>(Front()[0].size())));
+    Picture native;
+    ASSERT_TRUE(reference.CopyNative(native));
+    ASSERT_EQ(native.width, 1280);
+
     CDecoder decoder;
     ASSERT_TRUE(decoder.Open());
     FakePictureArea area(640, 360);
     ASSERT_TRUE(Show(decoder, 0, &area, Front()[0]));
-    const Picture shown = area.Shown()[0];
     Picture cut;
     ASSERT_TRUE(decoder.GetCutOut(0, 320, 180, 320, 240, cut));
-    EXPECT_EQ(cut.pixels, Region(shown, 160, 60, 320, 240).pixels);
+    EXPECT_EQ(cut.pixels, Region(native, 480, 240, 320, 240).pixels);
     ASSERT_TRUE(decoder.GetCutOut(0, 5, 5, 320, 240, cut));
-    EXPECT_EQ(cut.pixels, Region(shown, 0, 0, 320, 240).pixels);
+    EXPECT_EQ(cut.pixels, Region(native, 0, 0, 320, 240).pixels);
     ASSERT_TRUE(decoder.GetCutOut(-3, INT32_MAX, INT32_MAX, 320, 240, cut));
-    EXPECT_EQ(cut.pixels, Region(shown, 320, 120, 320, 240).pixels);
+    EXPECT_EQ(cut.pixels, Region(native, 960, 480, 320, 240).pixels);
+    ASSERT_TRUE(decoder.GetCutOut(0, INT32_MIN, 100, 320, 240, cut));
+    EXPECT_EQ(cut.pixels, Region(native, 0, 80, 320, 240).pixels);
     ASSERT_TRUE(decoder.GetCutOut(0, 0, 0, 2000, 100, cut));
-    EXPECT_EQ(cut.pixels, Region(shown, 0, 0, 640, 100).pixels);
+    EXPECT_EQ(cut.pixels, Region(native, 0, 0, 1280, 100).pixels);
     EXPECT_FALSE(decoder.GetCutOut(1, 0, 0, 320, 240, cut));
+    EXPECT_FALSE(decoder.GetCutOut(0, 0, 0, 0, 240, cut));
     decoder.Close();
     EXPECT_FALSE(decoder.GetCutOut(0, 0, 0, 320, 240, cut));
+    EXPECT_EQ(cut.width, 1280); // untouched by the failures
+}
+
+// A picture whose colour tells the position, shown in the large slot (2 × smaller than
+// decoded) and in the small one (4 ×): the cut-out around one point of the picture is the
+// picture there at full resolution, and the shown picture around that point enlarged, also
+// mirrored and brightened like the shown picture.
+TEST(Decoder, CutOutIsThePictureUnderThePointerMagnified) {
+    const AccessUnits& gradient = H264Gradient(1280, 720, 1, 10);
+    ASSERT_EQ(gradient.size(), 1u);
+    // Levels the coded picture may differ from the gradient (chroma is coded coarser), and
+    // the cut-out from the shown picture (which averages neighbours a pixel or two apart).
+    constexpr double kCoded = 6.0;
+    constexpr double kScaled = 5.0;
+    const struct {
+        int32_t areaWidth;
+        int flipMode;
+        int brightness;
+    } cases[] = {{640, 0, 0}, {320, 0, 0}, {640, 3, 0}, {320, 1, 2}};
+    for (const auto& with : cases) {
+        SCOPED_TRACE(testing::Message() << with.areaWidth << " wide, flip mode " << with.flipMode
+                                        << ", brightness " << with.brightness);
+        CDecoder decoder;
+        ASSERT_TRUE(decoder.Open());
+        decoder.SetFlipMode(0, with.flipMode);
+        decoder.SetBrightness(0, with.brightness);
+        FakePictureArea area(with.areaWidth, with.areaWidth * 9 / 16);
+        ASSERT_TRUE(Show(decoder, 0, &area, gradient[0]));
+        const Picture shown = area.Shown().at(0);
+        // The point (400, 200) of the decoded picture, where the shown one has it.
+        const int32_t scale = 1280 / with.areaWidth;
+        int32_t x = 400 / scale, y = 200 / scale;
+        if (with.flipMode == 2 || with.flipMode == 3)
+            x = shown.width - 1 - x;
+        if (with.flipMode == 1 || with.flipMode == 2)
+            y = shown.height - 1 - y;
+        Picture cut;
+        ASSERT_TRUE(decoder.GetCutOut(0, x, y, 320, 240, cut));
+        ASSERT_EQ(cut.width, 320);
+        ASSERT_EQ(cut.height, 240);
+        for (int32_t cy = 0; cy < 240; cy += 7) {
+            for (int32_t cx = 0; cx < 320; cx += 9) {
+                const uint8_t* pixel = cut.Row(cy) + cx * 3;
+                if (with.flipMode == 0 && with.brightness == 0) {
+                    const Bgr expected = GradientBgr(240 + cx, 80 + cy, 1280, 720);
+                    ASSERT_NEAR(pixel[0], expected.blue, kCoded) << cx << "," << cy;
+                    ASSERT_NEAR(pixel[1], expected.green, kCoded) << cx << "," << cy;
+                    ASSERT_NEAR(pixel[2], expected.red, kCoded) << cx << "," << cy;
+                }
+                const uint8_t* magnified =
+                    shown.Row(y - 120 / scale + cy / scale) + (x - 160 / scale + cx / scale) * 3;
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(pixel[c], magnified[c], kScaled) << cx << "," << cy << "," << c;
+            }
+        }
+    }
 }
 
 TEST(Decoder, WindowThreadCallsDuringPlayback) {

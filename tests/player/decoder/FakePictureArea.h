@@ -3,6 +3,7 @@
 #include "player/api/VPictureArea.h"
 #include "tests/support/TempDir.h"
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -56,4 +57,14 @@ inline Picture ReadImage(const std::string& path, int32_t width, int32_t height)
     else
         picture.Allocate(0, 0);
     return picture;
+}
+
+// A copy of width × height pixels of a 3-byte picture from (left, top) on.
+inline Picture Region(const Picture& from, int32_t left, int32_t top, int32_t width,
+                      int32_t height) {
+    Picture region;
+    region.Allocate(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        std::copy_n(from.Row(top + y) + left * 3, width * 3, region.Row(y));
+    return region;
 }

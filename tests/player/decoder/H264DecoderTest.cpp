@@ -89,10 +89,53 @@ TEST(H264Decoder, BrightnessAndContrastReachEveryConverter) {
     ASSERT_TRUE(decoder.CopyNative(native));
     EXPECT_GT(Mean(native), plainNative + 30);
     EXPECT_EQ(native.width, 640);
+    Picture region;
+    ASSERT_TRUE(decoder.ConvertRegion(320, 180, 640, 360, 640, 360, 3, region));
+    EXPECT_EQ(region.pixels, native.pixels);
 
     decoder.SetBrightness(0.0f);
     decoder.SetContrast(0.01f);
     const Picture flat = Shown(decoder, 160, 90); // a new converter gets the settings too
     const auto [low, high] = std::minmax_element(flat.pixels.begin(), flat.pixels.end());
     EXPECT_LE(*high - *low, 8);
+}
+
+TEST(H264Decoder, RegionIsTheNativePictureThereWithItsCornerOnTheChromaGrid) {
+    CFFMH264_Decoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    Picture region;
+    EXPECT_FALSE(decoder.ConvertRegion(100, 50, 640, 360, 64, 32, 3, region));
+    ASSERT_TRUE(Decode(decoder, Units()[0]));
+    Picture native;
+    ASSERT_TRUE(decoder.CopyNative(native));
+
+    // Centred on (101, 51): the corner (69, 35) goes to the even (68, 34).
+    ASSERT_TRUE(decoder.ConvertRegion(101, 51, 640, 360, 64, 32, 3, region));
+    EXPECT_EQ(region.pixels, Region(native, 68, 34, 64, 32).pixels);
+    // The point (50, 25) of a half-size copy is (100, 50) here.
+    ASSERT_TRUE(decoder.ConvertRegion(50, 25, 320, 180, 64, 32, 3, region));
+    EXPECT_EQ(region.pixels, Region(native, 68, 34, 64, 32).pixels);
+    // At the edges it moves inside; wider than the picture, it is as wide as the picture.
+    ASSERT_TRUE(decoder.ConvertRegion(639, 359, 640, 360, 64, 32, 3, region));
+    EXPECT_EQ(region.pixels, Region(native, 576, 328, 64, 32).pixels);
+    ASSERT_TRUE(decoder.ConvertRegion(INT32_MIN, INT32_MAX, 1, 1, 1000, 32, 3, region));
+    EXPECT_EQ(region.pixels, Region(native, 0, 328, 640, 32).pixels);
+
+    Picture four;
+    ASSERT_TRUE(decoder.ConvertRegion(101, 51, 640, 360, 64, 32, 4, four));
+    ASSERT_EQ(four.channels, 4);
+    const Picture three = Region(native, 68, 34, 64, 32);
+    for (int32_t y = 0; y < 32; ++y) {
+        for (int32_t x = 0; x < 64; ++x) {
+            const uint8_t* pixel = four.Row(y) + x * 4;
+            ASSERT_TRUE(std::equal(pixel, pixel + 3, three.Row(y) + x * 3)) << x << "," << y;
+            ASSERT_EQ(pixel[3], 255);
+        }
+    }
+
+    const std::vector<uint8_t> before = four.pixels;
+    EXPECT_FALSE(decoder.ConvertRegion(101, 51, 640, 360, 64, 32, 2, four));
+    EXPECT_FALSE(decoder.ConvertRegion(101, 51, 640, 360, 0, 32, 4, four));
+    EXPECT_FALSE(decoder.ConvertRegion(101, 51, 0, 360, 64, 32, 4, four));
+    EXPECT_EQ(four.pixels, before);
 }
