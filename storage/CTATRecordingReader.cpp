@@ -20,6 +20,7 @@ void CTATRecordingReader::Close() {
         close(m_fd);
     m_fd = -1;
     m_complete = false;
+    m_scanFailed = false;
     m_counts = {};
     m_durationMs = 0;
     m_dataEnd = 0;
@@ -97,7 +98,8 @@ bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
 }
 
 // A recording without its footer: take every packet up to the first one that is cut short or
-// damaged, and rebuild the counts and the seek index as the camera would have.
+// damaged, and rebuild the counts and the seek index as the camera would have. Every byte read
+// lies within the size the file had: a read that fails is a failure, not the end.
 void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
     m_complete = false;
     tat::PacketTally tally(m_info.frontFrameRate);
@@ -106,12 +108,19 @@ void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
     while (at + tat::kPacketHeaderSize <= fileSize) {
         uint8_t raw[tat::kPacketHeaderSize];
         tat::PacketHeader header;
-        if (!ReadAt(at, raw, sizeof raw) || !tat::PacketHeader::Decode(raw, header) ||
+        if (!ReadAt(at, raw, sizeof raw)) {
+            m_scanFailed = true;
+            break;
+        }
+        if (!tat::PacketHeader::Decode(raw, header) ||
             at + tat::kPacketHeaderSize + header.size > fileSize)
             break;
         payload.resize(header.size);
-        if (!ReadAt(at + tat::kPacketHeaderSize, payload.data(), header.size) ||
-            header.ComputeCrc(payload.data()) != header.crc)
+        if (!ReadAt(at + tat::kPacketHeaderSize, payload.data(), header.size)) {
+            m_scanFailed = true;
+            break;
+        }
+        if (header.ComputeCrc(payload.data()) != header.crc)
             break;
         tally.Add(header, payload.data(), at);
         at += tat::kPacketHeaderSize + header.size;
@@ -142,7 +151,7 @@ CTATRecordingReader::Result CTATRecordingReader::Next(tat::PacketHeader& header,
     if (m_fd < 0)
         return Result::Damaged;
     if (m_position + tat::kPacketHeaderSize > m_dataEnd)
-        return Result::End;
+        return EndOfData();
     if (!HeaderAt(header) || m_position + tat::kPacketHeaderSize + header.size > m_dataEnd)
         return Result::Damaged;
     if (header.size > capacity)
@@ -173,7 +182,7 @@ CTATRecordingReader::Raw CTATRecordingReader::NextRaw(uint8_t* buffer, uint32_t 
     if (m_fd < 0)
         return out;
     if (m_position + tat::kPacketHeaderSize > m_dataEnd) {
-        out.result = Result::End;
+        out.result = EndOfData();
         return out;
     }
     if (kept == 0) {
