@@ -98,31 +98,48 @@ bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
 }
 
 // A recording without its footer: take every packet up to the first one that is cut short or
-// damaged, and rebuild the counts and the seek index as the camera would have. Every byte read
-// lies within the size the file had: a read that fails is a failure, not the end.
+// damaged, and rebuild the counts and the seek index as the camera would have. The file is read
+// in blocks of kScanBlock bytes (a packet larger than that in one read of its own). Every byte
+// read lies within the size the file had: a read that fails is a failure, not the end.
 void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
     m_complete = false;
     tat::PacketTally tally(m_info.frontFrameRate);
-    std::vector<uint8_t> payload;
+    std::vector<uint8_t> block(kScanBlock);
+    uint64_t blockAt = 0;
+    uint64_t blockEnd = 0; // block holds the file's bytes [blockAt, blockEnd)
+    // Makes the n bytes from `from` (all within the file) readable at block + (from - blockAt).
+    auto have = [&](uint64_t from, uint64_t n) {
+        if (from >= blockAt && from + n <= blockEnd)
+            return true;
+        const uint64_t want =
+            std::min<uint64_t>(std::max<uint64_t>(n, kScanBlock), fileSize - from);
+        if (block.size() < want)
+            block.resize(static_cast<size_t>(want));
+        blockAt = from;
+        blockEnd = from;
+        if (!ReadAt(from, block.data(), static_cast<size_t>(want)))
+            return false;
+        blockEnd = from + want;
+        return true;
+    };
     uint64_t at = tat::kRecordingHeaderSize;
     while (at + tat::kPacketHeaderSize <= fileSize) {
-        uint8_t raw[tat::kPacketHeaderSize];
         tat::PacketHeader header;
-        if (!ReadAt(at, raw, sizeof raw)) {
+        if (!have(at, tat::kPacketHeaderSize)) {
             m_scanFailed = true;
             break;
         }
-        if (!tat::PacketHeader::Decode(raw, header) ||
+        if (!tat::PacketHeader::Decode(block.data() + (at - blockAt), header) ||
             at + tat::kPacketHeaderSize + header.size > fileSize)
             break;
-        payload.resize(header.size);
-        if (!ReadAt(at + tat::kPacketHeaderSize, payload.data(), header.size)) {
+        if (!have(at, tat::kPacketHeaderSize + header.size)) {
             m_scanFailed = true;
             break;
         }
-        if (header.ComputeCrc(payload.data()) != header.crc)
+        const uint8_t* payload = block.data() + (at - blockAt) + tat::kPacketHeaderSize;
+        if (header.ComputeCrc(payload) != header.crc)
             break;
-        tally.Add(header, payload.data(), at);
+        tally.Add(header, payload, at);
         at += tat::kPacketHeaderSize + header.size;
     }
     m_dataEnd = at;

@@ -57,6 +57,8 @@ public:
     // address matches the file offset modulo kRawAlignment: the kernel copies several times
     // faster so.
     static constexpr uint32_t kRawAlignment = 64;
+    // A cut-off recording is scanned in reads of this many bytes.
+    static constexpr uint32_t kScanBlock = 262144;
     struct Raw {
         Result result = Result::Damaged;
         uint32_t start = 0;
