@@ -124,6 +124,12 @@ ExportReport CRecordingExporter::ExportToFolder(const std::string& name, const s
         report.reason = "the name is not a plain file name";
         return report;
     }
+    if (folder.empty()) {
+        ExportReport report;
+        report.name = name;
+        report.reason = "no folder to export to";
+        return report;
+    }
     return ExportTo(name, (fs::path(folder) / (name + kExtension)).string(), progress);
 }
 

@@ -24,14 +24,14 @@ struct ExportReport {
         kSkipped,    // the name cannot become a file name; nothing was read or written
     };
     Outcome outcome = Outcome::kFailed;
-    std::string name; // the recording
-    std::string path; // the file this export left at the target (empty when none)
-    int64_t framesWritten = 0;
-    int64_t framesTotal = 0; // front frames the recording declares (0: unknown)
-    int32_t frameRate = 0;   // front frames per second the recording declares (0: unknown)
-    int64_t packets = 0;     // chunks written: front, rear and sound
-    uint64_t bytes = 0;      // size of the file left at the target
-    std::string reason;      // one line for people when the outcome is not kComplete (English)
+    std::string name;          // the recording
+    std::string path;          // the file this export left at the target (empty when none)
+    int64_t framesWritten = 0; // front frames in that file (0 when none was left)
+    int64_t framesTotal = 0;   // front frames the recording declares (0: unknown)
+    int32_t frameRate = 0;     // front frames per second the recording declares (0: unknown)
+    int64_t packets = 0;       // chunks in that file: front, rear and sound
+    uint64_t bytes = 0;        // that file's size
+    std::string reason;        // one line for people when the outcome is not kComplete (English)
 };
 
 // "complete", "cancelled", "incomplete", "failed" or "skipped".
@@ -84,7 +84,7 @@ public:
     ExportReport ExportTo(const std::string& name, const std::string& target,
                           const ExportProgress& progress);
     // Exports to folder/<name>.avi; kSkipped (nothing read or written) when the name is not a
-    // plain file name.
+    // plain file name, kFailed when no folder is named.
     ExportReport ExportToFolder(const std::string& name, const std::string& folder,
                                 const ExportProgress& progress);
 

@@ -357,6 +357,7 @@ TEST_F(RecordingExporterTest, NamesThatAreNotPlainAndTargetsThatAreNotFilesAreNo
         EXPECT_EQ(report.reason, "the name is not a plain file name");
         EXPECT_EQ(report.name, name);
     }
+    EXPECT_EQ(exporter.ExportToFolder("REC_1", "", {}).outcome, ExportReport::Outcome::kFailed);
     EXPECT_EQ(parser.opens, 0);
     EXPECT_TRUE(FolderNames(out).empty());
 
