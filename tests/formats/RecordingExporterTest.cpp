@@ -60,7 +60,8 @@ public:
             return -1;
         if (!chunk.id.empty())
             std::memcpy(id, chunk.id.c_str(), 5);
-        std::memcpy(buffer, chunk.payload.data(), chunk.payload.size());
+        if (!chunk.payload.empty())
+            std::memcpy(buffer, chunk.payload.data(), chunk.payload.size());
         size = static_cast<int32_t>(chunk.payload.size());
         return 4;
     }
