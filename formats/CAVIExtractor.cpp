@@ -23,6 +23,13 @@ void CAVIExtractor::Close() {
         m_file = nullptr;
     }
     m_fileSize = 0;
+    m_moviEnd = 0;
+    m_lastEnd = ReadEnd::kEnded;
+}
+
+int64_t CAVIExtractor::EndOfReads(ReadEnd why) {
+    m_lastEnd = why;
+    return -1;
 }
 
 bool CAVIExtractor::ReadExact(void* dest, size_t count) {
@@ -91,8 +98,12 @@ int64_t CAVIExtractor::Open(const std::string& path, OpenInfo* info) {
         Close();
         return 0;
     }
-    if (moviSize == 0)
+    if (moviSize == 0) {
         Close();
+        return 0;
+    }
+    const int64_t moviData = ftello(m_file);
+    m_moviEnd = moviData < 0 ? m_fileSize : moviData - 4 + static_cast<int64_t>(moviSize);
     return moviSize;
 }
 
@@ -173,18 +184,20 @@ bool CAVIExtractor::ReadStreamList(int64_t& remaining) {
 
 int64_t CAVIExtractor::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
     if (m_file == nullptr)
-        return -1;
+        return EndOfReads(ReadEnd::kEnded);
     const int64_t pos = ftello(m_file);
     uint32_t chunkSize = 0;
     if (pos < 0 || !ReadId(id) || !ReadU32(chunkSize)) {
         TATV_DIAG(m_diag, "Read Header Failed\n");
-        return -1;
+        // The end: the file ends where a chunk would start, once the movi list is behind.
+        const bool end = pos >= 0 && pos >= m_fileSize && pos >= m_moviEnd && !std::ferror(m_file);
+        return EndOfReads(end ? ReadEnd::kEnded : ReadEnd::kFailed);
     }
     id[4] = 0;
     const int64_t padded = static_cast<int64_t>(chunkSize) + (chunkSize & 1u);
     if (size < padded) {
         TATV_DIAG(m_diag, "Wrong Size %d < %d\n", size, static_cast<int32_t>(chunkSize));
-        return -1;
+        return EndOfReads(ReadEnd::kFailed);
     }
     // The payload must be there whole; only the pad byte of the file's last chunk may be
     // missing.
@@ -192,7 +205,7 @@ int64_t CAVIExtractor::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
     if (got < chunkSize) {
         TATV_DIAG(m_diag, "Read Body Failed %d < %d\n", static_cast<int32_t>(got),
                   static_cast<int32_t>(chunkSize));
-        return -1;
+        return EndOfReads(ReadEnd::kFailed);
     }
     size = static_cast<int32_t>(chunkSize);
     return pos;

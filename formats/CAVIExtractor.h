@@ -49,6 +49,10 @@ public:
     // Returns the file offset at which the chunk began, or -1. id receives the four letters
     // and a terminating zero.
     int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
+    // kEnded when the last ReadChunk found the file's end right after a whole chunk at or past
+    // the end of the movi list; kFailed for anything else (a cut chunk, a file that ends
+    // inside the movi list, a read error, a chunk larger than the caller's buffer).
+    ReadEnd LastReadEnd() const override { return m_lastEnd; }
     // Fills frame counts and the front seek table from the index; leaves the file closed.
     bool BuildIndex(const std::string& path, OpenInfo& info) override;
 
@@ -77,6 +81,7 @@ private:
         int32_t frameRate = 0;
     };
 
+    int64_t EndOfReads(ReadEnd why);
     bool ReadExact(void* dest, size_t count);
     bool ReadU32(uint32_t& value);
     bool ReadId(char id[4]);
@@ -87,6 +92,8 @@ private:
     const DiagLog* m_diag = nullptr;
     std::FILE* m_file = nullptr;
     int64_t m_fileSize = 0;
+    int64_t m_moviEnd = 0; // file offset right after the movi list's last byte
+    ReadEnd m_lastEnd = ReadEnd::kEnded;
     AlignedBuffer m_fileBuffer; // stdio's buffer for the file
 
     uint32_t m_riffSize = 0;

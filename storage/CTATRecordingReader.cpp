@@ -20,6 +20,7 @@ void CTATRecordingReader::Close() {
         close(m_fd);
     m_fd = -1;
     m_complete = false;
+    m_scanFailed = false;
     m_counts = {};
     m_durationMs = 0;
     m_dataEnd = 0;
@@ -97,23 +98,48 @@ bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
 }
 
 // A recording without its footer: take every packet up to the first one that is cut short or
-// damaged, and rebuild the counts and the seek index as the camera would have.
+// damaged, and rebuild the counts and the seek index as the camera would have. The file is read
+// in blocks of kScanBlock bytes (a packet larger than that in one read of its own). Every byte
+// read lies within the size the file had: a read that fails is a failure, not the end.
 void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
     m_complete = false;
     tat::PacketTally tally(m_info.frontFrameRate);
-    std::vector<uint8_t> payload;
+    std::vector<uint8_t> block(kScanBlock);
+    uint64_t blockAt = 0;
+    uint64_t blockEnd = 0; // block holds the file's bytes [blockAt, blockEnd)
+    // Makes the n bytes from `from` (all within the file) readable at block + (from - blockAt).
+    auto have = [&](uint64_t from, uint64_t n) {
+        if (from >= blockAt && from + n <= blockEnd)
+            return true;
+        const uint64_t want =
+            std::min<uint64_t>(std::max<uint64_t>(n, kScanBlock), fileSize - from);
+        if (block.size() < want)
+            block.resize(static_cast<size_t>(want));
+        blockAt = from;
+        blockEnd = from;
+        if (!ReadAt(from, block.data(), static_cast<size_t>(want)))
+            return false;
+        blockEnd = from + want;
+        return true;
+    };
     uint64_t at = tat::kRecordingHeaderSize;
     while (at + tat::kPacketHeaderSize <= fileSize) {
-        uint8_t raw[tat::kPacketHeaderSize];
         tat::PacketHeader header;
-        if (!ReadAt(at, raw, sizeof raw) || !tat::PacketHeader::Decode(raw, header) ||
+        if (!have(at, tat::kPacketHeaderSize)) {
+            m_scanFailed = true;
+            break;
+        }
+        if (!tat::PacketHeader::Decode(block.data() + (at - blockAt), header) ||
             at + tat::kPacketHeaderSize + header.size > fileSize)
             break;
-        payload.resize(header.size);
-        if (!ReadAt(at + tat::kPacketHeaderSize, payload.data(), header.size) ||
-            header.ComputeCrc(payload.data()) != header.crc)
+        if (!have(at, tat::kPacketHeaderSize + header.size)) {
+            m_scanFailed = true;
             break;
-        tally.Add(header, payload.data(), at);
+        }
+        const uint8_t* payload = block.data() + (at - blockAt) + tat::kPacketHeaderSize;
+        if (header.ComputeCrc(payload) != header.crc)
+            break;
+        tally.Add(header, payload, at);
         at += tat::kPacketHeaderSize + header.size;
     }
     m_dataEnd = at;
@@ -142,7 +168,7 @@ CTATRecordingReader::Result CTATRecordingReader::Next(tat::PacketHeader& header,
     if (m_fd < 0)
         return Result::Damaged;
     if (m_position + tat::kPacketHeaderSize > m_dataEnd)
-        return Result::End;
+        return EndOfData();
     if (!HeaderAt(header) || m_position + tat::kPacketHeaderSize + header.size > m_dataEnd)
         return Result::Damaged;
     if (header.size > capacity)
@@ -173,7 +199,7 @@ CTATRecordingReader::Raw CTATRecordingReader::NextRaw(uint8_t* buffer, uint32_t 
     if (m_fd < 0)
         return out;
     if (m_position + tat::kPacketHeaderSize > m_dataEnd) {
-        out.result = Result::End;
+        out.result = EndOfData();
         return out;
     }
     if (kept == 0) {

@@ -11,8 +11,10 @@
 //
 // A closed recording ends in a footer that locates the index; a recording whose writing was
 // cut off has none, and is read packet by packet up to the first packet that is incomplete
-// or fails its checksum (its seek index is then rebuilt from the packets). Every length is
-// checked against the file and the caller's buffer.
+// or fails its checksum (its seek index is then rebuilt from the packets): that packet is its
+// End. A read that fails during that scan (an I/O error, the file shrinking) makes the scanned
+// part's end Damaged instead, so a failed read is never taken for the recording's end. Every
+// length is checked against the file and the caller's buffer.
 //
 // Threads: one at a time (the library serialises its callers).
 class CTATRecordingReader {
@@ -55,6 +57,8 @@ public:
     // address matches the file offset modulo kRawAlignment: the kernel copies several times
     // faster so.
     static constexpr uint32_t kRawAlignment = 64;
+    // A cut-off recording is scanned in reads of this many bytes.
+    static constexpr uint32_t kScanBlock = 262144;
     struct Raw {
         Result result = Result::Damaged;
         uint32_t start = 0;
@@ -77,8 +81,12 @@ private:
     void ScanPackets(uint64_t fileSize);
     bool HeaderAt(tat::PacketHeader& header);
 
+    // End, or Damaged when the scan of a cut-off recording stopped at a failed read.
+    Result EndOfData() const { return m_scanFailed ? Result::Damaged : Result::End; }
+
     int m_fd = -1;
     bool m_complete = false;
+    bool m_scanFailed = false;
     tat::InfoBlock m_info;
     tat::Counts m_counts;
     uint32_t m_durationMs = 0;

@@ -6,6 +6,13 @@
 #include <cstdint>
 #include <string>
 
+// Why reading stopped, asked after ReadChunk returned -1.
+enum class ReadEnd : int32_t {
+    kEnded,  // the recording has no more packets: its normal end
+    kFailed, // a read failed or found damaged data before the recording's end; the packets
+             // delivered before are good, the rest could not be read
+};
+
 struct VideoSize {
     int32_t width = 0;
     int32_t height = 0;
@@ -41,6 +48,12 @@ public:
     // Next packet; its four-letter id goes into id (5 bytes, zero-terminated where the
     // implementation writes one). Positive on success, -1 at the end or on failure.
     virtual int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) = 0;
+
+    // After ReadChunk returned -1 for an open recording: whether the recording ended or
+    // reading failed. Called on the thread that called ReadChunk; the answer holds until the
+    // next ReadChunk, Open, SeekTime or Close. A reader that cannot tell the two apart keeps
+    // this default, kEnded, so every -1 reads as the end as it always did.
+    virtual ReadEnd LastReadEnd() const { return ReadEnd::kEnded; }
 
     // Fills frame counts and the front seek table from the container's index.
     virtual bool BuildIndex(const std::string& path, OpenInfo& info) = 0;

@@ -248,8 +248,10 @@ int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
 
     DropQueued();
     m_end.store(false);
+    m_readFailed.store(false);
     m_endLogged.store(false);
     m_damaged = false;
+    m_lastEnd = ReadEnd::kEnded;
     m_open = true;
     m_running.store(m_started.load());
     m_wake.SetEvent();
@@ -260,6 +262,7 @@ void CTATParser::Close() {
     PauseReader();
     DropQueued();
     m_open = false;
+    m_lastEnd = ReadEnd::kEnded;
 }
 
 StreamKind CTATParser::ReadPacket(uint8_t* buffer, int32_t& size) {
@@ -296,7 +299,9 @@ StreamKind CTATParser::ReadPacket(uint8_t* buffer, int32_t& size) {
     if (status == TatNoPacket)
         return NoPacket;
     // The end, a failed read, or a packet that makes no sense: the stream is over until the
-    // next Open or a successful seek.
+    // next Open or a successful seek. Only the library's end is the recording's end.
+    if (status != TatEnd)
+        m_readFailed.store(true);
     m_end.store(true);
     return EndOfStream;
 }
@@ -392,6 +397,7 @@ bool CTATParser::ReadIntoQueue() {
             if (check && Crc32c(slot + at + tat::kPacketHeaderSize, header.size,
                                 Crc32c(slot + at, 12)) != header.crc) {
                 records.push_back({length, kDamagedTag});
+                m_readFailed.store(true);
                 m_end.store(true);
                 break;
             }
@@ -411,6 +417,8 @@ bool CTATParser::ReadIntoQueue() {
     }
     // The end or damage: ReadPacket reports it.
     m_queue.CancelReservation();
+    if (raw.status != TatEnd)
+        m_readFailed.store(true);
     m_end.store(true);
     return false;
 }
@@ -446,7 +454,7 @@ int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
     const int32_t capacity = std::max(size, 0);
     size = 0;
     if (m_damaged)
-        return -1;
+        return EndOfReads(ReadEnd::kFailed);
     CThreadQueue::Front front;
     for (int poll = 1;; ++poll) {
         // Read the flag before trying the queue: once the reading thread has cleared it,
@@ -459,7 +467,7 @@ int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
             continue;
         }
         if (!running)
-            return -1;
+            return EndOfReads(ReaderEnd());
         if (poll >= kEmptyPolls)
             return 4; // nothing yet: NoPacket, no id
         m_queue.WaitForRecord(std::chrono::milliseconds(kEmptyPollMs)); // wakes on a push
@@ -490,15 +498,17 @@ int64_t CTATParser::TakeFront(const CThreadQueue::Front& front, char id[5], uint
     }
     const int32_t length = front.Length() - skip;
     if (length > capacity || (length > 0 && buffer == nullptr))
-        return -1; // the packet does not fit; it stays queued
+        return EndOfReads(ReadEnd::kFailed); // the packet does not fit; it stays queued
     bytes.Copy(static_cast<size_t>(skip), buffer, static_cast<size_t>(length));
     m_queue.PopFront();
 
     const char* chunkId = ChunkIdOf(kind);
     if (kind == NoPacket)
         return 4;
+    if (kind == EndOfStream)
+        return EndOfReads(ReaderEnd());
     if (chunkId == nullptr)
-        return -1;
+        return EndOfReads(ReadEnd::kFailed);
     if (id != nullptr)
         std::memcpy(id, chunkId, 5);
     size = length;
@@ -512,7 +522,19 @@ int64_t CTATParser::EndAtDamage() {
     m_running.store(false);
     TATV_DIAG(m_diag, "[TATParser] damaged packet\n");
     LogEnd();
+    return EndOfReads(ReadEnd::kFailed);
+}
+
+int64_t CTATParser::EndOfReads(ReadEnd why) {
+    m_lastEnd = why;
     return -1;
+}
+
+ReadEnd CTATParser::ReaderEnd() const {
+    if (!m_open)
+        return ReadEnd::kEnded; // closed: nothing is being read
+    // Not started or stopped: the open recording cannot be read on.
+    return m_readFailed.load() || !m_started.load() ? ReadEnd::kFailed : ReadEnd::kEnded;
 }
 
 VideoSize CTATParser::GetVideoSize(int stream) {
@@ -549,8 +571,10 @@ int CTATParser::SeekTime(float seconds) {
         // end has packets to give again.
         DropQueued();
         m_end.store(false);
+        m_readFailed.store(false);
         m_endLogged.store(false);
         m_damaged = false;
+        m_lastEnd = ReadEnd::kEnded;
         m_running.store(m_open && m_started.load());
     } else {
         m_running.store(wasRunning);

@@ -36,6 +36,13 @@ class DiagLog;
 // Open never fails: a recording that is missing or damaged shows itself by an immediate end
 // of data. After the end, ReadChunk returns -1 until the next Open or a seek that succeeds.
 //
+// LastReadEnd tells the two kinds of end apart. kEnded: the recording's packets are all read;
+// for a recording that the camera never closed (a power cut: no footer, size 0 in its
+// directory) that is its last whole packet, since what follows it cannot be told from a write
+// the cut interrupted. kFailed: the library could not read on (damaged data, a packet that
+// fails its CRC, a read error, a file that shrank or vanished, a recording that is not there or
+// does not open), or the packet does not fit the caller's buffer.
+//
 // Threads: one caller thread at a time (Start, Stop, Open, Close, ReadChunk, SeekTime and the
 // queries) plus the parser's own reading thread, which alone calls ReadPacket. They share
 // the queue (locked inside), the running and end flags (atomics) and the idle event; the
@@ -103,6 +110,8 @@ public:
     // the packet is larger than size (it then stays queued). Checks each packet's CRC-32C
     // before copying its payload into buffer.
     int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
+    // Why the last ReadChunk returned -1 (see above); kEnded after Close.
+    ReadEnd LastReadEnd() const override { return m_lastEnd; }
 
     bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
 
@@ -154,6 +163,10 @@ private:
                       int32_t capacity, int32_t& size);
     // A stored packet failed its check: the recording ends here.
     int64_t EndAtDamage();
+    // ReadChunk's -1, with why.
+    int64_t EndOfReads(ReadEnd why);
+    // Why the reading thread stopped, for a caller that finds no more packets.
+    ReadEnd ReaderEnd() const;
     void LogEnd();
     // What follows a packet's arrival in the queue: the end stops reading, an empty poll
     // pauses a moment.
@@ -171,11 +184,13 @@ private:
     TatInfo m_info{};
     bool m_open = false;
     bool m_damaged = false; // a packet failed its check; reads end until Open or a seek
+    ReadEnd m_lastEnd = ReadEnd::kEnded;
     std::atomic<bool> m_started{false};
 
-    std::atomic<bool> m_end{false};       // the library reported the end of the recording
-    std::atomic<bool> m_running{false};   // the reading thread may read and queue packets
-    std::atomic<bool> m_endLogged{false}; // "Media End Recv" written for this position
+    std::atomic<bool> m_end{false};        // the library reported the end of the recording
+    std::atomic<bool> m_readFailed{false}; // ... and it was a failure, not the recording's end
+    std::atomic<bool> m_running{false};    // the reading thread may read and queue packets
+    std::atomic<bool> m_endLogged{false};  // "Media End Recv" written for this position
     CThreadQueue m_queue;
     CWaitEvent m_idle; // set by the reading thread while it is paused
     CWaitEvent m_wake; // wakes the paused reading thread early: to resume, to answer, to end

@@ -132,6 +132,39 @@ TEST(AviReader, OddChunksAndCapacityEdges) {
     EXPECT_EQ(buffer[1], 9);
 }
 
+// After the last chunk of a whole file reading has ended; a file cut short, or a chunk that
+// does not fit, is a failed read.
+TEST(AviReader, TellsTheEndOfTheFileFromAFailedRead) {
+    TempDir dir;
+    const std::string path = dir.File("whole.avi");
+    WriteTestAvi(path, TestLayout{}, MakeTestPackets(10, true));
+    const std::vector<uint8_t> whole = ReadFileBytes(path);
+    const size_t moviEnd = 532 - 4 + LoadU32LE(whole.data() + 532 - 8);
+    std::vector<uint8_t> buffer(kPacketBufferSize);
+    // Reads every chunk (the index too) and says how the reads ended.
+    auto endOf = [&](const std::string& file, int32_t capacity) {
+        CAVIExtractor reader;
+        EXPECT_GT(reader.Open(file, nullptr), 0);
+        char id[5];
+        int32_t size = capacity;
+        while (reader.ReadChunk(id, buffer.data(), size) >= 0)
+            size = capacity;
+        return reader.LastReadEnd();
+    };
+    EXPECT_EQ(endOf(path, kPacketBufferSize), ReadEnd::kEnded);
+    EXPECT_EQ(endOf(path, 16), ReadEnd::kFailed);
+    // Cut inside a chunk, at a chunk's start within the movi list, and inside the index.
+    for (const size_t length : {size_t{600}, size_t{532}, moviEnd + 20}) {
+        const std::string cut = dir.File("cut.avi");
+        WriteFileBytes(cut, std::vector<uint8_t>(whole.data(), whole.data() + length));
+        EXPECT_EQ(endOf(cut, kPacketBufferSize), ReadEnd::kFailed) << length;
+    }
+    // Without its index a file still ends where its movi list does.
+    const std::string noIndex = dir.File("no-index.avi");
+    WriteFileBytes(noIndex, std::vector<uint8_t>(whole.data(), whole.data() + moviEnd));
+    EXPECT_EQ(endOf(noIndex, kPacketBufferSize), ReadEnd::kEnded);
+}
+
 // A two-channel file whose front stream claims `rate` (in frames per second × 1000 / 1000).
 std::string WriteFramesAt(TempDir& dir, int32_t rate, int frames) {
     const std::string path = dir.File("rate.avi");

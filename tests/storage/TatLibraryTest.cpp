@@ -1,7 +1,9 @@
 // The camera storage through its access library: cards made by the camera-side writer are
 // listed, described and read back; damaged, cut-off and vanishing storage ends reads cleanly.
 #include "base/ByteOrder.h"
+#include "storage/CTATCardWriter.h"
 #include "storage/CTATLibrary.h"
+#include "storage/CTATRecordingReader.h"
 #include "storage/Crc32c.h"
 #include "storage/TatCardFinder.h"
 #include "tests/support/TatTestCards.h"
@@ -192,6 +194,40 @@ TEST_F(TatCard, CutOffRecordingIsHiddenFromTheListButItsIntactPartReads) {
     EXPECT_EQ(packets.back().payload, written[whole - 1].payload);
     // Its seek index was rebuilt from the packets it has.
     EXPECT_EQ(library->SeekSeconds(1, 4), 0);
+}
+
+// A cut-off recording is scanned in blocks: packets that straddle two blocks, and packets
+// larger than a block, count as any other; its end is the last whole packet.
+TEST_F(TatCard, CutOffRecordingScanSpansReadBlocks) {
+    Make({});
+    const std::string name = "MANUAL_20240305_094000_S";
+    CTATCardWriter writer(dir.Path().string());
+    tat::InfoBlock info;
+    info.frontFrameRate = 30;
+    ASSERT_TRUE(writer.BeginRecording(name, info));
+    std::vector<std::vector<uint8_t>> payloads;
+    for (size_t p = 0; p < 40; ++p) {
+        const size_t size = p % 9 == 4   ? CTATRecordingReader::kScanBlock + 1000 + p
+                            : p % 9 == 7 ? tat::kMaxPacketSize
+                                         : 777 + 5000 * p;
+        std::vector<uint8_t> payload(size, static_cast<uint8_t>(p));
+        ASSERT_TRUE(writer.AddPacket(p % 30 == 0 ? tat::VideoKeyFrame : tat::VideoFrame, 0,
+                                     payload.data(), static_cast<uint32_t>(size)));
+        payloads.push_back(std::move(payload));
+    }
+    writer.AbandonRecording(true); // the file ends inside the last packet
+    payloads.pop_back();
+
+    TatDescription d;
+    ASSERT_TRUE(library->DescribeByName(name, d));
+    EXPECT_EQ(d.frontFrames, 39);
+    library->SelectRecording(3, 0, 0);
+    TatReadStatus status;
+    const std::vector<Read> packets = ReadAll(status);
+    EXPECT_EQ(status, TatEnd);
+    ASSERT_EQ(packets.size(), payloads.size());
+    for (size_t p = 0; p < payloads.size(); ++p)
+        EXPECT_EQ(packets[p].payload, payloads[p]) << p;
 }
 
 TEST_F(TatCard, DamageStopsReadingAtTheDamagedPacket) {

@@ -3,6 +3,8 @@
 #include "tests/support/TempDir.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 const std::string& TatcardPath() {
@@ -29,4 +31,18 @@ TatcardRun RunTatcard(const std::string& arguments, const TempDir& scratch) {
 
 int Lines(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+const std::string& SharedTestCard() {
+    static const TempDir made; // removed when the program ends
+    static const std::string card = [] {
+        const char* shared = std::getenv("TATCARD_TEST_CARD");
+        if (shared != nullptr && *shared != '\0')
+            return std::filesystem::is_directory(shared) ? std::string(shared) : std::string();
+        const std::string path = made.File("card");
+        return RunCommand(Quoted(TatcardPath()) + " demo " + Quoted(path) + " --seconds 1") == 0
+                   ? path
+                   : std::string();
+    }();
+    return card;
 }

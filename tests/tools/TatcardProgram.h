@@ -24,3 +24,8 @@ TatcardRun RunTatcard(const std::string& arguments, const TempDir& scratch);
 
 // How many lines text holds (its line ends).
 int Lines(const std::string& text);
+
+// The short demonstration card (1 s per recording) the suite's tests share and never change:
+// under ctest a set-up step makes it once and names it in TATCARD_TEST_CARD; run on its own,
+// the program makes one the first time it is asked. Empty when it cannot be made.
+const std::string& SharedTestCard();

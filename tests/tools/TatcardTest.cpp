@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -41,44 +39,22 @@ std::map<std::string, Listed> ParseListing(const std::string& out) {
     return rows;
 }
 
-// One short demonstration card (1 s per recording) for all the tests of the suite. Under
-// ctest a set-up step makes it once and names it in TATCARD_TEST_CARD; run on its own, the
-// suite makes its own.
+// The suite's shared demonstration card (1 s per recording).
 class TatcardTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        const char* shared = std::getenv("TATCARD_TEST_CARD");
-        if (shared != nullptr && *shared != '\0') {
-            s_card = shared;
-            s_made = std::filesystem::is_directory(s_card);
-            return;
-        }
-        s_dir = new TempDir();
-        s_card = s_dir->File("card");
-        std::string out;
-        s_made =
-            RunCommand(Quoted(TatcardPath()) + " demo '" + s_card + "' --seconds 1", &out) == 0;
+    void SetUp() override {
+        m_card = SharedTestCard();
+        ASSERT_FALSE(m_card.empty()) << "tatcard demo failed";
     }
-    static void TearDownTestSuite() {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(s_made) << "tatcard demo failed"; }
 
-    static TempDir* s_dir;
-    static std::string s_card;
-    static bool s_made;
+    std::string m_card;
     TempDir m_scratch;
 };
-
-TempDir* TatcardTest::s_dir = nullptr;
-std::string TatcardTest::s_card;
-bool TatcardTest::s_made = false;
 
 } // namespace
 
 TEST_F(TatcardTest, ListsRecordingsOfAllFourCategoriesAndTheCutOffOne) {
-    const Result r = RunTatcard("ls '" + s_card + "'", m_scratch);
+    const Result r = RunTatcard("ls '" + m_card + "'", m_scratch);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const auto rows = ParseListing(r.out);
@@ -99,12 +75,12 @@ TEST_F(TatcardTest, ListsRecordingsOfAllFourCategoriesAndTheCutOffOne) {
 }
 
 TEST_F(TatcardTest, ListsOneCategoryWithItsEntryIndexes) {
-    const auto all = ParseListing(RunTatcard("ls '" + s_card + "'", m_scratch).out);
+    const auto all = ParseListing(RunTatcard("ls '" + m_card + "'", m_scratch).out);
     const char* words[] = {"event", "rec", "parking", "manual"};
     const char* prefixes[] = {"EVENT_", "REC_", "PARKING_", "MANUAL_"};
     size_t total = 0;
     for (int c = 0; c < 4; ++c) {
-        const Result r = RunTatcard("ls '" + s_card + "' --category " + words[c], m_scratch);
+        const Result r = RunTatcard("ls '" + m_card + "' --category " + words[c], m_scratch);
         ASSERT_EQ(r.status, 0) << r.err;
         const auto rows = ParseListing(r.out);
         EXPECT_GE(rows.size(), 2u) << words[c];
@@ -125,7 +101,7 @@ TEST_F(TatcardTest, ListsOneCategoryWithItsEntryIndexes) {
 }
 
 TEST_F(TatcardTest, InfoShowsTheCountsTextAndMarksTheCutOffRecording) {
-    const Result r = RunTatcard("info '" + s_card + "' EVENT_20240305_090702_D", m_scratch);
+    const Result r = RunTatcard("info '" + m_card + "' EVENT_20240305_090702_D", m_scratch);
     ASSERT_EQ(r.status, 0) << r.err;
     // 1 s at 30 fps, the 240 ms sound blocks that end before the last frame, 10 G-sensor
     // lines and 1 GPS line.
@@ -136,7 +112,7 @@ TEST_F(TatcardTest, InfoShowsTheCountsTextAndMarksTheCutOffRecording) {
     EXPECT_NE(r.out.find("640x360"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("incomplete"), std::string::npos) << r.out;
 
-    const Result cut = RunTatcard("info '" + s_card + "' REC_20240305_093000_D", m_scratch);
+    const Result cut = RunTatcard("info '" + m_card + "' REC_20240305_093000_D", m_scratch);
     ASSERT_EQ(cut.status, 0) << cut.err;
     EXPECT_NE(cut.out.find("incomplete"), std::string::npos) << cut.out;
 }
@@ -144,7 +120,7 @@ TEST_F(TatcardTest, InfoShowsTheCountsTextAndMarksTheCutOffRecording) {
 TEST_F(TatcardTest, ExportGivesTwoH264StreamsAndPcmSound) {
     const std::string avi = m_scratch.File("event.avi");
     const Result r =
-        RunTatcard("export '" + s_card + "' EVENT_20240305_090702_D '" + avi + "'", m_scratch);
+        RunTatcard("export '" + m_card + "' EVENT_20240305_090702_D '" + avi + "'", m_scratch);
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string streams =
         Probe("-show_entries stream=codec_name,codec_type,width,height -select_streams V", avi) +
@@ -164,14 +140,14 @@ TEST_F(TatcardTest, ExportGivesTwoH264StreamsAndPcmSound) {
 TEST_F(TatcardTest, ExportOfAFrontOnlyRecordingHasOneVideoStream) {
     const std::string avi = m_scratch.File("front.avi");
     const Result r =
-        RunTatcard("export '" + s_card + "' REC_20240305_090030_S '" + avi + "'", m_scratch);
+        RunTatcard("export '" + m_card + "' REC_20240305_090030_S '" + avi + "'", m_scratch);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Probe("-show_entries stream=codec_name -select_streams V", avi), "h264\n");
     EXPECT_EQ(Probe("-show_entries stream=codec_name -select_streams a", avi), "pcm_s16le\n");
 }
 
 TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
-    const std::string card = "'" + s_card + "'";
+    const std::string card = "'" + m_card + "'";
     const std::string out = "'" + m_scratch.File("x.avi") + "'";
     const std::vector<std::string> mistakes = {
         "",
@@ -190,6 +166,12 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "info " + card + " EVENT_20991231_235959_D",
         "info " + card + " NOTHING",
         "export " + card + " REC_20991231_235959_D " + out,
+        "export " + card + " --to",
+        "export --to " + out,
+        "export " + card + " --to '" + m_scratch.File("no-folder") + "'",
+        "export " + card + " --to " + out + " --category lorries",
+        "export " + card + " --to " + out + " --category event EVENT_20240305_090702_D",
+        "export " + card + " --to " + out + " --force",
         "play " + card,
         "play " + card + " EVENT_20240305_090702_D --step 0",
         "play " + card + " EVENT_20240305_090702_D --seek-ms later",
@@ -226,7 +208,7 @@ std::map<std::string, double> Figures(const std::string& line, const std::string
 
 TEST_F(TatcardTest, PlayPrintsItsFiguresAfterPlayingEveryFrontPicture) {
     const Result r =
-        RunTatcard("play '" + s_card + "' EVENT_20240305_090702_D --null-audio", m_scratch);
+        RunTatcard("play '" + m_card + "' EVENT_20240305_090702_D --null-audio", m_scratch);
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(Lines(r.out), 1) << r.out;
     const auto f = Figures(r.out, "play");
@@ -246,7 +228,7 @@ TEST_F(TatcardTest, PlayPrintsItsFiguresAfterPlayingEveryFrontPicture) {
 }
 
 TEST_F(TatcardTest, PlayWithASeekReportsTheTimeToItsFirstPicture) {
-    const Result r = RunTatcard("play '" + s_card +
+    const Result r = RunTatcard("play '" + m_card +
                                     "' REC_20240305_090030_S --null-audio --gap-ms 200 "
                                     "--seek-ms 0 --pause-ms 100",
                                 m_scratch);
@@ -260,7 +242,7 @@ TEST_F(TatcardTest, PlayWithASeekReportsTheTimeToItsFirstPicture) {
 
 TEST_F(TatcardTest, BenchDecodesEveryFrontAndRearPicture) {
     const Result r =
-        RunTatcard("bench '" + s_card + "' EVENT_20240305_090702_D --size 320x180", m_scratch);
+        RunTatcard("bench '" + m_card + "' EVENT_20240305_090702_D --size 320x180", m_scratch);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto f = Figures(r.out, "bench");
     EXPECT_EQ(f.at("frames"), 60);

@@ -2,11 +2,12 @@
 #include "CommandLine.h"
 #include "base/AlignedBuffer.h"
 
-#include "formats/CAVIWriter.h"
+#include "formats/CRecordingExporter.h"
 #include "player/source/CTATParser.h"
 #include "storage/CTATLibrary.h"
 #include "storage/RecordingName.h"
 #include "storage/TatFormat.h"
+#include "ui/logic/RecordingList.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -139,6 +141,63 @@ int DescribeRecording(const std::string& card, const std::string& name) {
     return 0;
 }
 
+namespace {
+
+// The card's storage folder, which no export may write into.
+std::string StorageRoot(CTATLibrary& library) {
+    return library.CardRoot() + "/" + tat::kStoreFolder;
+}
+
+// "tatcard: NAME: incomplete: exported 24.0 s of 30.0 s; the rest cannot be read"
+void ReportProblem(const ExportReport& report) {
+    CommandFailed(report.name + ": " + OutcomeWord(report.outcome) + ": " + report.reason);
+}
+
+void ReportWritten(const ExportReport& report) {
+    std::printf("%s: %lld packets, %llu bytes\n", report.path.c_str(),
+                static_cast<long long>(report.packets),
+                static_cast<unsigned long long>(report.bytes));
+}
+
+// The progress line on standard error, when that is a terminal: rewritten in place, at most
+// once per percent.
+class ProgressLine {
+public:
+    ProgressLine() : m_shown(isatty(STDERR_FILENO) == 1) {}
+
+    void Show(size_t number, size_t count, const std::string& name, int64_t written,
+              int64_t total) {
+        if (!m_shown)
+            return;
+        const int percent =
+            total > 0 ? static_cast<int>(std::min<int64_t>(written * 100 / total, 100)) : -1;
+        if (number == m_number && percent == m_percent)
+            return;
+        m_number = number;
+        m_percent = percent;
+        if (percent >= 0)
+            std::fprintf(stderr, "\r\033[Kexporting %zu/%zu %s %3d %%", number, count, name.c_str(),
+                         percent);
+        else
+            std::fprintf(stderr, "\r\033[Kexporting %zu/%zu %s", number, count, name.c_str());
+        std::fflush(stderr);
+    }
+    // Clears the line, before any other line goes to standard error or at the end.
+    void Clear() {
+        if (m_shown && m_number != 0)
+            std::fputs("\r\033[K", stderr);
+        m_number = 0;
+        m_percent = -2;
+    }
+
+private:
+    bool m_shown;
+    size_t m_number = 0;
+    int m_percent = -2;
+};
+
+} // namespace
+
 int ExportRecording(const std::string& card, const std::string& name, const std::string& out) {
     uint8_t drive = 0;
     TatDescription description;
@@ -149,52 +208,71 @@ int ExportRecording(const std::string& card, const std::string& name, const std:
     CTATParser parser(library.get());
     if (!parser.Start())
         return CommandFailed("cannot start reading the card");
-    OpenInfo info;
-    parser.Open(name, &info);
-    CAVIWriter writer;
-    for (int s = 0; s < 2; ++s) {
-        const VideoSize size = parser.GetVideoSize(s);
-        writer.SetVideoSize(s, size.width, size.height);
-    }
-    writer.SetFrameRate(0, info.frontFrameRate);
-    writer.SetFrameRate(1, info.rearFrameRate);
-    writer.SetAudioRate(8000);
-    writer.SetTwoChannel(info.rearFrameRate != 0);
-    if (!writer.Create(out)) {
-        parser.Stop();
-        return CommandFailed("cannot create " + out);
-    }
-    AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
-    long packets = 0;
-    bool ok = true;
-    for (;;) {
-        char id[5] = {};
-        int32_t size = kPacketBufferSize;
-        if (parser.ReadChunk(id, buffer.data(), size) < 0)
-            break;
-        int slot = -1;
-        if (std::strcmp(id, "00dc") == 0)
-            slot = 0;
-        else if (std::strcmp(id, "01dc") == 0)
-            slot = 1;
-        else if (std::strcmp(id, "02wb") == 0)
-            slot = 2;
-        if (slot < 0)
-            continue; // text lines and empty polls
-        if (!writer.AddData(buffer.data(), size, slot)) {
-            ok = false;
-            break;
-        }
-        ++packets;
-    }
-    parser.Close();
+    CRecordingExporter exporter(parser, StorageRoot(*library));
+    const ExportReport report = exporter.ExportTo(name, out, {});
     parser.Stop();
-    const uint32_t riff = writer.Close();
-    if (!ok || riff == 0) {
-        std::error_code ignored;
-        std::filesystem::remove(out, ignored);
-        return CommandFailed("writing " + out + " failed");
+    if (report.outcome != ExportReport::Outcome::kComplete) {
+        ReportProblem(report);
+        return 1;
     }
-    std::printf("%s: %ld packets, %u bytes\n", out.c_str(), packets, riff + 8);
+    ReportWritten(report);
     return 0;
+}
+
+int ExportRecordings(const std::string& card, const std::string& folder, int category,
+                     const std::vector<std::string>& names) {
+    uint8_t drive = 0;
+    const auto library = OpenCard(card, drive);
+    if (!library)
+        return 1;
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error))
+        return CommandFailed("no folder " + folder);
+    const std::vector<std::string> list =
+        !names.empty() ? names
+                       : RecordingList::ListNames(
+                             *library, drive,
+                             category == kAllCategories ? RecordingList::kFilterAll : category);
+
+    CTATParser parser(library.get());
+    if (!parser.Start())
+        return CommandFailed("cannot start reading the card");
+    CRecordingExporter exporter(parser, StorageRoot(*library));
+    ProgressLine progress;
+    size_t counts[static_cast<size_t>(ExportReport::Outcome::kSkipped) + 1] = {};
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::string& name = list[i];
+        ExportReport report;
+        if (IsPlainFileName(name) &&
+            library->RecordingNumberByName(tat::CategoryFromName(name), name) < 0) {
+            report.name = name;
+            report.reason = "no such recording on the card";
+        } else {
+            report = exporter.ExportToFolder(name, folder, [&](int64_t written, int64_t total) {
+                progress.Show(i + 1, list.size(), name, written, total);
+                return true;
+            });
+        }
+        progress.Clear();
+        ++counts[static_cast<size_t>(report.outcome)];
+        if (report.outcome == ExportReport::Outcome::kComplete)
+            ReportWritten(report);
+        else
+            ReportProblem(report);
+    }
+    parser.Stop();
+    using Outcome = ExportReport::Outcome;
+    const size_t complete = counts[static_cast<size_t>(Outcome::kComplete)];
+    std::printf("exported %zu of %zu recordings to %s", complete, list.size(), folder.c_str());
+    const char* separator = " (";
+    for (const Outcome outcome :
+         {Outcome::kIncomplete, Outcome::kFailed, Outcome::kSkipped, Outcome::kCancelled}) {
+        if (counts[static_cast<size_t>(outcome)] == 0)
+            continue;
+        std::printf("%s%zu %s", separator, counts[static_cast<size_t>(outcome)],
+                    OutcomeWord(outcome));
+        separator = ", ";
+    }
+    std::printf("%s\n", complete == list.size() ? "" : ")");
+    return complete == list.size() ? 0 : 1;
 }

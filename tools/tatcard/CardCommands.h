@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The reading commands of tatcard. Each prints its result on standard output and returns the
 // process exit status; a failure is one line on standard error and a non-zero status.
@@ -20,8 +21,19 @@ int ListRecordings(const std::string& card, int category);
 // What the library describes about one recording.
 int DescribeRecording(const std::string& card, const std::string& name);
 
-// Writes the front, rear and sound packets of a recording into an AVI file.
+// Writes the front, rear and sound packets of a recording into the AVI file `out`. A complete
+// export prints "OUT: N packets, B bytes"; anything else (refused, incomplete, failed) is one
+// line on standard error and status 1, and an incomplete export leaves the part before the
+// failed read in `out`.
 int ExportRecording(const std::string& card, const std::string& name, const std::string& out);
+
+// Exports recordings to folder/<name>.avi: the names given, or with none every recording the
+// window lists for the category (0 … 3, or kAllCategories). Prints a line per file written and
+// a summary on standard output, a line per recording not exported whole on standard error,
+// and a progress line on standard error while it is a terminal. Status 1 when any recording
+// was not exported whole.
+int ExportRecordings(const std::string& card, const std::string& folder, int category,
+                     const std::vector<std::string>& names);
 
 // The category number of a word for --category: a category word in small letters (event,
 // rec, parking, manual) or all (kAllCategories); -1 for anything else.

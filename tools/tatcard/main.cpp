@@ -4,6 +4,7 @@
 //   tatcard ls DIR [--category WORD]         lists recordings (event, rec, parking, manual, all)
 //   tatcard info DIR NAME                    describes one recording
 //   tatcard export DIR NAME OUT.avi          writes a recording's pictures and sound to AVI
+//   tatcard export DIR --to FOLDER [...]     writes several recordings to FOLDER/NAME.avi
 //   tatcard import DIR --front F ...         makes a recording from media files
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
 //   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
@@ -14,6 +15,7 @@
 #include "CardCommands.h"
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +34,17 @@ constexpr char kUsage[] =
     "  tatcard info DIR NAME                  describe one recording\n"
     "  tatcard export DIR NAME OUT.avi        write a recording's front and rear pictures\n"
     "                                         and its sound to an AVI file\n"
+    "  tatcard export DIR --to FOLDER [--category WORD] [NAME...]\n"
+    "                                         write recordings to FOLDER/NAME.avi: the NAMEs\n"
+    "                                         given, or every recording the window lists\n"
+    "                                         for WORD (event, rec, parking, manual or all,\n"
+    "                                         the default)\n"
+    "                                         Both forms refuse targets inside the card's\n"
+    "                                         storage, write to a temporary file that replaces\n"
+    "                                         the target only when finished, and exit with 1\n"
+    "                                         when a recording is not exported whole (each is\n"
+    "                                         named on standard error; a read that fails\n"
+    "                                         part-way keeps the part before it)\n"
     "  tatcard import DIR --front F [--rear R] [--nmea LOG] --category C --name N\n"
     "                                         make recording N on the card in DIR from video\n"
     "                                         files: F the front camera, R the rear one\n"
@@ -68,6 +81,49 @@ constexpr char kUsage[] =
     "                                         picture as fast as possible to WxH (default\n"
     "                                         640x360) and print frames, wall_ms, cpu_ms, fps\n"
     "  tatcard --help                         this text\n";
+
+// export DIR NAME OUT.avi, or export DIR --to FOLDER [--category WORD] [NAME...].
+int Export(const std::vector<std::string>& args) {
+    if (std::find(args.begin(), args.end(), "--to") == args.end()) {
+        if (args.size() != 4)
+            return BadArguments("export needs a card folder, a recording name and an AVI file");
+        return ExportRecording(args[1], args[2], args[3]);
+    }
+    std::string card;
+    std::string folder;
+    int category = kAllCategories;
+    bool categoryGiven = false;
+    std::vector<std::string> names;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--to" || word == "--category") {
+            if (i + 1 == args.size())
+                return BadArguments(word == "--to" ? "--to needs a folder"
+                                                   : "--category needs event, rec, parking, "
+                                                     "manual or all");
+            const std::string& value = args[++i];
+            if (word == "--to") {
+                folder = value;
+            } else {
+                category = CategoryFromWord(value);
+                categoryGiven = true;
+                if (category < 0)
+                    return BadArguments("unknown category " + value);
+            }
+        } else if (word.rfind("--", 0) == 0) {
+            return BadArguments("unexpected argument " + word);
+        } else if (card.empty()) {
+            card = word;
+        } else {
+            names.push_back(word);
+        }
+    }
+    if (card.empty() || folder.empty())
+        return BadArguments("export --to needs a card folder and a target folder");
+    if (categoryGiven && !names.empty())
+        return BadArguments("export --to takes recording names or --category, not both");
+    return ExportRecordings(card, folder, category, names);
+}
 
 int List(const std::vector<std::string>& args) {
     int category = kAllCategories;
@@ -127,10 +183,7 @@ int main(int argc, char** argv) {
             return BadArguments("info needs a card folder and a recording name");
         return DescribeRecording(args[1], args[2]);
     }
-    if (command == "export") {
-        if (args.size() != 4)
-            return BadArguments("export needs a card folder, a recording name and an AVI file");
-        return ExportRecording(args[1], args[2], args[3]);
-    }
+    if (command == "export")
+        return Export(args);
     return BadArguments("unknown command " + command);
 }

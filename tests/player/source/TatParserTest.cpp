@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -175,9 +177,12 @@ TEST_F(TatParserTest, ReadsEveryPacketInOrderAndStaysAtTheEndUntilTheNextOpen) {
     EXPECT_EQ(parser->ReadChunk(id, small.data(), size), -1);
     EXPECT_EQ(small, std::vector<uint8_t>(64, 0xEE));
 
+    EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kFailed) << "the packet did not fit";
+
     bool atEnd = false;
     const std::vector<Chunk> chunks = ReadChunks(*parser, 1000000, &atEnd);
     EXPECT_TRUE(atEnd);
+    EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kEnded);
     EXPECT_EQ(chunks.size(), TestRecordingPackets(first).size());
     EXPECT_TRUE(Matches(chunks, TestRecordingPackets(first), 0));
     EXPECT_TRUE(ReadChunks(*parser).empty());
@@ -198,11 +203,12 @@ TEST_F(TatParserTest, ReadsEveryPacketInOrderAndStaysAtTheEndUntilTheNextOpen) {
         EXPECT_TRUE(Matches(again, TestRecordingPackets(second), 0)) << busy;
     }
 
-    // Cut off by a power cut: its whole packets, then the end.
+    // Cut off by a power cut: its whole packets, then the end, which is its normal end.
     parser->Open(cut.name, nullptr);
     const std::vector<Chunk> intact = ReadChunks(*parser);
     EXPECT_EQ(intact.size(), TestRecordingPackets(cut).size() / 2 - 1);
     EXPECT_TRUE(Matches(intact, TestRecordingPackets(cut), 0));
+    EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kEnded);
 
     // Not on the card: ends at once, with no numbers left over from the one before.
     EXPECT_EQ(parser->Open("REC_20990101_000000_D", &info), 1);
@@ -362,6 +368,7 @@ TEST_F(TatParserTest, DamagedPacketEndsTheRecordingRightBeforeIt) {
             bool atEnd = false;
             const std::vector<Chunk> chunks = ReadChunks(*parser, 1000000, &atEnd);
             EXPECT_TRUE(atEnd) << d.what;
+            EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kFailed) << d.what;
             EXPECT_EQ(chunks.size(), d.packet) << d.what;
             EXPECT_TRUE(Matches(chunks, written, 0)) << d.what;
             EXPECT_EQ(EndLines(), ++ends) << d.what;
@@ -374,7 +381,59 @@ TEST_F(TatParserTest, DamagedPacketEndsTheRecordingRightBeforeIt) {
             ASSERT_EQ(parser->SeekTime(0.0f), 0);
             EXPECT_EQ(ReadChunks(*parser).size(), d.packet) << d.what;
             EXPECT_EQ(EndLines(), ++ends) << d.what;
+            EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kFailed) << d.what;
         }
+}
+
+// Reading that stops early is never taken for the recording's end: a damaged packet a tenth
+// of the way in, a file that shrinks while it is read, a file that cannot be read, a recording
+// that is not there.
+TEST_F(TatParserTest, FailedReadsAreToldFromTheEndOfTheRecording) {
+    const TestRecording damaged{"EVENT_20240305_091500_D", 10, 30, true};
+    const TestRecording unreadable{"MANUAL_20240305_094000_S", 1, 30, false};
+    Make({damaged, unreadable, kLong});
+    const std::string store = (dir.Path() / "TATSTORE").string();
+
+    const Written written = TestRecordingPackets(damaged);
+    const std::string damagedPath = store + "/EVENT/" + damaged.name + ".TRD";
+    std::vector<uint8_t> bytes = ReadFileBytes(damagedPath);
+    const size_t tenth = written.size() / 10;
+    bytes[PacketOffset(bytes, tenth) + tat::kPacketHeaderSize + 3] ^= 0x40;
+    WriteFileBytes(damagedPath, bytes);
+    parser->Open(damaged.name, nullptr);
+    EXPECT_EQ(ReadChunks(*parser).size(), tenth);
+    EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kFailed);
+
+    // Shrinks behind the reading thread, which has read ahead as far as the queue holds.
+    const std::string longPath = store + "/REC/" + kLong.name + ".TRD";
+    const uint64_t size = std::filesystem::file_size(longPath);
+    const uint64_t cut = size - 100000;
+    ASSERT_GT(cut, static_cast<uint64_t>(CTATParser::kQueueCapacity + CTATParser::kBulkRead));
+    parser->Open(kLong.name, nullptr);
+    EXPECT_EQ(ReadChunks(*parser, 5).size(), 5u);
+    ASSERT_EQ(truncate(longPath.c_str(), static_cast<off_t>(cut)), 0);
+    const size_t rest = ReadChunks(*parser).size();
+    EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kFailed);
+    EXPECT_LT(rest + 5, TestRecordingPackets(kLong).size());
+
+    // The recording file replaced by a folder: listed, but nothing can be read.
+    const std::string unreadablePath = store + "/MANUAL/" + unreadable.name + ".TRD";
+    std::filesystem::remove(unreadablePath);
+    std::filesystem::create_directory(unreadablePath);
+    for (const std::string& name : {unreadable.name, std::string("REC_20990101_000000_D")}) {
+        parser->Open(name, nullptr);
+        EXPECT_TRUE(ReadChunks(*parser).empty()) << name;
+        EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kFailed) << name;
+    }
+
+    // A failure is forgotten at the next Open.
+    parser->Open(damaged.name, nullptr);
+    char id[5] = {};
+    std::vector<uint8_t> buffer(kPacketBufferSize);
+    int32_t capacity = kPacketBufferSize;
+    ASSERT_EQ(parser->ReadChunk(id, buffer.data(), capacity), 4);
+    parser->Close();
+    EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kEnded);
 }
 
 // Packets larger than one read of the reading thread, and the largest a recording may hold
