@@ -1,5 +1,7 @@
 #include "CSamplePlayerDlg.h"
 
+#include "DownloadController.h"
+#include "SnapshotCommand.h"
 #include "StatusPresenter.h"
 #include "ZoomFeed.h"
 #include "resources/SkinBitmaps.h"
@@ -14,6 +16,7 @@
 #include "ui/widgets/KeyTranslation.h"
 #include "ui/widgets/PictureWidget.h"
 #include "ui/widgets/RecordingListView.h"
+#include "ui/widgets/SkinnedControls.h"
 #include "ui/widgets/WindowText.h"
 
 #include <QApplication>
@@ -41,7 +44,7 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
                    Qt::WindowSystemMenuHint);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowTitle(Text(402));
-    setWindowIcon(QIcon(QPixmap::fromImage(SkinBitmap(421).scaled(64, 64))));
+    setWindowIcon(QIcon(QPixmap::fromImage(SkinBitmap(421, m_options.languageId).scaled(64, 64))));
 
     CreateControls();
     m_status = std::make_unique<StatusPresenter>(
@@ -57,6 +60,10 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
         std::fprintf(stderr, "varnelplayer: the player did not start: its %s failed\n",
                      CQTRMediaPlayer::PartName(started.failed));
     m_zoom = std::make_unique<ZoomFeed>(*m_controller, m_front, m_rear, this);
+    const auto tell = [this](const QString& text) { ShowText(text); };
+    m_snapshot = std::make_unique<SnapshotCommand>(*m_controller, m_options.languageId, this, tell);
+    m_download =
+        std::make_unique<DownloadController>(*m_controller, m_profile, m_options.languageId, this);
     m_layoutMode = LayoutMode::Normal;
     m_panes = PaneModes{};
     PlacePane(m_map, PanePlace{Rect{kSmallSlot.x, kSmallSlot.y, 0, 0}, true});
@@ -94,53 +101,18 @@ QWidget* CSamplePlayerDlg::Control(int id) const {
     return found == m_controls.end() ? nullptr : found->second;
 }
 
-CBitmapButtonTrans* CSamplePlayerDlg::AddButton(int id, int normal, int pressed, int focused,
-                                                int disabled) {
-    auto* button = new CBitmapButtonTrans(this);
-    button->SetKeyColor(0x000000);
-    button->SetBitmaps(SkinBitmap(normal), pressed ? SkinBitmap(pressed) : QImage(),
-                       focused ? SkinBitmap(focused) : QImage(),
-                       disabled ? SkinBitmap(disabled) : QImage());
-    button->SizeToContent();
-    button->setFocusPolicy(Qt::NoFocus);
-    m_controls[id] = button;
-    return button;
-}
-
-CBitmapSlider* CSamplePlayerDlg::AddSlider(int id, int channel, int active, int minimum,
-                                           int maximum) {
-    auto* slider = new CBitmapSlider(this);
-    slider->SetControlId(id);
-    slider->SetChannelBitmaps(SkinBitmap(channel), SkinBitmap(active), true, kSliderKey, 0, 0);
-    slider->SetThumbBitmaps(SkinBitmap(420), QImage(), true, kSliderKey, 0, 0);
-    slider->SetRange(minimum, maximum);
-    m_controls[id] = slider;
-    return slider;
-}
-
-QLabel* CSamplePlayerDlg::AddText(int id, const char* text, Qt::Alignment alignment,
-                                  const QColor& color) {
-    auto* label = new QLabel(QString::fromUtf8(text), this);
-    label->setAlignment(alignment | Qt::AlignVCenter);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    QFont font = label->font();
-    font.setPixelSize(11);
-    label->setFont(font);
-    m_controls[id] = label;
-    return label;
-}
-
 void CSamplePlayerDlg::CreateControls() {
     for (const ButtonSkin& skin : kButtonSkins)
-        AddButton(skin.id, skin.normal, skin.pressed, skin.focused, skin.disabled);
+        m_controls[skin.id] = MakeSkinButton(skin, m_options.languageId, this);
     Control(ControlId::BrightnessIcon)->setEnabled(false);
 
-    m_position = AddSlider(ControlId::Position, 443, 444, 0, 0);
-    m_volume = AddSlider(ControlId::Volume, 422, 423, 0, 99);
+    m_controls[ControlId::Position] = m_position =
+        MakeSkinSlider(ControlId::Position, 443, 444, 0, 0, this);
+    m_controls[ControlId::Volume] = m_volume =
+        MakeSkinSlider(ControlId::Volume, 422, 423, 0, 99, this);
     m_volume->SetPageSize(25);
-    m_brightness = AddSlider(ControlId::Brightness, 422, 423, -5, 5);
+    m_controls[ControlId::Brightness] = m_brightness =
+        MakeSkinSlider(ControlId::Brightness, 422, 423, -5, 5, this);
 
     m_mute = new CxSkinButton(this);
     m_mute->SetSkin(SkinBitmap(495), SkinBitmap(494), 1);
@@ -148,15 +120,18 @@ void CSamplePlayerDlg::CreateControls() {
     m_mute->setCheckable(true);
     m_controls[ControlId::Mute] = m_mute;
 
-    AddText(ControlId::CurrentTime, "00:00:00", Qt::AlignLeft, Qt::white);
-    AddText(ControlId::Length, "00:00:00", Qt::AlignRight, Qt::white);
-    AddText(ControlId::Speed, "Km/h", Qt::AlignRight, Qt::red);
+    const QString zero = QStringLiteral("00:00:00");
+    m_controls[ControlId::CurrentTime] = MakeStatusText(zero, Qt::AlignLeft, Qt::white, this);
+    m_controls[ControlId::Length] = MakeStatusText(zero, Qt::AlignRight, Qt::white, this);
+    m_controls[ControlId::Speed] =
+        MakeStatusText(QStringLiteral("Km/h"), Qt::AlignRight, Qt::red, this);
 
-    auto* selectAll = new QCheckBox(QStringLiteral("  Select All"), this);
-    QPalette red = selectAll->palette();
+    m_selectAll = new QCheckBox(QStringLiteral("  Select All"), this);
+    QPalette red = m_selectAll->palette();
     red.setColor(QPalette::WindowText, Qt::red);
-    selectAll->setPalette(red);
-    m_controls[ControlId::SelectAll] = selectAll;
+    m_selectAll->setPalette(red);
+    m_selectAll->setFocusPolicy(Qt::NoFocus);
+    m_controls[ControlId::SelectAll] = m_selectAll;
 
     m_front = new PictureWidget(this);
     m_rear = new PictureWidget(this);
@@ -195,6 +170,9 @@ void CSamplePlayerDlg::ConnectCommands() {
     onClick(ControlId::MapSize, &CSamplePlayerDlg::OnMapSizeButton);
     onClick(ControlId::Zoom, &CSamplePlayerDlg::OnZoomWindow);
     onClick(ControlId::Mute, &CSamplePlayerDlg::OnMute);
+    onClick(ControlId::Snapshot, &CSamplePlayerDlg::OnCapture);
+    onClick(ControlId::Download, &CSamplePlayerDlg::OnFileDownload);
+    connect(m_selectAll, &QCheckBox::clicked, this, &CSamplePlayerDlg::OnSelectAll);
     const std::pair<int, int> filters[] = {{ControlId::FilterEvent, 0},
                                            {ControlId::FilterContinuous, 1},
                                            {ControlId::FilterMotion, 2},
@@ -211,8 +189,15 @@ void CSamplePlayerDlg::ConnectCommands() {
 
 void CSamplePlayerDlg::ConnectController() {
     PlaybackController* controller = m_controller.get();
-    connect(controller, &PlaybackController::rowsChanged, this,
-            [this] { m_list->ShowNames(m_controller->Rows()); });
+    connect(controller, &PlaybackController::rowsChanged, this, [this] {
+        m_list->ShowNames(m_controller->Rows());
+        m_selectAll->setChecked(false); // new rows start unticked
+    });
+    connect(m_download.get(), &DownloadController::titleChanged, this, &QWidget::setWindowTitle);
+    connect(m_download.get(), &DownloadController::finished, this, [this](const QString& text) {
+        if (!text.isEmpty())
+            ShowText(text);
+    });
     connect(controller, &PlaybackController::currentRowChanged, m_list,
             &RecordingListView::SelectRow);
     connect(controller, &PlaybackController::playingChanged, this,
@@ -281,7 +266,7 @@ void CSamplePlayerDlg::ApplyLayout(LayoutMode mode) {
 }
 
 void CSamplePlayerDlg::LoadBackground() {
-    m_background = SkinBitmap(421);
+    m_background = SkinBitmap(421, m_options.languageId);
     setFixedSize(m_background.isNull() ? QSize(kBackgroundWidth, kBackgroundHeight)
                                        : m_background.size());
     if (const QScreen* screen = this->screen()) {
@@ -309,7 +294,7 @@ void CSamplePlayerDlg::LayoutPanes() {
     PlacePane(m_front, places.front);
     PlacePane(m_rear, places.rear);
     PlacePane(m_map, places.map);
-    Control(ControlId::MapSize)->setToolTip(QString::fromUtf8(MapSizeCaption(m_panes.map).data()));
+    Control(ControlId::MapSize)->setToolTip(Text(MapSizeCaptionId(m_panes.map)));
     update();
 }
 
@@ -326,7 +311,7 @@ void CSamplePlayerDlg::SaveConfig() {
 }
 
 void CSamplePlayerDlg::OnQuit() {
-    if (m_downloadBusy)
+    if (Busy())
         return;
     SaveConfig();
     m_controller->Halt();
@@ -341,12 +326,12 @@ void CSamplePlayerDlg::OnQuit() {
 }
 
 void CSamplePlayerDlg::OnMinimize() {
-    if (!m_downloadBusy)
+    if (!Busy())
         showMinimized();
 }
 
 void CSamplePlayerDlg::OnFullScreen() {
-    if (m_downloadBusy || m_layoutMode == LayoutMode::FullScreen)
+    if (Busy() || m_layoutMode == LayoutMode::FullScreen)
         return;
     m_layoutMode = LayoutMode::FullScreen;
     m_background = QImage();
@@ -364,7 +349,7 @@ void CSamplePlayerDlg::OnFullScreen() {
 }
 
 void CSamplePlayerDlg::OnRestoreSize() {
-    if (m_downloadBusy || m_layoutMode == LayoutMode::Normal)
+    if (Busy() || m_layoutMode == LayoutMode::Normal)
         return;
     m_layoutMode = LayoutMode::Normal;
     showNormal();
@@ -418,48 +403,30 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
     context.playButtonVisible = m_playShown;
     context.listRowCount = m_list->RowCount();
     context.pointerInsideList = m_list->Contains(QCursor::pos());
-    context.downloadBusy = m_downloadBusy;
+    context.downloadBusy = Busy();
     context.volume = m_volume->GetPos();
     const KeyDecision decision = DecideKey(KeyOfQtKey(event->key()), context);
-    switch (decision.action) {
-    case KeyAction::FullScreen:
-        OnFullScreen();
-        break;
-    case KeyAction::RestoreSize:
-        OnRestoreSize();
-        break;
-    case KeyAction::VolumeUp:
-    case KeyAction::VolumeDown:
-        m_volume->SetPos(decision.volume);
-        break;
-    case KeyAction::SecBack:
-        TATV_DIAG(&m_diag, "Press Button => VK_LEFT\n");
-        OnSecBack();
-        break;
-    case KeyAction::SecForward:
-        TATV_DIAG(&m_diag, "Press Button => VK_RIGHT\n");
-        OnSecForward();
-        break;
-    case KeyAction::Play:
-        OnPlay();
-        break;
-    case KeyAction::Pause:
-        OnPause();
-        break;
-    case KeyAction::Next:
-        OnNext();
-        break;
-    case KeyAction::Pre:
-        OnPre();
-        break;
-    case KeyAction::Open:
-        OnOpen();
-        break;
-    case KeyAction::PassToList:
+    using Command = void (CSamplePlayerDlg::*)();
+    static const std::map<KeyAction, Command> kCommands = {
+        {KeyAction::FullScreen, &CSamplePlayerDlg::OnFullScreen},
+        {KeyAction::RestoreSize, &CSamplePlayerDlg::OnRestoreSize},
+        {KeyAction::SecBack, &CSamplePlayerDlg::OnSecBack},
+        {KeyAction::SecForward, &CSamplePlayerDlg::OnSecForward},
+        {KeyAction::Play, &CSamplePlayerDlg::OnPlay},
+        {KeyAction::Pause, &CSamplePlayerDlg::OnPause},
+        {KeyAction::Next, &CSamplePlayerDlg::OnNext},
+        {KeyAction::Pre, &CSamplePlayerDlg::OnPre},
+        {KeyAction::Open, &CSamplePlayerDlg::OnOpen}};
+    if (decision.action == KeyAction::PassToList)
         return false;
-    default:
-        break;
-    }
+    if (decision.action == KeyAction::VolumeUp || decision.action == KeyAction::VolumeDown)
+        m_volume->SetPos(decision.volume);
+    if (decision.action == KeyAction::SecBack)
+        TATV_DIAG(&m_diag, "Press Button => VK_LEFT\n");
+    if (decision.action == KeyAction::SecForward)
+        TATV_DIAG(&m_diag, "Press Button => VK_RIGHT\n");
+    if (const auto command = kCommands.find(decision.action); command != kCommands.end())
+        (this->*command->second)();
     return true;
 }
 
@@ -472,8 +439,11 @@ void CSamplePlayerDlg::reject() {}
 
 // ---- Commands that reach the playback controller ----
 
-void CSamplePlayerDlg::ShowMessage(int id) {
-    const QString text = Text(id);
+bool CSamplePlayerDlg::Busy() const {
+    return m_download && m_download->Busy();
+}
+
+void CSamplePlayerDlg::ShowText(const QString& text) {
     if (m_messageSink)
         m_messageSink(text);
     else
@@ -487,10 +457,10 @@ void CSamplePlayerDlg::ShowPlayButton(bool play) {
 }
 
 void CSamplePlayerDlg::OnOpen() {
-    if (m_downloadBusy)
+    if (Busy())
         return;
     if (m_controller->CardDrive() == 0) {
-        ShowMessage(445);
+        ShowText(Text(445));
         return;
     }
     m_controller->ListRecordings(1);
@@ -498,59 +468,59 @@ void CSamplePlayerDlg::OnOpen() {
 }
 
 void CSamplePlayerDlg::OnFilter(int filter) {
-    if (!m_downloadBusy)
+    if (!Busy())
         m_controller->ListRecordings(filter);
 }
 
 void CSamplePlayerDlg::OnListDblClk(int row) {
-    if (!m_downloadBusy)
+    if (!Busy())
         m_controller->PlayRow(row);
 }
 
 void CSamplePlayerDlg::OnPlay() {
-    if (!m_downloadBusy)
+    if (!Busy())
         m_controller->Play(m_list->SelectedRow());
 }
 
 void CSamplePlayerDlg::OnPause() {
-    if (!m_downloadBusy)
+    if (!Busy())
         m_controller->Pause();
 }
 
 void CSamplePlayerDlg::OnStop() {
-    if (!m_downloadBusy)
+    if (!Busy())
         m_controller->Stop();
 }
 
 void CSamplePlayerDlg::OnNext() {
-    if (!m_downloadBusy)
+    if (!Busy())
         m_controller->Next();
 }
 
 void CSamplePlayerDlg::OnPre() {
-    if (!m_downloadBusy)
+    if (!Busy())
         m_controller->Previous();
 }
 
 void CSamplePlayerDlg::OnSecBack() {
-    if (!m_downloadBusy && m_controller->StepBack())
+    if (!Busy() && m_controller->StepBack())
         m_status->Refresh();
 }
 
 void CSamplePlayerDlg::OnSecForward() {
-    if (!m_downloadBusy && m_controller->StepForward()) {
+    if (!Busy() && m_controller->StepForward()) {
         m_status->RedrawGraphNext();
         m_status->Refresh();
     }
 }
 
 void CSamplePlayerDlg::OnZoomWindow() {
-    if (!m_downloadBusy && !m_shutDown)
+    if (!Busy() && !m_shutDown)
         m_zoom->Show();
 }
 
 void CSamplePlayerDlg::OnMapSizeButton() {
-    if (m_downloadBusy)
+    if (Busy())
         return;
     m_panes = ToggleMapSize(m_panes, m_controller->Loaded() ? m_controller->ChannelCount() : 0);
     LayoutPanes();
@@ -571,4 +541,25 @@ void CSamplePlayerDlg::OnSliderMoved(int id, int position) {
 void CSamplePlayerDlg::OnMute() {
     m_controller->SetDeviceVolume(
         m_mute->isChecked() ? 0 : StatusText::DeviceVolume(m_volume->GetPos()));
+}
+
+void CSamplePlayerDlg::OnCapture() {
+    if (!Busy())
+        m_snapshot->Capture(m_list->RowCount());
+}
+
+void CSamplePlayerDlg::OnFileDownload() {
+    if (Busy())
+        return;
+    OnStop();
+    const std::vector<std::string> names = m_list->CheckedNames();
+    if (names.empty())
+        ShowText(Text(447));
+    else
+        m_download->ChooseFolderAndStart(names);
+}
+
+void CSamplePlayerDlg::OnSelectAll(bool checked) {
+    if (!Busy())
+        m_list->SetAllChecked(checked);
 }

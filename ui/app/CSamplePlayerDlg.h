@@ -19,9 +19,12 @@ class CBitmapSlider;
 class CGraphStatic;
 class CMapView;
 class CxSkinButton;
+class DownloadController;
 class PictureWidget;
+class QCheckBox;
 class QLabel;
 class RecordingListView;
+class SnapshotCommand;
 class StatusPresenter;
 class ZoomFeed;
 
@@ -32,8 +35,9 @@ class ZoomFeed;
 // It keeps the controls, their skin and layout, the panes, the keys of its key table (every
 // other key is swallowed) and the commands that turn clicks and keys into calls of the
 // playback controller, which plays the card's recordings; the status presenter shows time,
-// speed, graph and map; the zoom feed runs the zoom window. While a download runs
-// (downloadBusy) every command and key is ignored.
+// speed, graph and map; the zoom feed runs the zoom window; the snapshot command and the
+// download controller save pictures and export recordings. While a download runs every
+// command and key is ignored.
 //
 // Threads: GUI thread.
 class CSamplePlayerDlg : public QDialog {
@@ -70,6 +74,8 @@ public:
     PlaybackController& Controller() { return *m_controller; }
     StatusPresenter& Status() { return *m_status; }
     ZoomFeed& Zoom() { return *m_zoom; }
+    SnapshotCommand& Snapshot() { return *m_snapshot; }
+    DownloadController& Download() { return *m_download; }
 
     // Commands (reached through the buttons and keys).
     void OnQuit();
@@ -89,6 +95,11 @@ public:
     void OnSliderMoved(int id, int position);
     void OnMute();
     void OnZoomWindow();
+    void OnCapture();
+    // FileDownload (1143): stops playback and exports the ticked recordings.
+    void OnFileDownload();
+    // Select All (1136): ticks or clears every row.
+    void OnSelectAll(bool checked);
     // The map-size button (1101): the map and a video swap slots.
     void OnMapSizeButton();
 
@@ -106,9 +117,6 @@ protected:
 
 private:
     void CreateControls();
-    CBitmapButtonTrans* AddButton(int id, int normal, int pressed, int focused, int disabled);
-    CBitmapSlider* AddSlider(int id, int channel, int active, int minimum, int maximum);
-    QLabel* AddText(int id, const char* text, Qt::Alignment alignment, const QColor& color);
     void ConnectCommands();
     void ConnectController();
     void ApplyLayout(LayoutMode mode);
@@ -118,10 +126,11 @@ private:
     void PlaceIdlePictures();
     void InitConfig();
     void SaveConfig();
-    void ShowMessage(int id);
+    void ShowText(const QString& text);
     void ShowPlayButton(bool play);
     bool HandleKey(QKeyEvent* event);
     void ShutDown();
+    bool Busy() const;
 
     Options m_options;
     DiagLog m_diag;
@@ -142,11 +151,13 @@ private:
     CxSkinButton* m_mute = nullptr;
     std::unique_ptr<StatusPresenter> m_status;
     std::unique_ptr<ZoomFeed> m_zoom;
+    std::unique_ptr<SnapshotCommand> m_snapshot;
+    std::unique_ptr<DownloadController> m_download;
+    QCheckBox* m_selectAll = nullptr;
 
     QImage m_background; // null in full screen (released)
     LayoutMode m_layoutMode = LayoutMode::Normal;
     PaneModes m_panes;
-    bool m_downloadBusy = false;
     bool m_playShown = true; // PLAY shown, Pause hidden
     QuitQuestion m_quitQuestion;
     MessageSink m_messageSink;

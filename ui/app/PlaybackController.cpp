@@ -130,6 +130,18 @@ bool PlaybackController::Pause() {
     return true;
 }
 
+void PlaybackController::Resume() {
+    if (!Loaded())
+        return;
+    emit playingChanged(true);
+    m_engine.Resume();
+}
+
+std::string PlaybackController::StorageFolder() {
+    const std::string root = m_library.CardRoot();
+    return root.empty() ? root : root + "/" + tat::kStoreFolder;
+}
+
 void PlaybackController::Stop() {
     m_engine.Pause();
     m_engine.Stop();

@@ -64,6 +64,11 @@ public:
     // The card's drive number; 0 without a card.
     uint8_t CardDrive() const { return m_cardDrive; }
     CTATLibrary& Library() { return m_library; }
+    // The card's storage folder (CARD/TATSTORE); empty without a card.
+    std::string StorageFolder();
+    // The parser the engine reads through. Others (the download) may read through it only
+    // while nothing is loaded and no playback command runs.
+    VMediaParser& Parser() { return m_parser; }
 
     // ---- The list ----
     // Lists the recordings of a filter (0 event, 1 continuous, 2 parking, 3 manual, 4 all);
@@ -84,6 +89,8 @@ public:
     void Play(int selectedRow);
     // Pause: false when nothing is loaded.
     bool Pause();
+    // Resumes a loaded recording after Pause; nothing when none is loaded.
+    void Resume();
     void Stop();
     // Quitting: the engine stops, the status tick and the card poll end; the window's state
     // is left as it is (the user may still answer No).
@@ -110,11 +117,18 @@ public:
 
     // ---- Read-outs ----
     bool Loaded() const { return m_engine.StateValue() != CQTRMediaPlayer::kIdle; }
+    // A recording is loaded and not paused.
+    bool Playing() const { return Loaded() && m_engine.IsRunning(); }
     int64_t CurrentMs() const { return m_engine.CurrentMs(); }
     int64_t DurationSeconds() const { return m_durationSeconds; }
     // Video channels of the recording the engine opened last.
     int ChannelCount() const { return m_engine.ChannelCount(); }
     const CTextData& Telemetry() const { return m_telemetry; }
+    // Writes the last decoded picture of a channel (0 front, 1 rear) at its recorded size as
+    // a JPEG file. False when the channel has no picture or the file could not be written.
+    bool SaveSnapshot(int channel, const std::string& path) {
+        return m_engine.SaveSnapshot(channel, path);
+    }
     // A width × height cut-out of a channel's picture centred on (x, y) of that picture;
     // false when the channel shows nothing.
     bool CutOut(int channel, int x, int y, int width, int height, Picture& out) {

@@ -23,7 +23,7 @@ std::vector<ControlPlacement> NormalLayout() {
         {FilterManual, Rect{842, 38, 65, 24}, Show},
         {FilterAll, Rect{906, 38, 65, 24}, Show},
         {Download, Rect{825, 218, 117, 20}, Show},
-        {SelectAll, Rect{650, 218, 117, 20}, Hide},
+        {SelectAll, Rect{650, 218, 117, 20}, Show},
         {Open, Rect{28, 473, 19, 17}, Show},
         {Stop, Rect{87, 474, 15, 17}, Keep},
         {Pre, Rect{137, 473, 31, 17}, Keep},

@@ -74,6 +74,6 @@ PaneModes ToggleMapSize(const PaneModes& modes, int channelCount) {
     return next;
 }
 
-std::string_view MapSizeCaption(PaneMode mapMode) {
-    return mapMode == PaneMode::Large ? "지도 작게보기" : "지도 크게보기";
+int MapSizeCaptionId(PaneMode mapMode) {
+    return mapMode == PaneMode::Large ? 614 : 616;
 }

@@ -2,8 +2,6 @@
 
 #include "MainLayout.h"
 
-#include <string_view>
-
 // Where the three panes of the main window go (front picture, rear picture, map). Two slots
 // serve them: the large slot (kLargeSlot) and the small slot (kSmallSlot).
 
@@ -45,6 +43,6 @@ PaneModes PanesForNewRecording(int channelCount);
 // video is hidden. Unchanged when no recording is open (channelCount below 1).
 PaneModes ToggleMapSize(const PaneModes& modes, int channelCount);
 
-// Caption of the map-size button (UTF-8, the same in both languages): "small map" while the
-// map is large, "large map" otherwise.
-std::string_view MapSizeCaption(PaneMode mapMode);
+// The string-table id of the map-size button's caption: "smaller map" while the map is large,
+// "larger map" otherwise.
+int MapSizeCaptionId(PaneMode mapMode);

@@ -89,6 +89,21 @@ void RecordingListView::SelectRow(int row) {
     setFocus();
 }
 
+std::vector<std::string> RecordingListView::CheckedNames() const {
+    std::vector<std::string> names;
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = topLevelItem(row);
+        if (item->checkState(0) == Qt::Checked)
+            names.push_back(item->text(1).toStdString());
+    }
+    return names;
+}
+
+void RecordingListView::SetAllChecked(bool checked) {
+    for (int row = 0; row < topLevelItemCount(); ++row)
+        topLevelItem(row)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
 bool RecordingListView::Contains(const QPoint& globalPointer) const {
     return isVisible() && rect().contains(mapFromGlobal(globalPointer));
 }

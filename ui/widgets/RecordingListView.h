@@ -25,6 +25,10 @@ public:
     int SelectedRow() const;
     // Makes a row the current and only selected one, scrolls to it and takes the focus.
     void SelectRow(int row);
+    // The names of the ticked rows, in row order.
+    std::vector<std::string> CheckedNames() const;
+    // Ticks or clears every row.
+    void SetAllChecked(bool checked);
     // Whether the list shows and the pointer (global coordinates) is over it.
     bool Contains(const QPoint& globalPointer) const;
 

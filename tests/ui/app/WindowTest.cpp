@@ -98,7 +98,7 @@ private slots:
         QVERIFY(!w.Visible(ControlId::Pause));
         QVERIFY(w.Visible(ControlId::FullScreen));
         QVERIFY(!w.Visible(ControlId::RestoreSize));
-        QVERIFY(!w.Visible(ControlId::SelectAll));
+        QVERIFY(w.Visible(ControlId::SelectAll));
         QVERIFY(!w.dlg->Control(ControlId::MapSize)->isEnabled());
         QVERIFY2(!w.Visible(ControlId::FrontPicture), "no recording, no picture");
     }

@@ -67,7 +67,7 @@ TEST(MainLayoutTest, EachLayoutShowsItsOwnButtons) {
     EXPECT_EQ(VisibilityOf(LayoutMode::FullScreen, RestoreSize), Visibility::Show);
     EXPECT_EQ(VisibilityOf(LayoutMode::Normal, Open), Visibility::Show);
     EXPECT_EQ(VisibilityOf(LayoutMode::FullScreen, Open), Visibility::Hide);
-    EXPECT_EQ(VisibilityOf(LayoutMode::Normal, SelectAll), Visibility::Hide);
+    EXPECT_EQ(VisibilityOf(LayoutMode::Normal, SelectAll), Visibility::Show);
     EXPECT_EQ(VisibilityOf(LayoutMode::FullScreen, SelectAll), Visibility::Hide);
     // PLAY and Pause keep their own state across layouts.
     for (const LayoutMode mode : {LayoutMode::Normal, LayoutMode::FullScreen}) {

@@ -1,5 +1,7 @@
 #include "ui/logic/PaneLayout.h"
 
+#include "ui/logic/Language.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -87,7 +89,9 @@ TEST(PaneLayoutTest, MapSizeButtonSwapsTheMapWithAVideo) {
 }
 
 TEST(PaneLayoutTest, MapSizeCaptionSaysWhatThePressDoes) {
-    EXPECT_EQ(MapSizeCaption(Large), "지도 작게보기");
-    EXPECT_EQ(MapSizeCaption(Small), "지도 크게보기");
-    EXPECT_EQ(MapSizeCaption(Hidden), "지도 크게보기");
+    EXPECT_EQ(PickText(MapSizeCaptionId(Large), kLanguageKorean), "지도 작게보기");
+    EXPECT_EQ(PickText(MapSizeCaptionId(Small), kLanguageKorean), "지도 크게보기");
+    EXPECT_EQ(PickText(MapSizeCaptionId(Hidden), kLanguageKorean), "지도 크게보기");
+    EXPECT_EQ(PickText(MapSizeCaptionId(Large), kLanguageEnglish), "Smaller map");
+    EXPECT_EQ(PickText(MapSizeCaptionId(Small), kLanguageEnglish), "Larger map");
 }

@@ -1,0 +1,144 @@
+#include "DownloadController.h"
+
+#include "AppProfile.h"
+#include "PlaybackController.h"
+#include "resources/strings/StringTable.h"
+#include "ui/widgets/CProgressDlg.h"
+#include "ui/widgets/WindowText.h"
+
+#include <QFileDialog>
+
+#include <algorithm>
+
+namespace {
+
+// Texts: the folder question's title, Cancel, the end message's heading and its lines.
+constexpr int kFolderTitle = 449;
+constexpr int kCancelText = 612;
+constexpr int kNotExportedText = 604;
+constexpr int kSkippedText = 606;
+constexpr int kFailedText = 608;
+constexpr int kIncompleteText = 610;
+constexpr int kIncompleteSecondsText = 618;
+
+} // namespace
+
+DownloadController::DownloadController(PlaybackController& controller, AppProfile& profile,
+                                       uint16_t languageId, QWidget* window)
+    : m_controller(controller), m_profile(profile), m_language(languageId), m_window(window),
+      m_progress(new CProgressDlg(WindowText::Text(kCancelText, languageId), window)) {
+    m_askFolder = [this](const QString& title, const QString& start) {
+        return QFileDialog::getExistingDirectory(m_window, title, start);
+    };
+}
+
+DownloadController::~DownloadController() {
+    if (m_thread.joinable()) {
+        m_progress->Cancel();
+        m_thread.join();
+    }
+}
+
+bool DownloadController::ChooseFolderAndStart(const std::vector<std::string>& names) {
+    if (Busy() || names.empty())
+        return false;
+    const QString folder =
+        m_askFolder(WindowText::Text(kFolderTitle, m_language), m_profile.TargetFolder());
+    if (folder.isEmpty())
+        return false;
+    m_profile.SetTargetFolder(folder);
+    if (m_thread.joinable())
+        m_thread.join();
+    m_reports.clear();
+    m_progress->Arm(static_cast<int>(names.size()));
+    m_progress->show();
+    m_busy.store(true, std::memory_order_release);
+    m_thread = std::thread(&DownloadController::Run, this, names, folder.toStdString(),
+                           m_controller.StorageFolder());
+    return true;
+}
+
+void DownloadController::Run(std::vector<std::string> names, std::string folder,
+                             std::string storage) {
+    CRecordingExporter exporter(m_controller.Parser(), std::move(storage));
+    std::vector<ExportReport> reports;
+    const int count = static_cast<int>(names.size());
+    for (int i = 0; i < count && m_progress->Running(); ++i) {
+        const QString name = QString::fromStdString(names[static_cast<size_t>(i)]);
+        QMetaObject::invokeMethod(
+            this,
+            [this, name, i, count] {
+                emit titleChanged(QStringLiteral("Make File %1/%2 [%3]")
+                                      .arg(i, 3, 10, QLatin1Char('0'))
+                                      .arg(count, 3, 10, QLatin1Char('0'))
+                                      .arg(name));
+                m_progress->StartFile(name, i, count);
+            },
+            Qt::QueuedConnection);
+        // The frame bar moves in steps of 1/500 of the file, not once per frame.
+        int64_t shownStep = -1;
+        const ExportProgress progress = [&](int64_t written, int64_t total) {
+            if (m_observer)
+                m_observer(i, written);
+            if (!m_progress->Running())
+                return false;
+            const int64_t step = written * 500 / std::max<int64_t>(total, 1);
+            if (step != shownStep) {
+                shownStep = step;
+                QMetaObject::invokeMethod(
+                    this, [this, written, total] { m_progress->SetFrames(written, total); },
+                    Qt::QueuedConnection);
+            }
+            return true;
+        };
+        reports.push_back(exporter.ExportToFolder(names[static_cast<size_t>(i)], folder, progress));
+        if (reports.back().outcome == ExportReport::Outcome::kCancelled)
+            break;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, reports = std::move(reports)]() mutable { Finish(std::move(reports)); },
+        Qt::QueuedConnection);
+}
+
+void DownloadController::Finish(std::vector<ExportReport> reports) {
+    if (m_thread.joinable())
+        m_thread.join();
+    m_reports = std::move(reports);
+    m_progress->hide();
+    m_busy.store(false, std::memory_order_release);
+    emit finished(EndMessage());
+}
+
+QString DownloadController::EndMessage() const {
+    QStringList lines;
+    for (const ExportReport& report : m_reports) {
+        const char* name = report.name.c_str();
+        switch (report.outcome) {
+        case ExportReport::Outcome::kComplete:
+        case ExportReport::Outcome::kCancelled:
+            break;
+        case ExportReport::Outcome::kSkipped:
+            lines << QString::fromStdString(FormatText(kSkippedText, m_language, name));
+            break;
+        case ExportReport::Outcome::kFailed:
+            lines << QString::fromStdString(
+                FormatText(kFailedText, m_language, name, report.reason.c_str()));
+            break;
+        case ExportReport::Outcome::kIncomplete:
+            if (report.frameRate > 0)
+                lines << QString::fromStdString(
+                    FormatText(kIncompleteSecondsText, m_language, name,
+                               static_cast<double>(report.framesWritten) / report.frameRate,
+                               static_cast<double>(report.framesTotal) / report.frameRate));
+            else
+                lines << QString::fromStdString(FormatText(
+                    kIncompleteText, m_language, name, static_cast<long long>(report.framesWritten),
+                    static_cast<long long>(report.framesTotal)));
+            break;
+        }
+    }
+    if (lines.isEmpty())
+        return {};
+    lines.prepend(WindowText::Text(kNotExportedText, m_language));
+    return lines.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,78 @@
+#pragma once
+#include "formats/CRecordingExporter.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class AppProfile;
+class CProgressDlg;
+class PlaybackController;
+class QWidget;
+
+// The download: exports the ticked recordings of the card to AVI files "<folder>/<name>.avi"
+// in a folder the user picks (kept in the profile as the target folder), on a thread of its
+// own, with the progress window showing the file, its frames and the files done, and Cancel.
+// Packets are copied as they are. While it runs, Busy() is true and the window ignores every
+// command. At the end, recordings that were skipped, failed or came out incomplete are told
+// in one message; a cancelled file keeps what was written, closed and playable, and the rest
+// are not started.
+//
+// Threads: the public functions on the GUI thread. The exporting thread reads the card
+// through the playback controller's parser (playback is stopped first and no playback command
+// runs while Busy) and hands everything it shows to the GUI thread.
+class DownloadController final : public QObject {
+    Q_OBJECT
+public:
+    // Asks for the target folder (title, folder to start in); empty when the user cancels.
+    using AskFolder = std::function<QString(const QString& title, const QString& start)>;
+    // Called on the exporting thread with the file's index and its front frames written,
+    // before each front frame; for watching a download (tests).
+    using Observer = std::function<void(int file, int64_t written)>;
+
+    // The controller, the profile and the window outlive the download controller; the
+    // progress window is a child of the window.
+    DownloadController(PlaybackController& controller, AppProfile& profile, uint16_t languageId,
+                       QWidget* window);
+    ~DownloadController() override; // cancels a download and waits for its thread
+
+    void SetAskFolder(AskFolder ask) { m_askFolder = std::move(ask); }
+    void SetObserver(Observer observer) { m_observer = std::move(observer); }
+
+    // FileDownload with these names ticked: asks for the folder and starts. False when the
+    // user cancelled the folder question (nothing starts).
+    bool ChooseFolderAndStart(const std::vector<std::string>& names);
+    bool Busy() const { return m_busy.load(std::memory_order_acquire); }
+    CProgressDlg& Progress() { return *m_progress; }
+    // The outcome of each recording of the last download, in list order.
+    const std::vector<ExportReport>& Reports() const { return m_reports; }
+
+signals:
+    // The window's title during the download: "Make File 001/003 [NAME]".
+    void titleChanged(const QString& title);
+    // The download has ended; message is empty when every recording was exported whole or
+    // the user cancelled without anything going wrong.
+    void finished(const QString& message);
+
+private:
+    void Run(std::vector<std::string> names, std::string folder, std::string storage);
+    void Finish(std::vector<ExportReport> reports);
+    QString EndMessage() const;
+
+    PlaybackController& m_controller;
+    AppProfile& m_profile;
+    uint16_t m_language;
+    QWidget* m_window;
+    CProgressDlg* m_progress;
+    AskFolder m_askFolder;
+    Observer m_observer;
+    std::atomic<bool> m_busy{false};
+    std::thread m_thread;
+    std::vector<ExportReport> m_reports;
+};
