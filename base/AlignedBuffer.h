@@ -15,9 +15,12 @@
 class AlignedBuffer {
 public:
     static constexpr size_t kAlignment = 4096;
+    // Zero: the buffer starts as zero bytes. Scratch: its bytes are undefined until written; the
+    // pages are then only touched (and taken from the system) as far as they are used.
+    enum class Fill { kZero, kScratch };
 
     AlignedBuffer() = default;
-    explicit AlignedBuffer(size_t size) { Resize(size); }
+    explicit AlignedBuffer(size_t size, Fill fill = Fill::kZero) { Resize(size, fill); }
     ~AlignedBuffer() { std::free(m_data); }
     AlignedBuffer(const AlignedBuffer&) = delete;
     AlignedBuffer& operator=(const AlignedBuffer&) = delete;
@@ -36,8 +39,8 @@ public:
         return *this;
     }
 
-    // Replaces the contents with `size` zero bytes.
-    void Resize(size_t size) {
+    // Replaces the contents with `size` bytes, zero ones unless fill is kScratch.
+    void Resize(size_t size, Fill fill = Fill::kZero) {
         std::free(m_data);
         m_data = nullptr;
         m_size = 0;
@@ -47,7 +50,8 @@ public:
         m_data = static_cast<uint8_t*>(std::aligned_alloc(kAlignment, rounded));
         if (m_data == nullptr)
             throw std::bad_alloc();
-        std::memset(m_data, 0, size);
+        if (fill == Fill::kZero)
+            std::memset(m_data, 0, size);
         m_size = size;
     }
 

@@ -31,7 +31,7 @@ CThreadQueue::~CThreadQueue() = default;
 
 void CThreadQueue::Init(int32_t capacity) {
     m_capacity = std::max<int32_t>(capacity, 0);
-    m_store.Resize(static_cast<size_t>(m_capacity));
+    m_store.Resize(static_cast<size_t>(m_capacity), AlignedBuffer::Fill::kScratch);
     m_head = 0;
     m_held = 0;
     m_records.assign(100, Record{0, 0});

@@ -5,6 +5,9 @@
 # alternate the two; the previous output is removed untimed. Prints the medians of the wall
 # times and the ratio cp / export (1.0: as fast as cp; the target is 0.8 or more).
 #
+# Where the page cache can be dropped (root), the same again with the card read from the disk
+# each time, as from a card reader.
+#
 # Then the peak memory (maximum resident set, /usr/bin/time -v) of one export run on a small
 # card (`tatcard demo` with 2 s recordings, made here) and on CARD with every recording
 # exported four times over: it should not grow with the size or the number of recordings.
@@ -46,25 +49,43 @@ run_copy() {
 run_copy
 rm -rf "$WORK/out"
 
-for ((r = 0; r < ROUNDS; r++)); do
-    order=(export copy) # alternately first
-    [ $((r % 2)) -eq 0 ] || order=(copy export)
-    for what in "${order[@]}"; do
-        start=$(now)
-        "run_$what"
-        echo "$what $((($(now) - start) / 1000))" >>"$WORK/rounds.txt"
-        rm -rf "$WORK/out"
-    done
-done
-
 median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2) print v[m]; else print (v[m] + v[m + 1]) / 2 }'; }
-exportUs=$(awk '$1 == "export" { print $2 }' "$WORK/rounds.txt" | median)
-copyUs=$(awk '$1 == "copy" { print $2 }' "$WORK/rounds.txt" | median)
-awk -v e="$exportUs" -v c="$copyUs" -v b="$BYTES" -v n="${#NAMES[@]}" -v r="$ROUNDS" 'BEGIN {
-    printf "card: %d recordings, %.1f MB of recording files; medians of %d rounds\n", n, b / 1e6, r
-    printf "tatcard export --to  %8.1f ms  %7.1f MB/s\n", e / 1000, b / e
-    printf "cp -r                %8.1f ms  %7.1f MB/s\n", c / 1000, b / c
-    printf "ratio cp / export    %8.2fx (target >= 0.80x)\n", c / e }'
+
+# measure LABEL COLD: ROUNDS rounds of both, alternately first; with COLD=1 the page cache is
+# dropped before each run, so that both read the card from the disk as from a card reader.
+measure() {
+    local label=$1 cold=$2 r what start
+    rm -f "$WORK/rounds.txt"
+    for ((r = 0; r < ROUNDS; r++)); do
+        order=(export copy)
+        [ $((r % 2)) -eq 0 ] || order=(copy export)
+        for what in "${order[@]}"; do
+            if [ "$cold" -eq 1 ]; then
+                sync
+                echo 3 >/proc/sys/vm/drop_caches
+            fi
+            start=$(now)
+            "run_$what"
+            echo "$what $((($(now) - start) / 1000))" >>"$WORK/rounds.txt"
+            rm -rf "$WORK/out"
+        done
+    done
+    local exportUs copyUs
+    exportUs=$(awk '$1 == "export" { print $2 }' "$WORK/rounds.txt" | median)
+    copyUs=$(awk '$1 == "copy" { print $2 }' "$WORK/rounds.txt" | median)
+    awk -v e="$exportUs" -v c="$copyUs" -v b="$BYTES" -v n="${#NAMES[@]}" -v r="$ROUNDS" \
+        -v l="$label" 'BEGIN {
+        printf "%s: %d recordings, %.1f MB of recording files; medians of %d rounds\n", l, n, b / 1e6, r
+        printf "  tatcard export --to  %8.1f ms  %7.1f MB/s\n", e / 1000, b / e
+        printf "  cp -r                %8.1f ms  %7.1f MB/s\n", c / 1000, b / c
+        printf "  ratio cp / export    %8.2fx (target >= 0.80x)\n", c / e }'
+}
+measure "warm page cache" 0
+if [ -w /proc/sys/vm/drop_caches ]; then
+    measure "cold (page cache dropped before each run)" 1
+else
+    echo "cold: not measured (dropping the page cache needs root)"
+fi
 
 # Peak memory of one export run: "peak KIB".
 peak() {

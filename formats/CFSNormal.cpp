@@ -19,7 +19,7 @@ bool CFSNormal::Open(const char* path, const char* mode) {
     if (m_file == nullptr)
         return false;
     if (m_buffer.size() != kStdioBufferSize)
-        m_buffer.Resize(kStdioBufferSize);
+        m_buffer.Resize(kStdioBufferSize, AlignedBuffer::Fill::kScratch);
     std::setvbuf(m_file, reinterpret_cast<char*>(m_buffer.data()), _IOFBF, m_buffer.size());
     return true;
 }

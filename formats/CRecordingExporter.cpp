@@ -113,7 +113,7 @@ bool IsPlainFileName(std::string_view name) {
 
 CRecordingExporter::CRecordingExporter(VMediaParser& parser, std::string storageRoot)
     : m_parser(parser), m_storageRoot(std::move(storageRoot)),
-      m_buffer(static_cast<size_t>(kPacketBufferSize)) {}
+      m_buffer(static_cast<size_t>(kPacketBufferSize), AlignedBuffer::Fill::kScratch) {}
 
 ExportReport CRecordingExporter::ExportToFolder(const std::string& name, const std::string& folder,
                                                 const ExportProgress& progress) {

@@ -143,7 +143,7 @@ void CTATParser::SetDiagLog(const DiagLog* log) {
 bool CTATParser::Start() {
     if (m_started.load())
         return true;
-    m_readBuffer.Resize(static_cast<size_t>(kPacketBufferSize));
+    m_readBuffer.Resize(static_cast<size_t>(kPacketBufferSize), AlignedBuffer::Fill::kScratch);
     m_queue.Init(kQueueCapacity);
     m_pending = false;
     m_idle.ResetEvent();
