@@ -55,8 +55,13 @@ CUniqueFd CreateTemporary(const std::filesystem::path& target, const ReplaceOpti
         return fd;
     }
     const size_t thread = std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000;
-    const std::string stem = "." + target.filename().string() + ".tmp-" +
-                             std::to_string(::getpid()) + "-" + std::to_string(thread) + "-";
+    std::string stem = ".";
+    stem.append(target.filename().string())
+        .append(".tmp-")
+        .append(std::to_string(::getpid()))
+        .append("-")
+        .append(std::to_string(thread))
+        .append("-");
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
         temporary = (target.parent_path() / (stem + std::to_string(attempt))).string();
         const int fd =

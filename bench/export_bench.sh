@@ -8,6 +8,8 @@
 # Where the page cache can be dropped (root), the same again with the card read from the disk
 # each time, as from a card reader.
 #
+# With bench/download_bench in BUILD, the window's download code runs too.
+#
 # Then the peak memory (maximum resident set, /usr/bin/time -v) of one export run on a small
 # card (`tatcard demo` with 2 s recordings, made here) and on CARD with every recording
 # exported four times over: it should not grow with the size or the number of recordings.
@@ -39,6 +41,13 @@ run_export() {
     mkdir "$WORK/out"
     "$TATCARD" export "$CARD" --to "$WORK/out" "${NAMES[@]}" >/dev/null
 }
+# The window's download code (bench/download_bench, built with -DTATV_BENCHMARKS=ON): its own
+# figure, which leaves out the start of Qt.
+DOWNLOAD=$BUILD/bench/download_bench
+run_download() {
+    mkdir "$WORK/out"
+    "$DOWNLOAD" "$CARD" "$WORK/out" "${NAMES[@]}" 2>/dev/null | sed -E 's/.* ms=([0-9.]+).*/\1/' >"$WORK/ms.txt"
+}
 run_copy() {
     mkdir "$WORK/out"
     for folder in "$CARD"/TATSTORE/*/; do
@@ -59,6 +68,7 @@ measure() {
     for ((r = 0; r < ROUNDS; r++)); do
         order=(export copy)
         [ $((r % 2)) -eq 0 ] || order=(copy export)
+        [ ! -x "$DOWNLOAD" ] || order+=(download)
         for what in "${order[@]}"; do
             if [ "$cold" -eq 1 ]; then
                 sync
@@ -66,19 +76,28 @@ measure() {
             fi
             start=$(now)
             "run_$what"
-            echo "$what $((($(now) - start) / 1000))" >>"$WORK/rounds.txt"
+            if [ "$what" = download ]; then
+                echo "$what $(awk '{ printf "%d", $1 * 1000 }' "$WORK/ms.txt")" >>"$WORK/rounds.txt"
+            else
+                echo "$what $((($(now) - start) / 1000))" >>"$WORK/rounds.txt"
+            fi
             rm -rf "$WORK/out"
         done
     done
-    local exportUs copyUs
+    local exportUs copyUs downloadUs=0
     exportUs=$(awk '$1 == "export" { print $2 }' "$WORK/rounds.txt" | median)
     copyUs=$(awk '$1 == "copy" { print $2 }' "$WORK/rounds.txt" | median)
-    awk -v e="$exportUs" -v c="$copyUs" -v b="$BYTES" -v n="${#NAMES[@]}" -v r="$ROUNDS" \
-        -v l="$label" 'BEGIN {
+    [ ! -x "$DOWNLOAD" ] || downloadUs=$(awk '$1 == "download" { print $2 }' "$WORK/rounds.txt" | median)
+    awk -v e="$exportUs" -v c="$copyUs" -v d="$downloadUs" -v b="$BYTES" -v n="${#NAMES[@]}" \
+        -v r="$ROUNDS" -v l="$label" 'BEGIN {
         printf "%s: %d recordings, %.1f MB of recording files; medians of %d rounds\n", l, n, b / 1e6, r
         printf "  tatcard export --to  %8.1f ms  %7.1f MB/s\n", e / 1000, b / e
         printf "  cp -r                %8.1f ms  %7.1f MB/s\n", c / 1000, b / c
-        printf "  ratio cp / export    %8.2fx (target >= 0.80x)\n", c / e }'
+        printf "  ratio cp / export    %8.2fx (target >= 0.80x)\n", c / e
+        if (d > 0) {
+            printf "  window download      %8.1f ms  %7.1f MB/s\n", d / 1000, b / d
+            printf "  ratio cp / download  %8.2fx\n", c / d
+        } }'
 }
 measure "warm page cache" 0
 if [ -w /proc/sys/vm/drop_caches ]; then

@@ -1,6 +1,5 @@
 #include "CSamplePlayerDlg.h"
 
-#include "DownloadController.h"
 #include "SnapshotCommand.h"
 #include "StatusPresenter.h"
 #include "ZoomFeed.h"
@@ -13,6 +12,7 @@
 #include "ui/widgets/CGraphStatic.h"
 #include "ui/widgets/CMapView.h"
 #include "ui/widgets/CxSkinButton.h"
+#include "ui/widgets/DownloadController.h"
 #include "ui/widgets/KeyTranslation.h"
 #include "ui/widgets/PictureWidget.h"
 #include "ui/widgets/RecordingListView.h"
@@ -62,8 +62,12 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
     m_zoom = std::make_unique<ZoomFeed>(*m_controller, m_front, m_rear, this);
     const auto tell = [this](const QString& text) { ShowText(text); };
     m_snapshot = std::make_unique<SnapshotCommand>(*m_controller, m_options.languageId, this, tell);
-    m_download =
-        std::make_unique<DownloadController>(*m_controller, m_profile, m_options.languageId, this);
+    m_download = std::make_unique<DownloadController>(
+        m_controller->Parser(), [this] { return m_controller->StorageFolder(); },
+        DownloadController::TargetFolder{
+            [this] { return m_profile.TargetFolder(); },
+            [this](const QString& f) { m_profile.SetTargetFolder(f); }},
+        m_options.languageId, this);
     m_layoutMode = LayoutMode::Normal;
     m_panes = PaneModes{};
     PlacePane(m_map, PanePlace{Rect{kSmallSlot.x, kSmallSlot.y, 0, 0}, true});

@@ -56,7 +56,9 @@ void CProgressDlg::StartFile(const QString& name, int index, int count) {
 }
 
 void CProgressDlg::SetFrames(int64_t written, int64_t total) {
-    m_frames->setRange(0, total > 0 ? BarValue(total) : 1000);
+    const int maximum = total > 0 ? BarValue(total) : 1000;
+    if (m_frames->maximum() != maximum)
+        m_frames->setRange(0, maximum);
     m_frames->setValue(std::min(BarValue(written), m_frames->maximum()));
 }
 

@@ -4,10 +4,10 @@
 #include "tests/support/TempDir.h"
 #include "ui/app/AppProfile.h"
 #include "ui/app/CSamplePlayerDlg.h"
-#include "ui/app/DownloadController.h"
 #include "ui/app/SnapshotCommand.h"
 #include "ui/logic/MainLayout.h"
 #include "ui/widgets/CProgressDlg.h"
+#include "ui/widgets/DownloadController.h"
 #include "ui/widgets/RecordingListView.h"
 
 #include <QCheckBox>

@@ -11,9 +11,7 @@
 #include <thread>
 #include <vector>
 
-class AppProfile;
 class CProgressDlg;
-class PlaybackController;
 class QWidget;
 
 // The download: exports the ticked recordings of the card to AVI files "<folder>/<name>.avi"
@@ -25,7 +23,7 @@ class QWidget;
 // are not started.
 //
 // Threads: the public functions on the GUI thread. The exporting thread reads the card
-// through the playback controller's parser (playback is stopped first and no playback command
+// through the parser it is given (the window's player stops first and no playback command
 // runs while Busy) and hands everything it shows to the GUI thread.
 class DownloadController final : public QObject {
     Q_OBJECT
@@ -36,10 +34,19 @@ public:
     // before each front frame; for watching a download (tests).
     using Observer = std::function<void(int file, int64_t written)>;
 
-    // The controller, the profile and the window outlive the download controller; the
+    // Where the card's storage is (CARD/TATSTORE; nothing is ever written inside it), asked
+    // when a download starts.
+    using StorageFolder = std::function<std::string()>;
+    // The folder chosen last time (where the folder question starts), and the one chosen now.
+    struct TargetFolder {
+        std::function<QString()> load;
+        std::function<void(const QString&)> store;
+    };
+
+    // The parser is started and outlives the download controller, and so does the window; the
     // progress window is a child of the window.
-    DownloadController(PlaybackController& controller, AppProfile& profile, uint16_t languageId,
-                       QWidget* window);
+    DownloadController(VMediaParser& parser, StorageFolder storage, TargetFolder target,
+                       uint16_t languageId, QWidget* window);
     ~DownloadController() override; // cancels a download and waits for its thread
 
     void SetAskFolder(AskFolder ask) { m_askFolder = std::move(ask); }
@@ -65,8 +72,9 @@ private:
     void Finish(std::vector<ExportReport> reports);
     QString EndMessage() const;
 
-    PlaybackController& m_controller;
-    AppProfile& m_profile;
+    VMediaParser& m_parser;
+    StorageFolder m_storage;
+    TargetFolder m_target;
     uint16_t m_language;
     QWidget* m_window;
     CProgressDlg* m_progress;

@@ -1,14 +1,13 @@
 #include "DownloadController.h"
 
-#include "AppProfile.h"
-#include "PlaybackController.h"
+#include "CProgressDlg.h"
+#include "WindowText.h"
 #include "resources/strings/StringTable.h"
-#include "ui/widgets/CProgressDlg.h"
-#include "ui/widgets/WindowText.h"
 
 #include <QFileDialog>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -21,11 +20,15 @@ constexpr int kFailedText = 608;
 constexpr int kIncompleteText = 610;
 constexpr int kIncompleteSecondsText = 618;
 
+// How often the frame bar is brought up to date.
+constexpr std::chrono::milliseconds kFrameBarPeriod{25};
+
 } // namespace
 
-DownloadController::DownloadController(PlaybackController& controller, AppProfile& profile,
-                                       uint16_t languageId, QWidget* window)
-    : m_controller(controller), m_profile(profile), m_language(languageId), m_window(window),
+DownloadController::DownloadController(VMediaParser& parser, StorageFolder storage,
+                                       TargetFolder target, uint16_t languageId, QWidget* window)
+    : m_parser(parser), m_storage(std::move(storage)), m_target(std::move(target)),
+      m_language(languageId), m_window(window),
       m_progress(new CProgressDlg(WindowText::Text(kCancelText, languageId), window)) {
     m_askFolder = [this](const QString& title, const QString& start) {
         return QFileDialog::getExistingDirectory(m_window, title, start);
@@ -42,25 +45,24 @@ DownloadController::~DownloadController() {
 bool DownloadController::ChooseFolderAndStart(const std::vector<std::string>& names) {
     if (Busy() || names.empty())
         return false;
-    const QString folder =
-        m_askFolder(WindowText::Text(kFolderTitle, m_language), m_profile.TargetFolder());
+    const QString folder = m_askFolder(WindowText::Text(kFolderTitle, m_language), m_target.load());
     if (folder.isEmpty())
         return false;
-    m_profile.SetTargetFolder(folder);
+    m_target.store(folder);
     if (m_thread.joinable())
         m_thread.join();
     m_reports.clear();
     m_progress->Arm(static_cast<int>(names.size()));
     m_progress->show();
     m_busy.store(true, std::memory_order_release);
-    m_thread = std::thread(&DownloadController::Run, this, names, folder.toStdString(),
-                           m_controller.StorageFolder());
+    m_thread =
+        std::thread(&DownloadController::Run, this, names, folder.toStdString(), m_storage());
     return true;
 }
 
 void DownloadController::Run(std::vector<std::string> names, std::string folder,
                              std::string storage) {
-    CRecordingExporter exporter(m_controller.Parser(), std::move(storage));
+    CRecordingExporter exporter(m_parser, std::move(storage));
     std::vector<ExportReport> reports;
     const int count = static_cast<int>(names.size());
     for (int i = 0; i < count && m_progress->Running(); ++i) {
@@ -75,16 +77,17 @@ void DownloadController::Run(std::vector<std::string> names, std::string folder,
                 m_progress->StartFile(name, i, count);
             },
             Qt::QueuedConnection);
-        // The frame bar moves in steps of 1/500 of the file, not once per frame.
-        int64_t shownStep = -1;
+        // The frame bar is redrawn as often as a screen shows it, not once per frame: the
+        // exporting thread outruns any painting.
+        auto shown = std::chrono::steady_clock::time_point{};
         const ExportProgress progress = [&](int64_t written, int64_t total) {
             if (m_observer)
                 m_observer(i, written);
             if (!m_progress->Running())
                 return false;
-            const int64_t step = written * 500 / std::max<int64_t>(total, 1);
-            if (step != shownStep) {
-                shownStep = step;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - shown >= kFrameBarPeriod) {
+                shown = now;
                 QMetaObject::invokeMethod(
                     this, [this, written, total] { m_progress->SetFrames(written, total); },
                     Qt::QueuedConnection);
