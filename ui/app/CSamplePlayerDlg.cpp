@@ -93,6 +93,7 @@ void CSamplePlayerDlg::ShutDown() {
     m_shutDown = true;
     qApp->removeEventFilter(this);
     m_zoom->Stop();
+    m_download->Stop();
     m_controller->ShutDown();
 }
 

@@ -36,6 +36,10 @@ DownloadController::DownloadController(VMediaParser& parser, StorageFolder stora
 }
 
 DownloadController::~DownloadController() {
+    Stop();
+}
+
+void DownloadController::Stop() {
     if (m_thread.joinable()) {
         m_progress->Cancel();
         m_thread.join();

@@ -56,6 +56,9 @@ public:
     // user cancelled the folder question (nothing starts).
     bool ChooseFolderAndStart(const std::vector<std::string>& names);
     bool Busy() const { return m_busy.load(std::memory_order_acquire); }
+    // Cancels a download that runs and waits for its thread (the window is closing: the parser
+    // is about to stop). The cancelled file is kept as Cancel keeps it.
+    void Stop();
     CProgressDlg& Progress() { return *m_progress; }
     // The outcome of each recording of the last download, in list order.
     const std::vector<ExportReport>& Reports() const { return m_reports; }

@@ -12,7 +12,9 @@
 
 #include <QCheckBox>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -212,6 +214,35 @@ private slots:
         w.Click(ControlId::Download);
         QVERIFY(WaitUntil([&] { return !w.dlg->Download().Busy(); }, 20000));
         QCOMPARE(w.dlg->Download().Reports().size(), size_t{3});
+    }
+
+    void closingTheWindowDuringADownloadStopsItFirst() {
+        Window w;
+        w.dlg->Controller().ListRecordings(4);
+        w.Tick(0);
+        w.Tick(1);
+        std::atomic<int> frames{0};
+        w.dlg->Download().SetObserver([&](int, int64_t) {
+            ++frames;
+            QThread::msleep(2); // a slow card
+        });
+        w.dlg->Download().SetAskFolder(
+            [&](const QString&, const QString&) { return QString::fromStdString(w.dir.File("")); });
+        w.Click(ControlId::Download);
+        QVERIFY(WaitUntil([&] { return frames.load() > 10; }, 5000));
+        QVERIFY(w.dlg->Download().Busy());
+        w.dlg.reset(); // the exporting thread ends before the player and its parser go
+        QVERIFY(frames.load() < 400);
+        // The file it was writing is kept as Cancel keeps it: closed and playable.
+        int files = 0;
+        for (const auto& entry : fs::directory_iterator(w.dir.Path()))
+            if (entry.path().extension() == ".avi") {
+                ++files;
+                QCOMPARE(Probe("-select_streams v:0 -show_entries stream=codec_name",
+                               entry.path().string()),
+                         std::string("h264\n"));
+            }
+        QCOMPARE(files, 1);
     }
 
     void namesThatCannotBeFileNamesAreSkippedAndTold() {
