@@ -22,6 +22,7 @@ CSelectDriveDlg::CSelectDriveDlg(const std::vector<std::string>& entries, uint16
 
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
+    m_combo->setCompleter(nullptr); // a typed text is returned as typed
     m_combo->setMinimumContentsLength(24);
     m_combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     for (const std::string& entry : entries)

@@ -123,10 +123,11 @@ private slots:
                  QStringLiteral("확인"));
         QLineEdit* edit = static_cast<QComboBox*>(dlg.Control(CSelectDriveDlg::Combo))->lineEdit();
         edit->selectAll();
-        QTest::keyClicks(edit, QStringLiteral("/home/me/card"));
+        // The start of an entry is not completed to it: the text comes back as typed.
+        QTest::keyClicks(edit, QStringLiteral("/media/a"));
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QCOMPARE(dlg.SelectedDrive(), QStringLiteral("/home/me/card"));
+        QCOMPARE(dlg.SelectedDrive(), QStringLiteral("/media/a"));
     }
 
     void driveDialogCancelsWithEscapeAndWhenNothingIsListed() {
