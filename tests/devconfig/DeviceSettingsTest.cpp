@@ -61,46 +61,32 @@ std::string Value(const std::string& text, const char* section, const char* key)
 
 } // namespace
 
-TEST(DeviceSettingsTest, LoadsEveryKeyOfTheCameraText) {
+TEST(DeviceSettingsTest, LoadsTheCameraTextAndMissingKeysReadAsZero) {
     std::vector<DeviceSettings::Adjusted> adjusted;
     const DeviceSettings s = Load(kCamera, &adjusted);
-    EXPECT_EQ(s.micVolume, 3);
-    EXPECT_EQ(s.voiceVolume, 4);
-    EXPECT_EQ(s.accLevel, 2);
-    EXPECT_EQ(s.motionLevel, 5);
-    EXPECT_TRUE(s.micIn);
-    EXPECT_FALSE(s.voiceOut);
-    EXPECT_TRUE(s.cutOff);
+    EXPECT_EQ((std::vector<int>{s.micVolume, s.voiceVolume, s.accLevel, s.motionLevel}),
+              (std::vector<int>{3, 4, 2, 5}));
+    EXPECT_TRUE(s.micIn && !s.voiceOut && s.cutOff && s.frontLed && !s.pending);
     EXPECT_EQ(s.cutOffChoice, 1); // "12.0v/24.0v"
-    EXPECT_TRUE(s.frontLed);
     EXPECT_EQ(s.localTime, 9);
     EXPECT_EQ(s.firmware, "1.02.17");
-    EXPECT_EQ(s.model, "MV-700");
-    EXPECT_FALSE(s.pending);
     // The clock lists start from the PC's time, with the synchronisation off.
     EXPECT_FALSE(s.setClock);
     EXPECT_EQ(s.clock, kNoon);
     EXPECT_TRUE(adjusted.empty());
     EXPECT_EQ(s.EnabledControls(), (DeviceSettings::Enabled{true, false, true, false}));
-}
 
-TEST(DeviceSettingsTest, MissingKeysReadAsZero) {
-    const DeviceSettings s = Load("");
-    EXPECT_FALSE(s.micIn || s.voiceOut || s.cutOff || s.frontLed || s.pending);
-    EXPECT_EQ(s.micVolume, 1); // sliders sit at 1
-    EXPECT_EQ(s.motionLevel, 1);
-    EXPECT_EQ(s.cutOffChoice, std::nullopt);
-    EXPECT_EQ(s.localTime, 0); // GMT-00:00
-    EXPECT_EQ(s.firmware, "0");
-    EXPECT_EQ(s.model, "0");
+    const DeviceSettings none = Load("");
+    EXPECT_FALSE(none.micIn || none.voiceOut || none.cutOff || none.frontLed);
+    EXPECT_EQ(none.micVolume, 1); // sliders sit at 1
+    EXPECT_EQ(none.localTime, 0); // GMT-00:00
+    EXPECT_EQ(none.model, "0");
 }
 
 TEST(DeviceSettingsTest, CutOffVoltageChoices) {
-    EXPECT_EQ(Load(With(kCamera, "power_off_vlt", "11800")).cutOffChoice, 0);
     EXPECT_EQ(Load(With(kCamera, "power_off_vlt", "12200")).cutOffChoice, 2);
     const DeviceSettings off = Load(With(kCamera, "power_off_vlt", "0"));
     EXPECT_FALSE(off.cutOff);
-    EXPECT_EQ(off.cutOffChoice, std::nullopt);
     EXPECT_FALSE(off.EnabledControls().cutOffList);
     EXPECT_FALSE(Load(With(kCamera, "power_off_vlt", "-12000")).cutOff);
 
@@ -108,31 +94,25 @@ TEST(DeviceSettingsTest, CutOffVoltageChoices) {
     EXPECT_EQ(Value(Saved(s, kCamera), "blackbox", "power_off_vlt"), "12000");
     s.SetCutOff(false); // clearing the check box writes 0
     EXPECT_EQ(Value(Saved(s, kCamera), "blackbox", "power_off_vlt"), "0");
-    s.SetCutOff(true); // the choice made before comes back
-    EXPECT_EQ(s.cutOffChoice, 1);
     // Turned on from off, the first choice is selected, so Save writes what is shown.
     DeviceSettings fromOff = off;
     fromOff.SetCutOff(true);
-    EXPECT_EQ(fromOff.cutOffChoice, 0);
     EXPECT_EQ(Value(Saved(fromOff, kCamera), "blackbox", "power_off_vlt"), "11800");
 }
 
-TEST(DeviceSettingsTest, ModelAndFirmwareTexts) {
+TEST(DeviceSettingsTest, ModelAndFirmwareTextsAreShownNotWritten) {
     EXPECT_EQ(Load(With(kCamera, "model", "mt-700")).model, "MV-700");
-    EXPECT_EQ(Load(With(kCamera, "model", "MT-700")).model, "MV-700");
     EXPECT_EQ(Load(With(kCamera, "model", "MT-7000")).model, "MT-7000");
     EXPECT_EQ(Load(With(kCamera, "version", "1.02.17-beta")).firmware, "1.02.17-b");
-    // Never written back.
-    DeviceSettings s = Load(kCamera);
+    DeviceSettings s = Load(With(kCamera, "model", "mt-700"));
     s.firmware = "9.99";
-    s.model = "other";
     const std::string saved = Saved(s, kCamera);
     EXPECT_EQ(Value(saved, "blackbox", "version"), "1.02.17");
     EXPECT_EQ(Value(saved, "blackbox", "model"), "MV-700");
 }
 
-// Values no control can show are held at the range's end or left unselected; loading writes
-// nothing, and an unselected list's key keeps the file's value on Save.
+// Values no control can show are held at the range's end or left unselected, and an
+// unselected list's key keeps the file's value on Save.
 TEST(DeviceSettingsTest, ValuesOutsideTheirRange) {
     std::string text = With(kCamera, "mic_volume", "9");
     text = With(text, "acc_level", "-3");
@@ -141,54 +121,31 @@ TEST(DeviceSettingsTest, ValuesOutsideTheirRange) {
     text = With(text, "local_time", "40");
     std::vector<DeviceSettings::Adjusted> adjusted;
     const DeviceSettings s = Load(text, &adjusted);
-    EXPECT_EQ(s.micVolume, 5);
-    EXPECT_EQ(s.accLevel, 1);
-    EXPECT_EQ(s.voiceVolume, 5); // cut to "999999999", still above 5
+    EXPECT_EQ((std::vector<int>{s.micVolume, s.voiceVolume, s.accLevel}),
+              (std::vector<int>{5, 5, 1}));
     EXPECT_TRUE(s.cutOff);
     EXPECT_EQ(s.cutOffChoice, std::nullopt);
-    EXPECT_EQ(s.CutOffMillivolts(), std::nullopt);
     EXPECT_EQ(s.localTime, std::nullopt);
     EXPECT_EQ(adjusted, (std::vector<DeviceSettings::Adjusted>{{"power_off_vlt", "5000"},
                                                                {"voice_volume", "999999999"},
                                                                {"mic_volume", "9"},
                                                                {"acc_level", "-3"},
                                                                {"local_time", "40"}}));
-
     const std::string saved = Saved(s, text);
     EXPECT_EQ(Value(saved, "blackbox", "mic_volume"), "5");
-    EXPECT_EQ(Value(saved, "blackbox", "acc_level"), "1");
     EXPECT_EQ(Value(saved, "blackbox", "power_off_vlt"), "5000");
     EXPECT_EQ(Value(saved, "blackbox", "local_time"), "40");
 
-    // Other values between the choices select the one the stored value's step falls in.
     EXPECT_EQ(Load(With(kCamera, "power_off_vlt", "12100")).cutOffChoice, 1);
     EXPECT_EQ(Load(With(kCamera, "power_off_vlt", "12400")).cutOffChoice, std::nullopt);
     EXPECT_EQ(Load(With(kCamera, "power_off_vlt", "2147483647")).cutOffChoice, std::nullopt);
     EXPECT_EQ(Load(With(kCamera, "local_time", "-13")).localTime, std::nullopt);
     EXPECT_EQ(Load(With(kCamera, "local_time", "-12")).localTime, -12);
-    EXPECT_EQ(Load(With(kCamera, "local_time", "12")).localTime, 12);
 }
 
-TEST(DeviceSettingsTest, SaveWritesEveryValueAndMarksTheFile) {
-    DeviceSettings s = Load(kCamera);
-    s.micVolume = 1;
-    s.voiceOut = true;
-    s.localTime = -5;
-    s.frontLed = false;
-    const std::string saved = Saved(s, kCamera);
-    EXPECT_EQ(Value(saved, "blackbox", "tat_update"), "1");
-    EXPECT_EQ(Value(saved, "blackbox", "mic_volume"), "1");
-    EXPECT_EQ(Value(saved, "blackbox", "voice_out"), "1");
-    EXPECT_EQ(Value(saved, "blackbox", "local_time"), "-5");
-    EXPECT_EQ(Value(saved, "blackbox", "front_led"), "0");
-    // Unchanged, the file reads back the same, now marked: local_time 9 writes 9 again.
-    DeviceSettings marked = Load(kCamera);
-    marked.pending = true;
-    EXPECT_EQ(Load(Saved(Load(kCamera), kCamera)), marked);
-    EXPECT_EQ(Value(Saved(Load(kCamera), kCamera), "blackbox", "local_time"), "9");
-}
-
-TEST(DeviceSettingsTest, SaveKeepsEveryOtherByteAndAddsCrLfLines) {
+// Values change in place, missing keys come after the section's last line with CR LF, and
+// an unchanged load saves the same values again (local_time 9 writes 9).
+TEST(DeviceSettingsTest, SaveKeepsEveryOtherByteAndMarksTheFile) {
     const std::string camera = "; camera \xC7\xD1\r\n"
                                "[BlackBox]\r\n"
                                "Mic_Volume = 3\r\n"
@@ -198,6 +155,7 @@ TEST(DeviceSettingsTest, SaveKeepsEveryOtherByteAndAddsCrLfLines) {
                                "year=2020\r\n";
     DeviceSettings s = Load(camera);
     s.micVolume = 4;
+    s.localTime = -5;
     EXPECT_EQ(Saved(s, camera), "; camera \xC7\xD1\r\n"
                                 "[BlackBox]\r\n"
                                 "Mic_Volume = 4\r\n"
@@ -210,11 +168,14 @@ TEST(DeviceSettingsTest, SaveKeepsEveryOtherByteAndAddsCrLfLines) {
                                 "voice_out=0\r\n"
                                 "power_off_vlt=0\r\n"
                                 "front_led=0\r\n"
-                                "local_time=0\r\n"
+                                "local_time=-5\r\n"
                                 "\r\n"
                                 "[time]\r\n"
                                 "year=2020\r\n"
                                 "set=0\r\n");
+    DeviceSettings marked = Load(kCamera);
+    marked.pending = true;
+    EXPECT_EQ(Load(Saved(Load(kCamera), kCamera)), marked);
 }
 
 TEST(DeviceSettingsTest, ClockSynchronisation) {
@@ -222,15 +183,12 @@ TEST(DeviceSettingsTest, ClockSynchronisation) {
     const std::string off = Saved(Load(kCamera), kCamera);
     EXPECT_EQ(Value(off, "time", "set"), "0");
     EXPECT_EQ(Value(off, "time", "year"), "2020");
-    EXPECT_EQ(Value(off, "time", "sec"), "5");
 
     // On at 14:05:09 on 6 June 2013: the lists show it and Save sends it.
-    const CivilTime june{2013, 6, 6, 14, 5, 9};
-    DeviceSettings s = DeviceSettings::Load(CProfileText(kCamera), june);
-    EXPECT_EQ(ClockChoices::IndexOf(ClockField::Year, s.clock.year, s.clock.year), 0);
-    EXPECT_EQ(ClockChoices::IndexOf(ClockField::Hour, s.clock.hour, s.clock.year), 13);
+    DeviceSettings s = DeviceSettings::Load(CProfileText(kCamera), {2013, 6, 6, 14, 5, 9});
+    EXPECT_EQ(ClockChoices::IndexOf(ClockField::Year, 2013, 2013), 0);
+    EXPECT_EQ(ClockChoices::IndexOf(ClockField::Hour, 14, 2013), 13);
     s.setClock = true;
-    EXPECT_TRUE(s.EnabledControls().clockLists);
     const std::string on = Saved(s, kCamera);
     const char* keys[] = {"set", "year", "month", "day", "hour", "min", "sec"};
     const char* values[] = {"1", "2013", "6", "6", "14", "5", "9"};
@@ -238,8 +196,7 @@ TEST(DeviceSettingsTest, ClockSynchronisation) {
         EXPECT_EQ(Value(on, "time", keys[i]), values[i]) << keys[i];
 
     // Midnight: the hour list (1 to 24) shows nothing, and hour 0 is sent.
-    DeviceSettings midnight =
-        DeviceSettings::Load(CProfileText(kCamera), CivilTime{2024, 1, 1, 0, 0, 0});
+    DeviceSettings midnight = DeviceSettings::Load(CProfileText(kCamera), {2024, 1, 1, 0, 0, 0});
     EXPECT_EQ(ClockChoices::IndexOf(ClockField::Hour, 0, 2024), std::nullopt);
     midnight.setClock = true;
     EXPECT_EQ(Value(Saved(midnight, kCamera), "time", "hour"), "0");
@@ -251,31 +208,12 @@ TEST(DeviceSettingsTest, YearListReachesThePcYear) {
     const std::vector<int> early = ClockChoices::Values(ClockField::Year, 2020);
     EXPECT_EQ(early.front(), 2013);
     EXPECT_EQ(early.back(), 2024);
-    EXPECT_EQ(early.size(), 12u);
-    const std::vector<int> later = ClockChoices::Values(ClockField::Year, 2026);
-    EXPECT_EQ(later.back(), 2026);
+    EXPECT_EQ(ClockChoices::Values(ClockField::Year, 2026).back(), 2026);
     EXPECT_EQ(ClockChoices::IndexOf(ClockField::Year, 2026, 2026), 13);
 
-    DeviceSettings s = DeviceSettings::Load(CProfileText(kCamera), CivilTime{2026, 2, 1, 8, 0, 0});
+    DeviceSettings s = DeviceSettings::Load(CProfileText(kCamera), {2026, 2, 1, 8, 0, 0});
     s.setClock = true;
     EXPECT_EQ(Value(Saved(s, kCamera), "time", "year"), "2026");
-}
-
-TEST(DeviceSettingsTest, ClockListContents) {
-    EXPECT_EQ(ClockChoices::Values(ClockField::Month, 2024).size(), 12u);
-    EXPECT_EQ(ClockChoices::Values(ClockField::Day, 2024).back(), 31);
-    const std::vector<int> hours = ClockChoices::Values(ClockField::Hour, 2024);
-    EXPECT_EQ(hours.front(), 1);
-    EXPECT_EQ(hours.back(), 24);
-    const std::vector<int> minutes = ClockChoices::Values(ClockField::Minute, 2024);
-    EXPECT_EQ(minutes.front(), 0);
-    EXPECT_EQ(minutes.size(), 60u);
-    EXPECT_EQ(ClockChoices::IndexOf(ClockField::Second, 60, 2024), std::nullopt);
-    EXPECT_EQ(ClockChoices::IndexOf(ClockField::Year, 2012, 2024), std::nullopt);
-    CivilTime t;
-    ClockChoices::Set(t, ClockField::Minute, 42);
-    EXPECT_EQ(t.minute, 42);
-    EXPECT_EQ(ClockChoices::Get(t, ClockField::Minute), 42);
 }
 
 TEST(DeviceSettingsTest, VoltageLinesGoToTheDiagnostics) {
