@@ -15,7 +15,7 @@
 std::string SettingsFileResult::Reason() const {
     switch (failure) {
     case Failure::None:
-        return "saved";
+        return "no failure";
     case Failure::NoCamera:
         return "the camera's configuration cannot be read from the card";
     case Failure::Unwritable:
