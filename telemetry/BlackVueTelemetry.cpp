@@ -1,7 +1,10 @@
 #include "BlackVueTelemetry.h"
 
 #include "BigEndian.h"
+#include "FileByteSource.h"
 #include "NmeaText.h"
+
+#include <algorithm>
 
 namespace blackvue {
 
@@ -31,6 +34,36 @@ std::vector<TimedAcceleration> ReadAccelerations(const uint8_t* data, size_t siz
 
 std::vector<TimedFix> ReadFixes(std::string_view text, int64_t startStampMs) {
     return TimedFixesFromNmea(text, startStampMs);
+}
+
+namespace {
+
+bool ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
+    FileByteSource file;
+    if (path.empty() || !file.Open(path) || file.Size() > kMaxFreeBytes)
+        return false;
+    out.resize(static_cast<size_t>(file.Size()));
+    return file.ReadAt(0, out.data(), out.size());
+}
+
+} // namespace
+
+TelemetryTrack ReadSideFiles(const std::string& gpsPath, const std::string& sensorPath,
+                             int64_t startStampMs) {
+    TelemetryTrack track;
+    std::vector<uint8_t> bytes;
+    if (ReadWhole(gpsPath, bytes))
+        track.fixes =
+            ReadFixes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                      startStampMs);
+    if (ReadWhole(sensorPath, bytes))
+        track.accelerations = ReadAccelerations(bytes.data(), bytes.size());
+    std::stable_sort(track.fixes.begin(), track.fixes.end(),
+                     [](const TimedFix& a, const TimedFix& b) { return a.timeMs < b.timeMs; });
+    std::stable_sort(
+        track.accelerations.begin(), track.accelerations.end(),
+        [](const TimedAcceleration& a, const TimedAcceleration& b) { return a.timeMs < b.timeMs; });
+    return track;
 }
 
 bool ReadEmbedded(const Mp4File& file, ByteSource& source, TelemetryTrack& track) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +30,11 @@ std::vector<TimedAcceleration> ReadAccelerations(const uint8_t* data, size_t siz
 
 // The fixes of a `gps ` payload or side file; startStampMs as for TimedFixesFromNmea.
 std::vector<TimedFix> ReadFixes(std::string_view text, int64_t startStampMs = -1);
+
+// The side files NAME.gps and NAME.3gf (either path may be empty or name a missing file; files
+// over 16 MiB are not read), fixes and samples in ascending time.
+TelemetryTrack ReadSideFiles(const std::string& gpsPath, const std::string& sensorPath,
+                             int64_t startStampMs = -1);
 
 // The payloads of the video's top-level `free` boxes; false (track untouched) when none holds
 // a `gps ` or `3gf ` box. Payloads over 16 MiB are not read.

@@ -88,7 +88,7 @@ TelemetryFormat ReadAny(ByteSource& source, TelemetryTrack& track) {
         novatek::ScanBlocks(source, source.Size(), track);
         return track.Empty() ? TelemetryFormat::kNone : TelemetryFormat::kNovatek;
     }
-    const std::vector<Mp4Track> tracks = file.Tracks();
+    const std::vector<Mp4Track> tracks = file.Tracks({"gpmd", "tx3g"});
     if (ReadGpmf(tracks, source, track))
         return TelemetryFormat::kGpmf;
     if (ReadThinkware(tracks, source, track))

@@ -67,3 +67,9 @@ std::string GpxWriter::Write(const TelemetryTrack& track, std::string_view name)
     out += "    </trkseg>\n  </trk>\n</gpx>\n";
     return out;
 }
+
+fileio::Result GpxWriter::WriteFile(const TelemetryTrack& track, std::string_view name,
+                                    const std::string& path) {
+    const std::string document = Write(track, name);
+    return fileio::ReplaceFile(path, document.data(), document.size(), fileio::ReplaceOptions{});
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TelemetryTrack.h"
+#include "base/FileIo.h"
 
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ class GpxWriter {
 public:
     // The whole document; a track without kept fixes gives a document with an empty segment.
     static std::string Write(const TelemetryTrack& track, std::string_view name);
+    // Writes the document to the file at path, replacing it only once whole (a temporary
+    // file beside it, flushed and renamed).
+    static fileio::Result WriteFile(const TelemetryTrack& track, std::string_view name,
+                                    const std::string& path);
     // How many fixes Write puts into the document.
     static size_t PointCount(const TelemetryTrack& track);
 };

@@ -216,7 +216,7 @@ const Mp4Box* Mp4File::FindTopLevel(std::string_view type) const {
     return nullptr;
 }
 
-std::vector<Mp4Track> Mp4File::Tracks() const {
+std::vector<Mp4Track> Mp4File::Tracks(std::initializer_list<std::string_view> sampleFormats) const {
     std::vector<Mp4Track> tracks;
     for (const Mp4Box& trak : Children(m_moov.data(), m_moov.size())) {
         if (trak.type != "trak")
@@ -244,7 +244,9 @@ std::vector<Mp4Track> Mp4File::Tracks() const {
         // stsd: version and flags, count, then the first entry (size, type).
         if (stsd.size >= 16)
             track.format = FourCc(stsd.data + 12);
-        ReadSamples(stbl, track.timescale, track);
+        if (sampleFormats.size() == 0 || std::find(sampleFormats.begin(), sampleFormats.end(),
+                                                   track.format) != sampleFormats.end())
+            ReadSamples(stbl, track.timescale, track);
         tracks.push_back(std::move(track));
     }
     return tracks;

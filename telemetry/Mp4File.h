@@ -3,6 +3,7 @@
 #include "ByteSource.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,7 +48,7 @@ public:
     // The movie box is read whole only up to this size.
     static constexpr uint64_t kMaxMoovBytes = 64ull << 20;
     // Samples of one track taken at most.
-    static constexpr uint32_t kMaxSamples = 1u << 22;
+    static constexpr uint32_t kMaxSamples = 1u << 20;
     // Top-level boxes walked at most.
     static constexpr size_t kMaxTopLevelBoxes = 4096;
 
@@ -62,8 +63,9 @@ public:
     // The movie box's payload (its children); empty when there is none.
     const std::vector<uint8_t>& Moov() const { return m_moov; }
 
-    // The movie's tracks with their samples, in file order.
-    std::vector<Mp4Track> Tracks() const;
+    // The movie's tracks in file order, with their samples when their format is one of
+    // sampleFormats (every track's when the list is empty).
+    std::vector<Mp4Track> Tracks(std::initializer_list<std::string_view> sampleFormats = {}) const;
 
     // The child boxes of a payload in memory, offsets relative to `data`; stops at the first
     // box that does not fit.

@@ -116,10 +116,19 @@ TEST(BlackVueTest, FreeBoxWithGpsAndSensorRecords) {
     EXPECT_DOUBLE_EQ(track.accelerations[1].x, -0.5);
     EXPECT_DOUBLE_EQ(track.accelerations[1].y, 0.25);
 
-    // The side file: a record cut short is left out.
-    Bytes side = Join({Accel(0, 0, 0, 128), Accel(50, 0, 0, 127)});
+    // The side files: a record cut short is left out.
+    TempDir dir;
+    Bytes side = Join({Accel(50, 0, 0, 127), Accel(0, 0, 0, 128), Accel(60, 0, 0, 1)});
     side.resize(side.size() - 3);
-    EXPECT_EQ(blackvue::ReadAccelerations(side.data(), side.size()).size(), 1u);
+    WriteFileBytes(dir.File("a.3gf"), side);
+    WriteFileText(dir.File("a.gps"), gps);
+    const TelemetryTrack sideTrack =
+        blackvue::ReadSideFiles(dir.File("a.gps"), dir.File("a.3gf"), 1699999999000);
+    ASSERT_EQ(sideTrack.accelerations.size(), 2u);
+    EXPECT_EQ(sideTrack.accelerations[0].timeMs, 0); // in time order
+    ASSERT_EQ(sideTrack.fixes.size(), 2u);
+    EXPECT_EQ(sideTrack.fixes[0].timeMs, 1000);
+    EXPECT_TRUE(blackvue::ReadSideFiles("", dir.File("missing.3gf")).Empty());
 }
 
 TEST(NovatekTest, IndexedBlocksOfBothLayouts) {

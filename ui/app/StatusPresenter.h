@@ -1,4 +1,5 @@
 #pragma once
+#include "telemetry/FixFilter.h"
 #include "ui/logic/GeoPoint.h"
 
 #include <QObject>
@@ -74,4 +75,7 @@ private:
     int m_seriesZ = 0;
     int64_t m_graphDrawnCount = 0;
     std::optional<GeoPoint> m_mapDrawn; // the position the map was last asked to show
+    FixFilter m_routeFilter;            // the fixes of the open recording judged so far
+    std::optional<GeoPoint> m_judged;   // the newest fix's position when last judged
+    bool m_judgedOnRoute = false;       // and whether it belongs on the route
 };
