@@ -105,7 +105,7 @@ bool TwoDigits(std::string_view text, size_t at, int32_t& out) {
 struct GpmfReader::Stream {
     std::vector<double> scale;
     std::optional<int64_t> utcSeconds;
-    std::optional<uint32_t> fixType;
+    std::optional<double> fixType; // as stored: any number
     Values gps;
     Values accl;
     std::vector<double> gpsScale;
@@ -177,7 +177,7 @@ void GpmfReader::ReadItems(const uint8_t* data, size_t size, int depth, Stream* 
             }
         } else if (key == "GPSF" && ReadValues(type, structSize, repeat, value, values) &&
                    values.count > 0) {
-            stream->fixType = static_cast<uint32_t>(values.At(0, 0));
+            stream->fixType = values.At(0, 0);
         } else if (key == "GPS5" && ReadValues(type, structSize, repeat, value, values) &&
                    values.fields >= 5) {
             stream->gps = values;
@@ -191,7 +191,7 @@ void GpmfReader::ReadItems(const uint8_t* data, size_t size, int depth, Stream* 
 }
 
 void GpmfReader::EndStream(const Stream& stream, TelemetryTrack& track) {
-    const bool locked = !stream.fixType || *stream.fixType >= 2;
+    const bool locked = !stream.fixType || *stream.fixType >= 2.0;
     const Values& gps = stream.gps;
     for (size_t s = 0; s < gps.count; ++s) {
         const auto offsetMs =

@@ -157,8 +157,8 @@ void ReadFixes(ByteSource& source, TelemetryTrack& track) {
         if (fix)
             track.fixes.push_back(TimedFix{count++ * novatek::kBlockIntervalMs, *fix});
     });
-    std::vector<uint8_t> buffer(kReadStep);
     const uint64_t size = source.Size();
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kReadStep, size)));
     for (uint64_t offset = 0; offset + kPacketSize <= size; offset += kReadStep) {
         const auto want = static_cast<size_t>(
             std::min<uint64_t>(kReadStep, (size - offset) / kPacketSize * kPacketSize));

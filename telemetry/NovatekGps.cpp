@@ -111,32 +111,35 @@ bool ReadIndexed(const Mp4File& file, ByteSource& source, TelemetryTrack& track)
 void ScanBlocks(ByteSource& source, uint64_t limit, TelemetryTrack& track) {
     limit = std::min(limit, source.Size());
     FixMaker maker;
-    std::vector<uint8_t> buffer(kScanStep + kBlockHead);
+    std::vector<uint8_t> buffer(
+        static_cast<size_t>(std::min<uint64_t>(kScanStep + kBlockHead, limit)));
     int64_t found = 0;
     uint64_t offset = 0;
     while (offset < limit) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), limit - offset));
         if (!source.ReadAt(offset, buffer.data(), want))
             return;
-        // Blocks that start within the first kScanStep bytes; the overlap holds their heads.
-        const size_t starts = want > kScanStep ? kScanStep : want;
-        const uint8_t* at = buffer.data();
-        const uint8_t* end = buffer.data() + want;
-        while (at + kTagAt + kTagSize <= end) {
-            const void* hit = memmem(at, static_cast<size_t>(end - at), kBlockTag, kTagSize);
+        // Blocks that start within the first kScanStep bytes (every byte in the last step);
+        // the overlap holds their heads.
+        const bool last = offset + want >= limit;
+        const size_t starts = last ? want : std::min(want, kScanStep);
+        size_t from = 0;
+        while (from + kTagSize <= want) {
+            const void* hit = memmem(buffer.data() + from, want - from, kBlockTag, kTagSize);
             if (hit == nullptr)
                 break;
-            const uint8_t* block = static_cast<const uint8_t*>(hit) - kTagAt;
-            if (block >= buffer.data() + starts)
+            const auto tag = static_cast<size_t>(static_cast<const uint8_t*>(hit) - buffer.data());
+            from = tag + 1;
+            if (tag < kTagAt)
+                continue; // its block starts in the previous step, which has read it
+            const size_t block = tag - kTagAt;
+            if (block >= starts)
                 break;
-            if (block >= buffer.data()) {
-                const auto available = static_cast<size_t>(end - block);
-                if (const std::optional<CGPSData> fix = DecodeBlock(block, available, maker))
-                    track.fixes.push_back(TimedFix{found++ * kBlockIntervalMs, *fix});
-            }
-            at = static_cast<const uint8_t*>(hit) + 1;
+            if (const std::optional<CGPSData> fix =
+                    DecodeBlock(buffer.data() + block, want - block, maker))
+                track.fixes.push_back(TimedFix{found++ * kBlockIntervalMs, *fix});
         }
-        if (want <= kScanStep)
+        if (offset + want >= limit)
             break;
         offset += kScanStep;
     }
