@@ -4,6 +4,7 @@
 #include "telemetry/GpmfReader.h"
 #include "telemetry/MemoryByteSource.h"
 #include "telemetry/NmeaText.h"
+#include "telemetry/NovatekGps.h"
 #include "telemetry/ThinkwareCue.h"
 #include "tests/support/TelemetryTestFiles.h"
 #include "tests/support/TempDir.h"
@@ -173,6 +174,23 @@ TEST(NovatekTest, IndexedBlocksOfBothLayouts) {
     ASSERT_EQ(scanned.fixes.size(), 2u);
     EXPECT_EQ(scanned.fixes[1].timeMs, 1000);
     EXPECT_EQ(scanned.fixes[1].fix.second, 1);
+}
+
+TEST(NovatekTest, ScanFindsBlocksAcrossItsReadStepsAndAtTheFileEnd) {
+    GpsRecord record{8, 30, 0, 24, 3, 15, 'A', 'N', 'E', 3731.0f, 12658.0f, 0, 0};
+    // One block across the 1 MiB boundary of the scan's reads, one in the file's last bytes.
+    Bytes file(0x100000 - 20, 0);
+    const Bytes straddling = Block(record, true);
+    file.insert(file.end(), straddling.begin(), straddling.end());
+    file.resize(0x100000 + 0x300, 0);
+    record.second = 1;
+    const Bytes last = Block(record, false, 0x3C);
+    file.insert(file.end(), last.begin(), last.end());
+    MemoryByteSource source(file.data(), file.size());
+    TelemetryTrack track;
+    novatek::ScanBlocks(source, file.size(), track);
+    ASSERT_EQ(track.fixes.size(), 2u);
+    EXPECT_EQ(track.fixes[1].fix.second, 1);
 }
 
 TEST(NovatekTest, TransportStreamRecordsOnAnUnlistedPid) {
