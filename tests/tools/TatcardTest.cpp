@@ -273,6 +273,10 @@ TEST_F(TatcardTest, GpxAndCsvOfTheTextChannel) {
 
     const Result missing = RunTatcard("gpx '" + m_card + "' NO_SUCH_NAME", m_scratch);
     EXPECT_NE(missing.status, 0);
+    const Result inside =
+        RunTatcard("gpx '" + m_card + "' " + name + " '" + m_card + "/TATSTORE/x.gpx'", m_scratch);
+    EXPECT_NE(inside.status, 0);
+    EXPECT_NE(inside.err.find("inside the card's storage"), std::string::npos) << inside.err;
 }
 
 TEST(TatcardHelpTest, NamesEveryCommand) {

@@ -11,8 +11,38 @@
 #include "telemetry/GpxWriter.h"
 #include "telemetry/TextChannelTrack.h"
 
+#include "storage/TatFormat.h"
+
 #include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// Whether the folder that would hold `out` is the card's storage folder or lies inside it,
+// compared by device and inode so that another path to the same folder is caught too.
+bool InsideStorage(const std::string& card, const std::string& out) {
+    namespace fs = std::filesystem;
+    struct stat storage {};
+    const std::string root = card + "/" + tat::kStoreFolder;
+    if (::stat(root.c_str(), &storage) != 0)
+        return false;
+    std::error_code error;
+    fs::path at = fs::weakly_canonical(fs::absolute(out, error), error).parent_path();
+    if (error)
+        return false;
+    for (;; at = at.parent_path()) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) == 0 && st.st_dev == storage.st_dev &&
+            st.st_ino == storage.st_ino)
+            return true;
+        if (at.empty() || at == at.root_path() || !at.has_relative_path())
+            return false;
+    }
+}
+
+} // namespace
 
 bool ReadCardTrack(const std::string& card, const std::string& name, TelemetryTrack& track) {
     uint8_t drive = 0;
@@ -74,6 +104,8 @@ int WriteTrack(const TelemetryTrack& track, const std::string& name, const std::
 
 int ExportTrack(const std::string& source, const std::string& name, const std::string& out,
                 TrackFormat format) {
+    if (!out.empty() && InsideStorage(source, out))
+        return CommandFailed(out + " lies inside the card's storage");
     TelemetryTrack track;
     if (!ReadCardTrack(source, name, track))
         return 1;

@@ -22,6 +22,7 @@ bool ReadCardTrack(const std::string& card, const std::string& name, TelemetryTr
 int WriteTrack(const TelemetryTrack& track, const std::string& name, const std::string& out,
                TrackFormat format);
 
-// gpx / csv SOURCE NAME [OUT]: the two above.
+// gpx / csv SOURCE NAME [OUT]: the two above; an OUT inside the card's storage folder is
+// refused before anything is read.
 int ExportTrack(const std::string& source, const std::string& name, const std::string& out,
                 TrackFormat format);
