@@ -37,8 +37,7 @@ void StatusPresenter::RecordingOpened() {
     m_widgets.length->setText(QString::fromStdString(StatusText::TimeText(duration)));
     m_widgets.map->ClearRoute();
     m_mapDrawn.reset();
-    m_routeFilter.Reset();
-    m_judged.reset();
+    m_route.Reset();
     m_widgets.map->LoadMapPage();
     m_widgets.mapSizeButton->setEnabled(false);
 }
@@ -78,17 +77,12 @@ void StatusPresenter::Refresh() {
     if (m_controller.Telemetry().NewestFix(fix))
         newest = NewestFix{fix.valid != 0, GeoPoint{fix.LatitudeDegrees(), fix.LongitudeDegrees()}};
     const MapRefresh map = MapRefreshFor(newest);
-    // Fixes come once a second; the page is only asked to redraw for a new one, and each new
-    // one is judged once, at the play time it was first seen.
-    if (map.moveMarker && !(m_mapDrawn && map.position == *m_mapDrawn)) {
-        if (!(m_judged && map.position == *m_judged)) {
-            m_judged = map.position;
-            m_judgedOnRoute = m_routeFilter.Accept(fix, m_controller.CurrentMs());
-        }
-        if (m_judgedOnRoute) {
-            m_mapDrawn = map.position;
-            m_widgets.map->ShowPosition(map.position.latitude, map.position.longitude);
-        }
+    // Fixes come once a second; the page is only asked to redraw for a new one that belongs
+    // on the route.
+    if (map.moveMarker && !(m_mapDrawn && map.position == *m_mapDrawn) &&
+        m_route.Draw(fix, map.position, m_controller.CurrentMs())) {
+        m_mapDrawn = map.position;
+        m_widgets.map->ShowPosition(map.position.latitude, map.position.longitude);
     }
     if (map.revealMap) {
         TATV_DIAG(m_diag, "GPS Data => %f, %f\n", fix.LatitudeDegrees(), fix.LongitudeDegrees());

@@ -1,6 +1,6 @@
 #pragma once
-#include "telemetry/FixFilter.h"
 #include "ui/logic/GeoPoint.h"
+#include "ui/logic/RouteGate.h"
 
 #include <QObject>
 
@@ -75,7 +75,5 @@ private:
     int m_seriesZ = 0;
     int64_t m_graphDrawnCount = 0;
     std::optional<GeoPoint> m_mapDrawn; // the position the map was last asked to show
-    FixFilter m_routeFilter;            // the fixes of the open recording judged so far
-    std::optional<GeoPoint> m_judged;   // the newest fix's position when last judged
-    bool m_judgedOnRoute = false;       // and whether it belongs on the route
+    RouteGate m_route;                  // keeps impossible fixes off the route
 };
