@@ -1,11 +1,12 @@
 // Fuzz target for the telemetry that comes as loose records or text: G-sensor side files
-// (10-byte records), NMEA text with "[ms]" stamps, subtitle cues, and single GPS blocks and
-// records. The first byte picks the reader; the rest is its input, in a buffer of exactly its
-// size.
+// (10-byte records), NMEA text with "[ms]" stamps, subtitle cues, single GPS blocks and
+// records, and event files. The first byte picks the reader; the rest is its input, in a
+// buffer of exactly its size.
 #include "telemetry/BlackVueTelemetry.h"
 #include "telemetry/FixMaker.h"
 #include "telemetry/NmeaText.h"
 #include "telemetry/NovatekGps.h"
+#include "telemetry/TeslaEvent.h"
 #include "telemetry/ThinkwareCue.h"
 
 #include <cstdint>
@@ -44,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     default:
         (void)novatek::DecodeBlock(copy.get(), length, maker);
         (void)novatek::DecodeRecord(copy.get(), length, maker);
+        (void)teslaevent::ReadEventJson(text);
         break;
     }
     return 0;

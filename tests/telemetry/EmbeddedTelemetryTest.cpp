@@ -5,6 +5,7 @@
 #include "telemetry/MemoryByteSource.h"
 #include "telemetry/NmeaText.h"
 #include "telemetry/NovatekGps.h"
+#include "telemetry/TeslaEvent.h"
 #include "telemetry/ThinkwareCue.h"
 #include "tests/support/TelemetryTestFiles.h"
 #include "tests/support/TempDir.h"
@@ -317,4 +318,18 @@ TEST(EmbeddedTelemetryTest, FilesWithoutTelemetryOrDamagedOnes) {
     EXPECT_EQ(EmbeddedTelemetry::Read(path, &format).fixes.size(), 1u);
     EXPECT_EQ(format, TelemetryFormat::kNovatek);
     EXPECT_TRUE(EmbeddedTelemetry::Read(dir.File("missing.mp4"), &format).Empty());
+}
+
+TEST(TeslaEventTest, PositionOfTheEventFile) {
+    const std::optional<TimedFix> fix = teslaevent::ReadEventJson(
+        R"({"timestamp":"2024-03-05T09:07:02","city":"Seoul","est_lat":"37.5665","est_lon" : 126.978,)"
+        R"("reason":"sentry_aware_object_detection","camera":"0"})");
+    ASSERT_TRUE(fix.has_value());
+    EXPECT_EQ(fix->fix.valid, 1);
+    EXPECT_NEAR(fix->fix.LatitudeDegrees(), 37.5665, 1e-9);
+    EXPECT_NEAR(fix->fix.LongitudeDegrees(), 126.978, 1e-9);
+    EXPECT_FALSE(FixUtcSeconds(fix->fix).has_value()); // local time stamp: no date taken
+    EXPECT_FALSE(teslaevent::ReadEventJson(R"({"est_lat":"","est_lon":"1"})").has_value());
+    EXPECT_FALSE(teslaevent::ReadEventJson(R"({"est_lat":91,"est_lon":1})").has_value());
+    EXPECT_FALSE(teslaevent::ReadEventJson(R"({"est_lat":1})").has_value());
 }
