@@ -1,8 +1,8 @@
 #include "BlackVueTelemetry.h"
 
-#include "BigEndian.h"
 #include "FileByteSource.h"
 #include "NmeaText.h"
+#include "base/ByteOrder.h"
 
 #include <algorithm>
 

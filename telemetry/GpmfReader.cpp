@@ -1,6 +1,6 @@
 #include "GpmfReader.h"
 
-#include "BigEndian.h"
+#include "base/ByteOrder.h"
 
 #include <cmath>
 #include <cstring>

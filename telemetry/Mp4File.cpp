@@ -1,6 +1,6 @@
 #include "Mp4File.h"
 
-#include "BigEndian.h"
+#include "base/ByteOrder.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "MpegTsGps.h"
 
-#include "BigEndian.h"
 #include "NovatekGps.h"
+#include "base/ByteOrder.h"
 
 #include <algorithm>
 #include <vector>

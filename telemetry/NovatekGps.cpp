@@ -1,6 +1,5 @@
 #include "NovatekGps.h"
 
-#include "BigEndian.h"
 #include "base/ByteOrder.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "ThinkwareCue.h"
 
-#include "BigEndian.h"
 #include "NmeaText.h"
+#include "base/ByteOrder.h"
 
 #include <charconv>
 #include <cmath>
