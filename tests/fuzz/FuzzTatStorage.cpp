@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the camera-storage library as a card: a volume record, the
-// continuous-recording directory and one recording file, then discovers, lists, describes,
-// reads every packet, seeks, and reads again in raw runs of packets.
+// Feeds arbitrary bytes to the camera-storage library as a card (files in memory): a volume
+// record, the continuous-recording directory and one recording file, then discovers, lists,
+// describes, reads every packet, seeks, and reads again in raw runs of packets.
 //
 // Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bits 1-7:
 // the second to seek to), bytes 1-2 volume length, bytes 3-4 directory length, then the
@@ -23,6 +23,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Listed entries whose recording is read through.
+constexpr int32_t kRecordingsRead = 2;
 
 // A file in memory whose contents each input replaces.
 class MemoryFile {
@@ -173,9 +176,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RepairRecording(recording);
     }
 
-    // The recording goes under the name of every entry the directory holds.
+    // The recording goes under the names of the directory's first entries. Every name holds
+    // the same bytes, so reading more of them would only repeat the same paths.
     std::set<std::string> linked;
-    for (size_t e = tat::kDirHeaderSize; e + tat::kDirEntrySize <= directory.size() && e < 8192;
+    for (size_t e = tat::kDirHeaderSize;
+         e + tat::kDirEntrySize <= directory.size() && linked.size() < kRecordingsRead;
          e += tat::kDirEntrySize) {
         tat::DirEntry entry;
         if (tat::DirEntry::Decode(directory.data() + e, entry) && entry.name[0] != 0 &&
@@ -200,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<int32_t> indexes(names.size());
     const int32_t filled =
         library.ListEntries(drive, 1, n, names.data(), sizes.data(), indexes.data());
-    for (int32_t i = 0; i < filled; ++i) {
+    for (int32_t i = 0; i < std::min<int32_t>(filled, kRecordingsRead); ++i) {
         const size_t k = static_cast<size_t>(i);
         TatDescription description;
         library.DescribeByIndex(names[k], indexes[k], description);
