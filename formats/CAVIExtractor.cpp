@@ -252,8 +252,12 @@ bool CAVIExtractor::BuildIndex(const std::string& path, OpenInfo& info) {
     const int64_t at = Tell();
     char id[4];
     uint32_t indexSize = 0;
-    const bool fits = at > 0 && ReadId(id) && ReadU32(indexSize) &&
-                      indexSize + (indexSize & 1u) <= static_cast<uint32_t>(kIndexBufferSize) &&
+    const bool header = at > 0 && ReadId(id) && ReadU32(indexSize);
+    const int64_t padded = static_cast<int64_t>(indexSize) + (indexSize & 1u);
+    if (header && padded > kIndexBufferSize)
+        TATV_DIAG(m_diag, "Wrong Size %d < %d\n", kIndexBufferSize,
+                  static_cast<int32_t>(indexSize));
+    const bool fits = header && padded <= kIndexBufferSize &&
                       at + 8 + static_cast<int64_t>(indexSize) <= m_fileSize;
     std::vector<uint8_t> index(fits ? indexSize : 0);
     const bool read = fits && (index.empty() || ReadExact(index.data(), index.size()));
