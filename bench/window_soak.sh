@@ -50,8 +50,9 @@ export QT_QPA_PLATFORM=offscreen
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --disable-background-networking"
 [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
 # The screenshot's timer closes the window a while after the last recording has ended.
-"$WINDOW" --card "$CARD" --play "$FIRST" --screenshot "$WORK/end.png" \
-    --after $((TOTAL_MS + COUNT * 500 + 20000)) >/dev/null 2>"$WORK/window.err" &
+# --verbose: the window's line at the end of each recording counts the recordings played.
+"$WINDOW" --card "$CARD" --play "$FIRST" --screenshot "$WORK/end.png" --verbose \
+    --after $((TOTAL_MS + COUNT * 500 + 20000)) >"$WORK/window.out" 2>"$WORK/window.err" &
 PID=$!
 START=$(date +%s)
 : >rss.txt
@@ -61,6 +62,7 @@ while kill -0 "$PID" 2>/dev/null; do
     sleep 5
 done
 wait "$PID" || { echo "the window failed:" >&2; cat "$WORK/window.err" >&2; exit 1; }
+echo "== $(grep -c '^Media End Recv \[1\]' "$WORK/window.out") recordings played to their end"
 awk -v total=$((TOTAL_MS / 1000)) '
     { t[NR] = $1; k[NR] = $2; if ($2 > peak) peak = $2 }
     END {
