@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 // Lists nest at most this deep in the header; deeper nesting is not a recording of ours.
 constexpr int kMaxListDepth = 8;
 constexpr size_t kStdioBufferSize = 256 * 1024;
+constexpr size_t kMinStdioBufferSize = 4096;
 } // namespace
 
 CAVIExtractor::~CAVIExtractor() {
@@ -69,9 +71,16 @@ int64_t CAVIExtractor::Open(const std::string& path, OpenInfo* info) {
     m_file = std::fopen(path.c_str(), "rb");
     if (m_file == nullptr)
         return 0;
-    if (m_fileBuffer.size() != kStdioBufferSize)
-        m_fileBuffer.Resize(kStdioBufferSize);
-    std::setvbuf(m_file, reinterpret_cast<char*>(m_fileBuffer.data()), _IOFBF, m_fileBuffer.size());
+    // stdio's buffer need not be larger than the file; it is kept for the next file.
+    struct stat st {};
+    const size_t fileBytes = fstat(fileno(m_file), &st) == 0 && st.st_size > 0
+                                 ? static_cast<size_t>(st.st_size)
+                                 : kStdioBufferSize;
+    const size_t bufferSize =
+        std::max<size_t>(kMinStdioBufferSize, std::min(kStdioBufferSize, fileBytes));
+    if (m_fileBuffer.size() < bufferSize)
+        m_fileBuffer.Resize(bufferSize, AlignedBuffer::Fill::kScratch);
+    std::setvbuf(m_file, reinterpret_cast<char*>(m_fileBuffer.data()), _IOFBF, bufferSize);
     if (fseeko(m_file, 0, SEEK_END) == 0)
         m_fileSize = ftello(m_file);
     if (m_fileSize < 0 || fseeko(m_file, 0, SEEK_SET) != 0) {
@@ -238,15 +247,25 @@ bool CAVIExtractor::BuildIndex(const std::string& path, OpenInfo& info) {
         Close();
         return false;
     }
-    std::vector<uint8_t> index(kIndexBufferSize);
-    int32_t indexSize = kIndexBufferSize;
-    char id[5] = {};
-    const int64_t read = ReadChunk(id, index.data(), indexSize);
+    // The index chunk's size is checked against the buffer's limit and the file before any
+    // memory is taken for it.
+    const int64_t at = Tell();
+    char id[4];
+    uint32_t indexSize = 0;
+    const bool header = at > 0 && ReadId(id) && ReadU32(indexSize);
+    const int64_t padded = static_cast<int64_t>(indexSize) + (indexSize & 1u);
+    if (header && padded > kIndexBufferSize)
+        TATV_DIAG(m_diag, "Wrong Size %d < %d\n", kIndexBufferSize,
+                  static_cast<int32_t>(indexSize));
+    const bool fits = header && padded <= kIndexBufferSize &&
+                      at + 8 + static_cast<int64_t>(indexSize) <= m_fileSize;
+    std::vector<uint8_t> index(fits ? indexSize : 0);
+    const bool read = fits && (index.empty() || ReadExact(index.data(), index.size()));
     Close();
-    if (read <= 0)
+    if (!read)
         return false;
 
-    const size_t entries = static_cast<size_t>(indexSize) / 16;
+    const size_t entries = index.size() / 16;
     for (size_t i = 0; i < entries; ++i) {
         const uint8_t* entry = index.data() + i * 16;
         if (entry[2] != 'd' || entry[3] != 'c')

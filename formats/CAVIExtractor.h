@@ -27,7 +27,7 @@ class DiagLog;
 // Threads: one caller at a time; no thread of its own.
 class CAVIExtractor final : public VMediaParser {
 public:
-    // The index is read into a buffer of this many bytes (32,000 entries).
+    // The largest index read, in bytes (32,000 entries); a larger one counts as none.
     static constexpr int32_t kIndexBufferSize = 512000;
 
     CAVIExtractor() = default;

@@ -104,6 +104,76 @@ bool CTATCardWriter::Fail(const std::string& message) {
     return false;
 }
 
+bool CTATCardWriter::OpenDirectory(int category, CUniqueFd& dir,
+                                   std::vector<tat::DirEntry>& entries, uint64_t& slots) {
+    const std::string dirFile = DirFilePath(m_root, category);
+    dir = CUniqueFd(open(dirFile.c_str(), O_RDWR | O_CLOEXEC));
+    if (!dir.Valid()) {
+        const int reason = errno;
+        if (reason == ENOENT)
+            return Fail("no storage on the card: " + dirFile + " is missing");
+        return Fail("cannot open " + dirFile + " for writing: " + std::strerror(reason));
+    }
+    struct stat st {};
+    uint8_t header[tat::kDirHeaderSize];
+    if (fstat(dir.Get(), &st) != 0 || static_cast<uint64_t>(st.st_size) < tat::kDirHeaderSize ||
+        !fileio::PreadFully(dir.Get(), header, sizeof header, 0).Ok() ||
+        !tat::CheckDirHeader(header, category))
+        return Fail("damaged directory: " + dirFile);
+    slots = (static_cast<uint64_t>(st.st_size) - tat::kDirHeaderSize) / tat::kDirEntrySize;
+    std::vector<uint8_t> all(slots * tat::kDirEntrySize);
+    const fileio::Result read =
+        fileio::PreadFully(dir.Get(), all.data(), all.size(), tat::kDirHeaderSize);
+    if (!read.Ok())
+        return Fail("cannot read " + dirFile + ": " + read.Reason());
+    entries.clear();
+    for (uint64_t i = 0; i < slots; ++i) {
+        tat::DirEntry entry;
+        if (tat::DirEntry::Decode(all.data() + i * tat::kDirEntrySize, entry) && entry.index == i)
+            entries.push_back(entry);
+    }
+    return true;
+}
+
+bool CTATCardWriter::DeleteRecording(const std::string& name) {
+    if (!tat::IsStorableName(name))
+        return Fail("not a recording name: " + name);
+    const int category = tat::CategoryFromName(name);
+    CUniqueFd dir;
+    std::vector<tat::DirEntry> entries;
+    uint64_t slots = 0;
+    if (!OpenDirectory(category, dir, entries, slots))
+        return false;
+    const std::string dirFile = DirFilePath(m_root, category);
+    bool found = false;
+    for (tat::DirEntry entry : entries) {
+        if (name != entry.name || entry.state == tat::EntryState::Deleted)
+            continue;
+        found = true;
+        entry.state = tat::EntryState::Deleted;
+        entry.size = 0;
+        uint8_t encoded[tat::kDirEntrySize];
+        entry.Encode(encoded);
+        const fileio::Result written =
+            fileio::PwriteFully(dir.Get(), encoded, sizeof encoded,
+                                tat::kDirHeaderSize + uint64_t{entry.index} * tat::kDirEntrySize);
+        if (!written.Ok())
+            return Fail("cannot update " + dirFile + ": " + written.Reason());
+    }
+    if (!found)
+        return Fail("no recording " + name + " on the card");
+    const fileio::Result synced = fileio::SyncAndClose(dir, {});
+    if (!synced.Ok())
+        return Fail("cannot update " + dirFile + ": " + synced.Reason());
+    // The directory no longer names the file, so removing it cannot lose a listed recording.
+    const std::string path = StorePath(m_root) + "/" +
+                             tat::kCategoryWords[static_cast<size_t>(category)] + "/" + name +
+                             tat::kRecordingExtension;
+    if (unlink(path.c_str()) != 0 && errno != ENOENT)
+        return Fail("the entry is deleted but " + path + " stays: " + std::strerror(errno));
+    return true;
+}
+
 bool CTATCardWriter::WriteAll(const void* data, size_t size) {
     const fileio::Result written = fileio::WriteFully(m_file.Get(), data, size);
     if (!written.Ok())
@@ -118,30 +188,29 @@ bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBloc
     if (!tat::IsStorableName(name))
         return Fail("not a recording name: " + name);
     const int category = tat::CategoryFromName(name);
-    const std::string dirFile = DirFilePath(m_root, category);
-
-    // The new entry goes after the last whole one; a torn entry of a power cut is overwritten.
-    CUniqueFd dir(open(dirFile.c_str(), O_RDWR | O_CLOEXEC));
-    if (!dir.Valid())
-        return Fail("no storage on the card: " + dirFile);
-    struct stat st {};
-    uint8_t header[tat::kDirHeaderSize];
-    if (fstat(dir.Get(), &st) != 0 ||
-        !fileio::PreadFully(dir.Get(), header, sizeof header, 0).Ok() ||
-        !tat::CheckDirHeader(header, category))
-        return Fail("damaged directory: " + dirFile);
-    const uint64_t entries =
-        (static_cast<uint64_t>(st.st_size) - tat::kDirHeaderSize) / tat::kDirEntrySize;
-    std::vector<uint8_t> all(entries * tat::kDirEntrySize);
-    const fileio::Result read =
-        fileio::PreadFully(dir.Get(), all.data(), all.size(), tat::kDirHeaderSize);
-    if (!read.Ok())
-        return Fail("cannot read " + dirFile + ": " + read.Reason());
-    for (uint64_t i = 0; i < entries; ++i) {
-        tat::DirEntry existing;
-        if (tat::DirEntry::Decode(all.data() + i * tat::kDirEntrySize, existing) &&
-            existing.state != tat::EntryState::Deleted && name == existing.name)
+    CUniqueFd dir;
+    std::vector<tat::DirEntry> existing;
+    uint64_t entries = 0;
+    if (!OpenDirectory(category, dir, existing, entries))
+        return false;
+    // The slot: the entry of an earlier try of this name that never finished (an interrupted
+    // import, which this one replaces), else the first deleted entry, else a new one after
+    // the last whole entry (a torn entry of a power cut is overwritten).
+    uint64_t slot = entries;
+    bool replacing = false;
+    for (const tat::DirEntry& entry : existing) {
+        if (name != entry.name || entry.state == tat::EntryState::Deleted)
+            continue;
+        if (entry.state == tat::EntryState::Closed)
             return Fail("the card already holds " + name);
+        if (!replacing) {
+            slot = entry.index;
+            replacing = true;
+        }
+    }
+    for (const tat::DirEntry& entry : existing) {
+        if (!replacing && entry.state == tat::EntryState::Deleted && entry.index < slot)
+            slot = entry.index;
     }
 
     const std::string folder =
@@ -173,12 +242,12 @@ bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBloc
 
     m_entry = tat::DirEntry{};
     std::memcpy(m_entry.name, name.c_str(), name.size());
-    m_entry.index = static_cast<uint32_t>(entries);
+    m_entry.index = static_cast<uint32_t>(slot);
     m_entry.state = tat::EntryState::Recording;
     const fileio::Result written = WriteEntry(std::move(dir), m_entry);
     if (!written.Ok()) {
         AbandonRecording(false);
-        return Fail("cannot write " + dirFile + ": " + written.Reason());
+        return Fail("cannot write " + DirFilePath(m_root, category) + ": " + written.Reason());
     }
     return true;
 }

@@ -35,7 +35,10 @@ public:
                                 std::string* error);
 
     // Starts a recording named CATEGORY_YYYYMMDD_HHMMSS_CHANNELS (at most 39 characters of
-    // letters, digits and underscores; the category is the name's first letter).
+    // letters, digits and underscores; the category is the name's first letter). A closed
+    // recording of the name is never replaced; an entry of the name that was never closed (an
+    // earlier try that was interrupted) is, in its own slot. Otherwise the entry takes the
+    // first deleted slot, else a new one at the directory's end.
     bool BeginRecording(const std::string& name, const tat::InfoBlock& info);
     // Appends one packet: type tat::PacketType, channel 0 front or 1 rear for video.
     // Payloads are at most tat::kMaxPacketSize bytes.
@@ -49,11 +52,21 @@ public:
     // entry could not be updated (the recording then stays, hidden as cut off).
     bool DiscardRecording();
 
+    // Marks every entry named `name` deleted, as the camera does when it frees a recording
+    // (state 3, size 0; the slot is taken by the next recording begun), syncs the directory,
+    // then removes the recording's file. False when no entry has the name or the card cannot
+    // be written. Not for the recording this writer is writing.
+    bool DeleteRecording(const std::string& name);
+
     const std::string& Error() const { return m_error; }
     bool Recording() const { return m_file.Valid(); }
 
 private:
     bool Fail(const std::string& message);
+    // Opens the category's directory file for writing and reads its entries (those whose
+    // checksum, state and index are right) and its number of whole slots.
+    bool OpenDirectory(int category, CUniqueFd& dir, std::vector<tat::DirEntry>& entries,
+                       uint64_t& slots);
     bool WriteAll(const void* data, size_t size);
     // Rewrites this recording's directory entry in place and syncs the directory.
     bool UpdateEntry();

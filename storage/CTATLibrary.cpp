@@ -186,9 +186,13 @@ bool CTATLibrary::OpenRecordingFile(int category, const tat::DirEntry& entry,
     if (!tat::IsStorableName(entry.name))
         return false;
     const std::string root = m_mounted.empty() ? m_cardRoot : m_mounted;
-    return reader.Open(root + "/" + tat::kStoreFolder + "/" +
-                       tat::kCategoryWords[static_cast<size_t>(category)] + "/" + entry.name +
-                       tat::kRecordingExtension);
+    if (!reader.Open(root + "/" + tat::kStoreFolder + "/" +
+                     tat::kCategoryWords[static_cast<size_t>(category)] + "/" + entry.name +
+                     tat::kRecordingExtension))
+        return false;
+    if (entry.state == tat::EntryState::Closed)
+        reader.SetClosedInDirectory();
+    return true;
 }
 
 // The entry named `name`; with index >= 0 the entry at that index when it bears the name.

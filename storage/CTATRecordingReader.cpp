@@ -104,7 +104,8 @@ bool CTATRecordingReader::LoadFooter(uint64_t fileSize) {
 void CTATRecordingReader::ScanPackets(uint64_t fileSize) {
     m_complete = false;
     tat::PacketTally tally(m_info.frontFrameRate);
-    std::vector<uint8_t> block(kScanBlock);
+    // Grown as reads need it, never past what the file holds: a small file takes little.
+    std::vector<uint8_t> block;
     uint64_t blockAt = 0;
     uint64_t blockEnd = 0; // block holds the file's bytes [blockAt, blockEnd)
     // Makes the n bytes from `from` (all within the file) readable at block + (from - blockAt).

@@ -30,6 +30,12 @@ public:
     void Close();
 
     bool Complete() const { return m_complete; } // closed properly by the camera
+    // The directory says the camera closed this recording. Without its footer the file has
+    // then lost its end (cut short, or damaged), so its last packet is Damaged, not End.
+    void SetClosedInDirectory() {
+        if (!m_complete)
+            m_scanFailed = true;
+    }
     const tat::InfoBlock& Info() const { return m_info; }
     const tat::Counts& Counts() const { return m_counts; }
     uint32_t DurationMs() const { return m_durationMs; }

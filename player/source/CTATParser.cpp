@@ -196,7 +196,7 @@ void CTATParser::RestartReading() {
     m_readFailed.store(false);
     m_endLogged.store(false);
     m_damaged = false;
-    m_lastEnd = ReadEnd::kEnded;
+    m_lastEnd.store(ReadEnd::kEnded, std::memory_order_release);
 }
 
 int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
@@ -266,7 +266,7 @@ void CTATParser::Close() {
     PauseReader();
     DropQueued();
     m_open = false;
-    m_lastEnd = ReadEnd::kEnded;
+    m_lastEnd.store(ReadEnd::kEnded, std::memory_order_release);
 }
 
 StreamKind CTATParser::ReadPacket(uint8_t* buffer, int32_t& size) {
@@ -530,7 +530,7 @@ int64_t CTATParser::EndAtDamage() {
 }
 
 int64_t CTATParser::EndOfReads(ReadEnd why) {
-    m_lastEnd = why;
+    m_lastEnd.store(why, std::memory_order_release);
     return -1;
 }
 

@@ -111,7 +111,8 @@ public:
     // before copying its payload into buffer.
     int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
     // Why the last ReadChunk returned -1 (see above); kEnded after Close.
-    ReadEnd LastReadEnd() const override { return m_lastEnd; }
+    // Any thread: the engine's end event may ask it on the engine's worker thread.
+    ReadEnd LastReadEnd() const override { return m_lastEnd.load(std::memory_order_acquire); }
 
     bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
 
@@ -187,7 +188,7 @@ private:
     TatInfo m_info{};
     bool m_open = false;
     bool m_damaged = false; // a packet failed its check; reads end until Open or a seek
-    ReadEnd m_lastEnd = ReadEnd::kEnded;
+    std::atomic<ReadEnd> m_lastEnd{ReadEnd::kEnded};
     std::atomic<bool> m_started{false};
 
     std::atomic<bool> m_end{false};        // the library reported the end of the recording

@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the AVI reader as a file: open with and without an index, read
-// every chunk, seek by time and read again.
+// Feeds arbitrary bytes to the AVI reader as a file (in memory): open with and without an
+// index, read every chunk, seek by time and read again.
 #include "formats/CAVIExtractor.h"
 
 #include <cstdint>
@@ -10,17 +10,18 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const int fd = memfd_create("fuzz-avi", 0);
-    if (fd < 0)
+    // One file in memory holds each input in turn.
+    static const int fd = memfd_create("fuzz-avi", 0);
+    if (fd < 0 || ftruncate(fd, 0) != 0)
         return 0;
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
+        const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
         if (n <= 0)
             break;
         done += static_cast<size_t>(n);
     }
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
     static std::vector<uint8_t> buffer(kPacketBufferSize + 1);
     // Seek times come from the last bytes of the input, so the fuzzer can steer them.
@@ -28,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 8)
         std::memcpy(seconds, data + size - 8, 8);
 
-    CAVIExtractor reader;
+    // One reader for every input, as the player keeps one for every recording: each Open
+    // starts afresh, and stdio's buffer is not taken anew each time.
+    static CAVIExtractor reader;
     OpenInfo info;
     if (reader.Open(path, &info) != 0) {
         char id[5];
@@ -55,6 +58,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reader.Close();
     OpenInfo again;
     reader.BuildIndex(path, again);
-    close(fd);
     return 0;
 }

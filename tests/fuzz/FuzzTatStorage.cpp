@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the camera-storage library as a card: a volume record, the
-// continuous-recording directory and one recording file, then discovers, lists, describes,
-// reads every packet, seeks, and reads again in raw runs of packets.
+// Feeds arbitrary bytes to the camera-storage library as a card (files in memory): a volume
+// record, the continuous-recording directory and one recording file, then discovers, lists,
+// describes, reads every packet, seeks, and reads again in raw runs of packets.
 //
 // Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bits 1-7:
 // the second to seek to), bytes 1-2 volume length, bytes 3-4 directory length, then the
@@ -14,8 +14,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <set>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -23,10 +24,94 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Write(const fs::path& path, const uint8_t* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
+// Listed entries whose recording is read through.
+constexpr int32_t kRecordingsRead = 2;
+
+// A file in memory whose contents each input replaces.
+class MemoryFile {
+public:
+    explicit MemoryFile(const char* name) : m_fd(memfd_create(name, 0)) {}
+    ~MemoryFile() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    void Fill(const std::vector<uint8_t>& bytes) const {
+        if (ftruncate(m_fd, 0) != 0)
+            return;
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n =
+                pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            if (n <= 0)
+                break;
+            done += static_cast<size_t>(n);
+        }
+    }
+    // A name that opens this file.
+    std::string Path() const { return "/proc/self/fd/" + std::to_string(m_fd); }
+
+private:
+    int m_fd;
+};
+
+// The card folder: the volume record and the directory are links to files in memory made
+// once; each recording name the directory holds is a link to the one recording file. Only
+// the names that change from one input to the next touch the file system.
+class FuzzCard {
+public:
+    FuzzCard() {
+        const fs::path base =
+            fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        m_root = base / ("tatv-fuzz-" + std::to_string(getpid()));
+        std::error_code ec;
+        fs::remove_all(m_root, ec);
+        fs::create_directories(Store() / "REC", ec);
+        fs::create_symlink(m_volume.Path(), Store() / tat::kVolumeFile, ec);
+        fs::create_symlink(m_directory.Path(), Store() / "REC.DIR", ec);
+    }
+    ~FuzzCard() {
+        std::error_code ec;
+        fs::remove_all(m_root, ec);
+    }
+    FuzzCard(const FuzzCard&) = delete;
+    FuzzCard& operator=(const FuzzCard&) = delete;
+
+    const fs::path& Root() const { return m_root; }
+
+    void Fill(const std::vector<uint8_t>& volume, const std::vector<uint8_t>& directory,
+              const std::vector<uint8_t>& recording, const std::set<std::string>& names) {
+        m_volume.Fill(volume);
+        m_directory.Fill(directory);
+        m_recording.Fill(recording);
+        std::error_code ec;
+        for (auto it = m_names.begin(); it != m_names.end();) {
+            if (names.count(*it) == 0) {
+                fs::remove(RecordingPath(*it), ec);
+                it = m_names.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (const std::string& name : names)
+            if (m_names.insert(name).second)
+                fs::create_symlink(m_recording.Path(), RecordingPath(name), ec);
+    }
+
+private:
+    fs::path Store() const { return m_root / tat::kStoreFolder; }
+    fs::path RecordingPath(const std::string& name) const {
+        return Store() / "REC" / (name + tat::kRecordingExtension);
+    }
+
+    fs::path m_root;
+    MemoryFile m_volume{"fuzz-volume"};
+    MemoryFile m_directory{"fuzz-directory"};
+    MemoryFile m_recording{"fuzz-recording"};
+    std::set<std::string> m_names;
+};
 
 void RepairVolume(std::vector<uint8_t>& v) {
     if (v.size() < tat::kVolumeHeaderSize)
@@ -69,17 +154,6 @@ void RepairRecording(std::vector<uint8_t>& r) {
     }
 }
 
-const fs::path& CardFolder() {
-    static const fs::path folder = [] {
-        const fs::path base =
-            fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        fs::path p = base / ("tatv-fuzz-" + std::to_string(getpid()));
-        fs::create_directories(p / tat::kStoreFolder / "REC");
-        return p;
-    }();
-    return folder;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -102,25 +176,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RepairRecording(recording);
     }
 
-    const fs::path& card = CardFolder();
-    const fs::path store = card / tat::kStoreFolder;
-    std::error_code ec;
-    fs::remove_all(store / "REC", ec);
-    fs::create_directories(store / "REC", ec);
-    Write(store / tat::kVolumeFile, volume.data(), volume.size());
-    Write(store / "REC.DIR", directory.data(), directory.size());
-    // The recording goes under the name of every entry the directory holds.
-    for (size_t e = tat::kDirHeaderSize; e + tat::kDirEntrySize <= directory.size() && e < 8192;
+    // The recording goes under the names of the directory's first entries. Every name holds
+    // the same bytes, so reading more of them would only repeat the same paths.
+    std::set<std::string> linked;
+    for (size_t e = tat::kDirHeaderSize;
+         e + tat::kDirEntrySize <= directory.size() && linked.size() < kRecordingsRead;
          e += tat::kDirEntrySize) {
         tat::DirEntry entry;
         if (tat::DirEntry::Decode(directory.data() + e, entry) && entry.name[0] != 0 &&
             std::strchr(entry.name, '/') == nullptr && std::strcmp(entry.name, "..") != 0 &&
             std::strcmp(entry.name, ".") != 0)
-            Write(store / "REC" / (std::string(entry.name) + tat::kRecordingExtension),
-                  recording.data(), recording.size());
+            linked.insert(entry.name);
     }
+    static FuzzCard card;
+    card.Fill(volume, directory, recording, linked);
 
-    CTATLibrary library(TatCardSource{card.string(), false, "", ""});
+    CTATLibrary library(TatCardSource{card.Root().string(), false, "", ""});
     const uint8_t drive = library.PollCardDrive();
     library.MountCard();
     char config[2048];
@@ -134,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<int32_t> indexes(names.size());
     const int32_t filled =
         library.ListEntries(drive, 1, n, names.data(), sizes.data(), indexes.data());
-    for (int32_t i = 0; i < filled; ++i) {
+    for (int32_t i = 0; i < std::min<int32_t>(filled, kRecordingsRead); ++i) {
         const size_t k = static_cast<size_t>(i);
         TatDescription description;
         library.DescribeByIndex(names[k], indexes[k], description);

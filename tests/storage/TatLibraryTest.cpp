@@ -10,6 +10,7 @@
 #include "tests/support/TempDir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -343,8 +344,87 @@ TEST_F(TatCard, DiscardedRecordingLeavesNothingAndItsNameCanBeUsedAgain) {
     const std::vector<ListedEntry> manual = List(3);
     ASSERT_EQ(manual.size(), 2u);
     EXPECT_EQ(manual[1].name, name);
-    EXPECT_EQ(manual[1].index, 2);           // the discarded entry keeps its place
+    EXPECT_EQ(manual[1].index, 1);           // in the discarded entry's slot
     EXPECT_FALSE(writer.DiscardRecording()); // nothing open
+}
+
+// Imports that fail or are interrupted must not use up the directory or block the name: an
+// entry that was never closed is replaced by the next try of its name, and deleted entries
+// give their slots to new recordings, so the directory does not grow.
+TEST_F(TatCard, InterruptedAndDeletedEntriesGiveTheirSlotsBack) {
+    Make({{"REC_20240305_090000_D", 1}, {"REC_20240305_090100_D", 1}});
+    const auto dirFile = dir.Path() / "TATSTORE" / "REC.DIR";
+    const auto dirSize = std::filesystem::file_size(dirFile);
+    tat::InfoBlock info;
+    info.frontFrameRate = 30;
+    const uint8_t payload[4] = {1, 2, 3, 4};
+    const std::string name = "REC_20240305_090200_S";
+    {
+        CTATCardWriter interrupted(dir.Path().string());
+        ASSERT_TRUE(interrupted.BeginRecording(name, info));
+        ASSERT_TRUE(interrupted.AddPacket(tat::VideoKeyFrame, 0, payload, sizeof payload));
+        interrupted.AbandonRecording(false); // killed mid-write
+    }
+    CTATCardWriter writer(dir.Path().string());
+    ASSERT_TRUE(writer.BeginRecording(name, info)) << writer.Error();
+    ASSERT_TRUE(writer.AddPacket(tat::VideoKeyFrame, 0, payload, sizeof payload));
+    ASSERT_TRUE(writer.FinishRecording());
+    std::vector<ListedEntry> rec = List(1);
+    ASSERT_EQ(rec.size(), 3u);
+    EXPECT_EQ(rec[2].name, name);
+    EXPECT_EQ(rec[2].index, 2);
+    EXPECT_GT(rec[2].size, 0);
+    // A closed recording is never replaced.
+    EXPECT_FALSE(writer.BeginRecording(name, info));
+    EXPECT_EQ(writer.Error(), "the card already holds " + name);
+
+    // Deleted as the camera does: hidden, its file gone, its slot the next recording's.
+    ASSERT_TRUE(writer.DeleteRecording("REC_20240305_090000_D")) << writer.Error();
+    EXPECT_FALSE(std::filesystem::exists(RecordingFile("REC", "REC_20240305_090000_D")));
+    EXPECT_EQ(library->RecordingNumberByName(1, "REC_20240305_090000_D"), -1);
+    EXPECT_FALSE(writer.DeleteRecording("REC_20240305_090000_D"));
+    EXPECT_EQ(writer.Error(), "no recording REC_20240305_090000_D on the card");
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        ASSERT_TRUE(writer.BeginRecording("REC_20240305_090300_S", info));
+        ASSERT_TRUE(writer.DiscardRecording());
+    }
+    ASSERT_TRUE(writer.BeginRecording("REC_20240305_090300_S", info));
+    ASSERT_TRUE(writer.AddPacket(tat::VideoKeyFrame, 0, payload, sizeof payload));
+    ASSERT_TRUE(writer.FinishRecording());
+    rec = List(1);
+    ASSERT_EQ(rec.size(), 3u);
+    EXPECT_EQ(rec[0].name, "REC_20240305_090300_S");
+    EXPECT_EQ(rec[0].index, 0);
+    EXPECT_EQ(std::filesystem::file_size(dirFile), dirSize + tat::kDirEntrySize);
+}
+
+TEST_F(TatCard, WriterFailuresSayWhy) {
+    Make({});
+    tat::InfoBlock info;
+    CTATCardWriter writer(dir.Path().string());
+    const auto dirFile = dir.Path() / "TATSTORE" / "EVENT.DIR";
+    std::filesystem::remove(dirFile);
+    EXPECT_FALSE(writer.BeginRecording("EVENT_20240305_090000_S", info));
+    EXPECT_EQ(writer.Error(), "no storage on the card: " + dirFile.string() + " is missing");
+    std::filesystem::create_directory(dirFile);
+    EXPECT_FALSE(writer.BeginRecording("EVENT_20240305_090000_S", info));
+    EXPECT_EQ(writer.Error(),
+              "cannot open " + dirFile.string() + " for writing: " + std::strerror(EISDIR));
+}
+
+// A recording the directory calls closed but whose file lost its end (a copy cut short, a
+// damaged card) is read up to the damage, and that end is a failure, not the recording's end.
+TEST_F(TatCard, AClosedRecordingCutShortEndsInAFailure) {
+    const TestRecording rec{"REC_20240305_090702_S", 2, 30, false};
+    Make({rec});
+    const std::string path = RecordingFile("REC", rec.name);
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(std::filesystem::file_size(path) / 2)), 0);
+    library->SelectRecording(1, 0, 0);
+    TatReadStatus status;
+    const size_t read = ReadAll(status).size();
+    EXPECT_GT(read, 0u);
+    EXPECT_LT(read, TestRecordingPackets(rec).size());
+    EXPECT_EQ(status, TatFailed);
 }
 
 TEST_F(TatCard, StorageThatShrinksOrVanishesEndsTheRecording) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,12 @@ protected:
 TEST_F(ImportCommandTest, MakesARecordingTheOtherCommandsRead) {
     const Result r = Import(FullImport());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    // Two seconds of small pictures: under the window's 512 KiB list rule, which is told.
+    EXPECT_EQ(r.err.rfind("tatcard: warning: " + kName + " is ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("the window lists only recordings of 512 KiB (524288 bytes) or more"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
     EXPECT_NE(r.out.find("50 front frames (copied), 50 rear frames (coded again), 8 sound "
                          "blocks, 3 GPS lines"),
               std::string::npos)
@@ -102,6 +108,27 @@ TEST_F(ImportCommandTest, MakesARecordingTheOtherCommandsRead) {
                          &errors),
               0);
     EXPECT_EQ(errors, "");
+}
+
+TEST_F(ImportCommandTest, AnInterruptedImportIsReplacedByTheNextTry) {
+    {
+        // What an import killed mid-write leaves: an entry never closed, a partial file.
+        CTATCardWriter killed(m_card);
+        tat::InfoBlock info;
+        info.frontFrameRate = 25;
+        ASSERT_TRUE(killed.BeginRecording(kName, info));
+        const uint8_t payload[4] = {0, 0, 0, 1};
+        ASSERT_TRUE(killed.AddPacket(tat::VideoKeyFrame, 0, payload, sizeof payload));
+        killed.AbandonRecording(true);
+    }
+    ASSERT_NE(Listing().find("(incomplete)"), std::string::npos);
+    const Result r = Import(FullImport());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string listing = Listing();
+    EXPECT_EQ(Lines(listing), 1) << listing;
+    EXPECT_EQ(listing.find("(incomplete)"), std::string::npos) << listing;
+    EXPECT_EQ(std::filesystem::file_size(m_card + "/TATSTORE/REC.DIR"),
+              tat::kDirHeaderSize + tat::kDirEntrySize);
 }
 
 TEST_F(ImportCommandTest, ANameAlreadyOnTheCardIsRefused) {

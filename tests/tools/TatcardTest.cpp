@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -279,11 +280,55 @@ TEST_F(TatcardTest, GpxAndCsvOfTheTextChannel) {
     EXPECT_NE(inside.err.find("inside the card's storage"), std::string::npos) << inside.err;
 }
 
-TEST(TatcardHelpTest, NamesEveryCommand) {
+// A copy of the shared card that a test may change: deleting, cutting a file short.
+TEST_F(TatcardTest, RmDeletesARecordingAndPlayTellsARecordingCutShort) {
+    const std::string card = m_scratch.File("card");
+    std::filesystem::copy(m_card, card, std::filesystem::copy_options::recursive);
+    const std::string name = "EVENT_20240305_090702_D";
+    auto rows = ParseListing(RunTatcard("ls '" + card + "'", m_scratch).out);
+    ASSERT_EQ(rows.count(name), 1u);
+    // The window's list leaves out recordings under 512 KiB; ls says which.
+    const std::string listing = RunTatcard("ls '" + card + "'", m_scratch).out;
+    std::istringstream lines(listing);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string row;
+        long long size = 0;
+        fields >> row >> size;
+        EXPECT_EQ(line.find("(under 512 KiB") != std::string::npos, size > 0 && size < 524288)
+            << line;
+    }
+
+    Result r = RunTatcard("rm '" + card + "' " + name, m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    rows = ParseListing(RunTatcard("ls '" + card + "'", m_scratch).out);
+    EXPECT_EQ(rows.count(name), 0u);
+    EXPECT_FALSE(std::filesystem::exists(card + "/TATSTORE/EVENT/" + name + ".TRD"));
+    r = RunTatcard("rm '" + card + "' " + name, m_scratch);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tatcard: no recording " + name + " on the card\n");
+
+    const std::string cut = "REC_20240305_090030_S";
+    const std::string file = card + "/TATSTORE/REC/" + cut + ".TRD";
+    std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
+    r = RunTatcard("play '" + card + "' " + cut + " --null-audio", m_scratch);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("tatcard: " + cut + ": the recording could not be read to its end"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST(TatcardHelpTest, NamesEveryCommandAndOption) {
     const TempDir scratch;
     const Result r = RunTatcard("--help", scratch);
     EXPECT_EQ(r.status, 0);
     for (const char* command :
-         {"demo", "ls", "info", "export", "import", "play", "bench", "gpx", "csv"})
+         {"demo", "ls", "info", "rm", "export", "config", "import", "play", "bench", "gpx", "csv"})
         EXPECT_NE(r.out.find(std::string("tatcard ") + command), std::string::npos) << command;
+    for (const char* option :
+         {"--seconds N", "--category WORD", "--to FOLDER", "--set KEY=VALUE", "--front F",
+          "--rear R", "--nmea LOG", "--category C", "--name N", "--seek-ms MS", "--step S",
+          "--pause-ms MS", "--gap-ms MS", "--limit-ms MS", "--size WxH", "--null-audio", "--show",
+          "--verbose", "--help"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }

@@ -17,6 +17,7 @@
 #include "formats/ChunkId.h"
 #include "telemetry/CTextData.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -170,8 +171,11 @@ int Sample(const std::string& out, const SampleOptions& options, const DiagLog* 
     writer.SetFrameRate(1, kFrameRate);
     writer.SetAudioRate(kAudioRate);
     writer.SetTwoChannel(twoChannel);
+    errno = 0;
     if (!writer.Create(out)) {
-        std::fprintf(stderr, "aviinfo: cannot create %s\n", out.c_str());
+        const int reason = errno;
+        std::fprintf(stderr, "aviinfo: cannot create %s: %s\n", out.c_str(),
+                     reason != 0 ? std::strerror(reason) : "unknown reason");
         return 1;
     }
     const int frames = std::min<int>(seconds * kFrameRate, static_cast<int>(frontUnits.size()));

@@ -4,6 +4,7 @@
 
 #include "formats/CRecordingExporter.h"
 #include "player/source/CTATParser.h"
+#include "storage/CTATCardWriter.h"
 #include "storage/CTATLibrary.h"
 #include "storage/RecordingName.h"
 #include "storage/TatFormat.h"
@@ -97,7 +98,10 @@ int ListRecordings(const std::string& card, int category) {
         for (const Entry& entry : Entries(*library, drive, c)) {
             std::printf("%-28s %12lld  %4d%s\n", entry.name.c_str(),
                         static_cast<long long>(entry.size), entry.index,
-                        entry.size == 0 ? "  (incomplete)" : "");
+                        entry.size == 0 ? "  (incomplete)"
+                        : entry.size < RecordingList::kMinRecordingSize
+                            ? "  (under 512 KiB: not in the window)"
+                            : "");
         }
     }
     return 0;
@@ -138,6 +142,18 @@ int DescribeRecording(const std::string& card, const std::string& name) {
     if (info.frontFrameRate > 0)
         std::printf("length        %.1f s\n",
                     static_cast<double>(description.frontFrames) / info.frontFrameRate);
+    return 0;
+}
+
+int RemoveRecording(const std::string& card, const std::string& name) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(
+            std::filesystem::path(card) / tat::kStoreFolder / tat::kVolumeFile, ec))
+        return CommandFailed("no card in " + card);
+    CTATCardWriter writer(card);
+    if (!writer.DeleteRecording(name))
+        return CommandFailed(writer.Error());
+    std::printf("%s: deleted\n", name.c_str());
     return 0;
 }
 

@@ -15,8 +15,14 @@ inline constexpr int kAllCategories = tat::kCategoryCount;
 
 // Lists the recordings of one category (0 event, 1 continuous, 2 parking, 3 manual) or of
 // all four (kAllCategories): name, size in bytes and directory entry index, in directory
-// order.
+// order; a recording never closed is marked "(incomplete)", a closed one under the window's
+// 512 KiB list rule "(under 512 KiB: not in the window)".
 int ListRecordings(const std::string& card, int category);
+
+// Marks recording `name` deleted in its directory and removes its file, as the camera frees
+// a recording; prints "NAME: deleted". Status 1 when there is no card or no such recording,
+// or the card cannot be written.
+int RemoveRecording(const std::string& card, const std::string& name);
 
 // What the library describes about one recording.
 int DescribeRecording(const std::string& card, const std::string& name);

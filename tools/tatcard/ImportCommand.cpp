@@ -6,6 +6,7 @@
 #include "MediaImporter.h"
 #include "storage/RecordingName.h"
 #include "storage/TatFormat.h"
+#include "ui/logic/RecordingList.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -85,5 +86,15 @@ int ImportCommand(const std::vector<std::string>& args) {
         std::printf(", %d rear frames (%s)", result.rearFrames,
                     result.rearCopied ? "copied" : "coded again");
     std::printf(", %d sound blocks, %d GPS lines\n", result.audioBlocks, result.gpsLines);
+    const auto file = std::filesystem::path(card) / tat::kStoreFolder /
+                      tat::kCategoryWords[static_cast<size_t>(category)] /
+                      (name + tat::kRecordingExtension);
+    const auto bytes = std::filesystem::file_size(file, ec);
+    if (!ec && bytes < static_cast<uintmax_t>(RecordingList::kMinRecordingSize))
+        std::fprintf(stderr,
+                     "tatcard: warning: %s is %ju bytes; the window lists only recordings of "
+                     "512 KiB (%lld bytes) or more, so it will not show this one (tatcard ls, "
+                     "info, export and play still reach it)\n",
+                     name.c_str(), bytes, static_cast<long long>(RecordingList::kMinRecordingSize));
     return 0;
 }

@@ -114,19 +114,30 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
     return {};
 }
 
-// The end event of the engine, waited for on the command's thread.
+// The end event of the engine, waited for on the command's thread, and whether the parser's
+// reads ended in a failure rather than at the recording's end.
 struct EndSignal {
+    const VMediaParser* parser = nullptr;
     std::mutex mutex;
     std::condition_variable changed;
     bool ended = false;
+    bool readFailed = false;
 
     static void OnEvent(void* user, int event, int, int) {
         auto* self = static_cast<EndSignal*>(user);
         if (event != CQTRMediaPlayer::kEventEnd)
             return;
+        // The engine's worker thread, right after its last read.
+        const bool failed =
+            self->parser != nullptr && self->parser->LastReadEnd() == ReadEnd::kFailed;
         std::lock_guard<std::mutex> hold(self->mutex);
         self->ended = true;
+        self->readFailed = failed;
         self->changed.notify_all();
+    }
+    bool ReadFailed() {
+        std::lock_guard<std::mutex> hold(mutex);
+        return ended && readFailed;
     }
     // True when the end came within the time.
     bool WaitFor(std::chrono::milliseconds limit) {
@@ -195,6 +206,7 @@ int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFr
         shownFront);
     MeasuringPictureArea rear(options.width / 2, options.height / 2, {}, shownRear);
     EndSignal end;
+    end.parser = &parser;
     engine.SetParser(&parser);
     engine.SetDecoder(&decoder);
     engine.SetAudio(&audio);
@@ -247,6 +259,9 @@ int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFr
     if (options.verbose)
         std::fprintf(stderr, "tatcard: %d picture/click pairs, %zu seeks\n", f.avPairs,
                      f.seekFirstFrameMs.size());
+    if (end.ReadFailed())
+        return CommandFailed(options.name + ": the recording could not be read to its end (" +
+                             std::to_string(f.frames) + " pictures shown)");
     return f.frames > 0 ? 0 : 1;
 }
 

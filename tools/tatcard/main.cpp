@@ -1,8 +1,9 @@
 // tatcard: the command-line companion for camera cards.
 //
-//   tatcard demo DIR                         makes a demonstration card in folder DIR
+//   tatcard demo DIR [--seconds N]           makes a demonstration card in folder DIR
 //   tatcard ls DIR [--category WORD]         lists recordings (event, rec, parking, manual, all)
 //   tatcard info DIR NAME                    describes one recording
+//   tatcard rm DIR NAME                      deletes one recording as the camera does
 //   tatcard export DIR NAME OUT.avi          writes a recording's pictures and sound to AVI
 //   tatcard export DIR --to FOLDER [...]     writes several recordings to FOLDER/NAME.avi
 //   tatcard config DIR [--set KEY=VALUE...]  prints or changes the camera's settings
@@ -33,10 +34,17 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: tatcard COMMAND ...\n"
-    "  tatcard demo DIR                       make a demonstration card in folder DIR\n"
+    "  tatcard demo DIR [--seconds N]         make a demonstration card in folder DIR: 14\n"
+    "                                         recordings of 20-30 s; N (1 to 600) makes every\n"
+    "                                         recording N seconds long\n"
     "  tatcard ls DIR [--category WORD]       list recordings; WORD is event, rec, parking,\n"
-    "                                         manual or all (the default)\n"
+    "                                         manual or all (the default). Marked rows: a\n"
+    "                                         recording never closed (incomplete) and one\n"
+    "                                         under 512 KiB, which the window does not list\n"
     "  tatcard info DIR NAME                  describe one recording\n"
+    "  tatcard rm DIR NAME                    delete a recording as the camera does: its\n"
+    "                                         entry is marked deleted (the next recording\n"
+    "                                         takes its place) and its file removed\n"
     "  tatcard export DIR NAME OUT.avi        write a recording's front and rear pictures\n"
     "                                         and its sound to an AVI file\n"
     "  tatcard export DIR --to FOLDER [--category WORD] [NAME...]\n"
@@ -87,7 +95,10 @@ constexpr char kUsage[] =
     "                                         CATEGORY_YYYYMMDD_HHMMSS_D with --rear or\n"
     "                                         ..._S without (REC_20240305_090702_D), the\n"
     "                                         category word matching C and the date and\n"
-    "                                         time the recording started (local clock)\n"
+    "                                         time the recording started (local clock).\n"
+    "                                         An import that was interrupted is replaced\n"
+    "                                         when run again; a recording under 512 KiB is\n"
+    "                                         made with a warning (the window leaves it out)\n"
     "  tatcard play DIR NAME [OPTIONS]        play a recording through the player with\n"
     "                                         headless pictures and real sound (silent at\n"
     "                                         the recording's pace without a sound server)\n"
@@ -236,6 +247,11 @@ int main(int argc, char** argv) {
         if (args.size() != 3)
             return BadArguments("info needs a card folder and a recording name");
         return DescribeRecording(args[1], args[2]);
+    }
+    if (command == "rm") {
+        if (args.size() != 3)
+            return BadArguments("rm needs a card folder and a recording name");
+        return RemoveRecording(args[1], args[2]);
     }
     if (command == "export")
         return Export(args);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -60,7 +61,43 @@ CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& hel
     return invocation;
 }
 
+int CSamplePlayerApp::AnswerWithoutWindow(const std::vector<std::string>& args, std::string& out,
+                                          std::string& error) {
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            out = kUsage;
+            return 0;
+        }
+        if (a == "--version") {
+            out = std::string("varnelplayer ") + TATV_VERSION + "\n";
+            return 0;
+        }
+    }
+    bool help = false;
+    std::string complaint;
+    if (ParseArguments(args, help, complaint))
+        return -1;
+    const bool qtOption = std::any_of(args.begin(), args.end(), [](const std::string& a) {
+        return a.size() > 1 && a[0] == '-' && a[1] != '-';
+    });
+    if (qtOption)
+        return -1; // told once Qt has taken its own options out
+    error = "varnelplayer: " + complaint + " (varnelplayer --help shows the usage)\n";
+    return 2;
+}
+
 int CSamplePlayerApp::Run(int argc, char** argv) {
+    {
+        std::vector<std::string> args(argv + 1, argv + argc);
+        std::string out;
+        std::string error;
+        const int status = AnswerWithoutWindow(args, out, error);
+        if (status >= 0) {
+            std::fputs(out.c_str(), stdout);
+            std::fputs(error.c_str(), stderr);
+            return status;
+        }
+    }
     // The map's embedded browser shares its GL contexts with the window. Its small pane is
     // composited in software: on machines without a GPU (a virtual display, a remote session)
     // OpenGL compositing falls back to a CPU rasterizer that redraws the whole view and costs

@@ -10,7 +10,8 @@
 class CSamplePlayerApp {
 public:
     static constexpr const char* kUsage =
-        "usage: varnelplayer [--card DIR] [--verbose] [--help]\n"
+        "usage: varnelplayer [--card DIR] [--play NAME] [--verbose]\n"
+        "                    [--screenshot FILE [--after MS]] [--help] [--version]\n"
         "  --card DIR    use the camera card in folder DIR (also: environment TATVIEW_CARD);\n"
         "                without it, cards in mounted removable volumes are found\n"
         "  --verbose     diagnostic lines on standard output\n"
@@ -18,7 +19,9 @@ public:
         "  --screenshot FILE [--after MS]\n"
         "                save a picture of the window to FILE (PNG) MS milliseconds after it\n"
         "                is shown (default 1500) and quit\n"
-        "  --help        this text\n";
+        "  --help        this text\n"
+        "  --version     the version\n"
+        "Qt's own options (-platform NAME, ...) are taken too.\n";
 
     struct Invocation {
         CSamplePlayerDlg::Options window;
@@ -31,6 +34,13 @@ public:
     // line in complaint, for arguments it does not know. help is set for --help.
     static std::optional<Invocation> ParseArguments(const std::vector<std::string>& args,
                                                     bool& help, std::string& complaint);
+
+    // What the program answers before the window system starts: the usage for --help or
+    // -h, the version for --version, and the complaint about arguments it does not know when
+    // none of them looks like one of Qt's own options (one leading dash). Returns the exit
+    // status with the text in `out` (stdout) or `error` (stderr); -1 when the window starts.
+    static int AnswerWithoutWindow(const std::vector<std::string>& args, std::string& out,
+                                   std::string& error);
 
     // Runs the program; the process's exit status.
     static int Run(int argc, char** argv);

@@ -5,6 +5,7 @@
 #include "StatusPresenter.h"
 #include "ZoomFeed.h"
 #include "resources/SkinBitmaps.h"
+#include "resources/strings/StringTable.h"
 #include "ui/logic/MainSkin.h"
 #include "ui/logic/PlayerConfig.h"
 #include "ui/logic/StatusText.h"
@@ -31,6 +32,10 @@
 #include <QWindow>
 
 #include <cstdio>
+
+namespace {
+constexpr int kCutShortText = 626; // "%s: the recording could not be read to its end"
+} // namespace
 
 CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
     : QDialog(parent), m_options(std::move(options)),
@@ -229,11 +234,14 @@ void CSamplePlayerDlg::ConnectController() {
         update();
     });
     connect(controller, &PlaybackController::cardRemoved, this, [this] {
-        m_status->UpdateTimeTexts(0, 0);
-        m_position->SetPos(0);
+        m_status->CardRemoved();
         m_position->update();
         m_volume->update();
         update();
+    });
+    connect(controller, &PlaybackController::recordingCutShort, this, [this](const QString& name) {
+        ShowText(QString::fromStdString(
+            FormatText(kCutShortText, m_options.languageId, name.toUtf8().constData())));
     });
     connect(controller, &PlaybackController::recordingEnded, this, &CSamplePlayerDlg::OnNext);
     connect(controller, &PlaybackController::statusTick, m_status.get(), &StatusPresenter::Tick);

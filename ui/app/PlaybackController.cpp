@@ -83,6 +83,7 @@ void PlaybackController::PlayFile(const std::string& name) {
     m_engine.Pause();
     m_engine.Stop();
     m_telemetry.Clear();
+    m_openName = name;
     m_engine.Open(name);
     m_durationSeconds = StatusText::DurationSeconds(m_engine.DurationMs());
     emit recordingOpened();
@@ -220,16 +221,25 @@ void PlaybackController::SetBrightness(int level) {
     m_engine.SetBrightness(1, level);
 }
 
-void PlaybackController::OnEngineEnd() {
+void PlaybackController::OnEngineEnd(bool readFailed) {
     TATV_DIAG(m_diag, "Media End Recv [%d]\n", CQTRMediaPlayer::kEventEnd);
+    if (readFailed) {
+        // A card pulled out is told by the card's own signal, not as a read error.
+        PollCard();
+        if (m_cardDrive != 0)
+            emit recordingCutShort(QString::fromStdString(m_openName));
+    }
     emit recordingEnded();
 }
 
 void PlaybackController::EngineEvent(void* user, int event, int, int) {
     auto* self = static_cast<PlaybackController*>(user);
-    if (event == CQTRMediaPlayer::kEventEnd)
-        QMetaObject::invokeMethod(
-            self, [self] { self->OnEngineEnd(); }, Qt::QueuedConnection);
+    if (event != CQTRMediaPlayer::kEventEnd)
+        return;
+    // The worker thread, right after its last read: the parser still tells how it ended.
+    const bool failed = self->m_parser.LastReadEnd() == ReadEnd::kFailed;
+    QMetaObject::invokeMethod(
+        self, [self, failed] { self->OnEngineEnd(failed); }, Qt::QueuedConnection);
 }
 
 void PlaybackController::EngineText(void* user, const uint8_t* text, int32_t length,

@@ -148,14 +148,18 @@ signals:
     void stopped();
     // The card has gone: the list is empty, there is no current row.
     void cardRemoved();
-    // The loaded recording played to its end.
+    // The loaded recording played to its end; after recordingCutShort when its reading
+    // failed before its end.
     void recordingEnded();
+    // The recording `name` could not be read to its end (damaged or cut short, or a read
+    // error); not sent when the card has gone.
+    void recordingCutShort(const QString& name);
     // Every 100 ms while a recording is loaded.
     void statusTick();
 
 private:
     void PlayRowName(int row);
-    void OnEngineEnd();
+    void OnEngineEnd(bool readFailed);
     static void EngineEvent(void* user, int event, int value, int reserved);
     static void EngineText(void* user, const uint8_t* text, int32_t length, int32_t timeMs);
 
@@ -173,6 +177,7 @@ private:
     std::vector<std::string> m_rows;
     int m_currentRow = -1;
     int64_t m_durationSeconds = 0;
+    std::string m_openName; // the recording opened last
     uint32_t m_deviceVolume = kInitialDeviceVolume;
 
     QTimer m_cardTimer;   // card poll, every second

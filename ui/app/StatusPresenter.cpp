@@ -26,20 +26,29 @@ StatusPresenter::StatusPresenter(const PlaybackController& controller, Widgets w
     m_seriesZ = graph->AddSeries(0x0000FF, 1);
 }
 
-void StatusPresenter::RecordingOpened() {
+void StatusPresenter::ClearTelemetry() {
     m_widgets.speed->setText(QStringLiteral("Km/h"));
     m_graphDrawnCount = 0;
     for (int series : {m_seriesX, m_seriesY, m_seriesZ})
         m_widgets.graph->ClearSeries(series);
     m_widgets.graph->Redraw();
-    const int64_t duration = m_controller.DurationSeconds();
-    m_widgets.position->SetRange(0, static_cast<int>(std::min<int64_t>(duration, INT32_MAX)));
-    m_widgets.length->setText(QString::fromStdString(StatusText::TimeText(duration)));
     m_widgets.map->ClearRoute();
     m_mapDrawn.reset();
     m_route.Reset();
     m_widgets.map->LoadMapPage();
     m_widgets.mapSizeButton->setEnabled(false);
+}
+
+void StatusPresenter::RecordingOpened() {
+    ClearTelemetry();
+    const int64_t duration = m_controller.DurationSeconds();
+    m_widgets.position->SetRange(0, static_cast<int>(std::min<int64_t>(duration, INT32_MAX)));
+    m_widgets.length->setText(QString::fromStdString(StatusText::TimeText(duration)));
+}
+
+void StatusPresenter::CardRemoved() {
+    ClearTelemetry();
+    Reset();
 }
 
 void StatusPresenter::Tick() {

@@ -50,6 +50,9 @@ public:
     // The status timer's tick: a refresh, unless a mouse button is held (a slider thumb is
     // being dragged).
     void Tick();
+    // The card has gone: the speed, the graph and the map as before the first recording, both
+    // time texts 00:00:00 and the thumb at the start.
+    void CardRemoved();
     // Nothing plays: both time texts 00:00:00 and the thumb at the start.
     void Reset();
     void UpdateTimeTexts(int64_t currentSeconds, int64_t lengthSeconds);
@@ -65,6 +68,9 @@ signals:
     void mapRevealed();
 
 private:
+    // Speed "Km/h", the graph emptied, the route forgotten and the map page loaded anew, the
+    // map-size button disabled until the next valid fix.
+    void ClearTelemetry();
     void UpdateGraph(int64_t currentSeconds);
 
     const PlaybackController& m_controller;

@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,10 +39,10 @@ struct Player {
     std::unique_ptr<CSamplePlayerDlg> dlg;
     QStringList messages;
 
-    Player() {
+    explicit Player(const std::string& card = TestCard()) {
         CSamplePlayerDlg::Options options;
         options.scanRemovable = false;
-        options.cardFolder = TestCard();
+        options.cardFolder = card;
         options.configPath = QString::fromStdString(dir.File("config.cfg"));
         options.profileFolder = QString::fromStdString(dir.File("profile"));
         options.audio = AudioOutputFactory::Choice::Null;
@@ -257,6 +258,42 @@ private slots:
         QCOMPARE(zoom.Picture().size(), QSize(320, 240));
         QTest::keyClick(&zoom, Qt::Key_Escape);
         QVERIFY(!zoom.isVisible());
+    }
+    // A recording whose file lost its end is told and then ends as any other; a card pulled
+    // out during playback takes the speed, the graph and the map with it.
+    void cutShortRecordingIsToldAndCardRemovalClearsTheStatus() {
+        TempDir copy;
+        const std::string card = copy.File("card");
+        std::filesystem::copy(TestCard(), card, std::filesystem::copy_options::recursive);
+        const std::string cut = card + "/TATSTORE/EVENT/EVENT_20240305_092233_S.TRD";
+        std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 3);
+        Player p(card);
+        p.dlg->Controller().PollCard();
+        p.dlg->Controller().ListRecordings(0);
+        QVERIFY(p.dlg->Controller().PlayRow(1)); // EVENT_20240305_092233_S
+        const QString told =
+            QStringLiteral("EVENT_20240305_092233_S: the recording could not be read to its end");
+        QVERIFY(Player::WaitUntil([&] { return p.messages.contains(told); }, 8000));
+        QCOMPARE(p.messages.size(), 1);
+        // Then the row above plays, as at the end of a recording.
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentRow() == 0; }, 2000));
+        const auto series = p.dlg->Status().GraphSeries();
+        QVERIFY(Player::WaitUntil(
+            [&] {
+                return p.Graph().SampleCount(series[0]) > 0 &&
+                       p.Label(ControlId::Speed) != QStringLiteral("Km/h");
+            },
+            6000));
+
+        std::filesystem::rename(card + "/TATSTORE", card + "/GONE");
+        p.dlg->Controller().PollCard();
+        QCOMPARE(p.Label(ControlId::Speed), QStringLiteral("Km/h"));
+        for (int id : series)
+            QCOMPARE(p.Graph().SampleCount(id), 0);
+        QVERIFY(!p.dlg->Control(ControlId::MapSize)->isEnabled());
+        QCOMPARE(p.Label(ControlId::CurrentTime), QStringLiteral("00:00:00"));
+        QTest::qWait(500); // the engine's end, if it comes, is not a read error to tell
+        QCOMPARE(p.messages.size(), 1);
     }
 };
 

@@ -247,6 +247,21 @@ private slots:
         QVERIFY(!CSamplePlayerApp::ParseArguments({"--frobnicate"}, help, complaint));
         QVERIFY(CSamplePlayerApp::ParseArguments({"--help"}, help, complaint).has_value());
         QVERIFY(help);
+
+        // Answered before the window system starts (no display needed).
+        std::string out;
+        std::string error;
+        QCOMPARE(CSamplePlayerApp::AnswerWithoutWindow({"--card", "/x", "--help"}, out, error), 0);
+        QCOMPARE(out, std::string(CSamplePlayerApp::kUsage));
+        out.clear();
+        QCOMPARE(CSamplePlayerApp::AnswerWithoutWindow({"--version"}, out, error), 0);
+        QVERIFY(out.rfind("varnelplayer ", 0) == 0);
+        QCOMPARE(CSamplePlayerApp::AnswerWithoutWindow({"--frobnicate"}, out, error), 2);
+        QCOMPARE(error, std::string("varnelplayer: unknown argument --frobnicate (varnelplayer "
+                                    "--help shows the usage)\n"));
+        // Qt's own options are Qt's to take first.
+        QCOMPARE(CSamplePlayerApp::AnswerWithoutWindow({"-platform", "offscreen"}, out, error), -1);
+        QCOMPARE(CSamplePlayerApp::AnswerWithoutWindow({"--card", "/x"}, out, error), -1);
     }
 };
 
