@@ -15,8 +15,9 @@ inline constexpr int kAllCategories = tat::kCategoryCount;
 
 // Lists the recordings of one category (0 event, 1 continuous, 2 parking, 3 manual) or of
 // all four (kAllCategories): name, size in bytes and directory entry index, in directory
-// order.
-int ListRecordings(const std::string& card, int category);
+// order. With json, one JSON array of {"name","category","start","channels","duration_s",
+// "size_bytes","damaged"} (damaged: a recording the camera never closed).
+int ListRecordings(const std::string& card, int category, bool json = false);
 
 // What the library describes about one recording.
 int DescribeRecording(const std::string& card, const std::string& name);

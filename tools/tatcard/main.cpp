@@ -16,6 +16,8 @@
 #include "CardCommands.h"
 #include "CommandLine.h"
 #include "ConfigCommand.h"
+#include "FolderCommands.h"
+#include "storage/TatCardFinder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,11 +30,25 @@
 
 namespace {
 
+// A folder of ordinary video files or one video file, rather than the camera's storage.
+bool IsDashcamSource(const std::string& path) {
+    const SourceKind kind = ClassifySource(path);
+    return kind == SourceKind::kFolder || kind == SourceKind::kFile;
+}
+
 constexpr char kUsage[] =
     "usage: tatcard COMMAND ...\n"
     "  tatcard demo DIR                       make a demonstration card in folder DIR\n"
-    "  tatcard ls DIR [--category WORD]       list recordings; WORD is event, rec, parking,\n"
-    "                                         manual or all (the default)\n"
+    "  tatcard ls DIR [--category WORD] [--json]\n"
+    "                                         list recordings; WORD is event, rec, parking,\n"
+    "                                         manual or all (the default); --json prints one\n"
+    "                                         JSON array of {name, category, start,\n"
+    "                                         channels, duration_s, size_bytes, damaged}\n"
+    "                                         DIR is the card (a folder holding\n"
+    "                                         TATSTORE/VOLUME.TAT), or a folder of dash-cam\n"
+    "                                         video files (searched through), or one video\n"
+    "                                         file; info, play and bench take its\n"
+    "                                         recordings by the names ls prints\n"
     "  tatcard info DIR NAME                  describe one recording\n"
     "  tatcard export DIR NAME OUT.avi        write a recording's front and rear pictures\n"
     "                                         and its sound to an AVI file\n"
@@ -166,9 +182,13 @@ int Config(const std::vector<std::string>& args) {
     return SetSettings(card, assignments);
 }
 
-int List(const std::vector<std::string>& args) {
+int List(std::vector<std::string> args) {
     int category = kAllCategories;
     std::string dir;
+    const auto json = std::find(args.begin(), args.end(), "--json");
+    const bool asJson = json != args.end();
+    if (asJson)
+        args.erase(json);
     const std::string complaint = ReadFolderAndOptions(
         args, {"--category"},
         [&](const std::string&, const std::string* word) -> std::string {
@@ -182,7 +202,9 @@ int List(const std::vector<std::string>& args) {
         return BadArguments(complaint);
     if (dir.empty())
         return BadArguments("ls needs a card folder");
-    return ListRecordings(dir, category);
+    if (IsDashcamSource(dir))
+        return ListFolderRecordings(dir, category, asJson);
+    return ListRecordings(dir, category, asJson);
 }
 
 // Replaces this process with tatcard-media from this program's folder, which runs the same
@@ -222,6 +244,8 @@ int main(int argc, char** argv) {
     if (command == "info") {
         if (args.size() != 3)
             return BadArguments("info needs a card folder and a recording name");
+        if (IsDashcamSource(args[1]))
+            return DescribeFolderRecording(args[1], args[2]);
         return DescribeRecording(args[1], args[2]);
     }
     if (command == "export")
