@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -92,4 +94,25 @@ TEST(CardJsonTest, ListsTheCardAsJson) {
     EXPECT_EQ(r.out.find("\"category\": \"rec\""), std::string::npos);
     EXPECT_NE(r.out.find("\"duration_s\": 1.000"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"start\": \"20"), std::string::npos);
+}
+
+TEST_F(FolderSourceTest, PlaysAndDecodesBothCodings) {
+    const std::string dir = Quoted(m_dir.Path().string());
+    // Front (H.264, 60) and rear (H.265, 50) pictures decode; the last few of each stay in
+    // the decoders, which hold pictures back for reordering (the clips have B-frames).
+    const TatcardRun bench = RunTatcard("bench " + dir + " 20240305_090702_N", m_scratch);
+    ASSERT_EQ(bench.status, 0) << bench.err;
+    const int frames = std::atoi(bench.out.c_str() + std::strlen("bench frames="));
+    EXPECT_GE(frames, 100) << bench.out;
+    EXPECT_LE(frames, 110) << bench.out;
+
+    const TatcardRun play =
+        RunTatcard("play " + dir + " 20240305_090702_N --null-audio --size 160x90", m_scratch);
+    ASSERT_EQ(play.status, 0) << play.err;
+    EXPECT_NE(play.out.find("duration_ms=2000 "), std::string::npos) << play.out;
+
+    const TatcardRun damaged =
+        RunTatcard("play " + dir + " 20240305_091000_E --null-audio", m_scratch);
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_NE(damaged.err.find("cannot open 20240305_091000_E"), std::string::npos) << damaged.err;
 }
