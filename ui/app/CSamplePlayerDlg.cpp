@@ -199,7 +199,7 @@ void CSamplePlayerDlg::ConnectCommands() {
 void CSamplePlayerDlg::ConnectController() {
     PlaybackController* controller = m_controller.get();
     connect(controller, &PlaybackController::rowsChanged, this, [this] {
-        m_list->ShowNames(m_controller->Rows());
+        m_list->ShowRows(m_controller->RowTexts());
         m_selectAll->setChecked(false); // new rows start unticked
     });
     connect(m_download.get(), &DownloadController::titleChanged, this, &QWidget::setWindowTitle);
