@@ -71,6 +71,8 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
             [this] { return m_profile.TargetFolder(); },
             [this](const QString& f) { m_profile.SetTargetFolder(f); }},
         m_options.languageId, this);
+    m_download->SetFolderRecording(
+        [this](const std::string& name) { return m_controller->FolderRecording(name); });
     m_layoutMode = LayoutMode::Normal;
     m_panes = PaneModes{};
     PlacePane(m_map, PanePlace{Rect{kSmallSlot.x, kSmallSlot.y, 0, 0}, true});

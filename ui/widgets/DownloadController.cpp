@@ -2,6 +2,7 @@
 
 #include "CProgressDlg.h"
 #include "WindowText.h"
+#include "formats/RecordingCopier.h"
 #include "resources/strings/StringTable.h"
 
 #include <QFileDialog>
@@ -59,18 +60,30 @@ bool DownloadController::ChooseFolderAndStart(const std::vector<std::string>& na
     m_progress->Arm(static_cast<int>(names.size()));
     m_progress->show();
     m_busy.store(true, std::memory_order_release);
-    m_thread =
-        std::thread(&DownloadController::Run, this, names, folder.toStdString(), m_storage());
+    std::vector<Job> jobs;
+    for (const std::string& name : names) {
+        Job job;
+        job.name = name;
+        if (const DashcamRecording* recording =
+                m_folderRecording ? m_folderRecording(name) : nullptr) {
+            job.copy = true;
+            job.recording = *recording;
+        }
+        jobs.push_back(std::move(job));
+    }
+    m_thread = std::thread(&DownloadController::Run, this, std::move(jobs), folder.toStdString(),
+                           m_storage());
     return true;
 }
 
-void DownloadController::Run(std::vector<std::string> names, std::string folder,
-                             std::string storage) {
+void DownloadController::Run(std::vector<Job> jobs, std::string folder, std::string storage) {
     CRecordingExporter exporter(m_parser, std::move(storage));
+    RecordingCopier copier;
     std::vector<ExportReport> reports;
-    const int count = static_cast<int>(names.size());
+    const int count = static_cast<int>(jobs.size());
     for (int i = 0; i < count && m_progress->Running(); ++i) {
-        const QString name = QString::fromStdString(names[static_cast<size_t>(i)]);
+        const Job& job = jobs[static_cast<size_t>(i)];
+        const QString name = QString::fromStdString(job.name);
         QMetaObject::invokeMethod(
             this,
             [this, name, i, count] {
@@ -98,7 +111,8 @@ void DownloadController::Run(std::vector<std::string> names, std::string folder,
             }
             return true;
         };
-        reports.push_back(exporter.ExportToFolder(names[static_cast<size_t>(i)], folder, progress));
+        reports.push_back(job.copy ? copier.CopyToFolder(job.recording, folder, progress)
+                                   : exporter.ExportToFolder(job.name, folder, progress));
         if (reports.back().outcome == ExportReport::Outcome::kCancelled)
             break;
     }
