@@ -116,3 +116,21 @@ TEST_F(FolderSourceTest, PlaysAndDecodesBothCodings) {
     EXPECT_EQ(damaged.status, 1);
     EXPECT_NE(damaged.err.find("cannot open 20240305_091000_E"), std::string::npos) << damaged.err;
 }
+
+TEST_F(FolderSourceTest, ExportCopiesTheOriginalFiles) {
+    TempDir out;
+    const TatcardRun r = RunTatcard("export " + Quoted(m_dir.Path().string()) + " --to " +
+                                        Quoted(out.Path().string()) + " 20240305_090702_N nothing",
+                                    m_scratch);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nothing: failed: no such recording"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("20240305_090702_N: 3 files"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFileText(out.File("20240305_090702_N.gps")),
+              ReadFileText(m_dir.File("BlackVue/Record/20240305_090702_N.gps")));
+    EXPECT_EQ(std::filesystem::file_size(out.File("20240305_090702_NR.mp4")),
+              std::filesystem::file_size(m_dir.File("BlackVue/Record/20240305_090702_NR.mp4")));
+
+    const TatcardRun avi = RunTatcard(
+        "export " + Quoted(m_dir.Path().string()) + " 20240305_090702_N x.avi", m_scratch);
+    EXPECT_EQ(avi.status, 2);
+}

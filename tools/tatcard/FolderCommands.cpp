@@ -2,10 +2,12 @@
 
 #include "CardCommands.h"
 #include "CommandLine.h"
+#include "formats/RecordingCopier.h"
 #include "storage/QuickDuration.h"
 #include "storage/TatCardFinder.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -130,4 +132,45 @@ int DescribeFolderRecording(const std::string& path, const std::string& name) {
         std::printf("length        unknown\n");
     std::printf("damaged       %s\n", length.damaged ? "yes" : "no");
     return 0;
+}
+
+int CopyFolderRecordings(const std::string& path, const std::string& folder, int category,
+                         const std::vector<std::string>& names) {
+    const std::vector<DashcamRecording> list = RecordingsOfSource(path);
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error))
+        return CommandFailed("no folder " + folder);
+    std::vector<const DashcamRecording*> chosen;
+    std::vector<std::string> missing;
+    if (names.empty()) {
+        for (const DashcamRecording& recording : list)
+            if (InCategory(recording, category))
+                chosen.push_back(&recording);
+    } else {
+        for (const std::string& name : names) {
+            if (const DashcamRecording* recording = folderscan::Find(list, name))
+                chosen.push_back(recording);
+            else
+                missing.push_back(name);
+        }
+    }
+    RecordingCopier copier;
+    size_t complete = 0;
+    for (const std::string& name : missing)
+        CommandFailed(name + ": failed: no such recording in " + path);
+    for (const DashcamRecording* recording : chosen) {
+        const ExportReport report = copier.CopyToFolder(*recording, folder, {});
+        if (report.outcome == ExportReport::Outcome::kComplete) {
+            ++complete;
+            std::printf("%s: %lld files, %llu bytes\n", recording->name.c_str(),
+                        static_cast<long long>(report.packets),
+                        static_cast<unsigned long long>(report.bytes));
+        } else {
+            CommandFailed(recording->name + ": " + OutcomeWord(report.outcome) + ": " +
+                          report.reason);
+        }
+    }
+    const size_t total = chosen.size() + missing.size();
+    std::printf("copied %zu of %zu recordings to %s\n", complete, total, folder.c_str());
+    return complete == total ? 0 : 1;
 }

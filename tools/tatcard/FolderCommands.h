@@ -23,6 +23,13 @@ int ListFolderRecordings(const std::string& path, int category, bool json);
 // The recording's files, category, start, length and damage.
 int DescribeFolderRecording(const std::string& path, const std::string& name);
 
+// Copies recordings' original files (RecordingCopier) into folder: the names given, or with
+// none every recording of the category (0 … 3, or kAllCategories). A line per recording copied
+// and a summary on standard output, a line per recording not copied whole on standard error;
+// status 1 when any recording was not copied whole.
+int CopyFolderRecordings(const std::string& path, const std::string& folder, int category,
+                         const std::vector<std::string>& names);
+
 // text as a JSON string literal, quotes included.
 std::string JsonString(const std::string& text);
 // A local date and time as ISO 8601 without a zone: 2024-03-05T09:07:02.

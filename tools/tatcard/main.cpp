@@ -57,6 +57,8 @@ constexpr char kUsage[] =
     "                                         given, or every recording the window lists\n"
     "                                         for WORD (event, rec, parking, manual or all,\n"
     "                                         the default)\n"
+    "                                         (for a dash-cam folder: each recording's\n"
+    "                                         original files, copied into FOLDER)\n"
     "                                         Both forms refuse targets inside the card's\n"
     "                                         storage, write to a temporary file that replaces\n"
     "                                         the target only when finished, and exit with 1\n"
@@ -119,6 +121,9 @@ int Export(const std::vector<std::string>& args) {
     if (std::find(args.begin(), args.end(), "--to") == args.end()) {
         if (args.size() != 4)
             return BadArguments("export needs a card folder, a recording name and an AVI file");
+        if (IsDashcamSource(args[1]))
+            return BadArguments("a dash-cam folder's recordings are copied as their files: "
+                                "export DIR --to FOLDER [NAME...]");
         return ExportRecording(args[1], args[2], args[3]);
     }
     std::string card;
@@ -154,6 +159,8 @@ int Export(const std::vector<std::string>& args) {
         return BadArguments("export --to needs a card folder and a target folder");
     if (categoryGiven && !names.empty())
         return BadArguments("export --to takes recording names or --category, not both");
+    if (IsDashcamSource(card))
+        return CopyFolderRecordings(card, folder, category, names);
     return ExportRecordings(card, folder, category, names);
 }
 
