@@ -145,6 +145,10 @@ void TsTimes(const uint8_t* data, int64_t length, int64_t& first, int64_t& last)
 QuickDuration Ts(int64_t fileSize, const QuickDuration::Reader& read) {
     QuickDuration result;
     result.damaged = fileSize % kTsPacket != 0 || fileSize == 0;
+    if (fileSize < kTsPacket) {
+        result.damaged = true;
+        return result;
+    }
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min(fileSize, kTsWindow)));
     int64_t first = -1;
     int64_t last = -1;

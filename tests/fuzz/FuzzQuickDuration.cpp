@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (offset < 0 || n < 0 || offset > length)
                 std::abort();
             const int64_t count = std::min(n, length - offset);
-            std::memcpy(buffer, file.get() + offset, static_cast<size_t>(count));
+            if (count > 0)
+                std::memcpy(buffer, file.get() + offset, static_cast<size_t>(count));
             return count;
         });
     if (std::isnan(result.seconds))
