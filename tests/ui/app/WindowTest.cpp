@@ -247,6 +247,19 @@ private slots:
         QVERIFY(!CSamplePlayerApp::ParseArguments({"--frobnicate"}, help, complaint));
         QVERIFY(CSamplePlayerApp::ParseArguments({"--help"}, help, complaint).has_value());
         QVERIFY(help);
+
+        // PATH: a folder is opened as --card is; one video file is also played at once.
+        TempDir dir;
+        parsed = CSamplePlayerApp::ParseArguments({dir.Path().string()}, help, complaint);
+        QVERIFY(parsed.has_value());
+        QCOMPARE(parsed->window.cardFolder, dir.Path().string());
+        QVERIFY(parsed->play.empty());
+        WriteFileText(dir.File("EVENT_20240305_090702_D.avi"), "x");
+        parsed = CSamplePlayerApp::ParseArguments({dir.File("EVENT_20240305_090702_D.avi")}, help,
+                                                  complaint);
+        QVERIFY(parsed.has_value());
+        QCOMPARE(parsed->play, std::string("EVENT_20240305_090702_D"));
+        QVERIFY(!CSamplePlayerApp::ParseArguments({"a", "b"}, help, complaint));
     }
 };
 
