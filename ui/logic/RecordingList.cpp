@@ -45,7 +45,9 @@ Row RowOfRecording(const DashcamRecording& recording, bool damaged) {
     row.dateText = date;
     if (damaged)
         row.dateText += " (damaged)";
-    if (recording.ChannelCount() >= 2)
+    // An export of this program holds both cameras in one file; its name tells.
+    if (recording.ChannelCount() >= 2 ||
+        (recording.family == "tatview" && tat::ChannelsOfPath(recording.name) == 2))
         row.rear.push_back('0');
     return row;
 }

@@ -27,7 +27,8 @@ struct Row {
 // are digits.
 Row RowOfName(std::string_view name);
 // The row of a dash-cam folder's recording: its category's label, its name, its local start
-// time, "0" when it has a second camera; a damaged one shows " (damaged)" after the time.
+// time, "0" when it has a second camera (or is an export of this program named with D); a
+// damaged one shows " (damaged)" after the time.
 Row RowOfRecording(const DashcamRecording& recording, bool damaged);
 // The Type column's label of a category word (case ignored).
 std::string CategoryLabel(std::string_view word);
