@@ -76,10 +76,11 @@ public:
         m_start = stream->start_time != AV_NOPTS_VALUE
                       ? static_cast<double>(stream->start_time) * av_q2d(stream->time_base)
                       : 0.0;
-        if (m_format->duration > 0)
-            m_duration = static_cast<double>(m_format->duration) / AV_TIME_BASE;
-        else if (stream->duration > 0)
+        // The pictures' length; the container's (which counts the sound too) without one.
+        if (stream->duration > 0)
             m_duration = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+        else if (m_format->duration > 0)
+            m_duration = static_cast<double>(m_format->duration) / AV_TIME_BASE;
         return m_packet != nullptr && m_frame != nullptr;
     }
 

@@ -13,7 +13,7 @@ bool MakeClip(const std::string& path, const ClipSpec& spec) {
             ? " -f lavfi -i sine=frequency=440:sample_rate=" + std::to_string(spec.audioRate)
             : std::string();
     const std::string audioOutput =
-        spec.audioRate > 0 ? " -c:a " + spec.audioCodec + " -shortest" : std::string(" -an");
+        spec.audioRate > 0 ? " -c:a " + spec.audioCodec : std::string(" -an");
     const std::string quiet = spec.codec == "libx265" ? " -x265-params log-level=error" : "";
     std::snprintf(line, sizeof line,
                   "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=%dx%d:rate=%s%s -t %.3f "
