@@ -234,17 +234,21 @@ std::vector<DashcamRecording> Group(const std::string& root, const std::vector<F
         list[index].sideFiles.push_back(Join(root, side.relative));
         list[index].sizeBytes += side.size;
     }
-    for (const Side& side : folderSides) {
-        const std::string_view folder = FolderOf(side.relative);
-        for (auto& [stemPath, index] : byStemPath) {
-            if (FolderOf(stemPath) != folder)
+    if (!folderSides.empty()) {
+        // The recordings with a video file in each folder, each once.
+        std::unordered_map<std::string, std::vector<size_t>> byFolder;
+        for (const auto& [stemPath, index] : byStemPath) {
+            std::vector<size_t>& indexes = byFolder[std::string(FolderOf(stemPath))];
+            if (std::find(indexes.begin(), indexes.end(), index) == indexes.end())
+                indexes.push_back(index);
+        }
+        for (const Side& side : folderSides) {
+            const auto found = byFolder.find(std::string(FolderOf(side.relative)));
+            if (found == byFolder.end())
                 continue;
-            DashcamRecording& recording = list[index];
-            const std::string path = Join(root, side.relative);
-            if (std::find(recording.sideFiles.begin(), recording.sideFiles.end(), path) ==
-                recording.sideFiles.end()) {
-                recording.sideFiles.push_back(path);
-                recording.sizeBytes += side.size;
+            for (const size_t index : found->second) {
+                list[index].sideFiles.push_back(Join(root, side.relative));
+                list[index].sizeBytes += side.size;
             }
         }
     }
