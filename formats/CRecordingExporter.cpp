@@ -244,8 +244,15 @@ CRecordingExporter::CopyResult CRecordingExporter::Copy(const std::string& name,
             break;
         }
         const int slot = SlotOf(id);
-        if (slot < 0)
-            continue; // text lines, the index, reads that delivered nothing
+        if (slot < 0) {
+            // Text lines go to the sink only; the index and empty reads go nowhere.
+            if (m_textSink && StreamKindFromChunkId(id) == Text && size > 0) {
+                const int64_t frame = std::max<int64_t>(report.framesWritten - 1, 0);
+                const int64_t timeMs = report.frameRate > 0 ? frame * 1000 / report.frameRate : 0;
+                m_textSink(buffer, static_cast<size_t>(size), timeMs);
+            }
+            continue;
+        }
         if (slot == 0 && progress && !progress(report.framesWritten, report.framesTotal)) {
             result.cancelled = true;
             break;

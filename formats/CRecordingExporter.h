@@ -43,6 +43,12 @@ const char* OutcomeWord(ExportReport::Outcome outcome);
 // playable.
 using ExportProgress = std::function<bool(int64_t written, int64_t total)>;
 
+// Called on the exporting thread with each text-channel packet (GPS and G-sensor lines) the
+// export passes by, and its time: the time of the front frame before it, in milliseconds from
+// the recording's start (0 before the first frame or when the frame rate is unknown). The
+// bytes last for the call.
+using ExportTextSink = std::function<void(const uint8_t* payload, size_t size, int64_t timeMs)>;
+
 // Whether a recording name may become a file name: ASCII letters, digits, '_', '-' and '.',
 // not empty, no ".." (hence no '/').
 bool IsPlainFileName(std::string_view name);
@@ -80,6 +86,10 @@ public:
     // The AVI writer's diagnostic lines. Set before exporting.
     void SetDiagLog(const DiagLog* log) { m_writer.SetDiagLog(log); }
 
+    // Where the text-channel packets of the next exports go (none by default). Set before
+    // exporting.
+    void SetTextSink(ExportTextSink sink) { m_textSink = std::move(sink); }
+
     // Exports recording `name` (as the parser opens it) to exactly `target`.
     ExportReport ExportTo(const std::string& name, const std::string& target,
                           const ExportProgress& progress);
@@ -107,4 +117,5 @@ private:
     CAVIWriter m_writer;
     AlignedBuffer m_buffer;
     int m_temporaries = 0; // temporary names made, for the next one
+    ExportTextSink m_textSink;
 };

@@ -250,10 +250,40 @@ TEST_F(TatcardTest, BenchDecodesEveryFrontAndRearPicture) {
     EXPECT_EQ(f.count("wall_ms") + f.count("cpu_ms"), 2u);
 }
 
+TEST_F(TatcardTest, GpxAndCsvOfTheTextChannel) {
+    // One GPS line (09:07:02 on the camera's clock, UTC + 9) and ten G-sensor lines.
+    const std::string name = "EVENT_20240305_090702_D";
+    const Result gpx = RunTatcard("gpx '" + m_card + "' " + name, m_scratch);
+    ASSERT_EQ(gpx.status, 0) << gpx.err;
+    EXPECT_NE(gpx.out.find("<name>" + name + "</name>"), std::string::npos) << gpx.out;
+    EXPECT_NE(gpx.out.find("<time>2024-03-05T00:07:02Z</time>"), std::string::npos) << gpx.out;
+    EXPECT_NE(gpx.out.find("<trkpt lat=\"37."), std::string::npos) << gpx.out;
+
+    const std::string csvPath = m_scratch.File("track.csv");
+    const Result csv = RunTatcard("csv '" + m_card + "' " + name + " '" + csvPath + "'", m_scratch);
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    const std::string text = ReadFileText(csvPath);
+    size_t samples = 0;
+    for (size_t at = text.find(",gsensor,"); at != std::string::npos;
+         at = text.find(",gsensor,", at + 1))
+        ++samples;
+    EXPECT_EQ(samples, 10u) << text;
+    EXPECT_NE(text.find("\n0,fix,,,,37."), std::string::npos) << text;
+    EXPECT_NE(text.find("\n900,gsensor,"), std::string::npos) << text;
+
+    const Result missing = RunTatcard("gpx '" + m_card + "' NO_SUCH_NAME", m_scratch);
+    EXPECT_NE(missing.status, 0);
+    const Result inside =
+        RunTatcard("gpx '" + m_card + "' " + name + " '" + m_card + "/TATSTORE/x.gpx'", m_scratch);
+    EXPECT_NE(inside.status, 0);
+    EXPECT_NE(inside.err.find("inside the card's storage"), std::string::npos) << inside.err;
+}
+
 TEST(TatcardHelpTest, NamesEveryCommand) {
     const TempDir scratch;
     const Result r = RunTatcard("--help", scratch);
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"demo", "ls", "info", "export", "import", "play", "bench"})
+    for (const char* command :
+         {"demo", "ls", "info", "export", "import", "play", "bench", "gpx", "csv"})
         EXPECT_NE(r.out.find(std::string("tatcard ") + command), std::string::npos) << command;
 }

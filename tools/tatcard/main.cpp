@@ -6,6 +6,8 @@
 //   tatcard export DIR NAME OUT.avi          writes a recording's pictures and sound to AVI
 //   tatcard export DIR --to FOLDER [...]     writes several recordings to FOLDER/NAME.avi
 //   tatcard config DIR [--set KEY=VALUE...]  prints or changes the camera's settings
+//   tatcard gpx DIR NAME [OUT.gpx]           writes a recording's route as GPX
+//   tatcard csv DIR NAME [OUT.csv]           writes a recording's fixes and G-sensor samples
 //   tatcard import DIR --front F ...         makes a recording from media files
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
 //   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
@@ -17,6 +19,7 @@
 #include "CommandLine.h"
 #include "ConfigCommand.h"
 #include "FolderCommands.h"
+#include "TrackCommands.h"
 #include "storage/TatCardFinder.h"
 
 #include <algorithm>
@@ -79,6 +82,16 @@ constexpr char kUsage[] =
     "                                         month, day, hour, min, sec in its place where\n"
     "                                         given. An unknown key or a value out of range\n"
     "                                         changes nothing and exits with 2\n"
+    "  tatcard gpx DIR NAME [OUT.gpx]         the recording's route as GPX 1.1: one track\n"
+    "                                         of its plausible fixes (no status V, no\n"
+    "                                         coordinates off the earth, no jump faster\n"
+    "                                         than 300 km/h), UTC times, speed in m/s in the\n"
+    "                                         Garmin TrackPointExtension; standard output\n"
+    "                                         without OUT\n"
+    "  tatcard csv DIR NAME [OUT.csv]         the recording's G-sensor samples and fixes as\n"
+    "                                         CSV, one row each in time order: time_ms, kind\n"
+    "                                         (gsensor, fix, nofix), x_g, y_g, z_g, lat, lon,\n"
+    "                                         speed_kmh; standard output without OUT\n"
     "  tatcard import DIR --front F [--rear R] [--nmea LOG] --category C --name N\n"
     "                                         make recording N on the card in DIR from video\n"
     "                                         files: F the front camera, R the rear one\n"
@@ -259,5 +272,12 @@ int main(int argc, char** argv) {
         return Export(args);
     if (command == "config")
         return Config(args);
+    if (command == "gpx" || command == "csv") {
+        if (args.size() != 3 && args.size() != 4)
+            return BadArguments(command + " needs a card folder, a recording name and optionally "
+                                          "a file");
+        return ExportTrack(args[1], args[2], args.size() == 4 ? args[3] : std::string(),
+                           command == "gpx" ? TrackFormat::kGpx : TrackFormat::kCsv);
+    }
     return BadArguments("unknown command " + command);
 }

@@ -37,6 +37,7 @@ void StatusPresenter::RecordingOpened() {
     m_widgets.length->setText(QString::fromStdString(StatusText::TimeText(duration)));
     m_widgets.map->ClearRoute();
     m_mapDrawn.reset();
+    m_route.Reset();
     m_widgets.map->LoadMapPage();
     m_widgets.mapSizeButton->setEnabled(false);
 }
@@ -76,8 +77,10 @@ void StatusPresenter::Refresh() {
     if (m_controller.Telemetry().NewestFix(fix))
         newest = NewestFix{fix.valid != 0, GeoPoint{fix.LatitudeDegrees(), fix.LongitudeDegrees()}};
     const MapRefresh map = MapRefreshFor(newest);
-    // Fixes come once a second; the page is only asked to redraw for a new one.
-    if (map.moveMarker && !(m_mapDrawn && map.position == *m_mapDrawn)) {
+    // Fixes come once a second; the page is only asked to redraw for a new one that belongs
+    // on the route.
+    if (map.moveMarker && !(m_mapDrawn && map.position == *m_mapDrawn) &&
+        m_route.Draw(fix, map.position, m_controller.CurrentMs())) {
         m_mapDrawn = map.position;
         m_widgets.map->ShowPosition(map.position.latitude, map.position.longitude);
     }

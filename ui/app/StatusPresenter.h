@@ -1,5 +1,6 @@
 #pragma once
 #include "ui/logic/GeoPoint.h"
+#include "ui/logic/RouteGate.h"
 
 #include <QObject>
 
@@ -74,4 +75,5 @@ private:
     int m_seriesZ = 0;
     int64_t m_graphDrawnCount = 0;
     std::optional<GeoPoint> m_mapDrawn; // the position the map was last asked to show
+    RouteGate m_route;                  // keeps impossible fixes off the route
 };

@@ -4,11 +4,14 @@
 #include "WindowText.h"
 #include "formats/RecordingCopier.h"
 #include "resources/strings/StringTable.h"
+#include "telemetry/GpxWriter.h"
+#include "telemetry/TextChannelTrack.h"
 
 #include <QFileDialog>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 namespace {
 
@@ -57,6 +60,7 @@ bool DownloadController::ChooseFolderAndStart(const std::vector<std::string>& na
     if (m_thread.joinable())
         m_thread.join();
     m_reports.clear();
+    m_routeFailures.clear();
     m_progress->Arm(static_cast<int>(names.size()));
     m_progress->show();
     m_busy.store(true, std::memory_order_release);
@@ -79,7 +83,12 @@ bool DownloadController::ChooseFolderAndStart(const std::vector<std::string>& na
 void DownloadController::Run(std::vector<Job> jobs, std::string folder, std::string storage) {
     CRecordingExporter exporter(m_parser, std::move(storage));
     RecordingCopier copier;
+    TextChannelTrack text;
+    exporter.SetTextSink([&text](const uint8_t* payload, size_t size, int64_t timeMs) {
+        text.OnTextPacket(payload, size, timeMs);
+    });
     std::vector<ExportReport> reports;
+    FileFailures routeFailures;
     const int count = static_cast<int>(jobs.size());
     for (int i = 0; i < count && m_progress->Running(); ++i) {
         const Job& job = jobs[static_cast<size_t>(i)];
@@ -111,20 +120,42 @@ void DownloadController::Run(std::vector<Job> jobs, std::string folder, std::str
             }
             return true;
         };
-        reports.push_back(job.copy ? copier.CopyToFolder(job.recording, folder, progress)
-                                   : exporter.ExportToFolder(job.name, folder, progress));
+        if (job.copy) {
+            // The original files, side files with the route among them.
+            reports.push_back(copier.CopyToFolder(job.recording, folder, progress));
+            if (reports.back().outcome == ExportReport::Outcome::kCancelled)
+                break;
+            continue;
+        }
+        text = TextChannelTrack();
+        const std::string& recording = job.name;
+        reports.push_back(exporter.ExportToFolder(recording, folder, progress));
+        // The route goes beside every file the export left, when the recording has fixes.
+        const TelemetryTrack track = text.Take();
+        if (!reports.back().path.empty() && GpxWriter::PointCount(track) > 0) {
+            const std::string route =
+                (std::filesystem::path(reports.back().path).parent_path() / (recording + ".gpx"))
+                    .string();
+            const fileio::Result written = GpxWriter::WriteFile(track, recording, route);
+            if (!written.Ok())
+                routeFailures.emplace_back(recording + ".gpx", written.Reason());
+        }
         if (reports.back().outcome == ExportReport::Outcome::kCancelled)
             break;
     }
     QMetaObject::invokeMethod(
-        this, [this, reports = std::move(reports)]() mutable { Finish(std::move(reports)); },
+        this,
+        [this, reports = std::move(reports), routeFailures = std::move(routeFailures)]() mutable {
+            Finish(std::move(reports), std::move(routeFailures));
+        },
         Qt::QueuedConnection);
 }
 
-void DownloadController::Finish(std::vector<ExportReport> reports) {
+void DownloadController::Finish(std::vector<ExportReport> reports, FileFailures routeFailures) {
     if (m_thread.joinable())
         m_thread.join();
     m_reports = std::move(reports);
+    m_routeFailures = std::move(routeFailures);
     m_progress->hide();
     m_busy.store(false, std::memory_order_release);
     emit finished(EndMessage());
@@ -158,6 +189,9 @@ QString DownloadController::EndMessage() const {
             break;
         }
     }
+    for (const auto& [file, reason] : m_routeFailures)
+        lines << QString::fromStdString(
+            FormatText(kFailedText, m_language, file.c_str(), reason.c_str()));
     if (lines.isEmpty())
         return {};
     lines.prepend(WindowText::Text(kNotExportedText, m_language));

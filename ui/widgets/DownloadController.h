@@ -10,14 +10,16 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 class CProgressDlg;
 class QWidget;
 
 // The download: exports the ticked recordings of the card to AVI files "<folder>/<name>.avi"
-// (a dash-cam folder's recordings: their original files, copied by RecordingCopier)
-// in a folder the user picks (kept in the profile as the target folder), on a thread of its
+// (and, for each that has GPS fixes, its route as "<folder>/<name>.gpx"; a dash-cam folder's
+// recordings: their original files, copied by RecordingCopier) in a folder the user picks
+// (kept in the profile as the target folder), on a thread of its
 // own, with the progress window showing the file, its frames and the files done, and Cancel.
 // Packets are copied as they are. While it runs, Busy() is true and the window ignores every
 // command. At the end, recordings that were skipped, failed or came out incomplete are told
@@ -68,6 +70,9 @@ public:
     CProgressDlg& Progress() { return *m_progress; }
     // The outcome of each recording of the last download, in list order.
     const std::vector<ExportReport>& Reports() const { return m_reports; }
+    // The route files of the last download that could not be written: file name and why.
+    using FileFailures = std::vector<std::pair<std::string, std::string>>;
+    const FileFailures& RouteFailures() const { return m_routeFailures; }
 
 signals:
     // The window's title during the download: "Make File 001/003 [NAME]".
@@ -84,7 +89,7 @@ private:
         DashcamRecording recording;
     };
     void Run(std::vector<Job> jobs, std::string folder, std::string storage);
-    void Finish(std::vector<ExportReport> reports);
+    void Finish(std::vector<ExportReport> reports, FileFailures routeFailures);
     QString EndMessage() const;
 
     VMediaParser& m_parser;
@@ -99,4 +104,5 @@ private:
     std::atomic<bool> m_busy{false};
     std::thread m_thread;
     std::vector<ExportReport> m_reports;
+    FileFailures m_routeFailures;
 };

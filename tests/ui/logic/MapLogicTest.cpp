@@ -1,8 +1,11 @@
 #include "ui/logic/CMapTrack.h"
 #include "ui/logic/MapScript.h"
 #include "ui/logic/MapUpdateRule.h"
+#include "ui/logic/RouteGate.h"
 #include "ui/logic/ScriptUrl.h"
 #include "ui/logic/TileSource.h"
+
+#include "telemetry/CGPSData.h"
 
 #include <gtest/gtest.h>
 
@@ -102,4 +105,23 @@ TEST(TileSource, TakesUsableTemplatesAndFallsBackToOpenStreetMap) {
     const TileSource own{"https://tiles.example.org/{z}/{x}/{y}.png", "Example <b>tiles</b>"};
     EXPECT_EQ(UsableTileSource(own), own);
     EXPECT_EQ(UsableTileSource({"nonsense", "x"}), DefaultTileSource());
+}
+
+TEST(RouteGate, ASpikeRepeatedOnEveryTickStaysOffTheRoute) {
+    const CGPSData here("G$GPRMC,000000,A,3730.0000,N,12700.0000,E,0,0,010124,,,A", 0);
+    const CGPSData spike("G$GPRMC,000001,A,3800.0000,N,12700.0000,E,0,0,010124,,,A", 0);
+    const CGPSData next("G$GPRMC,000002,A,3730.0060,N,12700.0000,E,0,0,010124,,,A", 0);
+    auto at = [](const CGPSData& fix) {
+        return GeoPoint{fix.LatitudeDegrees(), fix.LongitudeDegrees()};
+    };
+    RouteGate gate;
+    EXPECT_TRUE(gate.Draw(here, at(here), 0));
+    EXPECT_TRUE(gate.Draw(here, at(here), 100)); // the same fix on the next tick
+    // The window sees the spike on ten ticks: it is still one fix, and refused.
+    for (int tick = 0; tick < 10; ++tick)
+        EXPECT_FALSE(gate.Draw(spike, at(spike), 1000 + tick * 100));
+    EXPECT_TRUE(gate.Draw(next, at(next), 2000));
+    // A new recording starts anywhere.
+    gate.Reset();
+    EXPECT_TRUE(gate.Draw(spike, at(spike), 0));
 }

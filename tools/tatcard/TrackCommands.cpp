@@ -1,0 +1,113 @@
+#include "TrackCommands.h"
+
+#include "CardCommands.h"
+#include "CommandLine.h"
+#include "base/AlignedBuffer.h"
+#include "base/FileIo.h"
+#include "formats/ChunkId.h"
+#include "player/api/OpenInfo.h"
+#include "player/source/CTATParser.h"
+#include "telemetry/CsvWriter.h"
+#include "telemetry/GpxWriter.h"
+#include "telemetry/TextChannelTrack.h"
+
+#include "storage/TatFormat.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Whether the folder that would hold `out` is the card's storage folder or lies inside it,
+// compared by device and inode so that another path to the same folder is caught too.
+bool InsideStorage(const std::string& card, const std::string& out) {
+    namespace fs = std::filesystem;
+    struct stat storage {};
+    const std::string root = card + "/" + tat::kStoreFolder;
+    if (::stat(root.c_str(), &storage) != 0)
+        return false;
+    std::error_code error;
+    fs::path at = fs::weakly_canonical(fs::absolute(out, error), error).parent_path();
+    if (error)
+        return false;
+    for (;; at = at.parent_path()) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) == 0 && st.st_dev == storage.st_dev &&
+            st.st_ino == storage.st_ino)
+            return true;
+        if (at.empty() || at == at.root_path() || !at.has_relative_path())
+            return false;
+    }
+}
+
+} // namespace
+
+bool ReadCardTrack(const std::string& card, const std::string& name, TelemetryTrack& track) {
+    uint8_t drive = 0;
+    TatDescription description;
+    const auto library = OpenRecording(card, name, drive, description);
+    if (!library)
+        return false;
+    CTATParser parser(library.get());
+    if (!parser.Start()) {
+        CommandFailed("cannot start reading the card");
+        return false;
+    }
+    OpenInfo info;
+    if (parser.Open(name, &info) == 0) {
+        parser.Stop();
+        CommandFailed(name + ": cannot be read");
+        return false;
+    }
+    AlignedBuffer buffer(kPacketBufferSize);
+    TextChannelTrack text;
+    int64_t frames = 0;
+    for (;;) {
+        char id[5] = {};
+        int32_t size = kPacketBufferSize;
+        if (parser.ReadChunk(id, buffer.data(), size) < 0)
+            break;
+        const StreamKind kind = StreamKindFromChunkId(id);
+        if (kind == FrontVideo) {
+            ++frames;
+        } else if (kind == Text && size > 0) {
+            const int64_t frame = frames > 0 ? frames - 1 : 0;
+            text.OnTextPacket(buffer.data(), static_cast<size_t>(size),
+                              info.frontFrameRate > 0 ? frame * 1000 / info.frontFrameRate : 0);
+        }
+    }
+    parser.Close();
+    parser.Stop();
+    track = text.Take();
+    return true;
+}
+
+int WriteTrack(const TelemetryTrack& track, const std::string& name, const std::string& out,
+               TrackFormat format) {
+    const std::string document =
+        format == TrackFormat::kGpx ? GpxWriter::Write(track, name) : CsvWriter::Write(track);
+    if (format == TrackFormat::kGpx && GpxWriter::PointCount(track) == 0)
+        std::fprintf(stderr, "tatcard: %s: no GPS fixes\n", name.c_str());
+    if (out.empty()) {
+        if (!fileio::WriteFully(STDOUT_FILENO, document.data(), document.size()).Ok())
+            return CommandFailed("cannot write to standard output");
+        return 0;
+    }
+    const fileio::Result written =
+        fileio::ReplaceFile(out, document.data(), document.size(), fileio::ReplaceOptions{});
+    if (!written.Ok())
+        return CommandFailed(out + ": " + written.Reason());
+    return 0;
+}
+
+int ExportTrack(const std::string& source, const std::string& name, const std::string& out,
+                TrackFormat format) {
+    if (!out.empty() && InsideStorage(source, out))
+        return CommandFailed(out + " lies inside the card's storage");
+    TelemetryTrack track;
+    if (!ReadCardTrack(source, name, track))
+        return 1;
+    return WriteTrack(track, name, out, format);
+}
