@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-// The telemetry of a recording of a dash-cam folder, from its files: the one place that knows
-// which file holds which kind of telemetry. NMEA side files (.nmea, .gps, any case) are read
+// The telemetry of a recording of a dash-cam folder, from all its files (video and side
+// files; the player hands it every one): the one place that knows which file holds which kind
+// of telemetry. NMEA side files (.nmea, .gps, any case) are read
 // with nmea::ReadSideFile; files of other kinds (the video files themselves, binary side
 // files) hold nothing it reads yet. The tracks of several files are merged in time order.
 //

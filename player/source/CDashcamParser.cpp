@@ -328,7 +328,7 @@ int64_t CDashcamParser::Open(const std::string& nameOrPath, OpenInfo* info) {
     }
     m_duration = m_inputs[0]->Duration();
 
-    const TelemetryTrack track = RecordingTelemetry::Load(m_recording.sideFiles);
+    const TelemetryTrack track = RecordingTelemetry::Load(m_recording.AllFiles());
     for (const TimedFix& fix : track.fixes)
         m_text.push_back({fix.timeMs, telemetrylines::GpsLine(fix.fix)});
     for (const TimedAcceleration& sample : track.accelerations) {
