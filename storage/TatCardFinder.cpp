@@ -1,6 +1,8 @@
 #include "TatCardFinder.h"
 
 #include "TatFormat.h"
+#include "storage/DashcamNaming.h"
+#include "storage/FolderScanner.h"
 
 #include <filesystem>
 #include <fstream>
@@ -57,9 +59,12 @@ bool IsRemovable(const std::string& device, const std::string& sysBlockFolder) {
 }
 } // namespace
 
-std::vector<std::string> FindRemovableCards(const std::string& mountsFile,
-                                            const std::string& sysBlockFolder) {
-    std::vector<std::string> cards;
+namespace {
+
+// The mount points of removable volumes, in the order of the mounts list.
+std::vector<std::string> RemovableRoots(const std::string& mountsFile,
+                                        const std::string& sysBlockFolder) {
+    std::vector<std::string> roots;
     std::ifstream mounts(mountsFile);
     std::string line;
     while (std::getline(mounts, line)) {
@@ -69,9 +74,46 @@ std::vector<std::string> FindRemovableCards(const std::string& mountsFile,
         if (!(fields >> source >> target) || source.rfind("/dev/", 0) != 0)
             continue;
         const std::string device = BlockDeviceOf(source.substr(5));
-        const std::string root = UnescapeMountPath(target);
-        if (IsRemovable(device, sysBlockFolder) && IsTatCard(root))
-            cards.push_back(root);
+        if (IsRemovable(device, sysBlockFolder))
+            roots.push_back(UnescapeMountPath(target));
     }
+    return roots;
+}
+
+} // namespace
+
+std::vector<std::string> FindRemovableCards(const std::string& mountsFile,
+                                            const std::string& sysBlockFolder) {
+    std::vector<std::string> cards;
+    for (std::string& root : RemovableRoots(mountsFile, sysBlockFolder))
+        if (IsTatCard(root))
+            cards.push_back(std::move(root));
     return cards;
+}
+
+std::vector<RemovableSource> FindRemovableSources(const std::string& mountsFile,
+                                                  const std::string& sysBlockFolder,
+                                                  int maxEntries) {
+    std::vector<RemovableSource> sources;
+    for (std::string& root : RemovableRoots(mountsFile, sysBlockFolder)) {
+        if (IsTatCard(root))
+            sources.push_back({std::move(root), true});
+        else if (folderscan::HoldsVideoFiles(root, maxEntries))
+            sources.push_back({std::move(root), false});
+    }
+    return sources;
+}
+
+SourceKind ClassifySource(const std::string& path) {
+    std::error_code ec;
+    if (path.empty())
+        return SourceKind::kNone;
+    if (fs::is_directory(path, ec))
+        return IsTatCard(path) ? SourceKind::kCard : SourceKind::kFolder;
+    if (fs::is_regular_file(path, ec)) {
+        const std::string extension = fs::path(path).extension().string();
+        if (extension.size() > 1 && dashcam::IsVideoExtension(extension.substr(1)))
+            return SourceKind::kFile;
+    }
+    return SourceKind::kNone;
 }

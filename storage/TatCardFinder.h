@@ -14,6 +14,23 @@ bool IsTatCard(const std::string& root);
 std::vector<std::string> FindRemovableCards(const std::string& mountsFile,
                                             const std::string& sysBlockFolder);
 
+// What a path given as a card is: the camera's storage (a folder holding its volume record),
+// a folder of ordinary dash-cam video files (any other folder), one video file, or nothing.
+enum class SourceKind { kNone, kCard, kFolder, kFile };
+SourceKind ClassifySource(const std::string& path);
+
+// A removable volume worth listing: its mount point and whether it holds the camera's storage
+// (else it holds dash-cam video files).
+struct RemovableSource {
+    std::string root;
+    bool isCard = false;
+};
+// Mount points of removable volumes that hold the storage or, looking at no more than
+// maxEntries directory entries of each, video files; in the order of the mounts list.
+std::vector<RemovableSource> FindRemovableSources(const std::string& mountsFile,
+                                                  const std::string& sysBlockFolder,
+                                                  int maxEntries = 2000);
+
 // Undoes the octal escapes (\040 and the like) of a path in a mounts list.
 std::string UnescapeMountPath(const std::string& path);
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "VPictureArea.h"
+#include "VideoCodec.h"
 #include <cstdint>
 #include <string>
 
@@ -25,4 +26,10 @@ public:
     virtual bool SaveSnapshot(int channel, const std::string& path) = 0;
     // 0 none, 1 upside down, 2 both axes, 3 mirrored left-right; other values: none.
     virtual void SetFlipMode(int channel, int mode) = 0;
+    // The coding of the channel's next packets; a decoder that changes coding starts afresh
+    // (the next picture comes from the next key frame). False when it cannot decode that
+    // coding. On the engine's worker thread, or while the engine holds its lock.
+    virtual bool SetVideoCodec(int /*channel*/, VideoCodec codec) {
+        return codec == VideoCodec::kH264;
+    }
 };

@@ -2,6 +2,7 @@
 
 #include "OpenInfo.h"
 #include "StreamKind.h"
+#include "VideoCodec.h"
 
 #include <cstdint>
 #include <string>
@@ -71,4 +72,14 @@ public:
 
     // Repositions so that the next packets start at the given time (seconds).
     virtual int SeekTime(float seconds) = 0;
+
+    // The coding of a video stream (0 front, 1 rear) of the open recording; H.264 unless the
+    // reader knows otherwise.
+    virtual VideoCodec GetVideoCodec(int /*stream*/) { return VideoCodec::kH264; }
+    // Whether the video packet the last ReadChunk delivered is a key frame: 1 yes, 0 no, -1
+    // when the reader cannot tell (the engine then looks at the payload's first slice).
+    virtual int LastPacketKeyFrame() const { return -1; }
+    // The video channels of the open recording (1 or 2); 0 when the reader cannot tell (the
+    // engine then reads them from the recording's name).
+    virtual int VideoChannels() const { return 0; }
 };

@@ -43,9 +43,19 @@ bool CDecoder::Open() {
         std::lock_guard lock(channel.lock);
         channel.picture.reset();
         channel.stale = false;
-        opened = channel.decoder.Open() && opened;
+        opened = channel.decoder.Open(channel.codec) && opened;
     }
     return opened;
+}
+
+bool CDecoder::SetVideoCodec(int channel, VideoCodec codec) {
+    Channel& c = At(channel);
+    std::lock_guard lock(c.lock);
+    if (c.codec == codec)
+        return true;
+    c.codec = codec;
+    c.stale = false;
+    return c.decoder.Open(codec);
 }
 
 void CDecoder::Close() {

@@ -65,6 +65,10 @@ public:
     bool SaveSnapshot(int channel, const std::string& path) override;
     // 0 none, 1 upside down, 2 both axes, 3 mirrored left-right; other values: none.
     void SetFlipMode(int channel, int mode) override;
+    // Reopens the channel's decoder for another coding (nothing when it already decodes that
+    // one); its last picture stays shown until a new one comes. Open keeps each channel's
+    // coding.
+    bool SetVideoCodec(int channel, VideoCodec codec) override;
 
     // The zoom window's cut-out: a width × height region of the channel's last decoded
     // picture at its full resolution, centred on the point under (x, y) of the shown picture
@@ -87,6 +91,7 @@ private:
         std::shared_ptr<Picture> picture;
         bool stale = false; // guarded by lock: decoder holds a newer picture
         std::atomic<int> flipMode{0};
+        VideoCodec codec = VideoCodec::kH264; // guarded by lock
     };
 
     Channel& At(int channel);

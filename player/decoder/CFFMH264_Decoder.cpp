@@ -29,10 +29,11 @@ void CFFMH264_Decoder::SetLibraryMessages(bool shown) {
     av_log_set_level(shown ? AV_LOG_INFO : AV_LOG_QUIET);
 }
 
-bool CFFMH264_Decoder::Open() {
+bool CFFMH264_Decoder::Open(VideoCodec coding) {
     std::lock_guard lock(m_lock);
     CloseLocked();
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    const AVCodec* codec =
+        avcodec_find_decoder(coding == VideoCodec::kHevc ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
     if (codec == nullptr)
         return false;
     m_context = avcodec_alloc_context3(codec);

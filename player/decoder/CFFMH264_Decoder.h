@@ -2,6 +2,7 @@
 
 #include "CPictureConverter.h"
 #include "player/api/Picture.h"
+#include "player/api/VideoCodec.h"
 
 #include <cstdint>
 #include <mutex>
@@ -10,7 +11,7 @@ struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
 
-// One H.264 decoder (libavcodec, one thread) with its conversion to BGR.
+// One H.264 (or H.265) decoder (libavcodec, one thread) with its conversion to BGR.
 //
 // Decode takes one access unit and keeps the newest picture it yields; that picture stays
 // available for ConvertTo and CopyNative until a later packet yields a newer one or the
@@ -32,9 +33,9 @@ public:
     CFFMH264_Decoder(const CFFMH264_Decoder&) = delete;
     CFFMH264_Decoder& operator=(const CFFMH264_Decoder&) = delete;
 
-    // Opens a fresh H.264 decoder, closing any previous one. False when libavcodec has no
-    // H.264 decoder or cannot open it.
-    bool Open();
+    // Opens a fresh decoder of the coding (H.264 unless told), closing any previous one. False
+    // when libavcodec has no such decoder or cannot open it.
+    bool Open(VideoCodec codec = VideoCodec::kH264);
     // Releases the decoder, its last picture and the converters. Safe to call twice.
     void Close();
 

@@ -120,6 +120,7 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
         m_durationMs.store(0, std::memory_order_release);
         m_currentFrame.store(0, std::memory_order_release);
         m_totalFrames = 0;
+        m_videoChannels.store(0, std::memory_order_release);
         if (opened) {
             m_path = path;
             int32_t bits = m_audioBits;
@@ -139,6 +140,10 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
             m_frameRate.store(std::max(frontRate, 0), std::memory_order_release);
             m_rearFrameRate.store(std::max(m_parser->GetFrameRate(1), 0),
                                   std::memory_order_release);
+            if (m_decoder != nullptr)
+                for (int channel = 0; channel < 2; ++channel)
+                    m_decoder->SetVideoCodec(channel, m_parser->GetVideoCodec(channel));
+            m_videoChannels.store(m_parser->VideoChannels(), std::memory_order_release);
             if (info.frontFrameCount > 0) {
                 // A recording that declares no frame rate plays, and is timed, at 30 fps.
                 const int32_t rate =
@@ -187,6 +192,9 @@ int32_t CQTRMediaPlayer::CurrentMs() const {
 }
 
 int CQTRMediaPlayer::ChannelCount() const {
+    const int told = m_videoChannels.load(std::memory_order_acquire);
+    if (told > 0)
+        return told;
     if (!m_path.empty())
         return tat::ChannelsOfPath(m_path);
     return m_rearFrameRate.load(std::memory_order_acquire) != 0 ? 2 : 1;
@@ -294,7 +302,8 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandlePacket(int64_t result, const 
     uint8_t* payload = m_readBuffer.data();
     if (IdIs(id, 'd', 'c')) {
         const bool front = id[0] == '0' && id[1] == '0';
-        const bool key = IsKeyFramePayload(payload, size);
+        const int known = m_parser->LastPacketKeyFrame();
+        const bool key = known >= 0 ? known != 0 : IsKeyFramePayload(payload, size);
         if (m_waitFrontKey) {
             // After a reposition everything waits for the first front key frame, which
             // starts a fresh delay line.

@@ -105,9 +105,9 @@ public:
     // How many repositions (seeks and steps) the worker has carried out since construction;
     // a front picture presented after this number changed belongs to the new position.
     int32_t Repositions() const { return m_repositions.load(std::memory_order_acquire); }
-    // 2 when the open recording's name says two channels (tat::ChannelsOfPath: its last
-    // letter, in front of an extension if it has one, is 'D'); before any Open, 2 when a rear
-    // frame rate is known.
+    // The open recording's video channels as its parser tells them; else 2 when its name says
+    // two channels (tat::ChannelsOfPath: its last letter, in front of an extension if it has
+    // one, is 'D'); before any Open, 2 when a rear frame rate is known.
     int ChannelCount() const;
     // Under the engine lock; false while idle.
     bool SaveSnapshot(int channel, const std::string& path);
@@ -161,6 +161,7 @@ private:
     std::atomic<int32_t> m_state{kIdle};
     std::atomic<int32_t> m_frameRate{0}; // as the parser reports it; 0: none known
     std::atomic<int32_t> m_rearFrameRate{0};
+    std::atomic<int> m_videoChannels{0}; // as the parser tells them; 0: from the name
     std::atomic<int32_t> m_durationMs{0};
     std::atomic<int32_t> m_currentFrame{0};
     std::atomic<int32_t> m_stepRequest{0};

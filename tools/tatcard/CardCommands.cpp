@@ -1,5 +1,6 @@
 #include "CardCommands.h"
 #include "CommandLine.h"
+#include "FolderCommands.h"
 #include "base/AlignedBuffer.h"
 
 #include "formats/CRecordingExporter.h"
@@ -87,15 +88,57 @@ int CategoryFromWord(const std::string& word) {
     return small ? tat::CategoryOfWord(word, tat::WordCase::kAny) : -1;
 }
 
-int ListRecordings(const std::string& card, int category) {
+namespace {
+
+// One recording of the card as a JSON object of the list.
+void PrintJsonEntry(CTATLibrary& library, const Entry& entry, const char* separator) {
+    const tat::NameFields fields = tat::SplitName(entry.name);
+    const int category = tat::CategoryFromName(entry.name);
+    static constexpr const char* kWords[tat::kCategoryCount] = {"event", "rec", "parking",
+                                                                "manual"};
+    CivilTime start;
+    tat::RecordingName parsed;
+    if (tat::ParseRecordingName(entry.name, parsed, nullptr))
+        start = parsed.start;
+    TatDescription description;
+    double seconds = 0;
+    if (library.DescribeByName(entry.name, description)) {
+        const tat::InfoBlock info = tat::InfoBlock::Decode(description.info);
+        CTATParser::TatInfo counts{};
+        counts[CTATParser::kFrontFrames] = description.frontFrames;
+        CTATParser::ParseCountsText(
+            std::string_view(description.counts,
+                             strnlen(description.counts, sizeof description.counts)),
+            counts);
+        if (info.frontFrameRate > 0)
+            seconds = static_cast<double>(counts[CTATParser::kFrontFrames]) / info.frontFrameRate;
+    }
+    std::printf("%s{\"name\": %s, \"category\": \"%s\", \"start\": \"%s\", \"channels\": %d, "
+                "\"duration_s\": %.3f, \"size_bytes\": %lld, \"damaged\": %s}",
+                separator, JsonString(entry.name).c_str(), category >= 0 ? kWords[category] : "rec",
+                IsoLocalTime(start).c_str(), fields.twoChannel ? 2 : 1, seconds,
+                static_cast<long long>(entry.size), entry.size == 0 ? "true" : "false");
+}
+
+} // namespace
+
+int ListRecordings(const std::string& card, int category, bool json) {
     uint8_t drive = 0;
     const auto library = OpenCard(card, drive);
     if (!library)
         return 1;
     const int first = category == kAllCategories ? 0 : category;
     const int last = category == kAllCategories ? tat::kCategoryCount - 1 : category;
+    const char* separator = "\n";
+    if (json)
+        std::fputs("[", stdout);
     for (int c = first; c <= last; ++c) {
         for (const Entry& entry : Entries(*library, drive, c)) {
+            if (json) {
+                PrintJsonEntry(*library, entry, separator);
+                separator = ",\n";
+                continue;
+            }
             std::printf("%-28s %12lld  %4d%s\n", entry.name.c_str(),
                         static_cast<long long>(entry.size), entry.index,
                         entry.size == 0 ? "  (incomplete)"
@@ -104,6 +147,8 @@ int ListRecordings(const std::string& card, int category) {
                             : "");
         }
     }
+    if (json)
+        std::fputs("\n]\n", stdout);
     return 0;
 }
 

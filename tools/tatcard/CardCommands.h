@@ -16,8 +16,10 @@ inline constexpr int kAllCategories = tat::kCategoryCount;
 // Lists the recordings of one category (0 event, 1 continuous, 2 parking, 3 manual) or of
 // all four (kAllCategories): name, size in bytes and directory entry index, in directory
 // order; a recording never closed is marked "(incomplete)", a closed one under the window's
-// 512 KiB list rule "(under 512 KiB: not in the window)".
-int ListRecordings(const std::string& card, int category);
+// 512 KiB list rule "(under 512 KiB: not in the window)". With json, one JSON array of
+// {"name","category","start","channels","duration_s","size_bytes","damaged"} (damaged: a
+// recording the camera never closed).
+int ListRecordings(const std::string& card, int category, bool json = false);
 
 // Marks recording `name` deleted in its directory and removes its file, as the camera frees
 // a recording; prints "NAME: deleted". Status 1 when there is no card or no such recording,

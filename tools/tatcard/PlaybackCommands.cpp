@@ -2,6 +2,7 @@
 
 #include "CardCommands.h"
 #include "CommandLine.h"
+#include "FolderCommands.h"
 #include "MeasuringAudio.h"
 #include "MeasuringPictureArea.h"
 #include "PlayMeasurements.h"
@@ -10,7 +11,9 @@
 #include "player/audio/AudioOutputFactory.h"
 #include "player/decoder/CDecoder.h"
 #include "player/engine/CQTRMediaPlayer.h"
+#include "player/source/CDashcamParser.h"
 #include "player/source/CTATParser.h"
+#include "storage/TatCardFinder.h"
 
 #include <atomic>
 #include <cerrno>
@@ -185,11 +188,39 @@ void RunStep(const ScriptStep& step, CQTRMediaPlayer& engine, PlayMeasurements& 
 
 namespace {
 
-int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFront,
+// The parser of a recording: the card's, or for a dash-cam folder or video file the
+// libavformat one, after checking that the recording is there.
+struct RecordingSource {
+    std::unique_ptr<CTATLibrary> library;
+    std::unique_ptr<VMediaParser> parser;
+};
+
+RecordingSource OpenSource(const std::string& card, const std::string& name) {
+    RecordingSource source;
+    const SourceKind kind = ClassifySource(card);
+    if (kind == SourceKind::kFolder || kind == SourceKind::kFile) {
+        std::vector<DashcamRecording> list = RecordingsOfSource(card);
+        if (folderscan::Find(list, name) == nullptr) {
+            CommandFailed("no recording " + name + " in " + card);
+            return source;
+        }
+        auto parser = std::make_unique<CDashcamParser>();
+        parser->SetRecordings(std::move(list));
+        source.parser = std::move(parser);
+        return source;
+    }
+    uint8_t drive = 0;
+    TatDescription description;
+    source.library = OpenRecording(card, name, drive, description);
+    if (source.library)
+        source.parser = std::make_unique<CTATParser>(source.library.get());
+    return source;
+}
+
+int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFront,
          VPictureArea* shownRear) {
     const DiagLog diag = options.verbose ? DiagLog::ToStdout() : DiagLog();
     PlayMeasurements measurements;
-    CTATParser parser(library);
     CDecoder decoder;
     const AudioOutputFactory factory(stderr);
     const std::unique_ptr<VAudio> device = factory.Make(
@@ -276,15 +307,13 @@ int PlayCommand(const std::vector<std::string>& args, const PlayWindowRunner& wi
         std::fprintf(stderr, "tatcard: --show needs the window build (Qt 6)\n");
         return 2;
     }
-    uint8_t drive = 0;
-    TatDescription description;
-    const auto library = OpenRecording(options.card, options.name, drive, description);
-    if (!library)
+    const RecordingSource source = OpenSource(options.card, options.name);
+    if (!source.parser)
         return 1;
     if (!options.show)
-        return Play(options, library.get(), nullptr, nullptr);
+        return Play(options, *source.parser, nullptr, nullptr);
     return window(options.width, options.height, [&](VPictureArea* front, VPictureArea* rear) {
-        return Play(options, library.get(), front, rear);
+        return Play(options, *source.parser, front, rear);
     });
 }
 
@@ -304,13 +333,10 @@ int BenchCommand(const std::vector<std::string>& args) {
     }
     if (positional.size() != 2)
         return BadArguments("bench needs a card folder and a recording name");
-    uint8_t drive = 0;
-    TatDescription description;
-    const auto library = OpenRecording(positional[0], positional[1], drive, description);
-    if (!library)
+    const RecordingSource source = OpenSource(positional[0], positional[1]);
+    if (!source.parser)
         return 1;
-
-    CTATParser parser(library.get());
+    VMediaParser& parser = *source.parser;
     CDecoder decoder;
     MeasuringPictureArea front(width, height);
     MeasuringPictureArea rear(width, height);
@@ -321,6 +347,9 @@ int BenchCommand(const std::vector<std::string>& args) {
     const ProcessClock::Reading began = ProcessClock::Now();
     if (parser.Open(positional[1], nullptr) == 0)
         return CommandFailed("cannot open " + positional[1]);
+    for (int channel = 0; channel < 2; ++channel)
+        if (!decoder.SetVideoCodec(channel, parser.GetVideoCodec(channel)))
+            return CommandFailed("cannot open the decoder");
     AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
     long long frames = 0;
     for (;;) {

@@ -19,7 +19,9 @@
 #include "CardCommands.h"
 #include "CommandLine.h"
 #include "ConfigCommand.h"
+#include "FolderCommands.h"
 #include "TrackCommands.h"
+#include "storage/TatCardFinder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,15 +34,30 @@
 
 namespace {
 
+// A folder of ordinary video files or one video file, rather than the camera's storage.
+bool IsDashcamSource(const std::string& path) {
+    const SourceKind kind = ClassifySource(path);
+    return kind == SourceKind::kFolder || kind == SourceKind::kFile;
+}
+
 constexpr char kUsage[] =
     "usage: tatcard COMMAND ...\n"
     "  tatcard demo DIR [--seconds N]         make a demonstration card in folder DIR: 14\n"
     "                                         recordings of 20-30 s; N (1 to 600) makes every\n"
     "                                         recording N seconds long\n"
-    "  tatcard ls DIR [--category WORD]       list recordings; WORD is event, rec, parking,\n"
+    "  tatcard ls DIR [--category WORD] [--json]\n"
+    "                                         list recordings; WORD is event, rec, parking,\n"
     "                                         manual or all (the default). Marked rows: a\n"
     "                                         recording never closed (incomplete) and one\n"
-    "                                         under 512 KiB, which the window does not list\n"
+    "                                         under 512 KiB, which the window does not list;\n"
+    "                                         --json prints one JSON array of {name,\n"
+    "                                         category, start, channels, duration_s,\n"
+    "                                         size_bytes, damaged}\n"
+    "                                         DIR is the card (a folder holding\n"
+    "                                         TATSTORE/VOLUME.TAT), or a folder of dash-cam\n"
+    "                                         video files (searched through), or one video\n"
+    "                                         file; info, play and bench take its\n"
+    "                                         recordings by the names ls prints\n"
     "  tatcard info DIR NAME                  describe one recording\n"
     "  tatcard rm DIR NAME                    delete a recording as the camera does: its\n"
     "                                         entry is marked deleted (the next recording\n"
@@ -52,6 +69,8 @@ constexpr char kUsage[] =
     "                                         given, or every recording the window lists\n"
     "                                         for WORD (event, rec, parking, manual or all,\n"
     "                                         the default)\n"
+    "                                         (for a dash-cam folder: each recording's\n"
+    "                                         original files, copied into FOLDER)\n"
     "                                         Both forms refuse targets inside the card's\n"
     "                                         storage, write to a temporary file that replaces\n"
     "                                         the target only when finished, and exit with 1\n"
@@ -127,6 +146,9 @@ int Export(const std::vector<std::string>& args) {
     if (std::find(args.begin(), args.end(), "--to") == args.end()) {
         if (args.size() != 4)
             return BadArguments("export needs a card folder, a recording name and an AVI file");
+        if (IsDashcamSource(args[1]))
+            return BadArguments("a dash-cam folder's recordings are copied as their files: "
+                                "export DIR --to FOLDER [NAME...]");
         return ExportRecording(args[1], args[2], args[3]);
     }
     std::string card;
@@ -162,6 +184,8 @@ int Export(const std::vector<std::string>& args) {
         return BadArguments("export --to needs a card folder and a target folder");
     if (categoryGiven && !names.empty())
         return BadArguments("export --to takes recording names or --category, not both");
+    if (IsDashcamSource(card))
+        return CopyFolderRecordings(card, folder, category, names);
     return ExportRecordings(card, folder, category, names);
 }
 
@@ -190,9 +214,13 @@ int Config(const std::vector<std::string>& args) {
     return SetSettings(card, assignments);
 }
 
-int List(const std::vector<std::string>& args) {
+int List(std::vector<std::string> args) {
     int category = kAllCategories;
     std::string dir;
+    const auto json = std::find(args.begin(), args.end(), "--json");
+    const bool asJson = json != args.end();
+    if (asJson)
+        args.erase(json);
     const std::string complaint = ReadFolderAndOptions(
         args, {"--category"},
         [&](const std::string&, const std::string* word) -> std::string {
@@ -206,7 +234,9 @@ int List(const std::vector<std::string>& args) {
         return BadArguments(complaint);
     if (dir.empty())
         return BadArguments("ls needs a card folder");
-    return ListRecordings(dir, category);
+    if (IsDashcamSource(dir))
+        return ListFolderRecordings(dir, category, asJson);
+    return ListRecordings(dir, category, asJson);
 }
 
 // Replaces this process with tatcard-media from this program's folder, which runs the same
@@ -246,6 +276,8 @@ int main(int argc, char** argv) {
     if (command == "info") {
         if (args.size() != 3)
             return BadArguments("info needs a card folder and a recording name");
+        if (IsDashcamSource(args[1]))
+            return DescribeFolderRecording(args[1], args[2]);
         return DescribeRecording(args[1], args[2]);
     }
     if (command == "rm") {

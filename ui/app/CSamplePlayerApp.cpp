@@ -1,6 +1,8 @@
 #include "CSamplePlayerApp.h"
 
 #include "player/decoder/CFFMH264_Decoder.h"
+#include "storage/FolderScanner.h"
+#include "storage/TatCardFinder.h"
 #include "ui/logic/Language.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@ CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& hel
     Invocation invocation;
     CSamplePlayerDlg::Options& options = invocation.window;
     help = false;
+    bool pathGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -51,6 +54,12 @@ CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& hel
             }
             invocation.screenshotAfterMs = static_cast<int>(ms);
             ++i;
+        } else if (a.rfind("--", 0) != 0 && !a.empty() && !pathGiven) {
+            // PATH: a card, a dash-cam folder or one video file, played at once.
+            options.cardFolder = a;
+            pathGiven = true;
+            if (ClassifySource(a) == SourceKind::kFile && invocation.play.empty())
+                invocation.play = folderscan::SingleFile(a).name;
         } else {
             complaint = "unknown argument " + a;
             return std::nullopt;

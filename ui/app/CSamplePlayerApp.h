@@ -10,10 +10,13 @@
 class CSamplePlayerApp {
 public:
     static constexpr const char* kUsage =
-        "usage: varnelplayer [--card DIR] [--play NAME] [--verbose]\n"
+        "usage: varnelplayer [PATH | --card DIR] [--play NAME] [--verbose]\n"
         "                    [--screenshot FILE [--after MS]] [--help] [--version]\n"
-        "  --card DIR    use the camera card in folder DIR (also: environment TATVIEW_CARD);\n"
-        "                without it, cards in mounted removable volumes are found\n"
+        "  PATH          open the camera card in folder PATH, a folder of dash-cam video\n"
+        "                files (searched through), or one video file (played at once)\n"
+        "  --card DIR    the same for a folder (also: environment TATVIEW_CARD); without\n"
+        "                either, cards and dash-cam folders in mounted removable volumes\n"
+        "                are found\n"
         "  --verbose     diagnostic lines on standard output\n"
         "  --play NAME   open the card and play recording NAME at once\n"
         "  --screenshot FILE [--after MS]\n"

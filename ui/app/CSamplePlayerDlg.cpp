@@ -76,6 +76,8 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
             [this] { return m_profile.TargetFolder(); },
             [this](const QString& f) { m_profile.SetTargetFolder(f); }},
         m_options.languageId, this);
+    m_download->SetFolderRecording(
+        [this](const std::string& name) { return m_controller->FolderRecording(name); });
     m_layoutMode = LayoutMode::Normal;
     m_panes = PaneModes{};
     PlacePane(m_map, PanePlace{Rect{kSmallSlot.x, kSmallSlot.y, 0, 0}, true});
@@ -204,7 +206,7 @@ void CSamplePlayerDlg::ConnectCommands() {
 void CSamplePlayerDlg::ConnectController() {
     PlaybackController* controller = m_controller.get();
     connect(controller, &PlaybackController::rowsChanged, this, [this] {
-        m_list->ShowNames(m_controller->Rows());
+        m_list->ShowRows(m_controller->RowTexts());
         m_selectAll->setChecked(false); // new rows start unticked
     });
     connect(m_download.get(), &DownloadController::titleChanged, this, &QWidget::setWindowTitle);

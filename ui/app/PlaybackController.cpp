@@ -1,11 +1,30 @@
 #include "PlaybackController.h"
 
 #include "base/DiagLog.h"
+#include "storage/QuickDuration.h"
+#include "storage/TatCardFinder.h"
 #include "ui/logic/RecordingList.h"
 #include "ui/logic/StatusText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+
+namespace {
+
+// The parsers behind the switch.
+enum ParserSlot : size_t { kCardParser = 0, kDashcamParser = 1, kAviParser = 2 };
+
+bool IsAviFile(const std::string& path) {
+    if (path.size() < 4)
+        return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".avi";
+}
+
+} // namespace
 
 PlaybackController::PlaybackController(Options options, const DiagLog* diag, bool engineDiag,
                                        QObject* parent)
@@ -19,7 +38,7 @@ PlaybackController::PlaybackController(Options options, const DiagLog* diag, boo
     m_parser.SetDiagLog(m_diag);
     m_engine.SetEventCallback(&PlaybackController::EngineEvent, this);
     m_engine.SetTextCallback(&PlaybackController::EngineText, this);
-    m_engine.SetParser(&m_parser);
+    m_engine.SetParser(&m_parsers);
     m_engine.SetDecoder(&m_decoder);
     m_engine.SetAudio(m_audio.get());
     m_engine.SetDiagLog(engineDiag ? m_diag : nullptr);
@@ -56,24 +75,103 @@ void PlaybackController::ShutDown() {
 }
 
 void PlaybackController::PollCard() {
-    const uint8_t drive = m_library.PollCardDrive();
-    if (drive == m_cardDrive)
+    uint8_t drive = m_library.PollCardDrive();
+    std::string folder;
+    if (drive == 0) {
+        folder = FindFolderSource();
+        drive = folder.empty() ? 0 : 1;
+    }
+    if (drive == m_cardDrive && folder == m_folder)
         return;
+    const bool swapped = m_cardDrive != 0 && drive != 0;
     m_cardDrive = drive;
+    m_folder = folder;
     if (drive != 0) {
-        m_library.MountCard();
+        if (swapped) {
+            // Another source in place of the one listed: its rows and status no longer hold.
+            Stop();
+            m_rows.clear();
+            m_rowTexts.clear();
+            emit rowsChanged();
+            emit cardRemoved();
+        }
+        if (m_folder.empty())
+            m_library.MountCard();
+        else
+            LoadFolder();
         return;
     }
+    m_recordings.clear();
+    m_damaged.clear();
     m_statusTimer.stop();
     m_rows.clear();
+    m_rowTexts.clear();
     m_currentRow = -1;
     SetDeviceVolume(kInitialDeviceVolume);
     emit rowsChanged();
     emit cardRemoved();
 }
 
+std::string PlaybackController::FindFolderSource() const {
+    const TatCardSource& source = m_library.Source();
+    const SourceKind kind = ClassifySource(source.cardFolder);
+    if (kind == SourceKind::kFolder || kind == SourceKind::kFile)
+        return source.cardFolder;
+    if (!source.scanRemovable)
+        return {};
+    for (const RemovableSource& volume :
+         FindRemovableSources(source.mountsFile, source.sysBlockFolder))
+        if (!volume.isCard)
+            return volume.root;
+    return {};
+}
+
+void PlaybackController::LoadFolder() {
+    if (ClassifySource(m_folder) == SourceKind::kFile)
+        m_recordings = {folderscan::SingleFile(m_folder)};
+    else
+        m_recordings = folderscan::Scan(m_folder);
+    m_damaged.assign(m_recordings.size(), -1);
+    m_dashcamParser.SetRecordings(m_recordings);
+}
+
+bool PlaybackController::Damaged(size_t recording) {
+    if (m_damaged[recording] < 0) {
+        bool damaged = false;
+        for (const std::string& file : m_recordings[recording].channels)
+            if (!file.empty() && !IsAviFile(file))
+                damaged = damaged || QuickDuration::OfFile(file).damaged;
+        m_damaged[recording] = damaged ? 1 : 0;
+    }
+    return m_damaged[recording] == 1;
+}
+
+const DashcamRecording* PlaybackController::FolderRecording(const std::string& name) const {
+    return m_folder.empty() ? nullptr : folderscan::Find(m_recordings, name);
+}
+
 void PlaybackController::ListRecordings(int filter) {
-    m_rows = RecordingList::ListNames(m_library, m_cardDrive, filter);
+    m_rows.clear();
+    m_rowTexts.clear();
+    if (m_folder.empty()) {
+        m_rows = RecordingList::ListNames(m_library, m_cardDrive, filter);
+        for (const std::string& name : m_rows)
+            m_rowTexts.push_back(RecordingList::RowOfName(name));
+        emit rowsChanged();
+        return;
+    }
+    // Newest first: by category as the card's list within one filter, by time for all.
+    std::vector<size_t> order;
+    for (size_t i = 0; i < m_recordings.size(); ++i)
+        if (filter == RecordingList::kFilterAll || m_recordings[i].category == filter)
+            order.push_back(i);
+    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+        return m_recordings[a].start.ToSeconds() > m_recordings[b].start.ToSeconds();
+    });
+    for (const size_t i : order) {
+        m_rows.push_back(m_recordings[i].name);
+        m_rowTexts.push_back(RecordingList::RowOfRecording(m_recordings[i], Damaged(i)));
+    }
     emit rowsChanged();
 }
 
@@ -84,7 +182,19 @@ void PlaybackController::PlayFile(const std::string& name) {
     m_engine.Stop();
     m_telemetry.Clear();
     m_openName = name;
-    m_engine.Open(name);
+    // The parser of the source, chosen while nothing is open.
+    std::string target = name;
+    if (m_folder.empty()) {
+        m_parsers.Use(kCardParser);
+    } else {
+        const DashcamRecording* recording = FolderRecording(name);
+        const bool avi = recording != nullptr && recording->ChannelCount() == 1 &&
+                         IsAviFile(recording->FirstPicture());
+        m_parsers.Use(avi ? kAviParser : kDashcamParser);
+        if (avi)
+            target = recording->FirstPicture();
+    }
+    m_engine.Open(target);
     m_durationSeconds = StatusText::DurationSeconds(m_engine.DurationMs());
     emit recordingOpened();
     m_statusTimer.start();
@@ -139,6 +249,8 @@ void PlaybackController::Resume() {
 }
 
 std::string PlaybackController::StorageFolder() {
+    if (!m_folder.empty())
+        return {};
     const std::string root = m_library.CardRoot();
     return root.empty() ? root : root + "/" + tat::kStoreFolder;
 }

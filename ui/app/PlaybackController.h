@@ -1,10 +1,15 @@
 #pragma once
+#include "formats/CAVIExtractor.h"
 #include "player/audio/AudioOutputFactory.h"
 #include "player/decoder/CDecoder.h"
 #include "player/engine/CQTRMediaPlayer.h"
+#include "player/source/CDashcamParser.h"
+#include "player/source/CParserSwitch.h"
 #include "player/source/CTATParser.h"
 #include "storage/CTATLibrary.h"
+#include "storage/FolderScanner.h"
 #include "telemetry/CTextData.h"
+#include "ui/logic/RecordingList.h"
 
 #include <QObject>
 #include <QTimer>
@@ -18,7 +23,8 @@ class DiagLog;
 class VPictureArea;
 
 // Plays the card's recordings for the main window: it owns the card library, the card parser,
-// the decoder, the sound output, the player engine wired to them, the telemetry store the
+// the parsers of dash-cam folders and of single AVI files behind one parser switch, the
+// decoder, the sound output, the player engine wired to them, the telemetry store the
 // engine's text lines go to, the names the recording list shows and the current row.
 //
 // It offers the playback commands (list a category, play a row or a name, play/pause, stop,
@@ -26,6 +32,14 @@ class VPictureArea;
 // through signals: the list, the current row, a recording opened, playing or paused, stopped,
 // the card gone, the end of a recording, and a status tick every 100 ms while a recording is
 // loaded. It polls the card once a second.
+//
+// The source is the camera's storage (a card), or else a folder of ordinary dash-cam video
+// files or one video file: the --card folder (or the path the window was started with) when
+// it is no card, or a mounted removable volume with video files when no card is found. Such a
+// source is scanned when it appears; its recordings are listed by category and date (newest
+// first; "(damaged)" after the time of one whose file is cut or lacks its index) and played
+// through the dash-cam parser, an AVI file (an export of this program) through the AVI
+// reader.
 //
 // Rows count from the top of the list (newest first); NEXT plays the row above the current
 // one and stops after the first row, PRE the row below and stops after the last.
@@ -36,7 +50,8 @@ class PlaybackController final : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        std::string cardFolder;    // --card DIR (or TATVIEW_CARD); empty: none
+        std::string cardFolder;    // --card DIR or PATH (or TATVIEW_CARD): a card, a dash-cam
+                                   // folder or a video file; empty: none
         bool scanRemovable = true; // look at mounted removable volumes too
         AudioOutputFactory::Choice audio = AudioOutputFactory::Choice::Auto;
     };
@@ -64,17 +79,24 @@ public:
     // The card's drive number; 0 without a card.
     uint8_t CardDrive() const { return m_cardDrive; }
     CTATLibrary& Library() { return m_library; }
-    // The card's storage folder (CARD/TATSTORE); empty without a card.
+    // The card's storage folder (CARD/TATSTORE); empty without a card and for a dash-cam
+    // folder.
     std::string StorageFolder();
+    // The dash-cam folder or video file in use; empty for the card or without a source.
+    const std::string& FolderSource() const { return m_folder; }
+    // The recording of that name in the dash-cam folder in use; null for none (and on a card).
+    const DashcamRecording* FolderRecording(const std::string& name) const;
     // The parser the engine reads through. Others (the download) may read through it only
     // while nothing is loaded and no playback command runs.
-    VMediaParser& Parser() { return m_parser; }
+    VMediaParser& Parser() { return m_parsers; }
 
     // ---- The list ----
     // Lists the recordings of a filter (0 event, 1 continuous, 2 parking, 3 manual, 4 all);
     // none without a card.
     void ListRecordings(int filter);
     const std::vector<std::string>& Rows() const { return m_rows; }
+    // The texts of the rows, in the same order.
+    const std::vector<RecordingList::Row>& RowTexts() const { return m_rowTexts; }
     // The current row; -1 for none.
     int CurrentRow() const { return m_currentRow; }
 
@@ -146,7 +168,8 @@ signals:
     void playingChanged(bool playing);
     // Playback stopped: nothing loaded, no current row.
     void stopped();
-    // The card has gone: the list is empty, there is no current row.
+    // The card has gone, or another source took its place: the list is empty, there is no
+    // current row, the status is stale.
     void cardRemoved();
     // The loaded recording played to its end; after recordingCutShort when its reading
     // failed before its end.
@@ -159,6 +182,11 @@ signals:
 
 private:
     void PlayRowName(int row);
+    // The dash-cam source to use when there is no card: the given folder or file, else a
+    // removable volume with video files; empty for none.
+    std::string FindFolderSource() const;
+    void LoadFolder();
+    bool Damaged(size_t recording);
     void OnEngineEnd(bool readFailed);
     static void EngineEvent(void* user, int event, int value, int reserved);
     static void EngineText(void* user, const uint8_t* text, int32_t length, int32_t timeMs);
@@ -166,6 +194,9 @@ private:
     const DiagLog* m_diag;
     CTATLibrary m_library;
     CTATParser m_parser;
+    CDashcamParser m_dashcamParser;
+    CAVIExtractor m_aviParser;
+    CParserSwitch m_parsers{{&m_parser, &m_dashcamParser, &m_aviParser}};
     CDecoder m_decoder;
     std::unique_ptr<VAudio> m_audio;
     CTextData m_telemetry;
@@ -175,6 +206,10 @@ private:
 
     uint8_t m_cardDrive = 0;
     std::vector<std::string> m_rows;
+    std::vector<RecordingList::Row> m_rowTexts;
+    std::string m_folder; // the dash-cam source in use; empty: the card
+    std::vector<DashcamRecording> m_recordings;
+    std::vector<int8_t> m_damaged; // per recording: -1 not yet read, 0 whole, 1 damaged
     int m_currentRow = -1;
     int64_t m_durationSeconds = 0;
     std::string m_openName; // the recording opened last

@@ -1,9 +1,11 @@
 #include "RecordingList.h"
 
 #include "storage/CTATLibrary.h"
+#include "storage/FolderScanner.h"
 #include "storage/RecordingName.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 
@@ -25,6 +27,27 @@ Row RowOfName(std::string_view name) {
     row.dateText.append(fields.day).append(" ").append(fields.hour).append(":");
     row.dateText.append(fields.minute).append(":").append(fields.second);
     if (fields.twoChannel)
+        row.rear.push_back('0');
+    return row;
+}
+
+Row RowOfRecording(const DashcamRecording& recording, bool damaged) {
+    Row row;
+    const int category = recording.category >= 0 && recording.category < tat::kCategoryCount
+                             ? recording.category
+                             : 1;
+    row.label = CategoryLabel(tat::kCategoryWords[static_cast<size_t>(category)]);
+    row.name = recording.name;
+    char date[40];
+    const CivilTime& t = recording.start;
+    std::snprintf(date, sizeof date, "%04d.%02d.%02d %02d:%02d:%02d", t.year % 10000, t.month % 100,
+                  t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
+    row.dateText = date;
+    if (damaged)
+        row.dateText += " (damaged)";
+    // An export of this program holds both cameras in one file; its name tells.
+    if (recording.ChannelCount() >= 2 ||
+        (recording.family == "tatview" && tat::ChannelsOfPath(recording.name) == 2))
         row.rear.push_back('0');
     return row;
 }

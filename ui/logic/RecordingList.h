@@ -5,6 +5,7 @@
 #include <vector>
 
 class CTATLibrary;
+struct DashcamRecording;
 
 // The recording list's contents: which recordings of the card are listed, in which order, and
 // the texts of their rows. Names follow CATEGORY_YYYYMMDD_HHMMSS_CHANNELS.
@@ -25,6 +26,10 @@ struct Row {
 // The row of a name. Missing fields give empty parts; nothing checks that the date and time
 // are digits.
 Row RowOfName(std::string_view name);
+// The row of a dash-cam folder's recording: its category's label, its name, its local start
+// time, "0" when it has a second camera (or is an export of this program named with D); a
+// damaged one shows " (damaged)" after the time.
+Row RowOfRecording(const DashcamRecording& recording, bool damaged);
 // The Type column's label of a category word (case ignored).
 std::string CategoryLabel(std::string_view word);
 

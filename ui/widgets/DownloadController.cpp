@@ -2,6 +2,7 @@
 
 #include "CProgressDlg.h"
 #include "WindowText.h"
+#include "formats/RecordingCopier.h"
 #include "resources/strings/StringTable.h"
 #include "telemetry/GpxWriter.h"
 #include "telemetry/TextChannelTrack.h"
@@ -63,23 +64,35 @@ bool DownloadController::ChooseFolderAndStart(const std::vector<std::string>& na
     m_progress->Arm(static_cast<int>(names.size()));
     m_progress->show();
     m_busy.store(true, std::memory_order_release);
-    m_thread =
-        std::thread(&DownloadController::Run, this, names, folder.toStdString(), m_storage());
+    std::vector<Job> jobs;
+    for (const std::string& name : names) {
+        Job job;
+        job.name = name;
+        if (const DashcamRecording* recording =
+                m_folderRecording ? m_folderRecording(name) : nullptr) {
+            job.copy = true;
+            job.recording = *recording;
+        }
+        jobs.push_back(std::move(job));
+    }
+    m_thread = std::thread(&DownloadController::Run, this, std::move(jobs), folder.toStdString(),
+                           m_storage());
     return true;
 }
 
-void DownloadController::Run(std::vector<std::string> names, std::string folder,
-                             std::string storage) {
+void DownloadController::Run(std::vector<Job> jobs, std::string folder, std::string storage) {
     CRecordingExporter exporter(m_parser, std::move(storage));
+    RecordingCopier copier;
     TextChannelTrack text;
     exporter.SetTextSink([&text](const uint8_t* payload, size_t size, int64_t timeMs) {
         text.OnTextPacket(payload, size, timeMs);
     });
     std::vector<ExportReport> reports;
     FileFailures routeFailures;
-    const int count = static_cast<int>(names.size());
+    const int count = static_cast<int>(jobs.size());
     for (int i = 0; i < count && m_progress->Running(); ++i) {
-        const QString name = QString::fromStdString(names[static_cast<size_t>(i)]);
+        const Job& job = jobs[static_cast<size_t>(i)];
+        const QString name = QString::fromStdString(job.name);
         QMetaObject::invokeMethod(
             this,
             [this, name, i, count] {
@@ -107,8 +120,15 @@ void DownloadController::Run(std::vector<std::string> names, std::string folder,
             }
             return true;
         };
+        if (job.copy) {
+            // The original files, side files with the route among them.
+            reports.push_back(copier.CopyToFolder(job.recording, folder, progress));
+            if (reports.back().outcome == ExportReport::Outcome::kCancelled)
+                break;
+            continue;
+        }
         text = TextChannelTrack();
-        const std::string& recording = names[static_cast<size_t>(i)];
+        const std::string& recording = job.name;
         reports.push_back(exporter.ExportToFolder(recording, folder, progress));
         // The route goes beside every file the export left, when the recording has fixes.
         const TelemetryTrack track = text.Take();

@@ -1,5 +1,6 @@
 #pragma once
 #include "formats/CRecordingExporter.h"
+#include "storage/FolderScanner.h"
 
 #include <QObject>
 #include <QString>
@@ -16,8 +17,9 @@ class CProgressDlg;
 class QWidget;
 
 // The download: exports the ticked recordings of the card to AVI files "<folder>/<name>.avi"
-// (and, for each that has GPS fixes, its route as "<folder>/<name>.gpx") in a folder the user
-// picks (kept in the profile as the target folder), on a thread of its
+// (and, for each that has GPS fixes, its route as "<folder>/<name>.gpx"; a dash-cam folder's
+// recordings: their original files, copied by RecordingCopier) in a folder the user picks
+// (kept in the profile as the target folder), on a thread of its
 // own, with the progress window showing the file, its frames and the files done, and Cancel.
 // Packets are copied as they are. While it runs, Busy() is true and the window ignores every
 // command. At the end, recordings that were skipped, failed or came out incomplete are told
@@ -53,6 +55,10 @@ public:
 
     void SetAskFolder(AskFolder ask) { m_askFolder = std::move(ask); }
     void SetObserver(Observer observer) { m_observer = std::move(observer); }
+    // The dash-cam folder's recording of a name (null: a recording of the card), asked on the
+    // GUI thread when a download starts; the recording is copied for the exporting thread.
+    using FolderRecording = std::function<const DashcamRecording*(const std::string& name)>;
+    void SetFolderRecording(FolderRecording lookup) { m_folderRecording = std::move(lookup); }
 
     // FileDownload with these names ticked: asks for the folder and starts. False when the
     // user cancelled the folder question (nothing starts).
@@ -76,7 +82,13 @@ signals:
     void finished(const QString& message);
 
 private:
-    void Run(std::vector<std::string> names, std::string folder, std::string storage);
+    // One recording to download: a name of the card, or a dash-cam recording's files.
+    struct Job {
+        std::string name;
+        bool copy = false;
+        DashcamRecording recording;
+    };
+    void Run(std::vector<Job> jobs, std::string folder, std::string storage);
     void Finish(std::vector<ExportReport> reports, FileFailures routeFailures);
     QString EndMessage() const;
 
@@ -88,6 +100,7 @@ private:
     CProgressDlg* m_progress;
     AskFolder m_askFolder;
     Observer m_observer;
+    FolderRecording m_folderRecording;
     std::atomic<bool> m_busy{false};
     std::thread m_thread;
     std::vector<ExportReport> m_reports;

@@ -53,9 +53,16 @@ RecordingListView::RecordingListView(uint16_t languageId, QWidget* parent) : QTr
 }
 
 void RecordingListView::ShowNames(const std::vector<std::string>& names) {
+    std::vector<RecordingList::Row> rows;
+    rows.reserve(names.size());
+    for (const std::string& name : names)
+        rows.push_back(RecordingList::RowOfName(name));
+    ShowRows(rows);
+}
+
+void RecordingListView::ShowRows(const std::vector<RecordingList::Row>& rows) {
     clear();
-    for (const std::string& name : names) {
-        const RecordingList::Row row = RecordingList::RowOfName(name);
+    for (const RecordingList::Row& row : rows) {
         auto* item = new QTreeWidgetItem(
             QStringList{QString::fromStdString(row.label), QString::fromStdString(row.name),
                         QString::fromStdString(row.dateText), QString::fromStdString(row.rear),

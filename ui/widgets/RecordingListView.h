@@ -1,4 +1,6 @@
 #pragma once
+
+#include "ui/logic/RecordingList.h"
 #include <QTreeWidget>
 
 #include <cstdint>
@@ -18,6 +20,8 @@ public:
 
     // Replaces the rows with one row per name, in the order given.
     void ShowNames(const std::vector<std::string>& names);
+    // Replaces the rows with these, in the order given.
+    void ShowRows(const std::vector<RecordingList::Row>& rows);
     // The recording name of a row; empty for a row that does not exist.
     QString RowName(int row) const;
     int RowCount() const { return topLevelItemCount(); }

@@ -1,7 +1,9 @@
 // The playback controller without a window: the list, the rows NEXT and PRE move to, the ends
-// of the list, the 10-second steps and the card going away, on the demo card.
+// of the list, the 10-second steps and the card going away, on the demo card; a dash-cam
+// folder's list and playing.
 #include "ui/app/PlaybackController.h"
 #include "base/DiagLog.h"
+#include "tests/support/DashcamClips.h"
 #include "tests/support/TempDir.h"
 
 #include <QCoreApplication>
@@ -128,6 +130,48 @@ private slots:
         QVERIFY(p.Rows().empty());
         QCOMPARE(p.CurrentRow(), -1);
         QCOMPARE(p.DeviceVolume(), PlaybackController::kInitialDeviceVolume);
+    }
+
+    void aDashcamFolderListsByDateMarksDamageAndPlaysWithItsTelemetry() {
+        TempDir dir;
+        const std::string record = dir.File("BlackVue/Record/");
+        QVERIFY(MakeClip(record + "20240305_090702_NF.mp4", {}));
+        ClipSpec rear;
+        rear.codec = "libx265";
+        rear.audioRate = 0;
+        QVERIFY(MakeClip(record + "20240305_090702_NR.mp4", rear));
+        WriteFileText(record + "20240305_090702_N.gps",
+                      "[1709629622000]$GNRMC,090702.00,A,3733.0000,N,12658.0000,E,10.0,90.0,"
+                      "050324,,,A*48\n");
+        QVERIFY(MakeClip(record + "20240305_091000_EF.mp4", {}));
+        QVERIFY(CutFile(record + "20240305_091000_EF.mp4", 4000));
+
+        Controller c(dir.Path().string());
+        PlaybackController& p = *c.controller;
+        QCOMPARE(p.CardDrive(), uint8_t{1});
+        QCOMPARE(p.FolderSource(), dir.Path().string());
+        QVERIFY(p.StorageFolder().empty());
+        p.ListRecordings(4); // newest first, whatever the category
+        QCOMPARE(p.Rows(), (std::vector<std::string>{"20240305_091000_E", "20240305_090702_N"}));
+        QCOMPARE(p.RowTexts()[0].label, std::string("EVT"));
+        QCOMPARE(p.RowTexts()[0].dateText, std::string("2024.03.05 09:10:00 (damaged)"));
+        QCOMPARE(p.RowTexts()[1].dateText, std::string("2024.03.05 09:07:02"));
+        QCOMPARE(p.RowTexts()[1].rear, std::string("0"));
+        p.ListRecordings(1);
+        QCOMPARE(p.Rows(), std::vector<std::string>{"20240305_090702_N"});
+        QVERIFY(p.FolderRecording("20240305_090702_N") != nullptr);
+
+        QSignalSpy ended(&p, &PlaybackController::recordingEnded);
+        QVERIFY(p.PlayRow(0));
+        QCOMPARE(p.ChannelCount(), 2);
+        QCOMPARE(p.DurationSeconds(), int64_t{2});
+        QTRY_VERIFY_WITH_TIMEOUT(p.Telemetry().GpsCount() == 1, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 6000);
+
+        // The damaged one ends at once instead of playing.
+        p.ListRecordings(0);
+        QVERIFY(p.PlayRow(0));
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 3000);
     }
 };
 

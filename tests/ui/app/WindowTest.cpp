@@ -248,6 +248,19 @@ private slots:
         QVERIFY(CSamplePlayerApp::ParseArguments({"--help"}, help, complaint).has_value());
         QVERIFY(help);
 
+        // PATH: a folder is opened as --card is; one video file is also played at once.
+        TempDir dir;
+        parsed = CSamplePlayerApp::ParseArguments({dir.Path().string()}, help, complaint);
+        QVERIFY(parsed.has_value());
+        QCOMPARE(parsed->window.cardFolder, dir.Path().string());
+        QVERIFY(parsed->play.empty());
+        WriteFileText(dir.File("EVENT_20240305_090702_D.avi"), "x");
+        parsed = CSamplePlayerApp::ParseArguments({dir.File("EVENT_20240305_090702_D.avi")}, help,
+                                                  complaint);
+        QVERIFY(parsed.has_value());
+        QCOMPARE(parsed->play, std::string("EVENT_20240305_090702_D"));
+        QVERIFY(!CSamplePlayerApp::ParseArguments({"a", "b"}, help, complaint));
+
         // Answered before the window system starts (no display needed).
         std::string out;
         std::string error;
@@ -262,6 +275,7 @@ private slots:
         // Qt's own options are Qt's to take first.
         QCOMPARE(CSamplePlayerApp::AnswerWithoutWindow({"-platform", "offscreen"}, out, error), -1);
         QCOMPARE(CSamplePlayerApp::AnswerWithoutWindow({"--card", "/x"}, out, error), -1);
+        QCOMPARE(CSamplePlayerApp::AnswerWithoutWindow({dir.Path().string()}, out, error), -1);
     }
 };
 

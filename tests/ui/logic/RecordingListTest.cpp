@@ -1,5 +1,6 @@
 // Which recordings the list shows, in which order, with which texts; and the status texts.
 #include "ui/logic/RecordingList.h"
+#include "storage/FolderScanner.h"
 #include "tests/support/TatTestCards.h"
 #include "tests/support/TempDir.h"
 #include "ui/logic/StatusText.h"
@@ -30,6 +31,30 @@ TEST(RecordingList, RowsCarryLabelDateAndRearColumn) {
     EXPECT_EQ(shortName.dateText, "2012.. ::");
     EXPECT_EQ(shortName.rear, "");
     EXPECT_EQ(RowOfName("").label, "");
+}
+
+TEST(RecordingList, RowsOfDashcamRecordings) {
+    DashcamRecording recording;
+    recording.name = "20240305_090702_P";
+    recording.category = 2;
+    recording.start = CivilTime{2024, 3, 5, 9, 7, 2};
+    recording.channels[0] = "/f.mp4";
+    recording.channels[2] = "/i.mp4";
+    Row row = RecordingList::RowOfRecording(recording, false);
+    EXPECT_EQ(row.label, "PAK");
+    EXPECT_EQ(row.name, "20240305_090702_P");
+    EXPECT_EQ(row.dateText, "2024.03.05 09:07:02");
+    EXPECT_EQ(row.rear, "0");
+    recording.channels[2].clear();
+    recording.category = 0;
+    row = RecordingList::RowOfRecording(recording, true);
+    EXPECT_EQ(row.label, "EVT");
+    EXPECT_EQ(row.dateText, "2024.03.05 09:07:02 (damaged)");
+    EXPECT_EQ(row.rear, "");
+    // This program's two-camera export in one file.
+    recording.family = "tatview";
+    recording.name = "EVENT_20240305_090702_D";
+    EXPECT_EQ(RecordingList::RowOfRecording(recording, false).rear, "0");
 }
 
 class RecordingListCard : public ::testing::Test {

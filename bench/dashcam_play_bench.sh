@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Processor time of playing a dash-cam folder's two-channel recording against FFmpeg: a
+# BlackVue-named recording of SECONDS seconds, front and rear 1920x1080 H.265 at 30 fps (the
+# front with AAC sound at 48 kHz), made here with ffmpeg; then
+#   - `tatcard play DIR NAME --null-audio` (real-time playback: both pictures decoded and
+#     converted, the sound decoded and resampled) and `tatcard bench DIR NAME`, against
+#   - `ffmpeg -threads 1 -i FILE -vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24 -f null -`
+#     on the front file plus the same on the rear file.
+# Rounds alternate the programs; the figures are medians over the rounds.
+#
+#   bench/dashcam_play_bench.sh TATCARD [SECONDS] [ROUNDS]
+set -euo pipefail
+TATCARD=$1
+SECONDS_LONG=${2:-20}
+ROUNDS=${3:-3}
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+DIR=$WORK/card/Record
+mkdir -p "$DIR"
+NAME=20240305_090702_N
+ffmpeg -nostdin -v error -f lavfi -i "testsrc2=size=1920x1080:rate=30" \
+    -f lavfi -i "sine=frequency=440:sample_rate=48000" -t "$SECONDS_LONG" \
+    -c:v libx265 -preset ultrafast -x265-params log-level=error -g 30 -c:a aac -shortest \
+    "$DIR/${NAME}F.mp4"
+ffmpeg -nostdin -v error -f lavfi -i "testsrc=size=1920x1080:rate=30" -t "$SECONDS_LONG" \
+    -c:v libx265 -preset ultrafast -x265-params log-level=error -g 30 "$DIR/${NAME}R.mp4"
+
+# cpu_ms COMMAND...: processor milliseconds (user + system) of the command and its children.
+cpu_ms() {
+    local TIMEFORMAT='%3U %3S' t
+    t=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+    awk '{ printf "%d\n", ($1 + $2) * 1000 }' <<<"$t"
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2) print v[m]; else print (v[m] + v[m + 1]) / 2 }'; }
+field() { sed -E "s/.* $1=([^ ]+).*/\1/"; }
+
+FF=(-nostdin -v error -threads 1 -vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24 -f null -)
+: >"$WORK/ffmpeg" >"$WORK/bench" >"$WORK/play"
+for ((r = 0; r < ROUNDS; r++)); do
+    front=$(cpu_ms ffmpeg -i "$DIR/${NAME}F.mp4" "${FF[@]}")
+    rear=$(cpu_ms ffmpeg -i "$DIR/${NAME}R.mp4" "${FF[@]}")
+    echo $((front + rear)) >>"$WORK/ffmpeg"
+    "$TATCARD" bench "$WORK/card" "$NAME" --size 640x360 | field cpu_ms >>"$WORK/bench"
+    "$TATCARD" play "$WORK/card" "$NAME" --null-audio 2>/dev/null >>"$WORK/play"
+done
+
+ffmpeg_ms=$(median <"$WORK/ffmpeg")
+bench_ms=$(median <"$WORK/bench")
+play_cpu=$(field cpu_ms <"$WORK/play" | median)
+echo "two-channel 1080p H.265 recording of $SECONDS_LONG s, $ROUNDS rounds, medians"
+echo "ffmpeg -threads 1 front+rear cpu_ms=$ffmpeg_ms"
+echo "tatcard bench cpu_ms=$bench_ms ratio=$(awk -v a="$bench_ms" -v b="$ffmpeg_ms" 'BEGIN { printf "%.2f", a / b }')"
+echo "tatcard play cpu_ms=$play_cpu ratio=$(awk -v a="$play_cpu" -v b="$ffmpeg_ms" 'BEGIN { printf "%.2f", a / b }')"
+echo "play lines:"
+cat "$WORK/play"

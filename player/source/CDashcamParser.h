@@ -1,0 +1,97 @@
+#pragma once
+
+#include "player/api/VMediaParser.h"
+#include "storage/FolderScanner.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Reads the recordings of dash-cam folders (ordinary MP4, MOV or MPEG-TS files, one per
+// camera) through libavformat, for the engine and the tools.
+//
+// Open takes a recording's name (from the list given with SetRecordings) or the path of one
+// video file. The files of the two pictures (DashcamRecording::FirstPicture and
+// SecondPicture) are read side by side and their packets handed out in time order: video as
+// Annex B access units ("00dc" front, "01dc" rear; H.264 or H.265 as the stream says, the key
+// frames told by LastPacketKeyFrame), the sound of the first picture's file (else the
+// second's) decoded and resampled to 16-bit mono at the file's own rate in blocks of
+// VAudio::kBlockBytes ("02wb"), and the recording's NMEA side-file telemetry as the card's
+// text-channel lines at their time ("03tx"). Each file's times count from its first packet;
+// when the two files' containers carry creation times that differ (by at most a minute) the
+// later file starts that much later, else both start together. SeekTime moves every file to
+// the key frame at or before the time.
+//
+// A file that does not open (an MP4 whose index a power cut never wrote) or that ends in the
+// middle (a cut TS file) plays as far as it can be read: reads then end with kFailed. Open
+// fails (0) only when not one picture file opens. Damaged() tells, after Open, whether a file
+// was found damaged (QuickDuration) or did not open.
+//
+// No thread of its own: everything runs on the caller's thread, one caller at a time. Owns the
+// demuxers, filters, the sound decoder and resampler of the open recording.
+class CDashcamParser final : public VMediaParser {
+public:
+    CDashcamParser();
+    ~CDashcamParser() override;
+    CDashcamParser(const CDashcamParser&) = delete;
+    CDashcamParser& operator=(const CDashcamParser&) = delete;
+
+    // The recordings Open finds by name (a folder's scan).
+    void SetRecordings(std::vector<DashcamRecording> recordings);
+
+    bool Start() override { return true; }
+    void Stop() override { Close(); }
+
+    int64_t Open(const std::string& nameOrPath, OpenInfo* info) override;
+    void Close() override;
+
+    StreamKind ReadPacket(uint8_t* buffer, int32_t& size) override;
+    // 4 with the packet's id, -1 at the end (see LastReadEnd). A video packet larger than the
+    // buffer is left out.
+    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
+    ReadEnd LastReadEnd() const override { return m_lastEnd; }
+
+    bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
+    VideoSize GetVideoSize(int stream) override;
+    // Whole frames per second, rounded (29.97 reads as 30); 0 for no such stream.
+    int32_t GetFrameRate(int stream) override;
+    // 16 bits at the sound's own rate (8000 when the recording has no sound).
+    void GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) override;
+
+    int64_t ReadRaw(uint8_t*, int64_t) override { return 0; }
+    int Seek(int64_t, int) override { return 0; }
+    int64_t Tell() override { return 0; }
+
+    // 0 on success, -1 for a time that is not a number, or with nothing open.
+    int SeekTime(float seconds) override;
+
+    VideoCodec GetVideoCodec(int stream) override;
+    int LastPacketKeyFrame() const override { return m_lastKey; }
+    int VideoChannels() const override;
+
+    // What Open found.
+    bool Damaged() const { return m_damaged; }
+    double DurationSeconds() const { return m_duration; }
+    const DashcamRecording& Recording() const { return m_recording; }
+
+private:
+    class Input;
+    struct TextItem {
+        int64_t timeMs;
+        std::string line;
+    };
+
+    std::vector<DashcamRecording> m_recordings;
+    DashcamRecording m_recording;
+    std::array<std::unique_ptr<Input>, 2> m_inputs; // first and second picture
+    std::vector<TextItem> m_text;
+    size_t m_nextText = 0;
+    bool m_open = false;
+    bool m_damaged = false;
+    double m_duration = 0;
+    int m_lastKey = -1;
+    int32_t m_audioRate = 8000;
+    ReadEnd m_lastEnd = ReadEnd::kEnded;
+};

@@ -1,0 +1,314 @@
+#include "FolderScanner.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <string_view>
+#include <sys/stat.h>
+#include <tuple>
+#include <unordered_map>
+
+namespace fs = std::filesystem;
+
+int DashcamRecording::ChannelCount() const {
+    return static_cast<int>(
+        std::count_if(channels.begin(), channels.end(), [](const auto& c) { return !c.empty(); }));
+}
+
+std::string DashcamRecording::FirstPicture() const {
+    for (const std::string& file : channels)
+        if (!file.empty())
+            return file;
+    return {};
+}
+
+std::string DashcamRecording::SecondPicture() const {
+    const std::string first = FirstPicture();
+    for (size_t c = dashcam::kRear; c < channels.size(); ++c)
+        if (!channels[c].empty() && channels[c] != first)
+            return channels[c];
+    return {};
+}
+
+std::vector<std::string> DashcamRecording::AllFiles() const {
+    std::vector<std::string> files;
+    for (const std::string& file : channels)
+        if (!file.empty())
+            files.push_back(file);
+    files.insert(files.end(), extraFiles.begin(), extraFiles.end());
+    files.insert(files.end(), sideFiles.begin(), sideFiles.end());
+    return files;
+}
+
+namespace folderscan {
+
+namespace {
+
+CivilTime LocalTime(int64_t seconds) {
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm parts {};
+    if (localtime_r(&t, &parts) == nullptr)
+        return CivilTime::FromSeconds(seconds);
+    CivilTime c;
+    c.year = parts.tm_year + 1900;
+    c.month = parts.tm_mon + 1;
+    c.day = parts.tm_mday;
+    c.hour = parts.tm_hour;
+    c.minute = parts.tm_min;
+    c.second = parts.tm_sec;
+    return c;
+}
+
+bool Skipped(const fs::path& folder) {
+    const std::string name = folder.filename().string();
+    return name.empty() || name[0] == '.' || name == "TATSTORE";
+}
+
+// Walks the tree; calls take(relative, size, mtime) for each regular file until it returns
+// false or the entries run out.
+template <typename Take> void Walk(const std::string& root, int maxEntries, Take take) {
+    std::error_code error;
+    fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error);
+    const fs::recursive_directory_iterator end;
+    int seen = 0;
+    while (!error && it != end) {
+        if (maxEntries > 0 && ++seen > maxEntries)
+            return;
+        const fs::directory_entry& entry = *it;
+        std::error_code typeError;
+        if (entry.is_directory(typeError)) {
+            if (entry.is_symlink(typeError) || it.depth() + 1 >= kMaxDepth || Skipped(entry.path()))
+                it.disable_recursion_pending();
+        } else if (entry.is_regular_file(typeError) && !entry.is_symlink(typeError)) {
+            const std::string path = entry.path().string();
+            std::string relative = path.size() > root.size() ? path.substr(root.size())
+                                                             : entry.path().filename().string();
+            while (!relative.empty() && relative.front() == '/')
+                relative.erase(0, 1);
+            if (!take(relative, entry))
+                return;
+        }
+        it.increment(error);
+        if (error) {
+            // An unreadable folder: go on with the next entry after it.
+            error.clear();
+            if (it == end)
+                break;
+        }
+    }
+}
+
+std::string Join(const std::string& root, const std::string& relative) {
+    if (root.empty() || root.back() == '/')
+        return root + relative;
+    return root + "/" + relative;
+}
+
+std::string_view FolderOf(std::string_view relative) {
+    const size_t slash = relative.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
+}
+
+std::string_view StemPathOf(std::string_view relative) {
+    const size_t dot = relative.rfind('.');
+    const size_t slash = relative.rfind('/');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return relative;
+    return relative.substr(0, dot);
+}
+
+std::string_view FileNameOf(std::string_view relative) {
+    const size_t slash = relative.rfind('/');
+    return slash == std::string_view::npos ? relative : relative.substr(slash + 1);
+}
+
+void Place(DashcamRecording& recording, const dashcam::FileNameInfo& info, std::string path,
+           std::vector<int>& quality) {
+    const auto slot = static_cast<size_t>(info.channel);
+    std::string& current = recording.channels[slot];
+    if (current.empty()) {
+        current = std::move(path);
+        quality[slot] = info.quality;
+    } else if (info.quality > quality[slot]) {
+        recording.extraFiles.push_back(std::move(current));
+        current = std::move(path);
+        quality[slot] = info.quality;
+    } else {
+        recording.extraFiles.push_back(std::move(path));
+    }
+}
+
+} // namespace
+
+std::vector<DashcamRecording> Scan(const std::string& root) {
+    std::vector<FoundFile> files;
+    Walk(root, 0, [&](const std::string& relative, const fs::directory_entry& entry) {
+        if (dashcam::ReadFileName(relative).role == dashcam::FileRole::kIgnored)
+            return true;
+        struct stat st {};
+        FoundFile file;
+        file.relative = relative;
+        if (stat(entry.path().c_str(), &st) == 0) {
+            file.size = st.st_size;
+            file.mtime = st.st_mtime;
+        }
+        files.push_back(std::move(file));
+        return true;
+    });
+    return Group(root, files);
+}
+
+std::vector<DashcamRecording> Group(const std::string& root, const std::vector<FoundFile>& files) {
+    std::vector<DashcamRecording> list;
+    std::vector<std::vector<int>> qualities;
+    std::unordered_map<std::string, size_t> byKey;
+    std::unordered_map<std::string, size_t> byStemPath; // a video file's path without extension
+    struct Side {
+        std::string relative;
+        int64_t size;
+    };
+    std::vector<Side> unmatchedSides;
+    std::vector<Side> folderSides; // event.json: every recording of its folder
+    std::vector<int64_t> earliest; // modification time of a recording's first video file
+
+    for (const FoundFile& file : files) {
+        const std::string& relative = file.relative;
+        const dashcam::FileNameInfo info = dashcam::ReadFileName(relative);
+        if (info.role == dashcam::FileRole::kIgnored)
+            continue;
+        const int64_t fileSize = std::max<int64_t>(file.size, 0);
+        if (info.role == dashcam::FileRole::kSideFile && !info.named) {
+            if (FileNameOf(relative) == "event.json")
+                folderSides.push_back({relative, fileSize});
+            else
+                unmatchedSides.push_back({relative, fileSize});
+            continue;
+        }
+        std::string key = info.family;
+        key += '\x1f';
+        key += static_cast<char>('0' + info.category);
+        key += '\x1f';
+        if (!info.named)
+            key += StemPathOf(relative); // plain files: one recording each
+        else
+            key += info.recording;
+        auto [at, added] = byKey.try_emplace(std::move(key), list.size());
+        if (added) {
+            DashcamRecording recording;
+            recording.name = info.recording;
+            recording.family = info.family;
+            recording.category = info.category;
+            recording.start = info.start;
+            recording.startFromName = info.hasTime;
+            list.push_back(std::move(recording));
+            qualities.emplace_back(dashcam::kChannelCount, -1);
+            earliest.push_back(-1);
+        }
+        DashcamRecording& recording = list[at->second];
+        recording.sizeBytes += fileSize;
+        if (info.role == dashcam::FileRole::kSideFile) {
+            recording.sideFiles.push_back(Join(root, relative));
+            continue;
+        }
+        if (earliest[at->second] < 0 || file.mtime < earliest[at->second])
+            earliest[at->second] = file.mtime;
+        byStemPath.emplace(std::string(StemPathOf(relative)), at->second);
+        Place(recording, info, Join(root, relative), qualities[at->second]);
+    }
+
+    // Side files without a convention: beside a video file of the same stem, or named as a
+    // recording.
+    std::unordered_map<std::string, size_t> byName;
+    for (size_t i = 0; i < list.size(); ++i)
+        byName.emplace(list[i].name, i);
+    for (const Side& side : unmatchedSides) {
+        const std::string stemPath(StemPathOf(side.relative));
+        size_t index = 0;
+        if (const auto found = byStemPath.find(stemPath); found != byStemPath.end())
+            index = found->second;
+        else if (const auto named = byName.find(std::string(FileNameOf(stemPath)));
+                 named != byName.end())
+            index = named->second;
+        else
+            continue;
+        list[index].sideFiles.push_back(Join(root, side.relative));
+        list[index].sizeBytes += side.size;
+    }
+    if (!folderSides.empty()) {
+        // The recordings with a video file in each folder, each once.
+        std::unordered_map<std::string, std::vector<size_t>> byFolder;
+        for (const auto& [stemPath, index] : byStemPath) {
+            std::vector<size_t>& indexes = byFolder[std::string(FolderOf(stemPath))];
+            if (std::find(indexes.begin(), indexes.end(), index) == indexes.end())
+                indexes.push_back(index);
+        }
+        for (const Side& side : folderSides) {
+            const auto found = byFolder.find(std::string(FolderOf(side.relative)));
+            if (found == byFolder.end())
+                continue;
+            for (const size_t index : found->second) {
+                list[index].sideFiles.push_back(Join(root, side.relative));
+                list[index].sizeBytes += side.size;
+            }
+        }
+    }
+
+    // Recordings of side files alone are no recordings; plain files are dated by their time.
+    std::vector<DashcamRecording> result;
+    result.reserve(list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i].ChannelCount() == 0)
+            continue;
+        if (!list[i].startFromName && earliest[i] > 0)
+            list[i].start = LocalTime(earliest[i]);
+        std::sort(list[i].sideFiles.begin(), list[i].sideFiles.end());
+        std::sort(list[i].extraFiles.begin(), list[i].extraFiles.end());
+        result.push_back(std::move(list[i]));
+    }
+    std::sort(result.begin(), result.end(),
+              [](const DashcamRecording& a, const DashcamRecording& b) {
+                  const int64_t ta = a.start.ToSeconds();
+                  const int64_t tb = b.start.ToSeconds();
+                  return std::tie(a.category, ta, a.name, a.channels) <
+                         std::tie(b.category, tb, b.name, b.channels);
+              });
+    return result;
+}
+
+bool HoldsVideoFiles(const std::string& root, int maxEntries) {
+    bool found = false;
+    Walk(root, maxEntries, [&](const std::string& relative, const fs::directory_entry&) {
+        const dashcam::FileNameInfo info = dashcam::ReadFileName(relative);
+        found = info.role == dashcam::FileRole::kVideo;
+        return !found;
+    });
+    return found;
+}
+
+const DashcamRecording* Find(const std::vector<DashcamRecording>& list, const std::string& name) {
+    for (const DashcamRecording& recording : list)
+        if (recording.name == name)
+            return &recording;
+    return nullptr;
+}
+
+DashcamRecording SingleFile(const std::string& path) {
+    DashcamRecording recording;
+    const std::string_view stem = StemPathOf(FileNameOf(path));
+    const dashcam::FileNameInfo info = dashcam::ReadFileName(FileNameOf(path));
+    recording.name = std::string(stem);
+    recording.family = info.family;
+    recording.category = info.category;
+    recording.start = info.start;
+    recording.startFromName = info.hasTime;
+    recording.channels[dashcam::kFront] = path;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        recording.sizeBytes = st.st_size;
+        if (!info.hasTime)
+            recording.start = LocalTime(st.st_mtime);
+    }
+    return recording;
+}
+
+} // namespace folderscan

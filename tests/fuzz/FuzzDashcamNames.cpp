@@ -1,0 +1,58 @@
+// Fuzz target for the names of dash-cam files and their grouping into recordings: each line
+// of the input is a file's path relative to the folder. Whatever the names, every recording
+// must have a played file, every file must be one of the input's, and no file may belong to
+// two recordings as a played camera.
+#include "storage/DashcamNaming.h"
+#include "storage/FolderScanner.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::vector<folderscan::FoundFile> files;
+    std::set<std::string> paths;
+    size_t at = 0;
+    while (at <= text.size() && files.size() < 4096) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        folderscan::FoundFile file;
+        file.relative = text.substr(at, end - at);
+        file.size = static_cast<int64_t>(file.relative.size());
+        file.mtime = static_cast<int64_t>(files.size()) * 1000003;
+        const dashcam::FileNameInfo info = dashcam::ReadFileName(file.relative);
+        if (info.role != dashcam::FileRole::kIgnored && !info.named)
+            Check(!info.hasTime);
+        Check(info.category >= 0 && info.category <= 3);
+        paths.insert("/r/" + file.relative);
+        files.push_back(std::move(file));
+        at = end + 1;
+    }
+    const auto list = folderscan::Group("/r", files);
+    std::set<std::string> played;
+    for (const DashcamRecording& recording : list) {
+        Check(recording.ChannelCount() >= 1);
+        Check(!recording.FirstPicture().empty());
+        Check(recording.sizeBytes >= 0);
+        for (const std::string& file : recording.AllFiles())
+            Check(paths.count(file) == 1);
+        for (const std::string& file : recording.channels)
+            if (!file.empty())
+                Check(played.insert(file).second);
+    }
+    return 0;
+}

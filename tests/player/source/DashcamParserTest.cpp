@@ -1,0 +1,196 @@
+// The parser of dash-cam folders over clips made by ffmpeg: two cameras side by side in time
+// order with their codings, key frames and rates, the sound at its own rate, side-file
+// telemetry as text lines, seeking, and damaged files.
+#include "player/source/CDashcamParser.h"
+#include "storage/FolderScanner.h"
+#include "tests/support/DashcamClips.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Chunk {
+    std::string id;
+    int32_t size = 0;
+    int key = -1;
+    std::string text;
+};
+
+std::vector<Chunk> ReadAll(CDashcamParser& parser, size_t most = 100000) {
+    std::vector<Chunk> chunks;
+    std::vector<uint8_t> buffer(kPacketBufferSize);
+    while (chunks.size() < most) {
+        char id[5] = {};
+        int32_t size = kPacketBufferSize;
+        if (parser.ReadChunk(id, buffer.data(), size) < 0)
+            break;
+        Chunk chunk{id, size, parser.LastPacketKeyFrame(), {}};
+        if (chunk.id == "03tx")
+            chunk.text.assign(reinterpret_cast<const char*>(buffer.data()),
+                              static_cast<size_t>(size));
+        chunks.push_back(std::move(chunk));
+    }
+    return chunks;
+}
+
+size_t Count(const std::vector<Chunk>& chunks, const std::string& id) {
+    size_t n = 0;
+    for (const Chunk& c : chunks)
+        n += c.id == id ? 1u : 0u;
+    return n;
+}
+
+// One folder for the suite: clips are made once.
+class DashcamParserTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir();
+        const std::string record = s_dir->File("Record/");
+        ASSERT_TRUE(MakeClip(record + "20240305_090702_NF.mp4", {}));
+        ClipSpec rear;
+        rear.codec = "libx265";
+        rear.rate = "25";
+        rear.audioRate = 0;
+        ASSERT_TRUE(MakeClip(record + "20240305_090702_NR.mp4", rear));
+        WriteFileText(record + "20240305_090702_N.gps",
+                      "[1709629622000]$GNRMC,090702.00,A,3733.0000,N,12658.0000,E,10.0,90.0,"
+                      "050324,,,A*48\n"
+                      "[1709629623000]$GSENSOR,0.5,0,1*57\n");
+        ClipSpec ntsc;
+        ntsc.rate = "30000/1001";
+        ntsc.audioRate = 44100;
+        ntsc.audioCodec = "pcm_s16le";
+        ASSERT_TRUE(MakeClip(s_dir->File("other/drive.mov"), ntsc));
+        ClipSpec ts;
+        ts.codec = "libx265";
+        ASSERT_TRUE(MakeClip(s_dir->File("cut/2024_0305_100000_0001F.TS"), ts));
+        ASSERT_TRUE(CutFile(s_dir->File("cut/2024_0305_100000_0001F.TS"), 20000));
+        ASSERT_TRUE(MakeClip(s_dir->File("cut/2024_0305_110000_0002F.MP4"), {}));
+        ASSERT_TRUE(CutFile(s_dir->File("cut/2024_0305_110000_0002F.MP4"), 3000));
+    }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override { m_parser.SetRecordings(folderscan::Scan(s_dir->Path().string())); }
+
+    static TempDir* s_dir;
+    CDashcamParser m_parser;
+};
+
+TempDir* DashcamParserTest::s_dir = nullptr;
+
+} // namespace
+
+TEST_F(DashcamParserTest, ReadsBothCamerasInTimeOrderWithSoundAndTelemetry) {
+    OpenInfo info;
+    ASSERT_EQ(m_parser.Open("20240305_090702_N", &info), 1);
+    EXPECT_FALSE(m_parser.Damaged());
+    EXPECT_EQ(m_parser.VideoChannels(), 2);
+    EXPECT_EQ(m_parser.GetVideoCodec(0), VideoCodec::kH264);
+    EXPECT_EQ(m_parser.GetVideoCodec(1), VideoCodec::kHevc);
+    EXPECT_EQ(m_parser.GetFrameRate(0), 30);
+    EXPECT_EQ(m_parser.GetFrameRate(1), 25);
+    EXPECT_EQ(info.frontFrameCount, 60);
+    EXPECT_EQ(info.rearFrameCount, 50);
+    EXPECT_EQ(m_parser.GetVideoSize(1).width, 160);
+    int32_t bits = 0;
+    int32_t rate = 0;
+    m_parser.GetAudioFormat(bits, rate);
+    EXPECT_EQ(bits, 16);
+    EXPECT_EQ(rate, 48000);
+
+    const std::vector<Chunk> chunks = ReadAll(m_parser);
+    EXPECT_EQ(m_parser.LastReadEnd(), ReadEnd::kEnded);
+    EXPECT_EQ(Count(chunks, "00dc"), 60u);
+    EXPECT_EQ(Count(chunks, "01dc"), 50u);
+    // Two seconds of 48 kHz mono, 16-bit, in whole blocks.
+    EXPECT_NEAR(static_cast<double>(Count(chunks, "02wb")), 2.0 * 48000 * 2 / 3840, 2.0);
+    ASSERT_EQ(Count(chunks, "03tx"), 2u);
+
+    // Side by side: the rear camera's first packet comes among the front camera's first ones,
+    // and the telemetry line of second 1 after about a second of front pictures.
+    size_t front = 0;
+    size_t frontAtFirstRear = 0;
+    size_t frontAtSensor = 0;
+    for (const Chunk& c : chunks) {
+        if (c.id == "00dc")
+            ++front;
+        if (c.id == "01dc" && frontAtFirstRear == 0)
+            frontAtFirstRear = front;
+        if (c.id == "03tx" && c.text[0] == 'M')
+            frontAtSensor = front;
+    }
+    EXPECT_LE(frontAtFirstRear, 2u);
+    EXPECT_NEAR(static_cast<double>(frontAtSensor), 30.0, 2.0);
+    // The fix at 0 s comes with the first pictures.
+    const auto fix =
+        std::find_if(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.id == "03tx"; });
+    ASSERT_NE(fix, chunks.end());
+    EXPECT_LE(fix - chunks.begin(), 4);
+    EXPECT_EQ(fix->text.substr(0, 7), "G$GPRMC");
+
+    const auto firstFront =
+        std::find_if(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.id == "00dc"; });
+    ASSERT_NE(firstFront, chunks.end());
+    EXPECT_EQ(firstFront->key, 1);
+    EXPECT_EQ(std::count_if(chunks.begin(), chunks.end(),
+                            [](const Chunk& c) { return c.id == "00dc" && c.key == 1; }),
+              4); // a key frame every 15
+}
+
+TEST_F(DashcamParserTest, SeeksAllFilesToTheKeyFrameBefore) {
+    ASSERT_EQ(m_parser.Open("20240305_090702_N", nullptr), 1);
+    ReadAll(m_parser, 40);
+    ASSERT_EQ(m_parser.SeekTime(1.2f), 0);
+    const std::vector<Chunk> chunks = ReadAll(m_parser);
+    const auto firstFront =
+        std::find_if(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.id == "00dc"; });
+    ASSERT_NE(firstFront, chunks.end());
+    EXPECT_EQ(firstFront->key, 1);
+    EXPECT_EQ(Count(chunks, "00dc"), 30u); // from the key frame at 1.0 s
+    EXPECT_NEAR(static_cast<double>(Count(chunks, "01dc")), 25.0, 3.0);
+    EXPECT_EQ(Count(chunks, "03tx"), 0u); // both lines lie before 1.2 s
+    EXPECT_EQ(m_parser.SeekTime(std::nanf("")), -1);
+}
+
+TEST_F(DashcamParserTest, OneFileAtItsOwnRatesAndTheSoundsOwnQuality) {
+    OpenInfo info;
+    ASSERT_EQ(m_parser.Open(s_dir->File("other/drive.mov"), &info), 1);
+    EXPECT_EQ(m_parser.VideoChannels(), 1);
+    EXPECT_EQ(m_parser.GetFrameRate(0), 30); // 29.97
+    EXPECT_EQ(m_parser.GetFrameRate(1), 0);
+    int32_t bits = 0;
+    int32_t rate = 0;
+    m_parser.GetAudioFormat(bits, rate);
+    EXPECT_EQ(rate, 44100);
+    const std::vector<Chunk> chunks = ReadAll(m_parser);
+    EXPECT_NEAR(static_cast<double>(Count(chunks, "00dc")), 60.0, 1.0);
+    EXPECT_NEAR(static_cast<double>(Count(chunks, "02wb")), 2.0 * 44100 * 2 / 3840, 2.0);
+}
+
+TEST_F(DashcamParserTest, DamagedFilesPlayAsFarAsTheyReadOrNotAtAll) {
+    ASSERT_EQ(m_parser.Open("2024_0305_100000_0001", nullptr), 1);
+    EXPECT_TRUE(m_parser.Damaged());
+    EXPECT_EQ(m_parser.GetVideoCodec(0), VideoCodec::kHevc);
+    const std::vector<Chunk> chunks = ReadAll(m_parser);
+    EXPECT_GT(Count(chunks, "00dc"), 0u);
+    EXPECT_LT(Count(chunks, "00dc"), 60u);
+    EXPECT_EQ(m_parser.LastReadEnd(), ReadEnd::kFailed);
+
+    // An MP4 whose index never came does not open; nothing is read.
+    EXPECT_EQ(m_parser.Open("2024_0305_110000_0002", nullptr), 0);
+    char id[5] = {};
+    std::vector<uint8_t> buffer(16);
+    int32_t size = 16;
+    EXPECT_EQ(m_parser.ReadChunk(id, buffer.data(), size), -1);
+    EXPECT_EQ(m_parser.Open("no such recording", nullptr), 0);
+    EXPECT_EQ(m_parser.SeekTime(1.0f), -1);
+}
