@@ -1,10 +1,13 @@
 #include "RecordingTelemetry.h"
 
+#include "BlackVueTelemetry.h"
+#include "EmbeddedTelemetry.h"
 #include "NmeaSideFile.h"
 
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <utility>
 
 namespace {
 
@@ -35,18 +38,43 @@ std::string ReadUpTo(const std::string& path, size_t limit) {
     return text;
 }
 
+bool IsVideo(const std::string& extension) {
+    return extension == "mp4" || extension == "mov" || extension == "ts" || extension == "m2ts";
+}
+
+void Append(TelemetryTrack& to, const TelemetryTrack& from) {
+    to.fixes.insert(to.fixes.end(), from.fixes.begin(), from.fixes.end());
+    to.accelerations.insert(to.accelerations.end(), from.accelerations.begin(),
+                            from.accelerations.end());
+}
+
 } // namespace
 
 TelemetryTrack RecordingTelemetry::Load(const std::vector<std::string>& files) {
     TelemetryTrack merged;
     for (const std::string& file : files) {
         const std::string extension = LowerExtension(file);
-        if (extension != "nmea" && extension != "gps")
-            continue;
-        TelemetryTrack track = nmea::ReadSideFile(ReadUpTo(file, kMaxFileBytes));
-        merged.fixes.insert(merged.fixes.end(), track.fixes.begin(), track.fixes.end());
-        merged.accelerations.insert(merged.accelerations.end(), track.accelerations.begin(),
-                                    track.accelerations.end());
+        if (extension == "nmea" || extension == "gps")
+            Append(merged, nmea::ReadSideFile(ReadUpTo(file, kMaxFileBytes)));
+        else if (extension == "3gf")
+            Append(merged, blackvue::ReadSideFiles({}, file));
+    }
+    // Side files are what the camera wrote for the purpose; the video's own data fills in a
+    // kind (fixes, G-sensor samples) that no side file holds, from the first video file that
+    // holds any telemetry (the front camera's first).
+    if (merged.fixes.empty() || merged.accelerations.empty()) {
+        for (const std::string& file : files) {
+            if (!IsVideo(LowerExtension(file)))
+                continue;
+            TelemetryTrack embedded = EmbeddedTelemetry::Read(file);
+            if (embedded.Empty())
+                continue;
+            if (merged.fixes.empty())
+                merged.fixes = std::move(embedded.fixes);
+            if (merged.accelerations.empty())
+                merged.accelerations = std::move(embedded.accelerations);
+            break;
+        }
     }
     std::stable_sort(merged.fixes.begin(), merged.fixes.end(),
                      [](const TimedFix& a, const TimedFix& b) { return a.timeMs < b.timeMs; });

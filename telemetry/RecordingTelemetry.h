@@ -7,12 +7,16 @@
 
 // The telemetry of a recording of a dash-cam folder, from all its files (video and side
 // files; the player hands it every one): the one place that knows which file holds which kind
-// of telemetry. NMEA side files (.nmea, .gps, any case) are read
-// with nmea::ReadSideFile; files of other kinds (the video files themselves, binary side
-// files) hold nothing it reads yet. The tracks of several files are merged in time order.
+// of telemetry. Side files come first: NMEA text (.nmea, .gps, any case; nmea::ReadSideFile)
+// and BlackVue's binary G-sensor records (.3gf). A kind (fixes, G-sensor samples) that no
+// side file holds is taken from the data embedded in the video files (EmbeddedTelemetry), from
+// the first video file (MP4, MOV, TS) that holds any. The tracks of several files are merged in
+// time order.
 //
-// Reads each file whole, up to kMaxFileBytes (a larger one is read that far). A file that
-// does not open adds nothing. Any thread.
+// Reads each side file whole, up to kMaxFileBytes (a larger one is read that far); a video
+// file is read as EmbeddedTelemetry says (a few small reads for an MP4 with its index; a
+// transport stream or a cut-off MP4 whole, tens of milliseconds for a minute of 1080p, so
+// call it off the window's thread). A file that does not open adds nothing. Any thread.
 class RecordingTelemetry {
 public:
     static constexpr size_t kMaxFileBytes = 64u << 20;

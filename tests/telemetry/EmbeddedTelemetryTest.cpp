@@ -5,6 +5,7 @@
 #include "telemetry/MemoryByteSource.h"
 #include "telemetry/NmeaText.h"
 #include "telemetry/NovatekGps.h"
+#include "telemetry/RecordingTelemetry.h"
 #include "telemetry/TeslaEvent.h"
 #include "telemetry/ThinkwareCue.h"
 #include "tests/support/TelemetryTestFiles.h"
@@ -332,4 +333,33 @@ TEST(TeslaEventTest, PositionOfTheEventFile) {
     EXPECT_FALSE(teslaevent::ReadEventJson(R"({"est_lat":"","est_lon":"1"})").has_value());
     EXPECT_FALSE(teslaevent::ReadEventJson(R"({"est_lat":91,"est_lon":1})").has_value());
     EXPECT_FALSE(teslaevent::ReadEventJson(R"({"est_lat":1})").has_value());
+}
+
+TEST(RecordingTelemetryTest, SideFilesFirstThenTheFirstVideoThatHoldsAny) {
+    const std::string gps =
+        "[1700000000000]" +
+        Sentence("GPRMC,083000.00,A,3731.1234,N,12658.6758,E,30.0,90.0,150324,,");
+    Bytes gpsPayload(gps.begin(), gps.end());
+    gpsPayload.push_back(0);
+    const Bytes embedded =
+        Join({Box("ftyp", Bytes(8, 0)),
+              Box("free", Join({Box("gps ", gpsPayload), Box("3gf ", Accel(40, 0, 0, 128))})),
+              Box("mdat", Bytes(64, 0)), Box("moov", {})});
+    TempDir dir;
+    WriteFileBytes(dir.File("20240315_173000_NF.mp4"), Bytes(64, 0)); // no telemetry
+    WriteFileBytes(dir.File("20240315_173000_NR.mp4"), embedded);
+    TelemetryTrack track = RecordingTelemetry::Load(
+        {dir.File("20240315_173000_NF.mp4"), dir.File("20240315_173000_NR.mp4")});
+    ASSERT_EQ(track.fixes.size(), 1u);
+    ASSERT_EQ(track.accelerations.size(), 1u);
+    EXPECT_EQ(track.accelerations[0].timeMs, 40);
+
+    // A binary G-sensor side file outranks the video's samples; its fixes still count.
+    WriteFileBytes(dir.File("20240315_173000_N.3gf"),
+                   Join({Accel(0, 0, 0, 128), Accel(100, 0, 0, 128)}));
+    track = RecordingTelemetry::Load(
+        {dir.File("20240315_173000_NR.mp4"), dir.File("20240315_173000_N.3gf")});
+    EXPECT_EQ(track.fixes.size(), 1u);
+    ASSERT_EQ(track.accelerations.size(), 2u);
+    EXPECT_DOUBLE_EQ(track.accelerations[1].z, 1.0);
 }

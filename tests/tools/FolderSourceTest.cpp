@@ -27,7 +27,7 @@ protected:
         ASSERT_TRUE(MakeClip(record + "20240305_090702_NR.mp4", rear));
         std::ofstream(record + "20240305_090702_N.gps")
             << "[1709629622000]$GPRMC,090702.00,A,3733.000,N,12658.000,E,10.0,90.0,050324,,,A*"
-               "5C\n";
+               "56\n";
         ASSERT_TRUE(MakeClip(record + "20240305_091000_EF.mp4", {}));
         ASSERT_TRUE(CutFile(record + "20240305_091000_EF.mp4", 4000));
     }
@@ -133,4 +133,17 @@ TEST_F(FolderSourceTest, ExportCopiesTheOriginalFiles) {
     const TatcardRun avi = RunTatcard(
         "export " + Quoted(m_dir.Path().string()) + " 20240305_090702_N x.avi", m_scratch);
     EXPECT_EQ(avi.status, 2);
+}
+
+TEST_F(FolderSourceTest, RouteOfAFolderRecordingAsGpx) {
+    const TatcardRun r =
+        RunTatcard("gpx " + Quoted(m_dir.Path().string()) + " 20240305_090702_N", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("<trkpt lat=\"37.5500000\" lon=\"126.9666667\">"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("<time>2024-03-05T09:07:02Z</time>"), std::string::npos) << r.out;
+    const TatcardRun missing =
+        RunTatcard("csv " + Quoted(m_dir.Path().string()) + " 20240305_090000_N", m_scratch);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("no recording 20240305_090000_N"), std::string::npos) << missing.err;
 }

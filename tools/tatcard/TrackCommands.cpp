@@ -2,6 +2,7 @@
 
 #include "CardCommands.h"
 #include "CommandLine.h"
+#include "FolderCommands.h"
 #include "base/AlignedBuffer.h"
 #include "base/FileIo.h"
 #include "formats/ChunkId.h"
@@ -9,8 +10,10 @@
 #include "player/source/CTATParser.h"
 #include "telemetry/CsvWriter.h"
 #include "telemetry/GpxWriter.h"
+#include "telemetry/RecordingTelemetry.h"
 #include "telemetry/TextChannelTrack.h"
 
+#include "storage/TatCardFinder.h"
 #include "storage/TatFormat.h"
 
 #include <cstdio>
@@ -106,6 +109,14 @@ int ExportTrack(const std::string& source, const std::string& name, const std::s
                 TrackFormat format) {
     if (!out.empty() && InsideStorage(source, out))
         return CommandFailed(out + " lies inside the card's storage");
+    const SourceKind kind = ClassifySource(source);
+    if (kind == SourceKind::kFolder || kind == SourceKind::kFile) {
+        const std::vector<DashcamRecording> list = RecordingsOfSource(source);
+        const DashcamRecording* recording = folderscan::Find(list, name);
+        if (recording == nullptr)
+            return CommandFailed("no recording " + name + " in " + source);
+        return WriteTrack(RecordingTelemetry::Load(recording->AllFiles()), name, out, format);
+    }
     TelemetryTrack track;
     if (!ReadCardTrack(source, name, track))
         return 1;

@@ -5,6 +5,7 @@
 #include "formats/RecordingCopier.h"
 #include "resources/strings/StringTable.h"
 #include "telemetry/GpxWriter.h"
+#include "telemetry/RecordingTelemetry.h"
 #include "telemetry/TextChannelTrack.h"
 
 #include <QFileDialog>
@@ -89,6 +90,17 @@ void DownloadController::Run(std::vector<Job> jobs, std::string folder, std::str
     });
     std::vector<ExportReport> reports;
     FileFailures routeFailures;
+    // The route goes into the folder where the last job left its files, when the recording
+    // has fixes; a job that left nothing gets none.
+    const auto writeRoute = [&](const TelemetryTrack& track, const std::string& recording,
+                                const std::filesystem::path& directory) {
+        if (reports.back().path.empty() || GpxWriter::PointCount(track) == 0)
+            return;
+        const std::string route = (directory / (recording + ".gpx")).string();
+        const fileio::Result written = GpxWriter::WriteFile(track, recording, route);
+        if (!written.Ok())
+            routeFailures.emplace_back(recording + ".gpx", written.Reason());
+    };
     const int count = static_cast<int>(jobs.size());
     for (int i = 0; i < count && m_progress->Running(); ++i) {
         const Job& job = jobs[static_cast<size_t>(i)];
@@ -125,21 +137,16 @@ void DownloadController::Run(std::vector<Job> jobs, std::string folder, std::str
             reports.push_back(copier.CopyToFolder(job.recording, folder, progress));
             if (reports.back().outcome == ExportReport::Outcome::kCancelled)
                 break;
+            writeRoute(RecordingTelemetry::Load(job.recording.AllFiles()), job.name,
+                       reports.back().path);
             continue;
         }
         text = TextChannelTrack();
         const std::string& recording = job.name;
         reports.push_back(exporter.ExportToFolder(recording, folder, progress));
         // The route goes beside every file the export left, when the recording has fixes.
-        const TelemetryTrack track = text.Take();
-        if (!reports.back().path.empty() && GpxWriter::PointCount(track) > 0) {
-            const std::string route =
-                (std::filesystem::path(reports.back().path).parent_path() / (recording + ".gpx"))
-                    .string();
-            const fileio::Result written = GpxWriter::WriteFile(track, recording, route);
-            if (!written.Ok())
-                routeFailures.emplace_back(recording + ".gpx", written.Reason());
-        }
+        writeRoute(text.Take(), recording,
+                   std::filesystem::path(reports.back().path).parent_path());
         if (reports.back().outcome == ExportReport::Outcome::kCancelled)
             break;
     }
