@@ -20,7 +20,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-          libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
+          libavfilter-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
           libopencv-core-dev libpulse-dev qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
           xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet python3 strace time)
 

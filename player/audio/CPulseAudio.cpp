@@ -58,6 +58,7 @@ bool CPulseAudio::Open(int32_t bitsPerSample, int32_t samplesPerSecond) {
                                       kStreamName, &spec, nullptr, &attr, &error);
     if (stream == nullptr)
         return false;
+    std::lock_guard control(m_control);
     std::lock_guard lock(m_io);
     m_stream = stream;
     m_bitsPerSample = bitsPerSample;
@@ -66,6 +67,7 @@ bool CPulseAudio::Open(int32_t bitsPerSample, int32_t samplesPerSecond) {
 }
 
 int CPulseAudio::Close() {
+    std::lock_guard control(m_control);
     if (m_stream == nullptr)
         return 1;
     m_closing.store(true, std::memory_order_release);
@@ -93,6 +95,14 @@ void CPulseAudio::Write(const uint8_t* bytes, int32_t length) {
     ApplyVolume(m_block, length, m_bitsPerSample, m_level.load(std::memory_order_relaxed));
     int error = 0;
     pa_simple_write(m_stream, m_block, static_cast<size_t>(length), &error);
+}
+
+void CPulseAudio::Flush() {
+    std::lock_guard control(m_control);
+    if (m_stream == nullptr)
+        return;
+    int error = 0;
+    pa_simple_flush(m_stream, &error);
 }
 
 void CPulseAudio::SetVolume(uint32_t deviceVolume) {

@@ -41,15 +41,20 @@ public:
     void SetVolume(uint32_t deviceVolume) override;
     // The server's latency for the stream (written, not yet heard); 0 when it cannot say.
     int64_t QueuedMicros() const override;
+    // Empties the server's buffer for the stream; a waiting Write may still add the rest of
+    // its block afterwards.
+    void Flush() override;
 
     // True when a sound server takes a playback stream now (one is opened and freed again).
     static bool ServerAnswers();
 
 private:
-    // Owner's thread changes it; Write and QueuedMicros use it only under m_io.
+    // Owner's thread changes it under m_control; Write and QueuedMicros use it only under
+    // m_io, Flush under m_control.
     pa_simple* m_stream = nullptr;
-    int32_t m_bitsPerSample = 16;          // owner's thread, while no Write runs
-    mutable std::mutex m_io;               // held around every stream call of the feeder
+    std::mutex m_control;         // held by Open's and Close's changes of m_stream and by Flush
+    int32_t m_bitsPerSample = 16; // owner's thread, while no Write runs
+    mutable std::mutex m_io;      // held around every stream call of the feeder
     std::atomic<bool> m_closing{false};    // set by Close before it flushes
     std::atomic<uint16_t> m_level{0xFFFF}; // volume level, 0 … 0xFFFF
     uint8_t m_block[kBlockBytes] = {};     // feeding thread, under m_io

@@ -71,6 +71,7 @@ public:
     void Write(const uint8_t*, int32_t) override { ++writes; }
     void SetVolume(uint32_t) override {}
     int64_t QueuedMicros() const override { return 480000; }
+    void Flush() override {}
     int writes = 0;
 };
 

@@ -84,6 +84,7 @@ PlayMeasurements::Figures PlayMeasurements::Compute() const {
     figures.intervalP95Ms = Percentile(m_intervalsMs, 95);
     figures.intervalP99Ms = Percentile(m_intervalsMs, 99);
     const std::vector<double> offsets = PairOffsets(m_flashes, m_clicks);
+    figures.avOffsetsMs = offsets;
     if (!offsets.empty()) {
         figures.haveAv = true;
         figures.avPairs = static_cast<int>(offsets.size());

@@ -23,6 +23,7 @@ public:
         double avOffsetMeanMs = 0;  // positive: picture before sound
         double avOffsetDriftMs = 0; // last second's offset less the first's
         int avPairs = 0;
+        std::vector<double> avOffsetsMs; // click time less picture time, per pair
         std::vector<double> seekFirstFrameMs;
         double seekFirstFrameMedianMs = 0;
     };

@@ -244,9 +244,14 @@ int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFr
     if (!f.seekFirstFrameMs.empty())
         std::printf(" seek_first_frame_ms=%.1f", f.seekFirstFrameMedianMs);
     std::printf("\n");
-    if (options.verbose)
+    if (options.verbose) {
         std::fprintf(stderr, "tatcard: %d picture/click pairs, %zu seeks\n", f.avPairs,
                      f.seekFirstFrameMs.size());
+        std::fprintf(stderr, "tatcard: offsets (ms):");
+        for (double offset : f.avOffsetsMs)
+            std::fprintf(stderr, " %.1f", offset);
+        std::fprintf(stderr, "\n");
+    }
     return f.frames > 0 ? 0 : 1;
 }
 
