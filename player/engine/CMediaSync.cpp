@@ -121,10 +121,18 @@ void CMediaSync::WaitForAudio(const std::atomic<bool>* keepWaiting) const {
         WaitForAudio([keepWaiting] { return keepWaiting->load(std::memory_order_acquire); });
 }
 
+size_t CMediaSync::BlocksAhead() const {
+    const int32_t speed = m_speedPercent.load(std::memory_order_acquire);
+    return speed >= 100 ? 2 : static_cast<size_t>((200 + speed - 1) / speed);
+}
+
 void CMediaSync::WaitForAudio(const std::function<bool()>& keepWaiting) const {
-    while (m_count.load(std::memory_order_acquire) >= 2 && keepWaiting()) {
+    const size_t ahead = BlocksAhead();
+    while (static_cast<size_t>(m_count.load(std::memory_order_acquire)) >= ahead &&
+           keepWaiting()) {
         std::unique_lock<CSync> hold(m_lock);
-        m_popped.wait_for(hold, std::chrono::milliseconds(10), [this] { return m_used < 2; });
+        m_popped.wait_for(hold, std::chrono::milliseconds(10),
+                          [this, ahead] { return m_used < ahead; });
     }
 }
 

@@ -82,10 +82,11 @@ public:
     // Takes the oldest block into destination (kBlockBytes at least). False, with destination
     // and length untouched, when the queue is empty.
     bool PopPcm(uint8_t* destination, int32_t& length);
-    // Returns once fewer than two blocks are queued: woken when the feed takes one, and
-    // looking again at least every 10 ms. With keepWaiting given, it also returns once that
-    // flag reads false (the engine passes its run state so that a pause or a new recording
-    // never waits on the device).
+    // Returns once fewer than two blocks are queued (below 100 %, fewer than 2 × 100 / speed:
+    // a slow block plays for long, and the engine must be able to read as far ahead in the
+    // recording): woken when the feed takes one, and looking again at least every 10 ms.
+    // With keepWaiting given, it also returns once that flag reads false (the engine passes
+    // its run state so that a pause or a new recording never waits on the device).
     void WaitForAudio(const std::atomic<bool>* keepWaiting = nullptr) const;
     // The same, returning once keepWaiting() is false.
     void WaitForAudio(const std::function<bool()>& keepWaiting) const;
@@ -110,6 +111,8 @@ private:
     bool WriteStretched(const PcmBlock& block, int64_t startUs, int32_t speed, uint64_t generation);
     void WriteSilence(int64_t recordingUs, int64_t playedUs, double factor, uint64_t generation);
     Format CurrentFormat() const;
+    // The queued blocks WaitForAudio waits below.
+    size_t BlocksAhead() const;
     int64_t BytesToUs(int64_t bytes) const;
 
     VAudio* m_output = nullptr;

@@ -176,6 +176,10 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "play " + card + " EVENT_20240305_090702_D --step 0",
         "play " + card + " EVENT_20240305_090702_D --seek-ms later",
         "play " + card + " EVENT_20240305_090702_D --size 10x10",
+        "play " + card + " EVENT_20240305_090702_D --speed 9",
+        "play " + card + " EVENT_20240305_090702_D --speed fast",
+        "play " + card + " EVENT_20240305_090702_D --frame-step 0",
+        "play " + card + " EVENT_20240305_090702_D --seek-ms 100,",
         "play " + card + " EVENT_20991231_235959_D",
         "bench " + card,
         "bench " + card + " EVENT_20240305_090702_D --size big",
@@ -238,6 +242,23 @@ TEST_F(TatcardTest, PlayWithASeekReportsTheTimeToItsFirstPicture) {
     EXPECT_GT(f.at("seek_first_frame_ms"), 0);
     EXPECT_LT(f.at("seek_first_frame_ms"), 2000);
     EXPECT_GT(f.at("frames"), 30) << "the seek went back to the start";
+}
+
+TEST_F(TatcardTest, PlayTakesSeveralSeeksFrameStepsAndASpeed) {
+    const Result r = RunTatcard("play '" + m_card +
+                                    "' EVENT_20240305_090702_D --null-audio --gap-ms 100 "
+                                    "--seek-ms 600,100 --frame-step 2 --speed 2",
+                                m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto f = Figures(r.out, "play");
+    for (const char* name : {"seek_first_frame_ms", "seek_p95_ms", "frame_step_ms", "on_time_pct"})
+        ASSERT_EQ(f.count(name), 1u) << name << " in " << r.out;
+    EXPECT_LE(f.at("seek_first_frame_ms"), f.at("seek_p95_ms"));
+    EXPECT_LT(f.at("seek_p95_ms"), 2000);
+    EXPECT_GT(f.at("frame_step_ms"), 0);
+    EXPECT_GE(f.at("on_time_pct"), 0);
+    EXPECT_LE(f.at("on_time_pct"), 100);
+    EXPECT_GE(f.at("skipped"), 0);
 }
 
 TEST_F(TatcardTest, BenchDecodesEveryFrontAndRearPicture) {
