@@ -42,7 +42,7 @@ void StatusPresenter::RecordingOpened() {
 }
 
 void StatusPresenter::Tick() {
-    if (!(QApplication::mouseButtons() & Qt::LeftButton))
+    if (!(QApplication::mouseButtons() & Qt::LeftButton) || m_widgets.position->IsDragging())
         Refresh();
 }
 
