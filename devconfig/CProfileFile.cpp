@@ -14,8 +14,6 @@
 
 namespace {
 
-enum class ReadResult { Read, Missing, Failed };
-
 struct FileText {
     std::string bytes;
     std::optional<mode_t> mode; // permissions of the existing file
@@ -23,18 +21,19 @@ struct FileText {
 
 // Reads a regular file of at most kMaxFileSize bytes. Non-blocking open, so a FIFO or device
 // at the path cannot stall the caller.
-ReadResult ReadWhole(const std::string& path, FileText& out) {
+fileio::Result ReadWhole(const std::string& path, FileText& out) {
     const CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid())
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+        return {errno};
     struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > static_cast<off_t>(CProfileFile::kMaxFileSize))
-        return ReadResult::Failed;
+    if (::fstat(fd.Get(), &info) != 0)
+        return {errno};
+    if (!S_ISREG(info.st_mode))
+        return {EINVAL};
+    if (info.st_size > static_cast<off_t>(CProfileFile::kMaxFileSize))
+        return {EFBIG};
     out.mode = info.st_mode & 07777;
-    if (!fileio::ReadToEnd(fd.Get(), out.bytes, CProfileFile::kMaxFileSize).Ok())
-        return ReadResult::Failed;
-    return ReadResult::Read;
+    return fileio::ReadToEnd(fd.Get(), out.bytes, CProfileFile::kMaxFileSize);
 }
 
 std::filesystem::path WriteTarget(const std::string& path) {
@@ -54,7 +53,7 @@ std::string CProfileFile::GetString(std::string_view section, std::string_view k
     if (bufferSize == 0)
         return {};
     FileText file;
-    if (ReadWhole(m_path, file) != ReadResult::Read)
+    if (!ReadWhole(m_path, file).Ok())
         file.bytes.clear();
     const CProfileText text(std::move(file.bytes));
     const std::string_view value = text.Find(section, key).value_or(defaultText);
@@ -63,7 +62,7 @@ std::string CProfileFile::GetString(std::string_view section, std::string_view k
 
 int CProfileFile::GetInt(std::string_view section, std::string_view key, int defaultValue) const {
     FileText file;
-    if (ReadWhole(m_path, file) != ReadResult::Read)
+    if (!ReadWhole(m_path, file).Ok())
         return defaultValue;
     const CProfileText text(std::move(file.bytes));
     const std::optional<std::string_view> value = text.Find(section, key);
@@ -72,21 +71,49 @@ int CProfileFile::GetInt(std::string_view section, std::string_view key, int def
 
 bool CProfileFile::WriteString(std::string_view section, std::string_view key,
                                std::string_view value) const {
+    return Update([&](CProfileText& text) { return text.Set(section, key, value); }).Ok();
+}
+
+fileio::Result CProfileFile::ReadText(std::string& out) const {
+    FileText file;
+    const fileio::Result read = ReadWhole(m_path, file);
+    out = read.Ok() ? std::move(file.bytes) : std::string();
+    return read;
+}
+
+namespace {
+
+fileio::Result ReplaceTarget(const std::filesystem::path& target, std::string_view bytes,
+                             std::optional<mode_t> mode) {
+    fileio::ReplaceOptions options;
+    options.mode = mode; // the old file's permissions stay
+    options.syncFolder = true;
+    return fileio::ReplaceFile(target.string(), bytes.data(), bytes.size(), options);
+}
+
+} // namespace
+
+fileio::Result CProfileFile::Update(const std::function<bool(CProfileText& text)>& edit) const {
     const std::filesystem::path target = WriteTarget(m_path);
     FileText file;
-    const ReadResult read = ReadWhole(target.string(), file);
-    if (read == ReadResult::Failed)
-        return false;
+    const fileio::Result read = ReadWhole(target.string(), file);
+    if (!read.Ok() && read.error != ENOENT)
+        return read;
     CProfileText text(file.bytes);
-    if (!text.Set(section, key, value))
-        return false;
-    if (read == ReadResult::Read && text.Bytes() == file.bytes)
-        return true;
-    fileio::ReplaceOptions options;
-    options.mode = file.mode; // the old file's permissions stay
-    options.syncFolder = true;
-    const std::string_view bytes = text.Bytes();
-    return fileio::ReplaceFile(target.string(), bytes.data(), bytes.size(), options).Ok();
+    if (!edit(text))
+        return {EINVAL};
+    if (read.Ok() && text.Bytes() == file.bytes)
+        return {};
+    return ReplaceTarget(target, text.Bytes(), file.mode);
+}
+
+fileio::Result CProfileFile::Replace(std::string_view bytes) const {
+    const std::filesystem::path target = WriteTarget(m_path);
+    struct stat info {};
+    std::optional<mode_t> mode;
+    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        mode = info.st_mode & 07777;
+    return ReplaceTarget(target, bytes, mode);
 }
 
 bool CProfileFile::CreateIfMissing() const {

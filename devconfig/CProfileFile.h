@@ -1,8 +1,13 @@
 #pragma once
 
+#include "base/FileIo.h"
+
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+
+class CProfileText;
 
 // Profile strings over one file on disk, key by key: every read opens and parses the file
 // anew, every write changes one key and keeps the rest of the file byte for byte (see
@@ -40,6 +45,18 @@ public:
     // the file cannot be read or replaced, or when the names or the value cannot be stored
     // (CProfileText::Set); the file is then unchanged.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value) const;
+
+    // The whole file's bytes. Fails with ENOENT when it is missing, EFBIG when it is larger than
+    // kMaxFileSize, EINVAL when it is not a regular file, or the failed read's errno.
+    fileio::Result ReadText(std::string& out) const;
+
+    // Several changes in one replacement of the file: edit gets the file's text (empty when the
+    // file is missing) and changes it key by key; its result true stores the text, false
+    // (EINVAL) leaves the file as it is. An unchanged text of an existing file is not written.
+    fileio::Result Update(const std::function<bool(CProfileText& text)>& edit) const;
+
+    // Replaces the whole file with bytes, atomically as above, keeping an old file's permissions.
+    fileio::Result Replace(std::string_view bytes) const;
 
     // Creates the file empty when it does not exist; an existing file is never changed.
     // False when the file neither exists nor can be created.

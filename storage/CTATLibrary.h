@@ -72,6 +72,9 @@ public:
 
     void SetDiagLog(const DiagLog* log);
 
+    // Where it looks for a card (fixed at construction).
+    const TatCardSource& Source() const { return m_source; }
+
     // The program's identification record (85 bytes); kept, not interpreted.
     void SetIdentification(const uint8_t record[85]);
 
@@ -146,7 +149,7 @@ private:
                            CTATRecordingReader& reader) const;
 
     std::mutex m_mutex;
-    TatCardSource m_source;
+    const TatCardSource m_source;
     const DiagLog* m_diag = nullptr;
     uint8_t m_identification[85] = {};
     std::string m_cardRoot; // the card found by the last poll

@@ -11,6 +11,8 @@ struct CivilTime {
     int minute = 0;
     int second = 0;
 
+    bool operator==(const CivilTime&) const = default;
+
     // Seconds since 1970-01-01 00:00:00 of the same calendar.
     int64_t ToSeconds() const {
         const int64_t y = month <= 2 ? year - 1 : year;

@@ -190,6 +190,15 @@ void CTATParser::DropQueued() {
     m_needed = 0;
 }
 
+void CTATParser::RestartReading() {
+    DropQueued();
+    m_end.store(false);
+    m_readFailed.store(false);
+    m_endLogged.store(false);
+    m_damaged = false;
+    m_lastEnd = ReadEnd::kEnded;
+}
+
 int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
     PauseReader();
 
@@ -246,12 +255,7 @@ int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
         info->rearFrameCount = m_info[kRearFrames];
     }
 
-    DropQueued();
-    m_end.store(false);
-    m_readFailed.store(false);
-    m_endLogged.store(false);
-    m_damaged = false;
-    m_lastEnd = ReadEnd::kEnded;
+    RestartReading();
     m_open = true;
     m_running.store(m_started.load());
     m_wake.SetEvent();
@@ -569,12 +573,7 @@ int CTATParser::SeekTime(float seconds) {
     if (result >= 0) {
         // The old position's packets are stale now, and a recording that had reached its
         // end has packets to give again.
-        DropQueued();
-        m_end.store(false);
-        m_readFailed.store(false);
-        m_endLogged.store(false);
-        m_damaged = false;
-        m_lastEnd = ReadEnd::kEnded;
+        RestartReading();
         m_running.store(m_open && m_started.load());
     } else {
         m_running.store(wasRunning);

@@ -175,6 +175,9 @@ private:
     // flag's previous value.
     bool PauseReader();
     void DropQueued();
+    // Drops what was queued and forgets how the last reading ended: the recording (a new one,
+    // or the same at a new position) has packets to give again. Reader paused.
+    void RestartReading();
 
     CTATLibrary* m_library;
     const DiagLog* m_diag = nullptr;

@@ -5,6 +5,7 @@
 //   tatcard info DIR NAME                    describes one recording
 //   tatcard export DIR NAME OUT.avi          writes a recording's pictures and sound to AVI
 //   tatcard export DIR --to FOLDER [...]     writes several recordings to FOLDER/NAME.avi
+//   tatcard config DIR [--set KEY=VALUE...]  prints or changes the camera's settings
 //   tatcard import DIR --front F ...         makes a recording from media files
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
 //   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
@@ -14,6 +15,7 @@
 // and exporting then start without loading FFmpeg and Qt (a few milliseconds instead of tens).
 #include "CardCommands.h"
 #include "CommandLine.h"
+#include "ConfigCommand.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -45,6 +47,20 @@ constexpr char kUsage[] =
     "                                         when a recording is not exported whole (each is\n"
     "                                         named on standard error; a read that fails\n"
     "                                         part-way keeps the part before it)\n"
+    "  tatcard config DIR                     print the camera's settings as KEY=VALUE lines,\n"
+    "                                         as the viewer's settings dialog shows them\n"
+    "  tatcard config DIR --set KEY=VALUE...  change them in DIR/SETTING/blackbox.cfg as the\n"
+    "                                         dialog's Save does (made from the camera's\n"
+    "                                         configuration first when the camera has taken\n"
+    "                                         the last save; tat_update=1 afterwards). KEY:\n"
+    "                                         mic_in, voice_out, front_led (0 or 1);\n"
+    "                                         mic_volume, voice_volume, acc_level,\n"
+    "                                         motion_level (1 to 5); power_off_vlt (0, 11800,\n"
+    "                                         12000 or 12200); local_time (-12 to 12); set=1\n"
+    "                                         sends the PC's clock to the camera, with year,\n"
+    "                                         month, day, hour, min, sec in its place where\n"
+    "                                         given. An unknown key or a value out of range\n"
+    "                                         changes nothing and exits with 2\n"
     "  tatcard import DIR --front F [--rear R] [--nmea LOG] --category C --name N\n"
     "                                         make recording N on the card in DIR from video\n"
     "                                         files: F the front camera, R the rear one\n"
@@ -136,6 +152,31 @@ int Export(const std::vector<std::string>& args) {
     return ExportRecordings(card, folder, category, names);
 }
 
+// config DIR, or config DIR --set KEY=VALUE...
+int Config(const std::vector<std::string>& args) {
+    std::string card;
+    std::vector<std::string> assignments;
+    bool set = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--set" && !set)
+            set = true;
+        else if (set && word.rfind("--", 0) != 0)
+            assignments.push_back(word);
+        else if (card.empty() && word.rfind("--", 0) != 0)
+            card = word;
+        else
+            return BadArguments("unexpected argument " + word);
+    }
+    if (card.empty())
+        return BadArguments("config needs a card folder");
+    if (!set)
+        return PrintSettings(card);
+    if (assignments.empty())
+        return BadArguments("--set needs KEY=VALUE");
+    return SetSettings(card, assignments);
+}
+
 int List(const std::vector<std::string>& args) {
     int category = kAllCategories;
     std::string dir;
@@ -196,5 +237,7 @@ int main(int argc, char** argv) {
     }
     if (command == "export")
         return Export(args);
+    if (command == "config")
+        return Config(args);
     return BadArguments("unknown command " + command);
 }

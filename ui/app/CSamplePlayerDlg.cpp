@@ -1,6 +1,7 @@
 #include "CSamplePlayerDlg.h"
 
 #include "ReviewCommands.h"
+#include "SettingsCommand.h"
 #include "SnapshotCommand.h"
 #include "StatusPresenter.h"
 #include "ZoomFeed.h"
@@ -66,6 +67,8 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
     m_zoom = std::make_unique<ZoomFeed>(*m_controller, m_front, m_rear, this);
     const auto tell = [this](const QString& text) { ShowText(text); };
     m_snapshot = std::make_unique<SnapshotCommand>(*m_controller, m_options.languageId, this, tell);
+    m_settings =
+        std::make_unique<SettingsCommand>(*m_controller, m_options.languageId, this, tell, &m_diag);
     m_download = std::make_unique<DownloadController>(
         m_controller->Parser(), [this] { return m_controller->StorageFolder(); },
         DownloadController::TargetFolder{
@@ -180,6 +183,7 @@ void CSamplePlayerDlg::ConnectCommands() {
     onClick(ControlId::Zoom, &CSamplePlayerDlg::OnZoomWindow);
     onClick(ControlId::Mute, &CSamplePlayerDlg::OnMute);
     onClick(ControlId::Snapshot, &CSamplePlayerDlg::OnCapture);
+    onClick(ControlId::Settings, &CSamplePlayerDlg::OnSettings);
     onClick(ControlId::Download, &CSamplePlayerDlg::OnFileDownload);
     connect(m_selectAll, &QCheckBox::clicked, this, &CSamplePlayerDlg::OnSelectAll);
     const std::pair<int, int> filters[] = {{ControlId::FilterEvent, 0},
@@ -425,6 +429,7 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
         {KeyAction::Pause, &CSamplePlayerDlg::OnPause},
         {KeyAction::Next, &CSamplePlayerDlg::OnNext},
         {KeyAction::Pre, &CSamplePlayerDlg::OnPre},
+        {KeyAction::Settings, &CSamplePlayerDlg::OnSettings},
         {KeyAction::Open, &CSamplePlayerDlg::OnOpen}};
     if (decision.action == KeyAction::PassToList)
         return false;
@@ -557,6 +562,11 @@ void CSamplePlayerDlg::OnMute() {
 void CSamplePlayerDlg::OnCapture() {
     if (!Busy())
         m_snapshot->Capture(m_list->RowCount());
+}
+
+void CSamplePlayerDlg::OnSettings() {
+    if (!Busy())
+        m_settings->Run();
 }
 
 void CSamplePlayerDlg::OnFileDownload() {

@@ -25,6 +25,7 @@ class QCheckBox;
 class QLabel;
 class RecordingListView;
 class ReviewCommands;
+class SettingsCommand;
 class SnapshotCommand;
 class StatusPresenter;
 class ZoomFeed;
@@ -38,7 +39,8 @@ class ZoomFeed;
 // playback controller, which plays the card's recordings; the review commands scrub, step
 // frames and set the playing speed; the status presenter shows time, speed, graph and map;
 // the zoom feed runs the zoom window; the snapshot command and the download controller save
-// pictures and export recordings. While a download runs every command and key is ignored.
+// pictures and export recordings; the settings command edits the camera's settings on a card.
+// While a download runs every command and key is ignored.
 //
 // Threads: GUI thread.
 class CSamplePlayerDlg : public QDialog {
@@ -76,6 +78,7 @@ public:
     StatusPresenter& Status() { return *m_status; }
     ZoomFeed& Zoom() { return *m_zoom; }
     SnapshotCommand& Snapshot() { return *m_snapshot; }
+    SettingsCommand& Settings() { return *m_settings; }
     DownloadController& Download() { return *m_download; }
 
     // Commands (reached through the buttons and keys).
@@ -97,6 +100,8 @@ public:
     void OnMute();
     void OnZoomWindow();
     void OnCapture();
+    // Settings (1016, F3): the camera's settings on a card.
+    void OnSettings();
     // FileDownload (1143): stops playback and exports the ticked recordings.
     void OnFileDownload();
     // Select All (1136): ticks or clears every row.
@@ -154,6 +159,7 @@ private:
     std::unique_ptr<ReviewCommands> m_review;
     std::unique_ptr<ZoomFeed> m_zoom;
     std::unique_ptr<SnapshotCommand> m_snapshot;
+    std::unique_ptr<SettingsCommand> m_settings;
     std::unique_ptr<DownloadController> m_download;
     QCheckBox* m_selectAll = nullptr;
 

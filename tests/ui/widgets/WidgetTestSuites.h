@@ -10,6 +10,7 @@ int RunBitmapSliderTests(int argc, char** argv);
 int RunBitmapButtonTransTests(int argc, char** argv);
 int RunSkinButtonTests(int argc, char** argv);
 int RunGraphStaticTests(int argc, char** argv);
+int RunSettingsDialogsTests(int argc, char** argv);
 
 // An image of one colour.
 inline QImage SolidImage(QSize size, QColor color) {

@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
     failures += RunBitmapButtonTransTests(argc, argv);
     failures += RunSkinButtonTests(argc, argv);
     failures += RunGraphStaticTests(argc, argv);
+    failures += RunSettingsDialogsTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
