@@ -169,6 +169,7 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
         m_pausedHandled = false;
         m_resyncOnResume = false;
         m_readSinceReposition = false;
+        m_openStart = true;
         m_pacer.Restart();
         m_shownFrame.store(-1, std::memory_order_release);
         m_onTime.store(0, std::memory_order_release);
@@ -343,6 +344,7 @@ void CQTRMediaPlayer::SeekToFrame(int64_t target, bool keyFrameOnly) {
     m_placement.Restart(FrameUs(m_seekTarget));
     m_readSinceReposition = false;
     m_resyncOnResume = false;
+    m_openStart = false;
     m_pacer.Restart();
 }
 
@@ -594,8 +596,15 @@ bool CQTRMediaPlayer::WaitUntilDue(int32_t frame, bool& skip) {
     const Clock::time_point now = Clock::now();
     std::optional<Clock::time_point> soundDue;
     int64_t heardUs = 0;
-    if (m_soundHeld) {
-        soundDue = now; // a start: due now, and the schedule goes on from here
+    if (m_soundHeld && m_openStart) {
+        // The first picture of a recording: due when its sound begins to be heard.
+        m_openStart = false;
+        HoldSound(false);
+        soundDue = SoundStartDue(frame, speed);
+        if (!KeepWaiting())
+            return false;
+    } else if (m_soundHeld) {
+        soundDue = now; // a reposition: due now, and the schedule goes on from here
     } else if (m_sync.HeardUs(now, heardUs)) {
         // Due when its time is heard; never held longer than a few periods.
         const int64_t ahead = (FrameUs(frame) - heardUs) * 100 / speed;
@@ -621,6 +630,30 @@ bool CQTRMediaPlayer::WaitUntilDue(int32_t frame, bool& skip) {
         m_onTime.fetch_add(1, std::memory_order_acq_rel);
     }
     return true;
+}
+
+std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStartDue(int32_t frame,
+                                                                                    int32_t speed) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point deadline = start + std::chrono::milliseconds(kSoundStartWaitMs);
+    while (KeepWaiting()) {
+        const Clock::time_point now = Clock::now();
+        int64_t heardUs = 0;
+        if (m_sync.HeardUs(now, heardUs)) {
+            const int64_t ahead = (FrameUs(frame) - heardUs) * 100 / speed;
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
+            return now +
+                   std::clamp(std::chrono::microseconds(ahead), std::chrono::microseconds(0), left);
+        }
+        // No sound to wait for: none queued a moment after it was let go (none read, or an
+        // output that plays it at once), or the output does not begin.
+        if (now >= deadline ||
+            (m_sync.QueuedBlocks() == 0 && now - start > std::chrono::milliseconds(50)))
+            return std::nullopt;
+        SleepUntil(now + std::chrono::milliseconds(2));
+    }
+    return std::nullopt;
 }
 
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class DiagLog;
@@ -31,6 +32,9 @@ class DiagLog;
 // Everything is counted in front frames: the position is the number of front frames shown
 // since the last Open, or the reposition's target plus those shown since; milliseconds derive
 // from it with the front frame rate (30 when a recording declares 0).
+//
+// The first picture of a recording is shown when its sound begins to be heard (a sound server
+// may first play out what it had rendered ahead); the pictures after a reposition do not wait.
 //
 // Repositions (seeks, 10-second steps, frame steps) start decoding at the front key frame of
 // the whole second at or before the target, decode the frames up to the target without
@@ -55,6 +59,8 @@ public:
     static constexpr int32_t kMinSpeedPercent = 25;
     static constexpr int32_t kMaxSpeedPercent = 800;
     static constexpr int32_t kSkipLateMs = 20;
+    // The longest the first picture of a recording waits for its sound to begin.
+    static constexpr int32_t kSoundStartWaitMs = 2500;
 
     // text: the line with a zero byte after it; timeMs: play time of the last front frame.
     using TextCallback = void (*)(void* user, const uint8_t* text, int32_t length, int32_t timeMs);
@@ -184,6 +190,11 @@ private:
     // Waits for the front frame of index `frame` to be due; false when a request or a pause
     // came first. skip: too late to show.
     bool WaitUntilDue(int32_t frame, bool& skip);
+    // When the sound of front frame `frame` is heard, once the output has begun to play what
+    // the media clock let go (an output may first play out sound of its own); nothing when no
+    // sound comes or a request or a pause came first. At most kSoundStartWaitMs ahead.
+    std::optional<std::chrono::steady_clock::time_point> SoundStartDue(int32_t frame,
+                                                                       int32_t speed);
     void SleepUntil(std::chrono::steady_clock::time_point due);
     // Holds the sound back (from a start until its first picture) or lets it play.
     void HoldSound(bool held);
@@ -221,7 +232,8 @@ private:
     bool m_presentRearNow = false; // the next rear picture is shown as it is read
     bool m_soundHeld = false;      // the media clock holds the sound until the first picture
     bool m_lastFrontSkipped = false;
-    bool m_pausedHandled = false;  // the worker has stopped the sound for a pause
+    bool m_openStart = false;     // the next picture is a recording's first: it waits for its sound
+    bool m_pausedHandled = false; // the worker has stopped the sound for a pause
     bool m_resyncOnResume = false; // resuming starts again at the next frame
     bool m_readSinceReposition = false;
     bool m_havePending = false; // m_pending is read and waits in the read buffer

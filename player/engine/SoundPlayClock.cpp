@@ -11,7 +11,9 @@ void SoundPlayClock::Written(int64_t streamUs, int64_t recordingUs, double facto
 }
 
 void SoundPlayClock::Anchor(Clock::time_point now, int64_t queuedUs) {
-    m_anchorStream = std::clamp<int64_t>(m_written - queuedUs, 0, m_written);
+    // More queued than written: the output plays sound of its own first (what a sink had
+    // rendered ahead before the stream began), and the stream's start is still to come.
+    m_anchorStream = m_written - std::max<int64_t>(queuedUs, 0);
     m_anchorTime = now;
     m_anchored = true;
     while (!m_pieces.empty() && m_pieces.front().streamEnd <= m_anchorStream)
@@ -32,7 +34,8 @@ bool SoundPlayClock::HeardAt(Clock::time_point now, int64_t& recordingUs) const 
         return false;
     for (const Piece& piece : m_pieces) {
         if (heard < piece.streamEnd) {
-            const int64_t into = std::max<int64_t>(heard - piece.streamStart, 0);
+            // Negative before the first piece begins to be heard: a time before it.
+            const int64_t into = heard - piece.streamStart;
             recordingUs =
                 piece.recordingStart +
                 static_cast<int64_t>(std::llround(static_cast<double>(into) * piece.factor));

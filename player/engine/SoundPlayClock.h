@@ -20,9 +20,12 @@ public:
     // recordingUs and each output microsecond plays `factor` recording microseconds.
     void Written(int64_t streamUs, int64_t recordingUs, double factor);
     // At `now`, right after a write, the output still holds queuedUs of what was written.
+    // More than was written means the output first plays out sound of its own for the
+    // difference.
     void Anchor(Clock::time_point now, int64_t queuedUs);
-    // The recording time heard at `now`. False when nothing is being heard: nothing written
-    // since Reset, or everything written has been heard (the sound ran out).
+    // The recording time heard at `now`; before the first piece begins to be heard, a time
+    // that far before its start. False when nothing is being heard: nothing written since
+    // Reset, or everything written has been heard (the sound ran out).
     bool HeardAt(Clock::time_point now, int64_t& recordingUs) const;
     // Forgets every piece: the output was emptied.
     void Reset();
@@ -38,7 +41,7 @@ private:
 
     std::deque<Piece> m_pieces; // contiguous in stream time, oldest first
     int64_t m_written = 0;      // stream microseconds written in all
-    int64_t m_anchorStream = 0; // stream position heard at m_anchorTime
+    int64_t m_anchorStream = 0; // stream position heard at m_anchorTime; negative: not yet
     Clock::time_point m_anchorTime{};
     bool m_anchored = false;
 };

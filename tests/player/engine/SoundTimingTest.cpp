@@ -80,11 +80,16 @@ TEST(SoundPlayClock, FollowsThePiecesWrittenAtTheirSpeedsAndStopsWhereTheSoundRu
     ASSERT_TRUE(clock.HeardAt(t0 + 300ms, heard));
     EXPECT_EQ(heard, 1240000 + 2 * 60000);
     EXPECT_FALSE(clock.HeardAt(t0 + 500ms, heard)) << "everything written has been heard";
-    // An output that says it holds more than was written (its own latency) is at the start
-    // of what is left.
-    clock.Anchor(t0 + 300ms, 10000000);
+    // An output that says it holds more than was written (sound of its own ahead of ours, as
+    // a sink that had rendered ahead) starts ours that much later: until then the time heard
+    // lies before our first sample.
+    clock.Anchor(t0 + 300ms, 1000000); // 480 ms written
     ASSERT_TRUE(clock.HeardAt(t0 + 300ms, heard));
+    EXPECT_EQ(heard, 1000000 - 520000);
+    ASSERT_TRUE(clock.HeardAt(t0 + 820ms, heard));
     EXPECT_EQ(heard, 1000000);
+    ASSERT_TRUE(clock.HeardAt(t0 + 920ms, heard));
+    EXPECT_EQ(heard, 1100000);
 
     clock.Reset();
     EXPECT_FALSE(clock.HeardAt(t0 + 300ms, heard));
@@ -301,6 +306,53 @@ TEST(EngineSync, FrontPicturesAreShownWhenTheirTimeIsHeardAlsoAfterASeek) {
     const auto within = std::count_if(offsets.begin(), offsets.end(),
                                       [](double offset) { return std::abs(offset) < 20.0; });
     EXPECT_GE(static_cast<size_t>(within) * 10, offsets.size() * 9);
+}
+
+TEST(EngineSync, SpeedChangesWhilePlayingStretchOrMuteTheSoundAndKeepThePicturesInOrder) {
+    FakeParser parser({.frames = 240, .rate = 30, .twoChannel = false, .cameraAudio = true});
+    FakeDecoder decoder(&parser);
+    CNullAudio audio;
+    PlayedLog log(audio);
+    PassThroughTempo tempo;
+    CQTRMediaPlayer engine;
+    engine.SetParser(&parser);
+    engine.SetDecoder(&decoder);
+    engine.SetAudio(&audio);
+    engine.SetTempo(&tempo);
+    ASSERT_TRUE(engine.Start(nullptr, nullptr).Ok());
+    const auto start = Clock::now();
+    engine.Open("REC_20240305_093000_S");
+    engine.Resume();
+    while (engine.StateValue() != CQTRMediaPlayer::kLoaded)
+        std::this_thread::sleep_for(1ms);
+    const auto waitFor = [&](int32_t frame) {
+        while (engine.CurrentFrame() < frame && engine.StateValue() != CQTRMediaPlayer::kIdle)
+            std::this_thread::sleep_for(5ms);
+    };
+    waitFor(30);
+    engine.SetSpeedPercent(200); // stretched sound
+    waitFor(90);
+    const size_t piecesBeforeFast = log.All().size();
+    engine.SetSpeedPercent(400); // silence
+    while (engine.StateValue() != CQTRMediaPlayer::kIdle)
+        std::this_thread::sleep_for(10ms);
+    const auto took = Clock::now() - start;
+    engine.Shutdown();
+
+    EXPECT_EQ(tempo.begun, (std::vector<double>{2.0}));
+    const auto played = log.All();
+    ASSERT_GT(played.size(), piecesBeforeFast);
+    EXPECT_TRUE(std::any_of(played.begin() + static_cast<std::ptrdiff_t>(piecesBeforeFast),
+                            played.end(), [](const Played& piece) { return piece.first == 0; }))
+        << "silence at 400 %";
+    // 1 s at 1x, 2 s of the recording at 2x and 5 s at 4x: about 3.25 s, not 8.
+    EXPECT_LT(took, 6s);
+    int32_t previous = -1;
+    for (const auto& picture : decoder.ShownPictures()) {
+        EXPECT_GT(picture.tag.number, previous);
+        previous = picture.tag.number;
+    }
+    EXPECT_EQ(previous, 239);
 }
 
 } // namespace
