@@ -1,6 +1,8 @@
 // The tatcard program as a user runs it: a demonstration card, listing, describing and
 // exporting its recordings, and one clear line on standard error for every mistake.
 #include "TatcardProgram.h"
+#include "player/audio/AudioOutputFactory.h"
+#include "player/audio/CPulseAudio.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -161,6 +163,10 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "demo",
         "demo " + card,
         "demo '" + m_scratch.File("d") + "' --seconds 0",
+        "demo '" + m_scratch.File("d") + "' --front 1921x1080",
+        "demo '" + m_scratch.File("d") + "' --front big",
+        "demo '" + m_scratch.File("d") + "' --fps 61",
+        "demo '" + m_scratch.File("d") + "' --fps",
         "ls '" + m_scratch.File("no-card-here") + "'",
         "info '" + m_scratch.File("no-card-here") + "' EVENT_20240305_090702_D",
         "info " + card + " EVENT_20991231_235959_D",
@@ -229,6 +235,19 @@ TEST_F(TatcardTest, PlayPrintsItsFiguresAfterPlayingEveryFrontPicture) {
     EXPECT_GT(f.at("interval_p50_ms"), 20);
     EXPECT_LT(f.at("interval_p50_ms"), 45);
     EXPECT_FALSE(std::isnan(f.at("av_offset_mean_ms"))) << "the first second's flash and click";
+}
+
+TEST_F(TatcardTest, PlayThroughTheSoundServerKeepsThePicturesWithTheSound) {
+    // The suite's private server (a null sink): the sound is timed by the server's play clock.
+    if (!CPulseAudio::ServerAnswers())
+        GTEST_SKIP() << "no sound server answers";
+    const Result r = RunTatcard("play '" + m_card + "' EVENT_20240305_090702_D", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find(AudioOutputFactory::kNoServerLine), std::string::npos) << r.err;
+    const auto f = Figures(r.out, "play");
+    EXPECT_EQ(f.at("frames"), 30);
+    ASSERT_FALSE(std::isnan(f.at("av_offset_mean_ms"))) << "the first second's flash and click";
+    EXPECT_LT(std::abs(f.at("av_offset_mean_ms")), 100) << r.out;
 }
 
 TEST_F(TatcardTest, PlayWithASeekReportsTheTimeToItsFirstPicture) {

@@ -76,7 +76,8 @@ PlayMeasurements::PlayMeasurements(int32_t speedPercent)
 
 std::vector<double> PlayMeasurements::PairOffsets(const std::vector<Clock::time_point>& flashes,
                                                   const std::vector<Clock::time_point>& clicks,
-                                                  double windowMs) {
+                                                  double windowMs,
+                                                  std::vector<Clock::time_point>* pairedFlashes) {
     std::vector<double> offsets;
     for (const Clock::time_point flash : flashes) {
         double best = std::numeric_limits<double>::infinity();
@@ -85,10 +86,36 @@ std::vector<double> PlayMeasurements::PairOffsets(const std::vector<Clock::time_
             if (std::abs(offset) < std::abs(best))
                 best = offset;
         }
-        if (std::abs(best) <= windowMs)
+        if (std::abs(best) <= windowMs) {
             offsets.push_back(best);
+            if (pairedFlashes != nullptr)
+                pairedFlashes->push_back(flash);
+        }
     }
     return offsets;
+}
+
+double PlayMeasurements::SlopePerMinute(const std::vector<Clock::time_point>& times,
+                                        const std::vector<double>& offsetsMs) {
+    const size_t n = std::min(times.size(), offsetsMs.size());
+    if (n < 2)
+        return 0;
+    double meanT = 0;
+    double meanY = 0;
+    for (size_t i = 0; i < n; ++i) {
+        meanT += Ms(times[i] - times[0]);
+        meanY += offsetsMs[i];
+    }
+    meanT /= static_cast<double>(n);
+    meanY /= static_cast<double>(n);
+    double covariance = 0;
+    double variance = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double t = Ms(times[i] - times[0]) - meanT;
+        covariance += t * (offsetsMs[i] - meanY);
+        variance += t * t;
+    }
+    return variance > 0 ? covariance / variance * 60000.0 : 0;
 }
 
 PlayMeasurements::Figures PlayMeasurements::Compute() const {
@@ -98,8 +125,13 @@ PlayMeasurements::Figures PlayMeasurements::Compute() const {
     figures.intervalP50Ms = Percentile(m_intervalsMs, 50);
     figures.intervalP95Ms = Percentile(m_intervalsMs, 95);
     figures.intervalP99Ms = Percentile(m_intervalsMs, 99);
-    const std::vector<double> offsets = PairOffsets(m_flashes, m_clicks, m_pairWindowMs);
+    std::vector<Clock::time_point> paired;
+    const std::vector<double> offsets = PairOffsets(m_flashes, m_clicks, m_pairWindowMs, &paired);
     figures.avOffsetsMs = offsets;
+    if (offsets.size() >= 3) {
+        figures.haveDriftSlope = true;
+        figures.avDriftMsPerMinute = SlopePerMinute(paired, offsets);
+    }
     if (!offsets.empty()) {
         figures.haveAv = true;
         figures.avPairs = static_cast<int>(offsets.size());

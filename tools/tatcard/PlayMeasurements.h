@@ -22,6 +22,11 @@ public:
         bool haveAv = false;
         double avOffsetMeanMs = 0;  // positive: picture before sound
         double avOffsetDriftMs = 0; // last second's offset less the first's
+        // The least-squares slope of the offsets over the picture times, in ms per minute:
+        // how fast picture and sound move apart, with the jitter of single pairs averaged
+        // out. Only with three pairs or more.
+        bool haveDriftSlope = false;
+        double avDriftMsPerMinute = 0;
         int avPairs = 0;
         std::vector<double> avOffsetsMs; // click time less picture time, per pair
         std::vector<double> seekFirstFrameMs;
@@ -59,10 +64,16 @@ public:
     // Linear interpolation between closest ranks; 0 for no values. p in 0 … 100.
     static double Percentile(std::vector<double> values, double p);
     // Pairs each white picture with the nearest click within windowMs and returns click
-    // time less picture time per pair, in picture order (milliseconds).
+    // time less picture time per pair, in picture order (milliseconds). With pairedFlashes
+    // given, the paired pictures' times go there, in the same order.
     static std::vector<double> PairOffsets(const std::vector<Clock::time_point>& flashes,
                                            const std::vector<Clock::time_point>& clicks,
-                                           double windowMs = kPairWindowMs);
+                                           double windowMs = kPairWindowMs,
+                                           std::vector<Clock::time_point>* pairedFlashes = nullptr);
+    // The least-squares slope of offsets (ms) over times, in ms per minute; 0 with fewer than
+    // two distinct times.
+    static double SlopePerMinute(const std::vector<Clock::time_point>& times,
+                                 const std::vector<double>& offsetsMs);
 
 private:
     const double m_pairWindowMs;

@@ -303,6 +303,8 @@ int Play(const PlayOptions& options, CTATLibrary* library, VPictureArea* shownFr
                 f.intervalP50Ms, f.intervalP95Ms, f.intervalP99Ms,
                 f.haveAv ? f.avOffsetMeanMs : std::nan(""),
                 f.haveAv ? f.avOffsetDriftMs : std::nan(""));
+    if (f.haveDriftSlope)
+        std::printf(" av_drift_ms_per_min=%.1f", f.avDriftMsPerMinute);
     if (!f.seekFirstFrameMs.empty())
         std::printf(" seek_first_frame_ms=%.1f", f.seekFirstFrameMedianMs);
     if (f.seekFirstFrameMs.size() > 1)

@@ -1,6 +1,6 @@
 // tatcard: the command-line companion for camera cards.
 //
-//   tatcard demo DIR                         makes a demonstration card in folder DIR
+//   tatcard demo DIR [...]                   makes a demonstration card in folder DIR
 //   tatcard ls DIR [--category WORD]         lists recordings (event, rec, parking, manual, all)
 //   tatcard info DIR NAME                    describes one recording
 //   tatcard export DIR NAME OUT.avi          writes a recording's pictures and sound to AVI
@@ -30,7 +30,11 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: tatcard COMMAND ...\n"
-    "  tatcard demo DIR                       make a demonstration card in folder DIR\n"
+    "  tatcard demo DIR [--seconds N] [--front WxH] [--fps N]\n"
+    "                                         make a demonstration card in folder DIR:\n"
+    "                                         recordings of N s each with --seconds, front\n"
+    "                                         pictures of WxH (1280x720 by default) and N\n"
+    "                                         frames a second (30 by default; 10 to 60)\n"
     "  tatcard ls DIR [--category WORD]       list recordings; WORD is event, rec, parking,\n"
     "                                         manual or all (the default)\n"
     "  tatcard info DIR NAME                  describe one recording\n"
