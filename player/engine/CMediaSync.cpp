@@ -128,8 +128,7 @@ size_t CMediaSync::BlocksAhead() const {
 
 void CMediaSync::WaitForAudio(const std::function<bool()>& keepWaiting) const {
     const size_t ahead = BlocksAhead();
-    while (static_cast<size_t>(m_count.load(std::memory_order_acquire)) >= ahead &&
-           keepWaiting()) {
+    while (static_cast<size_t>(m_count.load(std::memory_order_acquire)) >= ahead && keepWaiting()) {
         std::unique_lock<CSync> hold(m_lock);
         m_popped.wait_for(hold, std::chrono::milliseconds(10),
                           [this, ahead] { return m_used < ahead; });
