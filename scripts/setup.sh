@@ -157,7 +157,9 @@ tests() {
     # Each ctest run starts a private sound server for the PulseAudio tests in its build
     # folder and stops it at its end (scripts/pulse_server.sh); an interrupted run stops it here.
     trap 'for b in build build-asan build-tsan; do
-              "$ROOT/scripts/pulse_server.sh" stop "$BUILD_ROOT/$b/pulse" >/dev/null 2>&1
+              for d in pulse tests/tools/pulse; do
+                  "$ROOT/scripts/pulse_server.sh" stop "$BUILD_ROOT/$b/$d" >/dev/null 2>&1
+              done
           done' EXIT
     echo "== unit tests"
     configure_build "$BUILD_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=ON

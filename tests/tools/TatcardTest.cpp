@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <sstream>
@@ -239,6 +240,21 @@ TEST_F(TatcardTest, PlayPrintsItsFiguresAfterPlayingEveryFrontPicture) {
 
 TEST_F(TatcardTest, PlayThroughTheSoundServerKeepsThePicturesWithTheSound) {
     // The suite's private server (a null sink): the sound is timed by the server's play clock.
+#ifdef TATV_TEST_PULSE_SERVER
+    const char* old = std::getenv("PULSE_SERVER");
+    const std::string before = old != nullptr ? old : "";
+    setenv("PULSE_SERVER", TATV_TEST_PULSE_SERVER, 1);
+    struct Restore {
+        const std::string value;
+        const bool had;
+        ~Restore() {
+            if (had)
+                setenv("PULSE_SERVER", value.c_str(), 1);
+            else
+                unsetenv("PULSE_SERVER");
+        }
+    } restore{before, old != nullptr};
+#endif
     if (!CPulseAudio::ServerAnswers())
         GTEST_SKIP() << "no sound server answers";
     const Result r = RunTatcard("play '" + m_card + "' EVENT_20240305_090702_D", m_scratch);
