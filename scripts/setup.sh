@@ -4,7 +4,8 @@
 #   scripts/setup.sh demo   install what is missing, build, make the demo card on first run
 #                           and show what is on it
 #   scripts/setup.sh test   install what is missing, build, and run every test: the unit tests
-#                           (the window's on the offscreen platform), the parts without Qt again
+#                           (the window's on the offscreen platform, the PulseAudio output's
+#                           against a private sound server), the parts without Qt again
 #                           under AddressSanitizer+UBSan and ThreadSanitizer, the fuzz targets
 #                           over their corpora and for a bounded time, and the format check
 #
@@ -20,9 +21,10 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-          libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
+          libavfilter-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
           libopencv-core-dev libpulse-dev qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
-          xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet python3 strace time)
+          xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet python3 strace time
+          pulseaudio pulseaudio-utils)
 
 install_packages() {
     local missing=() p
@@ -152,6 +154,13 @@ demo() {
 }
 
 tests() {
+    # Each ctest run starts a private sound server for the PulseAudio tests in its build
+    # folder and stops it at its end (scripts/pulse_server.sh); an interrupted run stops it here.
+    trap 'for b in build build-asan build-tsan; do
+              for d in pulse tests/tools/pulse; do
+                  "$ROOT/scripts/pulse_server.sh" stop "$BUILD_ROOT/$b/$d" >/dev/null 2>&1
+              done
+          done' EXIT
     echo "== unit tests"
     configure_build "$BUILD_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=ON
     run_ctest "$BUILD_ROOT/build"

@@ -8,8 +8,8 @@
 // Write after Close, or while no device is open, returns at once and plays nothing.
 //
 // Threads: Open and Close on the owner's thread (Close also makes a Write that is waiting on
-// another thread return); Write on one feeding thread; SetVolume from any thread; QueuedMicros
-// on the feeding thread.
+// another thread return); Write on one feeding thread; Flush and SetVolume from any thread;
+// QueuedMicros on the feeding thread.
 class VAudio {
 public:
     static constexpr int32_t kBlockBytes = 3840;
@@ -24,7 +24,11 @@ public:
     // Device volume as the window's slider gives it: low 16 bits the left, high 16 bits the
     // right channel, 0 … 0xFFFF each (mono outputs use the louder of the two).
     virtual void SetVolume(uint32_t deviceVolume) = 0;
-    // Microseconds of sound that have been written and are not yet heard (0 when nothing is
-    // queued or no device is open).
+    // Microseconds of sound that have been written and are not yet heard at the moment of the
+    // call (0 when nothing is queued or no device is open). The feeding thread reads it right
+    // after a Write to place what is heard now.
     virtual int64_t QueuedMicros() const = 0;
+    // Drops the sound written and not yet heard; the device stays open. A Write waiting for
+    // room returns without queuing its block, as after Close.
+    virtual void Flush() = 0;
 };

@@ -6,8 +6,9 @@
 
 // Decodes the packets of the two video channels (0 front, 1 rear) and shows the pictures.
 //
-// Threads: DecodeAndShow runs on the engine's worker thread; SaveSnapshot, SetBrightness,
-// SetContrast and SetFlipMode on the owner's (window) thread, possibly at the same time.
+// Threads: DecodeAndShow, Decode and Show run on the engine's worker thread; SaveSnapshot,
+// SetBrightness, SetContrast and SetFlipMode on the owner's (window) thread, possibly at the same
+// time.
 class VMediaDecoder {
 public:
     virtual ~VMediaDecoder() = default;
@@ -18,6 +19,14 @@ public:
     // zero-sized area) or presented nothing.
     virtual bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
                                int32_t length) = 0;
+    // Decodes one packet of the channel without presenting it (the pictures between a key frame
+    // and the one wanted, and pictures too late to show). True when it yielded a picture; the
+    // next DecodeAndShow presents the newest one.
+    virtual bool Decode(int channel, const uint8_t* bytes, int32_t length) = 0;
+    // Presents the channel's newest decoded picture in the area at the area's size (a picture
+    // decoded ahead of the moment it is due). False when there is none or the area cannot
+    // show it.
+    virtual bool Show(int channel, VPictureArea* area) = 0;
     // contrast = level / 10 + 1, limited to 0.01 … 2.0.
     virtual void SetContrast(int channel, int level) = 0;
     // brightness = level / 10.

@@ -60,6 +60,13 @@ void CNullAudio::Write(const uint8_t* bytes, int32_t length) {
         (*observer)(bytes, length, start);
 }
 
+void CNullAudio::Flush() {
+    std::lock_guard lock(m_mutex);
+    m_pending = 0;
+    ++m_session;
+    m_wake.notify_all();
+}
+
 void CNullAudio::SetVolume(uint32_t /*deviceVolume*/) {}
 
 int64_t CNullAudio::QueuedMicros() const {

@@ -17,7 +17,7 @@
 //
 // Threads: as VAudio. Open and Close on the owner's thread (Close wakes a Write waiting on
 // the feeding thread, which then returns without queuing its block); Write and QueuedMicros
-// on the feeding thread; SetVolume and SetPlayObserver from any thread. All state is under
+// on the feeding thread; Flush, SetVolume and SetPlayObserver from any thread. All state is under
 // one lock; the observer is called without it.
 class CNullAudio : public VAudio {
 public:
@@ -42,6 +42,8 @@ public:
     // Accepted and ignored: nothing is heard.
     void SetVolume(uint32_t deviceVolume) override;
     int64_t QueuedMicros() const override;
+    // Drops the pending blocks; a waiting Write returns without queuing its block.
+    void Flush() override;
 
     // Replaces the observer (an empty function removes it). A call of the old observer that
     // is already under way may still finish after this returns.
@@ -56,7 +58,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;   // Close (and Open) wake a waiting Write
     bool m_open = false;              // under m_mutex
-    uint64_t m_session = 0;           // under m_mutex; each Open and Close starts a new one
+    uint64_t m_session = 0;           // under m_mutex; each Open, Close and Flush starts a new one
     int64_t m_bytesPerSecond = 0;     // under m_mutex
     Clock::time_point m_ends[kDepth]; // under m_mutex; end times of the pending blocks
     int m_pending = 0;                // under m_mutex; m_ends[0 .. m_pending) in order

@@ -33,6 +33,11 @@ void Flip(Picture& picture, int mode) {
 }
 } // namespace
 
+bool CDecoder::CanShowAt(AreaSize size) {
+    return size.width > 0 && size.height > 0 && size.width <= kMaxAreaSide &&
+           size.height <= kMaxAreaSide;
+}
+
 CDecoder::Channel& CDecoder::At(int channel) {
     return m_channels[static_cast<size_t>(std::clamp(channel, 0, kChannels - 1))];
 }
@@ -74,25 +79,47 @@ bool CDecoder::DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t leng
     return channel.decoder.Decode(bytes, length);
 }
 
+bool CDecoder::Decode(int channelIndex, const uint8_t* bytes, int32_t length) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return false;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    if (!DecodeLocked(channel, bytes, length))
+        return false;
+    channel.stale = true;
+    return true;
+}
+
 bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t* bytes,
                              int32_t length) {
     if (channelIndex < 0 || channelIndex >= kChannels)
         return false;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
-    if (size.width <= 0 || size.height <= 0 || size.width > kMaxAreaSide ||
-        size.height > kMaxAreaSide) {
+    if (!CanShowAt(size)) {
         // Nowhere to show it (no area, a hidden one, or one too large): the packet is still
         // decoded, so that the pictures after it are whole when the area can show them again.
-        std::lock_guard lock(channel.lock);
-        if (DecodeLocked(channel, bytes, length))
-            channel.stale = true;
+        Decode(channelIndex, bytes, length);
         return false;
     }
-
-    const int32_t channels = area->PictureChannels() == 4 ? 4 : 3;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
     const bool fresh = DecodeLocked(channel, bytes, length);
+    return PresentLocked(channel, area, size, fresh);
+}
+
+bool CDecoder::Show(int channelIndex, VPictureArea* area) {
+    if (channelIndex < 0 || channelIndex >= kChannels || area == nullptr)
+        return false;
+    const AreaSize size = area->Size();
+    if (!CanShowAt(size))
+        return false;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    return PresentLocked(channel, area, size, false);
+}
+
+bool CDecoder::PresentLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh) {
+    const int32_t channels = area->PictureChannels() == 4 ? 4 : 3;
     const Picture* shown = channel.picture.get();
     const bool resized = shown == nullptr || shown->width != size.width ||
                          shown->height != size.height || shown->channels != channels;

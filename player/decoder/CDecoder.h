@@ -22,9 +22,9 @@
 // Owns the channel decoders and pictures; the areas belong to the caller and are used only
 // during the call that receives them.
 //
-// Threads: DecodeAndShow (and Open, Close) on the engine's worker thread; SetBrightness,
-// SetContrast, SetFlipMode, SaveSnapshot and GetCutOut on the window thread, at any moment.
-// Each channel has a lock held while a packet is decoded, converted and presented and while
+// Threads: DecodeAndShow, Decode, Show (and Open, Close) on the engine's worker thread;
+// SetBrightness, SetContrast, SetFlipMode, SaveSnapshot and GetCutOut on the window thread, at any
+// moment. Each channel has a lock held while a packet is decoded, converted and presented and while
 // the shown picture's size is read; pictures are shared with the areas (PresentShared), never
 // copied; the channel decoder's own lock covers colour settings, snapshots and cut-outs, and
 // is taken after the channel's lock, never before. PresentShared is called with the channel's
@@ -54,6 +54,11 @@ public:
     // area shows whole pictures again at once) and the result is false.
     bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
                        int32_t length) override;
+    // Decodes without converting or presenting; the next DecodeAndShow presents the newest
+    // picture. False for a channel outside 0…1 or a packet that yields no picture.
+    bool Decode(int channel, const uint8_t* bytes, int32_t length) override;
+    // Presents the newest decoded picture as DecodeAndShow does when its packet yields none.
+    bool Show(int channel, VPictureArea* area) override;
 
     // contrast = level / 10 + 1, limited to 0.01 … 2.0; applies from the next picture on.
     void SetContrast(int channel, int level) override;
@@ -95,7 +100,11 @@ private:
     };
 
     Channel& At(int channel);
+    static bool CanShowAt(AreaSize size);
     bool DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length);
+    // Converts when the decoder holds a newer picture or the area's shape changed, then
+    // presents. Under the channel's lock; false when there is nothing to present.
+    bool PresentLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh);
 
     std::array<Channel, kChannels> m_channels;
 };

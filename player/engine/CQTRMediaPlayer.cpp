@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -100,7 +101,10 @@ void CQTRMediaPlayer::Shutdown() {
     if (!m_started.exchange(false))
         return;
     m_running.store(false, std::memory_order_release);
+    m_yield.store(true, std::memory_order_release);
+    m_wake.notify_all();
     m_worker.StopThread();
+    m_yield.store(false, std::memory_order_release);
     if (m_audio != nullptr)
         m_audio->Close(); // before the feed stops, so a Write waiting on the device returns
     m_sync.StopFeed();
@@ -110,8 +114,11 @@ void CQTRMediaPlayer::Shutdown() {
 
 bool CQTRMediaPlayer::Open(const std::string& path) {
     m_running.store(false, std::memory_order_release);
+    m_yield.store(true, std::memory_order_release);
+    m_wake.notify_all();
     {
         std::lock_guard<CSync> hold(m_lock);
+        m_yield.store(false, std::memory_order_release);
         OpenInfo info;
         const bool opened = m_parser != nullptr && m_parser->Open(path, &info) != 0;
         m_fifo.Clear();
@@ -155,8 +162,26 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
             }
         }
         RepositionReset();
-        m_sync.Clear();
+        m_sync.SetFormat(m_audioBits, m_audioRate);
+        m_sync.Flush();
+        m_placement.SetFormat(m_audioBits, m_audioRate, CMediaSync::kBlockBytes);
+        m_placement.Restart(0);
+        m_loaded = opened;
+        m_seekTarget = -1;
+        m_keyFrameIndex = 0;
+        m_nextFrontIndex = 0;
+        m_lastFrontUs = 0;
+        m_pausedHandled = false;
+        m_resyncOnResume = false;
+        m_readSinceReposition = false;
+        m_openStart = true;
+        m_pacer.Restart();
+        m_shownFrame.store(-1, std::memory_order_release);
+        m_onTime.store(0, std::memory_order_release);
+        m_late.store(0, std::memory_order_release);
+        m_skipped.store(0, std::memory_order_release);
         m_stepRequest.store(0, std::memory_order_release);
+        m_frameStepRequest.store(0, std::memory_order_release);
         m_seekRequest.store(0, std::memory_order_release);
         m_running.store(true, std::memory_order_release);
         return opened;
@@ -165,26 +190,65 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
 
 void CQTRMediaPlayer::Stop() {
     m_running.store(false, std::memory_order_release);
+    m_yield.store(true, std::memory_order_release);
+    m_wake.notify_all();
     // Taking the lock waits for the worker's current pass, so the parser is never closed
     // under a running read.
     std::lock_guard<CSync> hold(m_lock);
+    m_yield.store(false, std::memory_order_release);
     m_state.store(kIdle, std::memory_order_release);
     if (m_parser != nullptr)
         m_parser->Close();
     RepositionReset();
+    m_loaded = false;
+    m_sync.Flush();
+}
+
+void CQTRMediaPlayer::Pause() {
+    m_running.store(false, std::memory_order_release);
+    m_wake.notify_all();
+}
+
+void CQTRMediaPlayer::Resume() {
+    m_running.store(true, std::memory_order_release);
+    m_wake.notify_all();
 }
 
 void CQTRMediaPlayer::StepBackward(int seconds) {
     m_stepRequest.store(-seconds * RateOrFallback(), std::memory_order_release);
+    m_wake.notify_all();
 }
 
 void CQTRMediaPlayer::StepForward(int seconds) {
     m_stepRequest.store(seconds * RateOrFallback(), std::memory_order_release);
+    m_wake.notify_all();
 }
 
 void CQTRMediaPlayer::SeekToMs(int64_t milliseconds) {
     const int64_t frame = std::max<int64_t>(milliseconds, 0) * RateOrFallback() / 1000;
-    m_seekRequest.store(frame + 1, std::memory_order_release);
+    m_seekRequest.store((frame + 1) * 2, std::memory_order_release);
+    m_wake.notify_all();
+}
+
+void CQTRMediaPlayer::ScrubToMs(int64_t milliseconds) {
+    const int64_t frame = std::max<int64_t>(milliseconds, 0) * RateOrFallback() / 1000;
+    m_seekRequest.store((frame + 1) * 2 + 1, std::memory_order_release);
+    m_wake.notify_all();
+}
+
+void CQTRMediaPlayer::StepFrames(int32_t frames) {
+    m_frameStepRequest.fetch_add(frames, std::memory_order_acq_rel);
+    m_wake.notify_all();
+}
+
+void CQTRMediaPlayer::SetSpeedPercent(int32_t percent) {
+    m_sync.SetSpeedPercent(std::clamp(percent, kMinSpeedPercent, kMaxSpeedPercent));
+    m_wake.notify_all();
+}
+
+CQTRMediaPlayer::FrameStats CQTRMediaPlayer::Stats() const {
+    return {m_onTime.load(std::memory_order_acquire), m_late.load(std::memory_order_acquire),
+            m_skipped.load(std::memory_order_acquire)};
 }
 
 int32_t CQTRMediaPlayer::CurrentMs() const {
@@ -221,31 +285,85 @@ int32_t CQTRMediaPlayer::RateOrFallback() const {
     return rate > 0 ? rate : kFallbackFrameRate;
 }
 
+int64_t CQTRMediaPlayer::FrameUs(int64_t frame) const {
+    return frame * 1000000 / RateOrFallback();
+}
+
 void CQTRMediaPlayer::RepositionReset() {
     m_waitFrontKey = true;
     m_waitRearKey = true;
     m_fifo.Clear();
     m_bufferedFront = 0;
     m_prebuffering = true;
+    // The sound waits for the first picture, so that it starts with the pictures.
+    HoldSound(true);
+    m_havePending = false;
+    m_presentRearNow = false;
 }
 
-void CQTRMediaPlayer::SeekToFrame(int64_t target) {
-    if (m_totalFrames <= 0)
+bool CQTRMediaPlayer::HasRequests() const {
+    return m_stepRequest.load(std::memory_order_acquire) != 0 ||
+           m_frameStepRequest.load(std::memory_order_acquire) != 0 ||
+           m_seekRequest.load(std::memory_order_acquire) != 0;
+}
+
+bool CQTRMediaPlayer::KeepWaiting() const {
+    return m_running.load(std::memory_order_acquire) && !HasRequests();
+}
+
+bool CQTRMediaPlayer::TakeRequests() {
+    const int32_t frames = m_frameStepRequest.exchange(0, std::memory_order_acq_rel);
+    const int32_t step = m_stepRequest.exchange(0, std::memory_order_acq_rel);
+    const int64_t seek = m_seekRequest.exchange(0, std::memory_order_acq_rel);
+    if (frames == 0 && step == 0 && seek == 0)
+        return false;
+    // Steps count from the frame on screen, or from the target of a reposition not yet shown.
+    int64_t target = m_seekTarget >= 0 ? m_seekTarget : ShownFrame();
+    if (target < 0)
+        target = std::max(CurrentFrame() - 1, 0);
+    bool keyFrameOnly = false;
+    if (frames != 0)
+        target += frames;
+    if (step != 0)
+        target = static_cast<int64_t>(CurrentFrame()) + step;
+    if (seek != 0) {
+        target = seek / 2 - 1;
+        keyFrameOnly = (seek & 1) != 0;
+    }
+    SeekToFrame(target, keyFrameOnly);
+    return true;
+}
+
+void CQTRMediaPlayer::SeekToFrame(int64_t target, bool keyFrameOnly) {
+    if (m_totalFrames <= 0 || m_parser == nullptr)
         return;
-    const int32_t frame = static_cast<int32_t>(std::clamp<int64_t>(target, 0, m_totalFrames - 1));
-    m_currentFrame.store(frame, std::memory_order_release);
+    const int32_t rate = RateOrFallback();
+    const auto frame = static_cast<int32_t>(std::clamp<int64_t>(target, 0, m_totalFrames - 1));
+    // The whole second's index entry starts at its key frame; decoding goes forward from it.
+    const int32_t second = frame / rate;
+    if (m_parser->SeekTime(static_cast<float>(second)) < 0)
+        return; // the reader stays where it was: so does the position
+    m_keyFrameIndex = second * rate;
+    m_seekTarget = keyFrameOnly ? m_keyFrameIndex : frame;
+    m_currentFrame.store(m_seekTarget, std::memory_order_release);
     m_repositions.fetch_add(1, std::memory_order_acq_rel);
-    if (m_parser != nullptr)
-        m_parser->SeekTime(static_cast<float>(frame) / static_cast<float>(RateOrFallback()));
     RepositionReset();
+    m_sync.Flush();
+    m_placement.Restart(FrameUs(m_seekTarget));
+    m_readSinceReposition = false;
+    m_resyncOnResume = false;
+    m_openStart = false;
+    m_pacer.Restart();
+}
+
+void CQTRMediaPlayer::SleepUntil(std::chrono::steady_clock::time_point due) {
+    std::unique_lock<std::mutex> lock(m_wakeMutex);
+    m_wake.wait_until(lock, due, [this] { return !KeepWaiting(); });
 }
 
 bool CQTRMediaPlayer::WorkerStep() {
     if (!m_running.load(std::memory_order_acquire)) {
-        SleepMs(10);
-        // Requests made while paused are dropped.
-        m_stepRequest.store(0, std::memory_order_release);
-        m_seekRequest.store(0, std::memory_order_release);
+        PausedStep();
         return true;
     }
     bool ended = false;
@@ -254,12 +372,20 @@ bool CQTRMediaPlayer::WorkerStep() {
         // Stop or Open may have run between the test above and the lock; then there is
         // nothing to play and nothing to report.
         if (m_running.load(std::memory_order_acquire)) {
+            if (m_pausedHandled) {
+                m_pausedHandled = false;
+                // The sound read ahead was dropped at the pause: start again at the next
+                // frame, with its sound.
+                if (m_resyncOnResume && !HasRequests())
+                    SeekToFrame(CurrentFrame(), false);
+                m_resyncOnResume = false;
+            }
+            m_state.store(kLoaded, std::memory_order_release);
             ended = PlayLoop() == LoopResult::kEnd;
             if (ended) {
                 m_state.store(kIdle, std::memory_order_release);
                 m_running.store(false, std::memory_order_release);
-            } else {
-                m_state.store(kLoaded, std::memory_order_release);
+                m_loaded = false;
             }
         }
     }
@@ -269,84 +395,275 @@ bool CQTRMediaPlayer::WorkerStep() {
     return true;
 }
 
+void CQTRMediaPlayer::PausedStep() {
+    {
+        std::lock_guard<CSync> hold(m_lock);
+        if (!m_running.load(std::memory_order_acquire)) {
+            if (!m_loaded) {
+                // Nothing to move: requests made while idle are dropped.
+                m_stepRequest.store(0, std::memory_order_release);
+                m_frameStepRequest.store(0, std::memory_order_release);
+                m_seekRequest.store(0, std::memory_order_release);
+            } else {
+                if (!m_pausedHandled) {
+                    // The sound stops with the picture.
+                    m_pausedHandled = true;
+                    m_resyncOnResume = m_readSinceReposition;
+                    m_sync.Flush();
+                    m_pacer.Restart();
+                }
+                if (TakeRequests())
+                    RunPausedReposition();
+            }
+        }
+    }
+    std::unique_lock<std::mutex> lock(m_wakeMutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(10),
+                    [this] { return HasRequests() || m_running.load(std::memory_order_acquire); });
+}
+
+void CQTRMediaPlayer::RunPausedReposition() {
+    while (m_seekTarget >= 0 || m_presentRearNow) {
+        if (m_yield.load(std::memory_order_acquire) || m_running.load(std::memory_order_acquire))
+            return;
+        Packet packet;
+        NextPacket(packet);
+        if (packet.result < 0) {
+            // The data ended before the target: resuming plays out what is left and ends.
+            m_pending = packet;
+            m_havePending = true;
+            return;
+        }
+        const bool text = IdIs(packet.id, 't', 'x');
+        const bool rear =
+            IdIs(packet.id, 'd', 'c') && !(packet.id[0] == '0' && packet.id[1] == '0');
+        if (m_seekTarget < 0 && !text && !rear) {
+            // Beyond the target's pictures: kept for resuming, so that nothing is lost and no
+            // sound plays while paused.
+            m_pending = packet;
+            m_havePending = true;
+            return;
+        }
+        HandlePacket(packet);
+    }
+}
+
+void CQTRMediaPlayer::NextPacket(Packet& packet) {
+    if (m_havePending) {
+        m_havePending = false;
+        packet = m_pending;
+        return;
+    }
+    packet = Packet{};
+    int32_t size = kBufferSize;
+    packet.result =
+        m_parser != nullptr ? m_parser->ReadChunk(packet.id, m_readBuffer.data(), size) : -1;
+    packet.size = std::clamp(size, 0, kBufferSize);
+    packet.keyFrame =
+        m_parser != nullptr && packet.result > 0 ? m_parser->LastPacketKeyFrame() : -1;
+}
+
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PlayLoop() {
     while (m_running.load(std::memory_order_acquire)) {
-        const int32_t step = m_stepRequest.exchange(0, std::memory_order_acq_rel);
-        if (step != 0)
-            SeekToFrame(static_cast<int64_t>(CurrentFrame()) + step);
-        const int64_t seek = m_seekRequest.exchange(0, std::memory_order_acq_rel);
-        if (seek != 0)
-            SeekToFrame(seek - 1);
-
-        char id[5] = {0, 0, 0, 0, 0};
-        int32_t size = kBufferSize;
-        const int64_t result =
-            m_parser != nullptr ? m_parser->ReadChunk(id, m_readBuffer.data(), size) : -1;
-        if (result == 0)
+        TakeRequests();
+        Packet packet;
+        NextPacket(packet);
+        if (packet.result == 0)
             continue;
-        size = std::clamp(size, 0, kBufferSize);
-        const LoopResult flow = HandlePacket(result, id, size);
+        const LoopResult flow = HandlePacket(packet);
         if (flow != LoopResult::kLoop)
             return flow;
     }
     return LoopResult::kReturn;
 }
 
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandlePacket(int64_t result, const char id[5],
-                                                          int32_t size) {
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::EndOfPacket() const {
+    // While a reposition's picture is still to come, or the delay line fills, packets follow
+    // one another without a pause: that is the time to the first new picture.
+    return m_seekTarget >= 0 || m_prebuffering ? LoopResult::kLoop : LoopResult::kReturn;
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandlePacket(const Packet& packet) {
     // The end of the data (or a failed read) plays out the delay line, whatever the
     // prebuffer says.
-    if (result < 0)
-        return ShowOldest();
-
-    uint8_t* payload = m_readBuffer.data();
-    if (IdIs(id, 'd', 'c')) {
-        const bool front = id[0] == '0' && id[1] == '0';
-        const int known = m_parser->LastPacketKeyFrame();
-        const bool key = known >= 0 ? known != 0 : IsKeyFramePayload(payload, size);
-        if (m_waitFrontKey) {
-            // After a reposition everything waits for the first front key frame, which
-            // starts a fresh delay line.
-            if (!front || !key)
-                return LoopResult::kReturn;
-            m_fifo.Clear();
-            m_bufferedFront = 0;
-            m_prebuffering = true;
-            m_waitFrontKey = false;
-        }
-        if (front) {
-            m_fifo.Push(PacketFifo::kFront, payload, size);
-            ++m_bufferedFront;
-            if (m_prebuffering) {
-                if (m_bufferedFront < kPrebufferMs * RateOrFallback() / 1000)
-                    return LoopResult::kReturn;
-                m_prebuffering = false;
-            }
-        } else {
-            if (m_waitRearKey) {
-                if (!key)
-                    return LoopResult::kReturn;
-                m_waitRearKey = false;
-            }
-            m_fifo.Push(PacketFifo::kRear, payload, size);
-        }
-        if (m_prebuffering)
-            return LoopResult::kReturn;
+    if (packet.result < 0) {
+        HoldSound(false);
         return ShowOldest();
     }
-    if (IdIs(id, 'w', 'b')) {
-        if (m_waitFrontKey)
-            return LoopResult::kReturn;
-        m_sync.PushPcm(payload, size);
-        return m_prebuffering ? LoopResult::kReturn : LoopResult::kLoop;
-    }
-    if (IdIs(id, 't', 'x')) {
-        payload[size] = 0; // the read buffer has one byte beyond kBufferSize for this
+    m_readSinceReposition = true;
+    if (IdIs(packet.id, 'd', 'c'))
+        return HandleVideo(packet);
+    if (IdIs(packet.id, 'w', 'b'))
+        return HandleAudio(packet);
+    if (IdIs(packet.id, 't', 'x')) {
+        uint8_t* payload = m_readBuffer.data();
+        payload[packet.size] = 0; // the read buffer has one byte beyond kBufferSize for this
         if (m_textCallback != nullptr)
-            m_textCallback(m_textUser, payload, size, CurrentMs());
-        return LoopResult::kReturn;
+            m_textCallback(m_textUser, payload, packet.size, CurrentMs());
+        return EndOfPacket();
     }
-    return LoopResult::kReturn; // anything else, the container's index among it
+    return EndOfPacket(); // anything else, the container's index among it
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const Packet& packet) {
+    const uint8_t* payload = m_readBuffer.data();
+    const int32_t size = packet.size;
+    const bool front = packet.id[0] == '0' && packet.id[1] == '0';
+    const bool key = packet.keyFrame >= 0 ? packet.keyFrame != 0 : IsKeyFramePayload(payload, size);
+    if (m_waitFrontKey) {
+        // After a reposition everything waits for the first front key frame, which starts a
+        // fresh delay line.
+        if (!front || !key)
+            return EndOfPacket();
+        m_fifo.Clear();
+        m_bufferedFront = 0;
+        m_prebuffering = true;
+        m_waitFrontKey = false;
+        m_nextFrontIndex = m_keyFrameIndex;
+    }
+    if (front) {
+        const int32_t index = m_nextFrontIndex++;
+        m_lastFrontUs = FrameUs(index);
+        if (m_seekTarget >= 0) {
+            // Frames before the target are decoded only; the target is shown at once.
+            if (index < m_seekTarget) {
+                if (m_decoder != nullptr)
+                    m_decoder->Decode(0, payload, size);
+                return LoopResult::kLoop;
+            }
+            if (m_decoder != nullptr)
+                m_decoder->DecodeAndShow(0, m_frontArea, payload, size);
+            m_currentFrame.store(index + 1, std::memory_order_release);
+            m_shownFrame.store(index, std::memory_order_release);
+            m_seekTarget = -1;
+            m_presentRearNow = true;
+            m_lastFrontSkipped = false;
+            HoldSound(false);
+            return LoopResult::kLoop;
+        }
+        m_fifo.Push(PacketFifo::kFront, payload, size);
+        ++m_bufferedFront;
+        if (m_prebuffering) {
+            if (m_bufferedFront < kPrebufferMs * RateOrFallback() / 1000)
+                return LoopResult::kLoop;
+            m_prebuffering = false;
+        }
+    } else {
+        if (m_waitRearKey) {
+            if (!key)
+                return EndOfPacket();
+            m_waitRearKey = false;
+        }
+        if (m_seekTarget >= 0) {
+            // Decoded on the way to the target, like the front frames.
+            if (m_decoder != nullptr)
+                m_decoder->Decode(1, payload, size);
+            return LoopResult::kLoop;
+        }
+        if (m_presentRearNow) {
+            // The rear picture that goes with the target's is shown at once too.
+            if (m_decoder != nullptr)
+                m_decoder->DecodeAndShow(1, m_rearArea, payload, size);
+            m_presentRearNow = false;
+            return LoopResult::kLoop;
+        }
+        m_fifo.Push(PacketFifo::kRear, payload, size);
+    }
+    if (m_prebuffering)
+        return LoopResult::kLoop;
+    return ShowOldest();
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleAudio(const Packet& packet) {
+    // Sound read before the reposition's picture lies before it.
+    if (m_waitFrontKey || m_seekTarget >= 0)
+        return EndOfPacket();
+    AudioPlacement::Place place;
+    if (m_placement.PlaceBlock(packet.size, m_lastFrontUs, place))
+        m_sync.PushPcm(m_readBuffer.data() + place.skipBytes, packet.size - place.skipBytes,
+                       place.startUs);
+    return LoopResult::kLoop;
+}
+
+void CQTRMediaPlayer::HoldSound(bool held) {
+    m_soundHeld = held;
+    m_sync.Hold(held);
+}
+
+bool CQTRMediaPlayer::WaitUntilDue(int32_t frame, bool& skip) {
+    using Clock = std::chrono::steady_clock;
+    skip = false;
+    const bool pacing = m_pacing.load(std::memory_order_relaxed);
+    // The sound read with this frame must be about to play: wait until at most one block is
+    // still queued. (The first picture of a start does not wait: its sound follows it.)
+    if (!m_soundHeld)
+        m_sync.WaitForAudio([this] { return KeepWaiting(); });
+    if (!pacing || !KeepWaiting())
+        return KeepWaiting();
+    const int32_t speed = m_sync.SpeedPercent();
+    const std::chrono::microseconds period(int64_t{100000000} /
+                                           (int64_t{RateOrFallback()} * speed));
+    const Clock::time_point now = Clock::now();
+    std::optional<Clock::time_point> soundDue;
+    int64_t heardUs = 0;
+    if (m_soundHeld && m_openStart) {
+        // The first picture of a recording: due when its sound begins to be heard.
+        m_openStart = false;
+        HoldSound(false);
+        soundDue = SoundStartDue(frame, speed);
+        if (!KeepWaiting())
+            return false;
+    } else if (m_soundHeld) {
+        soundDue = now; // a reposition: due now, and the schedule goes on from here
+    } else if (m_sync.HeardUs(now, heardUs)) {
+        // Due when its time is heard; never held longer than a few periods.
+        const int64_t ahead = (FrameUs(frame) - heardUs) * 100 / speed;
+        const std::chrono::microseconds limit =
+            std::max<std::chrono::microseconds>(4 * period, std::chrono::milliseconds(200));
+        soundDue =
+            now + std::min<std::chrono::microseconds>(std::chrono::microseconds(ahead), limit);
+    }
+    const Clock::time_point due = m_pacer.Plan(0, now, period, soundDue);
+    if (due > now)
+        SleepUntil(due);
+    if (!KeepWaiting())
+        return false;
+    const Clock::time_point shown = Clock::now();
+    m_pacer.Passed(shown);
+    const auto late = shown - due;
+    if (late > std::max<Clock::duration>(2 * period, std::chrono::milliseconds(kSkipLateMs))) {
+        skip = true;
+        m_skipped.fetch_add(1, std::memory_order_acq_rel);
+    } else if (late > period) {
+        m_late.fetch_add(1, std::memory_order_acq_rel);
+    } else {
+        m_onTime.fetch_add(1, std::memory_order_acq_rel);
+    }
+    return true;
+}
+
+std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStartDue(int32_t frame,
+                                                                                    int32_t speed) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point deadline = start + std::chrono::milliseconds(kSoundStartWaitMs);
+    while (KeepWaiting()) {
+        const Clock::time_point now = Clock::now();
+        int64_t heardUs = 0;
+        if (m_sync.HeardUs(now, heardUs)) {
+            const int64_t ahead = (FrameUs(frame) - heardUs) * 100 / speed;
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
+            return now +
+                   std::clamp(std::chrono::microseconds(ahead), std::chrono::microseconds(0), left);
+        }
+        // No sound to wait for: none queued a moment after it was let go (none read, or an
+        // output that plays it at once), or the output does not begin.
+        if (now >= deadline ||
+            (m_sync.QueuedBlocks() == 0 && now - start > std::chrono::milliseconds(50)))
+            return std::nullopt;
+        SleepUntil(now + std::chrono::milliseconds(2));
+    }
+    return std::nullopt;
 }
 
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
@@ -355,16 +672,27 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
     if (!m_fifo.PopOldest(m_frameBuffer.data(), m_frameBuffer.size(), size, kind))
         return LoopResult::kEnd;
     if (kind == PacketFifo::kFront) {
-        // The sound read with this frame must be about to play: wait until at most one
-        // block is still queued, then spread the frames at the frame period.
-        m_sync.WaitForAudio(&m_running);
-        if (m_pacing.load(std::memory_order_relaxed))
-            m_pacer.Pace(0, RateOrFallback());
-        m_currentFrame.fetch_add(1, std::memory_order_acq_rel);
+        // Decoded ahead of its moment, so that only the conversion lies between the moment
+        // and the picture.
         if (m_decoder != nullptr)
-            m_decoder->DecodeAndShow(0, m_frontArea, m_frameBuffer.data(), size);
+            m_decoder->Decode(0, m_frameBuffer.data(), size);
+        bool skip = false;
+        if (!WaitUntilDue(CurrentFrame(), skip))
+            return LoopResult::kReturn; // a request or a pause came first: this frame is dropped
+        const int32_t index = m_currentFrame.fetch_add(1, std::memory_order_acq_rel);
+        m_lastFrontSkipped = skip;
+        if (m_decoder != nullptr && !skip) {
+            m_decoder->Show(0, m_frontArea);
+            m_shownFrame.store(index, std::memory_order_release);
+        }
+        if (m_soundHeld)
+            HoldSound(false);
     } else if (m_decoder != nullptr) {
-        m_decoder->DecodeAndShow(1, m_rearArea, m_frameBuffer.data(), size);
+        // A rear picture goes with the front one before it: not shown when that was not.
+        if (m_lastFrontSkipped)
+            m_decoder->Decode(1, m_frameBuffer.data(), size);
+        else
+            m_decoder->DecodeAndShow(1, m_rearArea, m_frameBuffer.data(), size);
     }
     return LoopResult::kLoop;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "AudioPlacement.h"
 #include "CMediaSync.h"
 #include "FramePacer.h"
 #include "PacketFifo.h"
@@ -6,11 +7,16 @@
 #include "base/CSingleThread.h"
 #include "base/CSync.h"
 #include "player/api/VAudio.h"
+#include "player/api/VAudioTempo.h"
 #include "player/api/VMediaDecoder.h"
 #include "player/api/VMediaParser.h"
 #include "player/api/VPictureArea.h"
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
 
 class DiagLog;
@@ -19,21 +25,30 @@ class DiagLog;
 // blocks at once to the media clock (which feeds the audio output on its own thread), holds
 // video of both cameras back in a delay line of 700 ms of front frames, then decodes and
 // shows one entry per video packet read, each front frame waiting until fewer than two audio
-// blocks are queued and then paced at the frame period (FramePacer). Text lines go straight to the
-// owner, stamped with the play time.
+// blocks are queued and then paced (FramePacer) to the moment its time is heard, or at the
+// frame period where no sound says so. Text lines go straight to the owner, stamped with the
+// play time.
 //
 // Everything is counted in front frames: the position is the number of front frames shown
-// since the last Open or reposition; milliseconds derive from it with the front frame rate
-// (30 when a recording declares 0).
+// since the last Open, or the reposition's target plus those shown since; milliseconds derive
+// from it with the front frame rate (30 when a recording declares 0).
 //
-// Ownership: parser, decoder, audio output and picture areas are the owner's and must outlive
-// the engine's Shutdown; the engine owns its media clock, delay line and two 1 MiB buffers.
+// The first picture of a recording is shown when its sound begins to be heard (a sound server
+// may first play out what it had rendered ahead); the pictures after a reposition do not wait.
 //
-// Threads: every public operation is for the owner's thread. The engine's worker holds the
-// engine lock for a whole run of its play loop; Open, Stop and SaveSnapshot take it too (Open
-// and Stop clear the run flag first, so the worker leaves its loop promptly). Pause, Resume,
-// the step and seek requests and the read-outs are atomics without the lock. Callbacks run
-// on the worker thread, without the engine lock held for the end event.
+// Repositions (seeks, 10-second steps, frame steps) start decoding at the front key frame of
+// the whole second at or before the target, decode the frames up to the target without
+// showing them and show the target's front picture, then the rear picture that follows it, at
+// once; playing goes on from there through the delay line. A scrub shows the key frame itself.
+// While paused, a reposition is carried out all the same: the paused position moves and its
+// pictures are shown. Pausing stops the sound at once; resuming after playing starts again
+// at the next frame, with its sound.
+//
+// Playing speed: 25 … 800 % of the recording's pace. The sound keeps its pitch from 50 to
+// 200 % through the wired tempo change and is silent at other speeds; pictures follow the
+// time heard at every speed. A front picture later than kSkipLateMs and two periods is decoded
+// but not shown, so that fast playing keeps its pace.
+//
 class CQTRMediaPlayer {
 public:
     enum State : int32_t { kLoaded = 0, kIdle = 2 };
@@ -41,6 +56,11 @@ public:
     static constexpr int32_t kBufferSize = 1048576;
     static constexpr int32_t kPrebufferMs = 700;
     static constexpr int32_t kFallbackFrameRate = 30;
+    static constexpr int32_t kMinSpeedPercent = 25;
+    static constexpr int32_t kMaxSpeedPercent = 800;
+    static constexpr int32_t kSkipLateMs = 20;
+    // The longest the first picture of a recording waits for its sound to begin.
+    static constexpr int32_t kSoundStartWaitMs = 2500;
 
     // text: the line with a zero byte after it; timeMs: play time of the last front frame.
     using TextCallback = void (*)(void* user, const uint8_t* text, int32_t length, int32_t timeMs);
@@ -55,6 +75,8 @@ public:
     void SetParser(VMediaParser* parser) { m_parser = parser; }
     void SetAudio(VAudio* audio) { m_audio = audio; } // may stay null: audio is dropped
     void SetDecoder(VMediaDecoder* decoder) { m_decoder = decoder; }
+    // The tempo change for speeds of 50 … 200 %; without one those speeds play silent.
+    void SetTempo(VAudioTempo* tempo) { m_sync.SetTempo(tempo); }
     void SetTextCallback(TextCallback callback, void* user);
     void SetEventCallback(EventCallback callback, void* user);
     // The pacer's line per front frame goes here ("[00] dif ..."). Null: quiet.
@@ -90,12 +112,21 @@ public:
     bool Open(const std::string& path);
     // Waits for the worker's current pass, then closes the parser; idle afterwards.
     void Stop();
-    void Pause() { m_running.store(false, std::memory_order_release); }
-    void Resume() { m_running.store(true, std::memory_order_release); }
-    // Requests, taken at the worker's next pass and dropped while paused.
+    void Pause();
+    void Resume();
+    // Requests, taken at the worker's next pass, also while paused (dropped while idle). The
+    // first picture shown after one is the target frame's.
     void StepBackward(int seconds);
     void StepForward(int seconds);
     void SeekToMs(int64_t milliseconds);
+    // The front key frame at or before the time: quick pictures while the thumb is dragged.
+    void ScrubToMs(int64_t milliseconds);
+    // Frames from the frame on screen (negative: back); steps asked before the worker takes
+    // them add up.
+    void StepFrames(int32_t frames);
+    // Playing speed in percent of the recording's pace, clamped to 25 … 800.
+    void SetSpeedPercent(int32_t percent);
+    int32_t SpeedPercent() const { return m_sync.SpeedPercent(); }
 
     int32_t CurrentMs() const;
     int32_t CurrentFrame() const { return m_currentFrame.load(std::memory_order_acquire); }
@@ -105,6 +136,17 @@ public:
     // How many repositions (seeks and steps) the worker has carried out since construction;
     // a front picture presented after this number changed belongs to the new position.
     int32_t Repositions() const { return m_repositions.load(std::memory_order_acquire); }
+    // The index of the front frame last shown since the last Open; -1 before the first.
+    int32_t ShownFrame() const { return m_shownFrame.load(std::memory_order_acquire); }
+    // Front frames that came out of the delay line since the last Open: shown no later than
+    // one period (at the playing speed) after they were due, shown later, and not shown
+    // because they were too late. Paced playing only.
+    struct FrameStats {
+        int64_t onTime = 0;
+        int64_t late = 0;
+        int64_t skipped = 0;
+    };
+    FrameStats Stats() const;
     // The open recording's video channels as its parser tells them; else 2 when its name says
     // two channels (tat::ChannelsOfPath: its last letter, in front of an extension if it has
     // one, is 'D'); before any Open, 2 when a rear frame rate is known.
@@ -121,12 +163,44 @@ private:
     // kLoop: read the next packet in the same pass; kReturn: end the pass (the worker lets go
     // of the lock for a moment); kEnd: the data has ended and the delay line is empty.
     enum class LoopResult { kLoop, kReturn, kEnd };
+    // One packet read; its payload is in the read buffer.
+    struct Packet {
+        int64_t result = -1;
+        char id[5] = {0, 0, 0, 0, 0};
+        int32_t size = 0;
+        int keyFrame = -1; // the parser's word on a video packet: 1 key, 0 not, -1 cannot tell
+    };
     bool WorkerStep();
+    void PausedStep();
     LoopResult PlayLoop();
+    // Reads until the reposition's pictures are shown; the first packet beyond them is kept.
+    void RunPausedReposition();
+    // Takes the requests and carries them out as one reposition; false when there were none.
+    bool TakeRequests();
+    bool HasRequests() const;
+    // Playing on undisturbed: running, and no request waiting.
+    bool KeepWaiting() const;
+    void NextPacket(Packet& packet);
     // Routes one packet.
-    LoopResult HandlePacket(int64_t result, const char id[5], int32_t size);
+    LoopResult HandlePacket(const Packet& packet);
+    LoopResult HandleVideo(const Packet& packet);
+    LoopResult HandleAudio(const Packet& packet);
+    // kLoop while the engine catches up after a reposition (no pause between packets).
+    LoopResult EndOfPacket() const;
     LoopResult ShowOldest();
-    void SeekToFrame(int64_t target);
+    // Waits for the front frame of index `frame` to be due; false when a request or a pause
+    // came first. skip: too late to show.
+    bool WaitUntilDue(int32_t frame, bool& skip);
+    // When the sound of front frame `frame` is heard, once the output has begun to play what
+    // the media clock let go (an output may first play out sound of its own); nothing when no
+    // sound comes or a request or a pause came first. At most kSoundStartWaitMs ahead.
+    std::optional<std::chrono::steady_clock::time_point> SoundStartDue(int32_t frame,
+                                                                       int32_t speed);
+    void SleepUntil(std::chrono::steady_clock::time_point due);
+    // Holds the sound back (from a start until its first picture) or lets it play.
+    void HoldSound(bool held);
+    void SeekToFrame(int64_t target, bool keyFrameOnly);
+    int64_t FrameUs(int64_t frame) const;
     // Undoes what a Start that failed at `failed` did: stops the parts started before it, last
     // first, and closes a decoder that failed to open.
     void StopStartedParts(Part failed);
@@ -151,12 +225,28 @@ private:
     int32_t m_totalFrames = 0;
     int32_t m_audioBits = 16;
     int32_t m_audioRate = 8000;
+    bool m_loaded = false;         // a recording is open and has not ended
+    int32_t m_seekTarget = -1;     // the reposition's frame still to show; -1: none
+    int32_t m_nextFrontIndex = 0;  // the index of the next front frame read
+    int32_t m_keyFrameIndex = 0;   // the index the next front key frame is given
+    int64_t m_lastFrontUs = 0;     // recording time of the front frame read last
+    bool m_presentRearNow = false; // the next rear picture is shown as it is read
+    bool m_soundHeld = false;      // the media clock holds the sound until the first picture
+    bool m_lastFrontSkipped = false;
+    bool m_openStart = false;     // the next picture is a recording's first: it waits for its sound
+    bool m_pausedHandled = false; // the worker has stopped the sound for a pause
+    bool m_resyncOnResume = false; // resuming starts again at the next frame
+    bool m_readSinceReposition = false;
+    bool m_havePending = false; // m_pending is read and waits in the read buffer
+    Packet m_pending;
+    AudioPlacement m_placement;
     std::string m_path; // owner's thread (Open, ChannelCount)
     AlignedBuffer m_readBuffer;
     AlignedBuffer m_frameBuffer;
 
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_yield{false}; // Open, Stop, Shutdown: a paused reposition lets go
     std::atomic<bool> m_pacing{true};
     std::atomic<int32_t> m_state{kIdle};
     std::atomic<int32_t> m_frameRate{0}; // as the parser reports it; 0: none known
@@ -165,9 +255,18 @@ private:
     std::atomic<int32_t> m_durationMs{0};
     std::atomic<int32_t> m_currentFrame{0};
     std::atomic<int32_t> m_stepRequest{0};
+    std::atomic<int32_t> m_frameStepRequest{0};
     std::atomic<int32_t> m_repositions{0};
-    // Target frame + 1; 0 means no request, so a request for frame 0 is a real one.
+    std::atomic<int32_t> m_shownFrame{-1};
+    // (Target frame + 1) × 2, plus 1 for a scrub; 0 means no request, so a request for frame
+    // 0 is a real one.
     std::atomic<int64_t> m_seekRequest{0};
+    std::atomic<int64_t> m_onTime{0};
+    std::atomic<int64_t> m_late{0};
+    std::atomic<int64_t> m_skipped{0};
+    // The worker's waits sleep on this; requests and Pause wake it.
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
 
     TextCallback m_textCallback = nullptr;
     void* m_textUser = nullptr;

@@ -207,3 +207,31 @@ TEST(DemoRecorderTest, LeanestDemoRecordingStillExceedsTheListingThreshold) {
     const CPacketList list = Record(*leanest, DemoFormat());
     EXPECT_GT(list.PayloadBytes(), 524288u * 2) << leanest->name;
 }
+
+TEST(DemoRecorderTest, SixtyFramesASecondKeepKeyFramesSoundAndSensorLinesOnTheSecond) {
+    DemoFormat format = SmallFormat();
+    format.framesPerSecond = 60;
+    const CPacketList list = Record(TwoSecondDrive(true), format);
+    int front = 0;
+    int keyFrames = 0;
+    int audio = 0;
+    int sensor = 0;
+    int gps = 0;
+    for (const CPacketList::Packet& p : list.Packets()) {
+        if (IsVideo(p) && p.channel == 0) {
+            EXPECT_EQ(p.type == tat::VideoKeyFrame, front % 60 == 0) << front;
+            keyFrames += p.type == tat::VideoKeyFrame ? 1 : 0;
+            ++front;
+        } else if (p.type == tat::Audio) {
+            ++audio;
+        } else if (p.type == tat::Text && !p.payload.empty()) {
+            (p.payload[0] == 'M' ? sensor : gps) += 1;
+        }
+    }
+    EXPECT_EQ(front, 120);
+    EXPECT_EQ(keyFrames, 2);
+    EXPECT_EQ(gps, 2);
+    EXPECT_EQ(sensor, 20) << "ten G-sensor lines a second at any frame rate";
+    EXPECT_EQ(audio, AudioBlocksDue(119, 60)) << "240 ms blocks, as at 30 fps";
+    EXPECT_EQ(AudioBlocksDue(119, 60), AudioBlocksDue(59, 30));
+}

@@ -47,6 +47,8 @@ TEST(PlayMeasurements, PairsEachWhitePictureWithTheNearestClickInTheFirstStretch
     EXPECT_EQ(f.avPairs, 5);
     EXPECT_NEAR(f.avOffsetMeanMs, 220.0, 1e-6);
     EXPECT_NEAR(f.avOffsetDriftMs, 40.0, 1e-6);
+    ASSERT_TRUE(f.haveDriftSlope);
+    EXPECT_NEAR(f.avDriftMsPerMinute, 600.0, 1e-6) << "10 ms more each second";
     ASSERT_EQ(f.seekFirstFrameMs.size(), 1u);
     EXPECT_NEAR(f.seekFirstFrameMedianMs, 300.0, 1e-6);
 
@@ -54,6 +56,20 @@ TEST(PlayMeasurements, PairsEachWhitePictureWithTheNearestClickInTheFirstStretch
     const std::vector<Clock::time_point> flashes = {t0};
     EXPECT_TRUE(PlayMeasurements::PairOffsets(flashes, {t0 + milliseconds(600)}).empty());
     EXPECT_EQ(PlayMeasurements::PairOffsets(flashes, {t0 - milliseconds(120)}).front(), -120.0);
+}
+
+TEST(PlayMeasurements, DriftIsTheSlopeOfTheOffsetsWithTheJitterAveragedOut) {
+    const Clock::time_point t0 = Clock::now();
+    std::vector<Clock::time_point> times;
+    std::vector<double> offsets;
+    for (int s = 0; s < 32; ++s) {
+        times.push_back(t0 + milliseconds(1000 * s));
+        // 3 ms more every 10 s (18 ms a minute) under ±8 ms of jitter, whose first and last
+        // pairs alone would say 9.3 ms in 31 s.
+        offsets.push_back(-5.0 + 0.3 * s + (s % 4 == 0 || s % 4 == 3 ? 8.0 : -8.0));
+    }
+    EXPECT_NEAR(PlayMeasurements::SlopePerMinute(times, offsets), 18.0, 1.0);
+    EXPECT_EQ(PlayMeasurements::SlopePerMinute({t0}, {4.0}), 0.0);
 }
 
 TEST(PlayMeasurements, PercentilesInterpolateBetweenRanks) {
@@ -71,6 +87,7 @@ public:
     void Write(const uint8_t*, int32_t) override { ++writes; }
     void SetVolume(uint32_t) override {}
     int64_t QueuedMicros() const override { return 480000; }
+    void Flush() override {}
     int writes = 0;
 };
 

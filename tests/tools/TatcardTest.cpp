@@ -1,11 +1,14 @@
 // The tatcard program as a user runs it: a demonstration card, listing, describing and
 // exporting its recordings, and one clear line on standard error for every mistake.
 #include "TatcardProgram.h"
+#include "player/audio/AudioOutputFactory.h"
+#include "player/audio/CPulseAudio.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -162,6 +165,10 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "demo",
         "demo " + card,
         "demo '" + m_scratch.File("d") + "' --seconds 0",
+        "demo '" + m_scratch.File("d") + "' --front 1921x1080",
+        "demo '" + m_scratch.File("d") + "' --front big",
+        "demo '" + m_scratch.File("d") + "' --fps 61",
+        "demo '" + m_scratch.File("d") + "' --fps",
         "ls '" + m_scratch.File("no-card-here") + "'",
         "info '" + m_scratch.File("no-card-here") + "' EVENT_20240305_090702_D",
         "info " + card + " EVENT_20991231_235959_D",
@@ -177,6 +184,10 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "play " + card + " EVENT_20240305_090702_D --step 0",
         "play " + card + " EVENT_20240305_090702_D --seek-ms later",
         "play " + card + " EVENT_20240305_090702_D --size 10x10",
+        "play " + card + " EVENT_20240305_090702_D --speed 9",
+        "play " + card + " EVENT_20240305_090702_D --speed fast",
+        "play " + card + " EVENT_20240305_090702_D --frame-step 0",
+        "play " + card + " EVENT_20240305_090702_D --seek-ms 100,",
         "play " + card + " EVENT_20991231_235959_D",
         "bench " + card,
         "bench " + card + " EVENT_20240305_090702_D --size big",
@@ -228,6 +239,34 @@ TEST_F(TatcardTest, PlayPrintsItsFiguresAfterPlayingEveryFrontPicture) {
     EXPECT_FALSE(std::isnan(f.at("av_offset_mean_ms"))) << "the first second's flash and click";
 }
 
+TEST_F(TatcardTest, PlayThroughTheSoundServerKeepsThePicturesWithTheSound) {
+    // The suite's private server (a null sink): the sound is timed by the server's play clock.
+#ifdef TATV_TEST_PULSE_SERVER
+    const char* old = std::getenv("PULSE_SERVER");
+    const std::string before = old != nullptr ? old : "";
+    setenv("PULSE_SERVER", TATV_TEST_PULSE_SERVER, 1);
+    struct Restore {
+        const std::string value;
+        const bool had;
+        ~Restore() {
+            if (had)
+                setenv("PULSE_SERVER", value.c_str(), 1);
+            else
+                unsetenv("PULSE_SERVER");
+        }
+    } restore{before, old != nullptr};
+#endif
+    if (!CPulseAudio::ServerAnswers())
+        GTEST_SKIP() << "no sound server answers";
+    const Result r = RunTatcard("play '" + m_card + "' EVENT_20240305_090702_D", m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find(AudioOutputFactory::kNoServerLine), std::string::npos) << r.err;
+    const auto f = Figures(r.out, "play");
+    EXPECT_EQ(f.at("frames"), 30);
+    ASSERT_FALSE(std::isnan(f.at("av_offset_mean_ms"))) << "the first second's flash and click";
+    EXPECT_LT(std::abs(f.at("av_offset_mean_ms")), 100) << r.out;
+}
+
 TEST_F(TatcardTest, PlayWithASeekReportsTheTimeToItsFirstPicture) {
     const Result r = RunTatcard("play '" + m_card +
                                     "' REC_20240305_090030_S --null-audio --gap-ms 200 "
@@ -239,6 +278,23 @@ TEST_F(TatcardTest, PlayWithASeekReportsTheTimeToItsFirstPicture) {
     EXPECT_GT(f.at("seek_first_frame_ms"), 0);
     EXPECT_LT(f.at("seek_first_frame_ms"), 2000);
     EXPECT_GT(f.at("frames"), 30) << "the seek went back to the start";
+}
+
+TEST_F(TatcardTest, PlayTakesSeveralSeeksFrameStepsAndASpeed) {
+    const Result r = RunTatcard("play '" + m_card +
+                                    "' EVENT_20240305_090702_D --null-audio --gap-ms 100 "
+                                    "--seek-ms 600,100 --frame-step 2 --speed 2",
+                                m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto f = Figures(r.out, "play");
+    for (const char* name : {"seek_first_frame_ms", "seek_p95_ms", "frame_step_ms", "on_time_pct"})
+        ASSERT_EQ(f.count(name), 1u) << name << " in " << r.out;
+    EXPECT_LE(f.at("seek_first_frame_ms"), f.at("seek_p95_ms"));
+    EXPECT_LT(f.at("seek_p95_ms"), 2000);
+    EXPECT_GT(f.at("frame_step_ms"), 0);
+    EXPECT_GE(f.at("on_time_pct"), 0);
+    EXPECT_LE(f.at("on_time_pct"), 100);
+    EXPECT_GE(f.at("skipped"), 0);
 }
 
 TEST_F(TatcardTest, BenchDecodesEveryFrontAndRearPicture) {
@@ -326,9 +382,10 @@ TEST(TatcardHelpTest, NamesEveryCommandAndOption) {
          {"demo", "ls", "info", "rm", "export", "config", "import", "play", "bench", "gpx", "csv"})
         EXPECT_NE(r.out.find(std::string("tatcard ") + command), std::string::npos) << command;
     for (const char* option :
-         {"--seconds N", "--category WORD", "--to FOLDER", "--set KEY=VALUE", "--front F",
-          "--rear R", "--nmea LOG", "--category C", "--name N", "--seek-ms MS", "--step S",
-          "--pause-ms MS", "--gap-ms MS", "--limit-ms MS", "--size WxH", "--null-audio", "--show",
-          "--verbose", "--help"})
+         {"--seconds N",  "--category WORD", "--to FOLDER",  "--set KEY=VALUE", "--front F",
+          "--rear R",     "--nmea LOG",      "--category C", "--name N",        "--seek-ms MS",
+          "--step S",     "--pause-ms MS",   "--gap-ms MS",  "--limit-ms MS",   "--size WxH",
+          "--null-audio", "--show",          "--verbose",    "--help",          "--json",
+          "--front WxH",  "--fps N",         "--speed X",    "--frame-step N"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }

@@ -26,6 +26,7 @@ public:
     void Write(const uint8_t* bytes, int32_t length) override;
     void SetVolume(uint32_t deviceVolume) override { m_inner->SetVolume(deviceVolume); }
     int64_t QueuedMicros() const override { return m_inner->QueuedMicros(); }
+    void Flush() override { m_inner->Flush(); }
 
     // Sample offsets within this block (little-endian 16-bit mono) where clicks start;
     // keeps the quiet count across blocks.

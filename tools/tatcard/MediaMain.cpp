@@ -1,7 +1,7 @@
 // tatcard-media: tatcard's commands that code, decode or show pictures. tatcard runs it in its
 // own place for these commands (see main.cpp); it takes the same command lines:
 //
-//   tatcard-media demo DIR [--seconds N]
+//   tatcard-media demo DIR [--seconds N] [--front WxH] [--fps N]
 //   tatcard-media import DIR --front F ...
 //   tatcard-media play DIR NAME [...]
 //   tatcard-media bench DIR NAME [--size WxH]
@@ -21,15 +21,45 @@
 
 namespace {
 
+// "WxH" with both in 16 … 4096 and even (H.264's 4:2:0 pictures); false otherwise.
+bool ParsePictureSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos)
+        return false;
+    char* end = nullptr;
+    const long w = std::strtol(text.c_str(), &end, 10);
+    if (end != text.c_str() + x)
+        return false;
+    const long h = std::strtol(text.c_str() + x + 1, &end, 10);
+    if (*end != '\0' || w < 16 || h < 16 || w > 4096 || h > 4096 || w % 2 != 0 || h % 2 != 0)
+        return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
 int Demo(const std::vector<std::string>& args) {
-    // demo DIR [--seconds N]: N shortens every recording (for quick checks).
+    // demo DIR [--seconds N] [--front WxH] [--fps N]: N seconds shortens every recording (for
+    // quick checks); --front and --fps change the front pictures' size and every channel's
+    // frame rate (1920x1080 at 60 fps for the high-definition cards).
     int seconds = 0;
+    DemoFormat format;
     std::string dir;
     const std::string complaint = ReadFolderAndOptions(
-        args, {"--seconds"},
+        args, {"--seconds", "--front", "--fps"},
         [&](const std::string& option, const std::string* value) -> std::string {
             if (value == nullptr)
                 return "unexpected argument " + option;
+            if (option == "--front")
+                return ParsePictureSize(*value, format.frontWidth, format.frontHeight)
+                           ? ""
+                           : "--front takes WIDTHxHEIGHT, even numbers from 16 to 4096";
+            if (option == "--fps") {
+                format.framesPerSecond = std::atoi(value->c_str());
+                return format.framesPerSecond < 10 || format.framesPerSecond > 60
+                           ? "--fps takes a number of frames a second from 10 to 60"
+                           : "";
+            }
             seconds = std::atoi(value->c_str());
             return seconds <= 0 || seconds > 600 ? "--seconds takes a number from 1 to 600" : "";
         },
@@ -40,7 +70,7 @@ int Demo(const std::vector<std::string>& args) {
         return BadArguments("demo needs a folder");
     const auto began = std::chrono::steady_clock::now();
     std::string error;
-    if (!MakeDemoCard(dir, DemoPlans(seconds), DemoFormat(), stdout, &error))
+    if (!MakeDemoCard(dir, DemoPlans(seconds), format, stdout, &error))
         return CommandFailed(error);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
     std::printf("demo card in %s made in %.1f s\n", dir.c_str(), took.count());

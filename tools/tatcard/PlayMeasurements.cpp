@@ -24,7 +24,7 @@ void PlayMeasurements::FrontPresented(Clock::time_point when, bool flash, int32_
     if (flash && m_segment == 0)
         m_flashes.push_back(when);
     if (m_seekPending && repositions > m_seekRepositions) {
-        m_seekMs.push_back(Ms(when - m_seekAsked));
+        (m_seekIsFrameStep ? m_frameStepMs : m_seekMs).push_back(Ms(when - m_seekAsked));
         m_seekPending = false;
     }
 }
@@ -35,12 +35,23 @@ void PlayMeasurements::ClickHeard(Clock::time_point when) {
         m_clicks.push_back(when);
 }
 
-void PlayMeasurements::SeekRequested(Clock::time_point when, int32_t repositions) {
+void PlayMeasurements::SeekRequested(Clock::time_point when, int32_t repositions, bool frameStep) {
     std::lock_guard<std::mutex> hold(m_mutex);
     ++m_segment;
     m_seekPending = true;
+    m_seekIsFrameStep = frameStep;
     m_seekAsked = when;
     m_seekRepositions = repositions;
+}
+
+int64_t PlayMeasurements::Frames() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_frames;
+}
+
+size_t PlayMeasurements::RepositionsMeasured() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_seekMs.size() + m_frameStepMs.size();
 }
 
 void PlayMeasurements::Break() {
@@ -60,8 +71,13 @@ double PlayMeasurements::Percentile(std::vector<double> values, double p) {
     return values[below] + (values[above] - values[below]) * fraction;
 }
 
+PlayMeasurements::PlayMeasurements(int32_t speedPercent)
+    : m_pairWindowMs(kPairWindowMs * std::min(1.0, 100.0 / std::max(speedPercent, 1))) {}
+
 std::vector<double> PlayMeasurements::PairOffsets(const std::vector<Clock::time_point>& flashes,
-                                                  const std::vector<Clock::time_point>& clicks) {
+                                                  const std::vector<Clock::time_point>& clicks,
+                                                  double windowMs,
+                                                  std::vector<Clock::time_point>* pairedFlashes) {
     std::vector<double> offsets;
     for (const Clock::time_point flash : flashes) {
         double best = std::numeric_limits<double>::infinity();
@@ -70,10 +86,36 @@ std::vector<double> PlayMeasurements::PairOffsets(const std::vector<Clock::time_
             if (std::abs(offset) < std::abs(best))
                 best = offset;
         }
-        if (std::abs(best) <= kPairWindowMs)
+        if (std::abs(best) <= windowMs) {
             offsets.push_back(best);
+            if (pairedFlashes != nullptr)
+                pairedFlashes->push_back(flash);
+        }
     }
     return offsets;
+}
+
+double PlayMeasurements::SlopePerMinute(const std::vector<Clock::time_point>& times,
+                                        const std::vector<double>& offsetsMs) {
+    const size_t n = std::min(times.size(), offsetsMs.size());
+    if (n < 2)
+        return 0;
+    double meanT = 0;
+    double meanY = 0;
+    for (size_t i = 0; i < n; ++i) {
+        meanT += Ms(times[i] - times[0]);
+        meanY += offsetsMs[i];
+    }
+    meanT /= static_cast<double>(n);
+    meanY /= static_cast<double>(n);
+    double covariance = 0;
+    double variance = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double t = Ms(times[i] - times[0]) - meanT;
+        covariance += t * (offsetsMs[i] - meanY);
+        variance += t * t;
+    }
+    return variance > 0 ? covariance / variance * 60000.0 : 0;
 }
 
 PlayMeasurements::Figures PlayMeasurements::Compute() const {
@@ -83,7 +125,13 @@ PlayMeasurements::Figures PlayMeasurements::Compute() const {
     figures.intervalP50Ms = Percentile(m_intervalsMs, 50);
     figures.intervalP95Ms = Percentile(m_intervalsMs, 95);
     figures.intervalP99Ms = Percentile(m_intervalsMs, 99);
-    const std::vector<double> offsets = PairOffsets(m_flashes, m_clicks);
+    std::vector<Clock::time_point> paired;
+    const std::vector<double> offsets = PairOffsets(m_flashes, m_clicks, m_pairWindowMs, &paired);
+    figures.avOffsetsMs = offsets;
+    if (offsets.size() >= 3) {
+        figures.haveDriftSlope = true;
+        figures.avDriftMsPerMinute = SlopePerMinute(paired, offsets);
+    }
     if (!offsets.empty()) {
         figures.haveAv = true;
         figures.avPairs = static_cast<int>(offsets.size());
@@ -95,5 +143,8 @@ PlayMeasurements::Figures PlayMeasurements::Compute() const {
     }
     figures.seekFirstFrameMs = m_seekMs;
     figures.seekFirstFrameMedianMs = Percentile(m_seekMs, 50);
+    figures.seekFirstFrameP95Ms = Percentile(m_seekMs, 95);
+    figures.frameStepMs = m_frameStepMs;
+    figures.frameStepMedianMs = Percentile(m_frameStepMs, 50);
     return figures;
 }

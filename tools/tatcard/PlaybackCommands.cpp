@@ -9,6 +9,7 @@
 #include "ProcessClock.h"
 #include "base/DiagLog.h"
 #include "player/audio/AudioOutputFactory.h"
+#include "player/audio/CAudioTempo.h"
 #include "player/decoder/CDecoder.h"
 #include "player/engine/CQTRMediaPlayer.h"
 #include "player/source/CDashcamParser.h"
@@ -54,8 +55,8 @@ bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
 }
 
 struct ScriptStep {
-    enum Kind { kSeek, kStep, kPause } kind;
-    long long value; // milliseconds for seeks and pauses, seconds for steps
+    enum Kind { kSeek, kStep, kPause, kFrameStep } kind;
+    long long value; // milliseconds for seeks and pauses, seconds for steps, frames for frame steps
 };
 
 struct PlayOptions {
@@ -66,10 +67,39 @@ struct PlayOptions {
     long long limitMs = 0;
     int32_t width = 640;
     int32_t height = 360;
+    int32_t speedPercent = 100;
+    bool speedGiven = false; // the line then tells how many front frames came on time
     bool nullAudio = false;
     bool verbose = false;
     bool show = false;
 };
+
+// A speed from 0.25 to 8 (a factor of the recording's pace) in whole percent.
+bool ParseSpeed(const std::string& text, int32_t& percent) {
+    char* end = nullptr;
+    errno = 0;
+    const double factor = std::strtod(text.c_str(), &end);
+    if (text.empty() || end == nullptr || *end != '\0' || errno != 0 || !(factor >= 0.25) ||
+        !(factor <= 8.0))
+        return false;
+    percent = static_cast<int32_t>(std::lround(factor * 100.0));
+    return true;
+}
+
+// "MS" or "MS,MS,...": one seek each.
+bool ParseSeeks(const std::string& text, std::vector<ScriptStep>& script) {
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        long long value = 0;
+        if (!ParseInt(text.substr(from, comma - from), 0, 24LL * 3600 * 1000, value))
+            return false;
+        script.push_back({ScriptStep::kSeek, value});
+        if (comma == std::string::npos)
+            return true;
+        from = comma + 1;
+    }
+}
 
 // Fills options from args; an empty result is fine, otherwise it is the complaint.
 std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options) {
@@ -78,13 +108,14 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         long long value = 0;
-        if (a == "--seek-ms" || a == "--pause-ms" || a == "--gap-ms" || a == "--limit-ms") {
+        if (a == "--seek-ms") {
+            if (!hasValue || !ParseSeeks(args[++i], options.script))
+                return "--seek-ms takes milliseconds, or several separated by commas";
+        } else if (a == "--pause-ms" || a == "--gap-ms" || a == "--limit-ms") {
             if (!hasValue || !ParseInt(args[i + 1], 0, 24LL * 3600 * 1000, value))
                 return a + " takes a number of milliseconds";
             ++i;
-            if (a == "--seek-ms")
-                options.script.push_back({ScriptStep::kSeek, value});
-            else if (a == "--pause-ms")
+            if (a == "--pause-ms")
                 options.script.push_back({ScriptStep::kPause, value});
             else if (a == "--gap-ms")
                 options.gapMs = value;
@@ -95,6 +126,15 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
                 return "--step takes a non-zero number of seconds (negative: back)";
             ++i;
             options.script.push_back({ScriptStep::kStep, value});
+        } else if (a == "--frame-step") {
+            if (!hasValue || !ParseInt(args[i + 1], -100000, 100000, value) || value == 0)
+                return "--frame-step takes a non-zero number of frames (negative: back)";
+            ++i;
+            options.script.push_back({ScriptStep::kFrameStep, value});
+        } else if (a == "--speed") {
+            if (!hasValue || !ParseSpeed(args[++i], options.speedPercent))
+                return "--speed takes a factor from 0.25 to 8";
+            options.speedGiven = true;
         } else if (a == "--size") {
             if (!hasValue || !ParseSize(args[++i], options.width, options.height))
                 return "--size takes WIDTHxHEIGHT, 16 to 4096 each";
@@ -153,18 +193,22 @@ struct EndSignal {
     }
 };
 
-// Runs one scripted step; waits for a seek's first picture (at most 5 s).
+// Waits until the measurements hold `count` repositions (at most 5 s) or the recording ends.
+void WaitForRepositions(const PlayMeasurements& measurements, size_t count, EndSignal& end) {
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < deadline && !end.Ended() && measurements.RepositionsMeasured() < count)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Runs one scripted step; waits for a seek's or frame step's picture (at most 5 s each).
 void RunStep(const ScriptStep& step, CQTRMediaPlayer& engine, PlayMeasurements& measurements,
              EndSignal& end) {
     switch (step.kind) {
     case ScriptStep::kSeek: {
-        const size_t before = measurements.Compute().seekFirstFrameMs.size();
+        const size_t before = measurements.RepositionsMeasured();
         measurements.SeekRequested(Clock::now(), engine.Repositions());
         engine.SeekToMs(step.value);
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        while (Clock::now() < deadline && !end.Ended() &&
-               measurements.Compute().seekFirstFrameMs.size() == before)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        WaitForRepositions(measurements, before + 1, end);
         break;
     }
     case ScriptStep::kStep:
@@ -181,6 +225,21 @@ void RunStep(const ScriptStep& step, CQTRMediaPlayer& engine, PlayMeasurements& 
         measurements.Break();
         engine.Resume();
         break;
+    case ScriptStep::kFrameStep: {
+        // Paused, one frame at a time, each waiting for its picture; then playing goes on.
+        measurements.Break();
+        engine.Pause();
+        const int32_t direction = step.value > 0 ? 1 : -1;
+        for (long long i = 0; i < std::llabs(step.value) && !end.Ended(); ++i) {
+            const size_t before = measurements.RepositionsMeasured();
+            measurements.SeekRequested(Clock::now(), engine.Repositions(), true);
+            engine.StepFrames(direction);
+            WaitForRepositions(measurements, before + 1, end);
+        }
+        measurements.Break();
+        engine.Resume();
+        break;
+    }
     }
 }
 
@@ -220,13 +279,14 @@ RecordingSource OpenSource(const std::string& card, const std::string& name) {
 int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFront,
          VPictureArea* shownRear) {
     const DiagLog diag = options.verbose ? DiagLog::ToStdout() : DiagLog();
-    PlayMeasurements measurements;
+    PlayMeasurements measurements(options.speedPercent);
     CDecoder decoder;
     const AudioOutputFactory factory(stderr);
     const std::unique_ptr<VAudio> device = factory.Make(
         options.nullAudio ? AudioOutputFactory::Choice::Null : AudioOutputFactory::Choice::Auto);
     MeasuringAudio audio(device.get(),
                          [&](Clock::time_point heard) { measurements.ClickHeard(heard); });
+    CAudioTempo tempo;
     CQTRMediaPlayer engine;
     MeasuringPictureArea front(
         options.width, options.height,
@@ -241,6 +301,8 @@ int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFr
     engine.SetParser(&parser);
     engine.SetDecoder(&decoder);
     engine.SetAudio(&audio);
+    engine.SetTempo(&tempo);
+    engine.SetSpeedPercent(options.speedPercent);
     engine.SetEventCallback(&EndSignal::OnEvent, &end);
     engine.SetDiagLog(options.verbose ? &diag : nullptr);
     const CQTRMediaPlayer::StartResult started = engine.Start(&front, &rear);
@@ -254,7 +316,7 @@ int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFr
         return CommandFailed("the player cannot open " + options.name);
     engine.Resume();
     // The script starts once pictures come.
-    for (int i = 0; i < 1000 && measurements.Compute().frames == 0 && !end.Ended(); ++i)
+    for (int i = 0; i < 1000 && measurements.Frames() == 0 && !end.Ended(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     for (const ScriptStep& step : options.script) {
         if (end.WaitFor(std::chrono::milliseconds(options.gapMs)))
@@ -284,12 +346,33 @@ int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFr
                 f.intervalP50Ms, f.intervalP95Ms, f.intervalP99Ms,
                 f.haveAv ? f.avOffsetMeanMs : std::nan(""),
                 f.haveAv ? f.avOffsetDriftMs : std::nan(""));
+    if (f.haveDriftSlope)
+        std::printf(" av_drift_ms_per_min=%.1f", f.avDriftMsPerMinute);
     if (!f.seekFirstFrameMs.empty())
         std::printf(" seek_first_frame_ms=%.1f", f.seekFirstFrameMedianMs);
+    if (f.seekFirstFrameMs.size() > 1)
+        std::printf(" seek_p95_ms=%.1f", f.seekFirstFrameP95Ms);
+    if (!f.frameStepMs.empty())
+        std::printf(" frame_step_ms=%.1f", f.frameStepMedianMs);
+    const CQTRMediaPlayer::FrameStats stats = engine.Stats();
+    const int64_t due = stats.onTime + stats.late + stats.skipped;
+    if (options.speedGiven && due > 0)
+        std::printf(" on_time_pct=%.1f skipped=%lld",
+                    100.0 * static_cast<double>(stats.onTime) / static_cast<double>(due),
+                    static_cast<long long>(stats.skipped));
     std::printf("\n");
-    if (options.verbose)
-        std::fprintf(stderr, "tatcard: %d picture/click pairs, %zu seeks\n", f.avPairs,
-                     f.seekFirstFrameMs.size());
+    if (options.verbose) {
+        std::fprintf(stderr, "tatcard: %d picture/click pairs, %zu seeks, %zu frame steps\n",
+                     f.avPairs, f.seekFirstFrameMs.size(), f.frameStepMs.size());
+        std::fprintf(stderr, "tatcard: seeks (ms):");
+        for (double ms : f.seekFirstFrameMs)
+            std::fprintf(stderr, " %.1f", ms);
+        std::fprintf(stderr, "\n");
+        std::fprintf(stderr, "tatcard: offsets (ms):");
+        for (double offset : f.avOffsetsMs)
+            std::fprintf(stderr, " %.1f", offset);
+        std::fprintf(stderr, "\n");
+    }
     if (end.ReadFailed())
         return CommandFailed(options.name + ": the recording could not be read to its end (" +
                              std::to_string(f.frames) + " pictures shown)");

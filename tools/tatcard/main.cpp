@@ -1,6 +1,6 @@
 // tatcard: the command-line companion for camera cards.
 //
-//   tatcard demo DIR [--seconds N]           makes a demonstration card in folder DIR
+//   tatcard demo DIR [...]                   makes a demonstration card in folder DIR
 //   tatcard ls DIR [--category WORD]         lists recordings (event, rec, parking, manual, all)
 //   tatcard info DIR NAME                    describes one recording
 //   tatcard rm DIR NAME                      deletes one recording as the camera does
@@ -42,9 +42,11 @@ bool IsDashcamSource(const std::string& path) {
 
 constexpr char kUsage[] =
     "usage: tatcard COMMAND ...\n"
-    "  tatcard demo DIR [--seconds N]         make a demonstration card in folder DIR: 14\n"
-    "                                         recordings of 20-30 s; N (1 to 600) makes every\n"
-    "                                         recording N seconds long\n"
+    "  tatcard demo DIR [--seconds N] [--front WxH] [--fps N]\n"
+    "                                         make a demonstration card in folder DIR:\n"
+    "                                         recordings of N s each with --seconds, front\n"
+    "                                         pictures of WxH (1280x720 by default) and N\n"
+    "                                         frames a second (30 by default; 10 to 60)\n"
     "  tatcard ls DIR [--category WORD] [--json]\n"
     "                                         list recordings; WORD is event, rec, parking,\n"
     "                                         manual or all (the default). Marked rows: a\n"
@@ -125,13 +127,24 @@ constexpr char kUsage[] =
     "                                         play frames= duration_ms= wall_ms= cpu_ms=\n"
     "                                         interval_p50_ms= interval_p95_ms=\n"
     "                                         interval_p99_ms= av_offset_mean_ms=\n"
-    "                                         av_offset_drift_ms= [seek_first_frame_ms=]\n"
-    "      --seek-ms MS                       seek to MS (repeatable)\n"
+    "                                         av_offset_drift_ms= [seek_first_frame_ms=\n"
+    "                                         [seek_p95_ms=]] [frame_step_ms=]\n"
+    "                                         [on_time_pct= skipped=]: seek and step\n"
+    "                                         figures are medians over the run; with\n"
+    "                                         --speed, on_time_pct is the share of front\n"
+    "                                         frames shown within a period of their time,\n"
+    "                                         skipped those too late to show\n"
+    "      --seek-ms MS[,MS...]               seek to each MS (repeatable)\n"
     "      --step S                           step S seconds, negative: back (repeatable)\n"
     "      --pause-ms MS                      pause for MS (repeatable)\n"
+    "      --frame-step N                     pause, step N frames one at a time (negative:\n"
+    "                                         back), then play on (repeatable)\n"
     "                                         the steps run in the order given, each\n"
     "      --gap-ms MS                        MS after the previous one (default 3000)\n"
     "      --limit-ms MS                      stop after MS instead of at the end\n"
+    "      --speed X                          play at X times the pace: 0.25 to 8 (the\n"
+    "                                         sound keeps its pitch from 0.5 to 2 and is\n"
+    "                                         silent outside)\n"
     "      --size WxH                         front picture size (default 640x360)\n"
     "      --null-audio                       play silently even when a server answers\n"
     "      --show                             show the pictures in a window\n"

@@ -1,5 +1,6 @@
 #include "CSamplePlayerDlg.h"
 
+#include "ReviewCommands.h"
 #include "SettingsCommand.h"
 #include "SnapshotCommand.h"
 #include "StatusPresenter.h"
@@ -60,6 +61,9 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
                                  static_cast<QLabel*>(Control(ControlId::Speed)), m_position,
                                  m_graph, m_map, Control(ControlId::MapSize)},
         &m_diag);
+    m_review = std::make_unique<ReviewCommands>(
+        *m_controller, *m_status, m_position, [this] { return Busy(); }, this);
+    m_controls[ControlId::PlaySpeed] = m_review->SpeedWidget();
     PlaceIdlePictures();
     const CQTRMediaPlayer::StartResult started = m_controller->Start(m_front, m_rear);
     if (!started.Ok())
@@ -439,6 +443,8 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
         {KeyAction::Open, &CSamplePlayerDlg::OnOpen}};
     if (decision.action == KeyAction::PassToList)
         return false;
+    if (m_review->HandleKey(decision.action))
+        return true;
     if (decision.action == KeyAction::VolumeUp || decision.action == KeyAction::VolumeDown)
         m_volume->SetPos(decision.volume);
     if (decision.action == KeyAction::SecBack)

@@ -24,6 +24,7 @@ class PictureWidget;
 class QCheckBox;
 class QLabel;
 class RecordingListView;
+class ReviewCommands;
 class SettingsCommand;
 class SnapshotCommand;
 class StatusPresenter;
@@ -35,10 +36,11 @@ class ZoomFeed;
 //
 // It keeps the controls, their skin and layout, the panes, the keys of its key table (every
 // other key is swallowed) and the commands that turn clicks and keys into calls of the
-// playback controller, which plays the card's recordings; the status presenter shows time,
-// speed, graph and map; the zoom feed runs the zoom window; the snapshot command and the
-// download controller save pictures and export recordings; the settings command edits the
-// camera's settings on a card. While a download runs every command and key is ignored.
+// playback controller, which plays the card's recordings; the review commands scrub, step
+// frames and set the playing speed; the status presenter shows time, speed, graph and map;
+// the zoom feed runs the zoom window; the snapshot command and the download controller save
+// pictures and export recordings; the settings command edits the camera's settings on a card.
+// While a download runs every command and key is ignored.
 //
 // Threads: GUI thread.
 class CSamplePlayerDlg : public QDialog {
@@ -154,6 +156,7 @@ private:
     CBitmapSlider* m_brightness = nullptr;
     CxSkinButton* m_mute = nullptr;
     std::unique_ptr<StatusPresenter> m_status;
+    std::unique_ptr<ReviewCommands> m_review;
     std::unique_ptr<ZoomFeed> m_zoom;
     std::unique_ptr<SnapshotCommand> m_snapshot;
     std::unique_ptr<SettingsCommand> m_settings;

@@ -41,6 +41,7 @@ PlaybackController::PlaybackController(Options options, const DiagLog* diag, boo
     m_engine.SetParser(&m_parsers);
     m_engine.SetDecoder(&m_decoder);
     m_engine.SetAudio(m_audio.get());
+    m_engine.SetTempo(&m_tempo);
     m_engine.SetDiagLog(engineDiag ? m_diag : nullptr);
 
     m_cardTimer.setInterval(1000);
@@ -306,6 +307,24 @@ bool PlaybackController::PlayRecording(const std::string& name) {
 
 void PlaybackController::SeekToSecond(int second) {
     m_engine.SeekToMs(static_cast<int64_t>(second) * 1000);
+}
+
+void PlaybackController::ScrubToSecond(int second) {
+    if (Loaded())
+        m_engine.ScrubToMs(static_cast<int64_t>(second) * 1000);
+}
+
+bool PlaybackController::StepFrames(int frames) {
+    if (!Loaded() || frames == 0)
+        return false;
+    if (m_engine.IsRunning())
+        Pause();
+    m_engine.StepFrames(frames);
+    return true;
+}
+
+void PlaybackController::SetSpeed(int percent) {
+    m_engine.SetSpeedPercent(percent);
 }
 
 bool PlaybackController::StepBack() {

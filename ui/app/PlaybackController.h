@@ -1,6 +1,7 @@
 #pragma once
 #include "formats/CAVIExtractor.h"
 #include "player/audio/AudioOutputFactory.h"
+#include "player/audio/CAudioTempo.h"
 #include "player/decoder/CDecoder.h"
 #include "player/engine/CQTRMediaPlayer.h"
 #include "player/source/CDashcamParser.h"
@@ -28,7 +29,8 @@ class VPictureArea;
 // engine's text lines go to, the names the recording list shows and the current row.
 //
 // It offers the playback commands (list a category, play a row or a name, play/pause, stop,
-// next and previous row, seek, 10-second steps, volume, brightness) and tells what happened
+// next and previous row, seek, scrub, 10-second steps, frame steps, playing speed, volume,
+// brightness) and tells what happened
 // through signals: the list, the current row, a recording opened, playing or paused, stopped,
 // the card gone, the end of a recording, and a status tick every 100 ms while a recording is
 // loaded. It polls the card once a second.
@@ -124,8 +126,17 @@ public:
     // The card is looked for, every recording listed, and the one with this name played as a
     // double click on its row would. False when there is no such recording.
     bool PlayRecording(const std::string& name);
-    // Seeks to a second of the recording.
+    // Seeks to a second of the recording (also while paused: the paused picture moves).
     void SeekToSecond(int second);
+    // While the position thumb is dragged: the key frame at or before the second, quickly.
+    void ScrubToSecond(int second);
+    // Pauses a recording that plays, then moves `frames` frames from the picture on screen
+    // (negative: back), front and rear. False (nothing done) when nothing is loaded.
+    bool StepFrames(int frames);
+    // Playing speed in percent of the recording's pace (25 … 800): the sound keeps its pitch
+    // from 50 to 200 and is silent outside. It stays for the recordings played after.
+    void SetSpeed(int percent);
+    int Speed() const { return m_engine.SpeedPercent(); }
     // 10 seconds back or forward; false (nothing done) when nothing is loaded or the step
     // would leave the recording.
     bool StepBack();
@@ -199,6 +210,7 @@ private:
     CParserSwitch m_parsers{{&m_parser, &m_dashcamParser, &m_aviParser}};
     CDecoder m_decoder;
     std::unique_ptr<VAudio> m_audio;
+    CAudioTempo m_tempo;
     CTextData m_telemetry;
     // Declared last of the engine's parts: it goes first.
     CQTRMediaPlayer m_engine;

@@ -52,7 +52,7 @@ void StatusPresenter::CardRemoved() {
 }
 
 void StatusPresenter::Tick() {
-    if (!(QApplication::mouseButtons() & Qt::LeftButton))
+    if (!(QApplication::mouseButtons() & Qt::LeftButton) || m_widgets.position->IsDragging())
         Refresh();
 }
 

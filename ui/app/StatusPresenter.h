@@ -47,8 +47,8 @@ public:
     // One status refresh: time texts and thumb; while a recording is loaded, the map and
     // speed from the newest fix and the graph's new samples.
     void Refresh();
-    // The status timer's tick: a refresh, unless a mouse button is held (a slider thumb is
-    // being dragged).
+    // The status timer's tick: a refresh, unless a mouse button is held on anything but the
+    // position thumb (whose drag the time texts follow, the thumb staying under the pointer).
     void Tick();
     // The card has gone: the speed, the graph and the map as before the first recording, both
     // time texts 00:00:00 and the thumb at the start.

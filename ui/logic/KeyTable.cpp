@@ -31,6 +31,14 @@ KeyAction ActionFor(Key key, const KeyContext& context) {
         return KeyAction::Open;
     case Key::F3:
         return KeyAction::Settings;
+    case Key::Period:
+        return KeyAction::FrameNext;
+    case Key::Comma:
+        return KeyAction::FramePrevious;
+    case Key::BracketLeft:
+        return KeyAction::Slower;
+    case Key::BracketRight:
+        return KeyAction::Faster;
     case Key::Escape:
     case Key::Tab:
     case Key::Other:
@@ -77,6 +85,14 @@ int VirtualKeyCode(Key key) {
         return 27;
     case Key::Tab:
         return 9;
+    case Key::Period:
+        return 190;
+    case Key::Comma:
+        return 188;
+    case Key::BracketLeft:
+        return 219;
+    case Key::BracketRight:
+        return 221;
     case Key::Other:
         break;
     }

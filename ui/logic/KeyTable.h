@@ -17,6 +17,10 @@ enum class Key {
     F3,
     Escape,
     Tab,
+    Period,       // "." the next frame
+    Comma,        // "," the previous frame
+    BracketLeft,  // "[" slower
+    BracketRight, // "]" faster
     Other
 };
 
@@ -33,8 +37,12 @@ enum class KeyAction {
     VolumeDown, // the same, downwards
     Open,
     Settings,
-    PassToList, // the recording list handles the key itself
-    Swallow,    // nothing happens and no control sees the key
+    FrameNext,     // pause and show the next frame
+    FramePrevious, // pause and show the previous frame
+    Slower,        // the next slower playing speed
+    Faster,        // the next faster playing speed
+    PassToList,    // the recording list handles the key itself
+    Swallow,       // nothing happens and no control sees the key
 };
 
 // The window's state that keys depend on.
@@ -55,11 +63,13 @@ struct KeyDecision {
 
 constexpr int kVolumeKeyStep = 5;
 
-// The Windows virtual-key code of a key of the table (13 Enter, 32 Space, 37 Left, ...), as
-// the diagnostic line "Press Button => %d" shows it; 0 for Other.
+// The Windows virtual-key code of a key of the table (13 Enter, 32 Space, 37 Left, 190 ".",
+// 188 ",", 219 "[", 221 "]", ...), as the diagnostic line "Press Button => %d" shows it; 0 for
+// Other.
 int VirtualKeyCode(Key key);
 
 // Every key is swallowed while a download runs. Up and Down go to the list while the pointer
 // is over it and move the volume by kVolumeKeyStep otherwise; Space plays when PLAY is shown
-// and the list has rows, else pauses; keys without a command are swallowed.
+// and the list has rows, else pauses; "." and "," step a frame, "[" and "]" change the speed;
+// keys without a command are swallowed.
 KeyDecision DecideKey(Key key, const KeyContext& context);

@@ -56,6 +56,7 @@ constexpr int BrightnessIcon = 1237;
 constexpr int FrontPicture = 1238;
 constexpr int RearPicture = 1239;
 constexpr int Speed = 1240;
+constexpr int PlaySpeed = 1241; // the playing speed's control
 } // namespace ControlId
 
 // Fixed places of the normal layout.

@@ -30,6 +30,14 @@ Key KeyOfQtKey(int qtKey) {
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
         return Key::Tab;
+    case Qt::Key_Period:
+        return Key::Period;
+    case Qt::Key_Comma:
+        return Key::Comma;
+    case Qt::Key_BracketLeft:
+        return Key::BracketLeft;
+    case Qt::Key_BracketRight:
+        return Key::BracketRight;
     default:
         return Key::Other;
     }

@@ -189,3 +189,23 @@ TEST(NullAudio, AWriterWokenByAReopenDoesNotQueueIntoTheNewFormat) {
     EXPECT_EQ(recorder.All().size(), 2u);
     EXPECT_EQ(audio.QueuedMicros(), 0);
 }
+
+TEST(NullAudio, FlushDropsWhatWaitsAndAWaitingWriterGivesUpItsBlock) {
+    CNullAudio audio;
+    Recorder recorder(audio);
+    ASSERT_TRUE(audio.Open(16, 1000)); // a full block lasts 1.92 s
+    WriteBlock(audio);
+    WriteBlock(audio);
+    std::thread writer([&] { WriteBlock(audio); });
+    std::this_thread::sleep_for(50ms);
+    audio.Flush();
+    writer.join();
+    EXPECT_EQ(recorder.All().size(), 2u) << "the waiting block was not queued";
+    EXPECT_EQ(audio.QueuedMicros(), 0);
+    // Still open: the next block plays at once.
+    const auto written = Clock::now();
+    WriteBlock(audio, 2);
+    ASSERT_EQ(recorder.All().size(), 3u);
+    EXPECT_GE(recorder.All()[2].start, written);
+    EXPECT_GT(audio.QueuedMicros(), 0);
+}

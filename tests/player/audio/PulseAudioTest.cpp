@@ -7,7 +7,8 @@
 #include <thread>
 #include <vector>
 
-// These run against the session's sound server and are skipped where none answers (as in CI).
+// These run against a sound server: in the test suite a private one with a null sink (see
+// scripts/pulse_server.sh); they are skipped where none answers.
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -80,4 +81,36 @@ TEST_F(PulseAudio, CloseWakesAWaitingWriterAndLaterWritesReturnAtOnce) {
     EXPECT_LT(Clock::now() - closing, 500ms);
     writer.join();
     EXPECT_LT(waited, 600ms);
+}
+
+TEST_F(PulseAudio, QueuedTimeFollowsTheServersPlayClockFromTheFirstBlock) {
+    // Written back to back, each block ends 240 ms after the one before on the server's play
+    // clock, also while the sink still plays out what it had rendered before the stream began
+    // (which the first blocks wait behind): now + QueuedMicros() after each write, the moment
+    // the sound written so far ends, moves on by one block each time.
+    std::vector<Clock::time_point> ends;
+    for (int i = 0; i < 8; ++i) {
+        WriteBlock();
+        ends.push_back(Clock::now() + std::chrono::microseconds(m_audio.QueuedMicros()));
+    }
+    for (size_t i = 1; i < ends.size(); ++i) {
+        const auto step =
+            std::chrono::duration_cast<std::chrono::milliseconds>(ends[i] - ends[i - 1]);
+        EXPECT_GT(step, 200ms) << "block " << i;
+        EXPECT_LT(step, 280ms) << "block " << i;
+    }
+}
+
+TEST_F(PulseAudio, FlushEmptiesTheServerAndAWaitingWriterGivesUpItsBlock) {
+    WriteBlock();
+    WriteBlock();
+    std::thread writer([&] { WriteBlock(); });
+    std::this_thread::sleep_for(50ms);
+    const auto flushing = Clock::now();
+    m_audio.Flush();
+    writer.join();
+    EXPECT_LT(Clock::now() - flushing, 200ms) << "the writer did not wait for room";
+    WriteBlock(); // plays on after a flush
+    EXPECT_GT(m_audio.QueuedMicros(), 0);
+    EXPECT_LT(m_audio.QueuedMicros(), 2'500'000);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -44,7 +45,17 @@ FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
             const bool rearKey = f % recording.rate == 5;
             m_packets.push_back({"01dc", VideoPayload('R', f, rearKey), {'R', f}});
         }
-        if (f % 7 == 6) {
+        if (recording.cameraAudio) {
+            // Block k spans [240 k, 240 (k + 1)) ms and follows the first frame at or past
+            // its end.
+            while (int64_t{240} * (audio + 1) * recording.rate <= int64_t{1000} * f) {
+                std::vector<uint8_t> block(3840);
+                for (size_t i = 0; i + 1 < block.size(); i += 2)
+                    block[i] = static_cast<uint8_t>(audio);
+                m_packets.push_back({"02wb", block, {'A', audio}});
+                ++audio;
+            }
+        } else if (f % 7 == 6) {
             m_packets.push_back({"02wb", TaggedPayload('A', audio, 3840), {'A', audio}});
             ++audio;
         }
@@ -141,11 +152,40 @@ bool FakeDecoder::Open() {
 
 bool FakeDecoder::DecodeAndShow(int channel, VPictureArea*, const uint8_t* bytes, int32_t length) {
     std::lock_guard<std::mutex> hold(m_mutex);
-    m_shown.push_back(
-        {channel, TagOf(bytes, length), m_parser != nullptr ? m_parser->FrontPacketsRead() : 0});
+    m_shown.push_back({channel, TagOf(bytes, length),
+                       m_parser != nullptr ? m_parser->FrontPacketsRead() : 0,
+                       std::chrono::steady_clock::now()});
     if (channel == 0)
         m_frontShown.fetch_add(1);
     return true;
+}
+
+bool FakeDecoder::Decode(int channel, const uint8_t* bytes, int32_t length) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_decodedOnly.push_back({channel, TagOf(bytes, length),
+                             m_parser != nullptr ? m_parser->FrontPacketsRead() : 0,
+                             std::chrono::steady_clock::now()});
+    return true;
+}
+
+bool FakeDecoder::Show(int channel, VPictureArea*) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    for (auto packet = m_decodedOnly.rbegin(); packet != m_decodedOnly.rend(); ++packet) {
+        if (packet->channel == channel) {
+            m_shown.push_back(*packet);
+            m_shown.back().at = std::chrono::steady_clock::now();
+            m_decodedOnly.erase(std::next(packet).base());
+            if (channel == 0)
+                m_frontShown.fetch_add(1);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<FakeDecoder::Shown> FakeDecoder::DecodedOnly() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_decodedOnly;
 }
 
 std::vector<FakeDecoder::Shown> FakeDecoder::ShownPictures() const {
@@ -169,6 +209,12 @@ int FakeAudio::Close() {
 void FakeAudio::Write(const uint8_t* bytes, int32_t length) {
     std::lock_guard<std::mutex> hold(m_mutex);
     m_blocks.push_back(TagOf(bytes, length).number);
+    m_pieces.emplace_back(length > 0 ? bytes[0] : -1, length);
+}
+
+std::vector<std::pair<int, int32_t>> FakeAudio::FirstBytesAndLengths() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_pieces;
 }
 
 std::vector<int32_t> FakeAudio::Blocks() const {

@@ -6,10 +6,12 @@
 #include "player/api/VMediaParser.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What a fake payload says about itself: its stream and the front frame (or audio block, or
@@ -22,12 +24,15 @@ struct FakePacketTag {
 // A recording of `frames` front frames at `rate` fps: key frames every `rate` frames (rear key
 // frames 5 frames later, so that rear non-key frames follow each front key frame), a rear
 // frame after each front frame when two-channel, an audio block after every 7th front frame
-// and a text line after every 10th.
+// and a text line after every 10th. With cameraAudio the audio blocks are written as the
+// camera writes them instead: 240 ms each, once the front frame time reaches a block's end,
+// each block's samples holding its number.
 struct FakeRecording {
     int32_t frames = 90;
     int32_t rate = 30;
     bool twoChannel = true;
     int32_t declaredRate = -1; // the rate Open reports; -1: the rate above
+    bool cameraAudio = false;
 };
 
 class FakeParser final : public VMediaParser {
@@ -95,7 +100,8 @@ public:
     struct Shown {
         int channel;
         FakePacketTag tag;
-        int32_t frontPacketsReadThen; // the parser's count when the picture was shown
+        int32_t frontPacketsReadThen;               // the parser's count when the picture was shown
+        std::chrono::steady_clock::time_point at{}; // when it was shown (or decoded)
     };
     explicit FakeDecoder(const FakeParser* parser = nullptr) : m_parser(parser) {}
     bool Open() override;
@@ -108,7 +114,12 @@ public:
     void SetFlipMode(int, int) override {}
 
     std::vector<Shown> ShownPictures() const;
+    // Packets decoded without being shown, in order.
+    std::vector<Shown> DecodedOnly() const;
     int32_t FrontShown() const { return m_frontShown.load(); }
+    bool Decode(int channel, const uint8_t* bytes, int32_t length) override;
+    // Moves the channel's last packet decoded-only to the pictures shown.
+    bool Show(int channel, VPictureArea* area) override;
     // Set before use: Open reports failure.
     bool failOpen = false;
     int OpenCount() const { return m_opens.load(); }
@@ -120,10 +131,11 @@ private:
     std::atomic<int> m_closes{0};
     mutable std::mutex m_mutex;
     std::vector<Shown> m_shown;
+    std::vector<Shown> m_decodedOnly;
     std::atomic<int32_t> m_frontShown{0};
 };
 
-// Takes blocks at once and remembers their numbers.
+// Takes blocks at once and remembers their numbers, and each block's first byte and length.
 class FakeAudio final : public VAudio {
 public:
     bool Open(int32_t, int32_t) override;
@@ -131,7 +143,10 @@ public:
     void Write(const uint8_t* bytes, int32_t length) override;
     void SetVolume(uint32_t) override {}
     int64_t QueuedMicros() const override { return 0; }
+    void Flush() override { m_flushes.fetch_add(1); }
     std::vector<int32_t> Blocks() const;
+    std::vector<std::pair<int, int32_t>> FirstBytesAndLengths() const;
+    int Flushes() const { return m_flushes.load(); }
     // Set before use: Open reports failure.
     bool failOpen = false;
     // Opens that succeeded less closes since.
@@ -140,7 +155,9 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<int32_t> m_blocks;
+    std::vector<std::pair<int, int32_t>> m_pieces;
     std::atomic<int> m_open{0};
+    std::atomic<int> m_flushes{0};
 };
 
 FakePacketTag TagOf(const uint8_t* payload, int32_t size);

@@ -69,6 +69,7 @@ public:
     }
     void SetVolume(uint32_t) override {}
     int64_t QueuedMicros() const override { return 0; }
+    void Flush() override {}
     std::vector<int> Written() {
         std::lock_guard<std::mutex> hold(mutex);
         return firstBytes;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -158,39 +159,55 @@ TEST(PlayerEngine, TextLinesCarryAZeroByteAndThePlayTimeOfTheLastFrameShown) {
     EXPECT_EQ(lines[2].frontShownThen, 13);
 }
 
-TEST(PlayerEngine, SeekDropsAudioAndRearUntilTheFrontKeyFrameThenRearUntilItsKeyFrame) {
-    Harness h({.frames = 120, .rate = 30, .twoChannel = true});
+TEST(PlayerEngine, SeekDecodesFromTheKeyFrameWithoutShowingAndShowsTheTargetFirst) {
+    Harness h({.frames = 120, .rate = 30, .twoChannel = true, .cameraAudio = true});
     bool asked = false;
     h.onText = [&](const TextLine& line) {
         if (!asked && line.tag.number == 0) { // after frame 9 was read
             asked = true;
-            h.engine.SeekToMs(2500);
+            h.engine.SeekToMs(2500); // frame 75
         }
     };
     h.Play();
     ASSERT_TRUE(h.WaitForEnd());
-    EXPECT_EQ(h.parser.Seeks(), (std::vector<float>{2.5f}));
+    // The parser goes to the whole second whose key frame starts the decoding.
+    EXPECT_EQ(h.parser.Seeks(), (std::vector<float>{2.0f}));
 
-    // After the seek the parser delivered rear/audio/non-key packets first; none was shown or
-    // played. The first picture after the seek is the front key frame of second 2.
+    // Frames 60 … 74 of both channels are decoded, not shown (the rear from its key frame,
+    // 65, on); the first pictures after the seek are the target's, front then rear.
+    std::vector<int32_t> frontDecoded;
+    std::vector<int32_t> rearDecoded;
+    for (const auto& packet : h.decoder.DecodedOnly())
+        (packet.channel == 0 ? frontDecoded : rearDecoded).push_back(packet.tag.number);
+    std::vector<int32_t> expected;
+    for (int32_t f = 60; f < 75; ++f)
+        expected.push_back(f);
+    EXPECT_EQ(frontDecoded, expected);
+    expected.erase(expected.begin(), expected.begin() + 5);
+    EXPECT_EQ(rearDecoded, expected);
     const auto shown = h.decoder.ShownPictures();
     const auto front = FrontFrames(shown);
     ASSERT_FALSE(front.empty());
-    EXPECT_EQ(front.front(), 60) << "no picture of the old position is left in the delay line";
+    EXPECT_EQ(front.front(), 75) << "nothing of the old position or before the target is shown";
     EXPECT_EQ(front.back(), 119);
-    int32_t firstRear = -1;
-    for (const auto& picture : shown)
-        if (picture.channel == 1) {
-            firstRear = picture.tag.number;
-            break;
-        }
-    EXPECT_EQ(firstRear, 65);
-    // Block 0 was queued before the seek and still plays; block 7 (after frame 55) came in
-    // front of the key frame and is dropped; block 8 (after frame 62) is the first after it.
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[0].channel, 0);
+    EXPECT_EQ(shown[1].channel, 1);
+    EXPECT_EQ(shown[1].tag.number, 75);
+
+    // The sound restarts at the target: block 9 (2160 … 2400 ms) is dropped, block 10 (2400 …
+    // 2640 ms) loses its first 100 ms (800 samples), and the rest follow whole. Block 0 was
+    // read before the seek and may have been flushed before it was written.
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(h.audio.Blocks(), (std::vector<int32_t>{0, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
-    // The position restarts at the target and counts the frames shown since.
-    EXPECT_EQ(h.engine.CurrentFrame(), 75 + 60);
+    auto pieces = h.audio.FirstBytesAndLengths();
+    if (!pieces.empty() && pieces.front().first == 0)
+        pieces.erase(pieces.begin());
+    EXPECT_EQ(pieces, (std::vector<std::pair<int, int32_t>>{
+                          {10, 2240}, {11, 3840}, {12, 3840}, {13, 3840}, {14, 3840}, {15, 3840}}));
+    EXPECT_GE(h.audio.Flushes(), 1) << "sound of the old position is dropped";
+    // The position counts the frames shown since the target.
+    EXPECT_EQ(h.engine.CurrentFrame(), 120);
+    EXPECT_EQ(h.engine.ShownFrame(), 119);
 }
 
 TEST(PlayerEngine, StepsAndSeeksAreClampedIntoTheRecording) {
@@ -208,7 +225,8 @@ TEST(PlayerEngine, StepsAndSeeksAreClampedIntoTheRecording) {
     const auto seeks = h.parser.Seeks();
     ASSERT_EQ(seeks.size(), 2u);
     EXPECT_FLOAT_EQ(seeks[0], 0.0f);
-    EXPECT_FLOAT_EQ(seeks[1], 149.0f / 30.0f);
+    EXPECT_FLOAT_EQ(seeks[1], 4.0f) << "the second of the last frame, 149";
+    EXPECT_EQ(FrontFrames(h.decoder.ShownPictures()).back(), 149);
 }
 
 TEST(PlayerEngine, SeekToTheStartIsARealRequest) {
@@ -225,19 +243,120 @@ TEST(PlayerEngine, SeekToTheStartIsARealRequest) {
     EXPECT_EQ(h.parser.Seeks(), (std::vector<float>{0.0f}));
 }
 
-TEST(PlayerEngine, RequestsMadeWhilePausedAreDropped) {
-    Harness h({.frames = 300, .rate = 30, .twoChannel = false});
+// Waits until the decoder has shown `count` pictures in all.
+bool WaitForShown(const FakeDecoder& decoder, size_t count, std::chrono::milliseconds limit = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (decoder.ShownPictures().size() < count) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+TEST(PlayerEngine, RequestsWhilePausedMoveThePositionAndShowItsPicturesThenPlayGoesOnFromThere) {
+    Harness h({.frames = 300, .rate = 30, .twoChannel = true});
     h.engine.SetFramePacing(true);
-    h.Play("REC_20240305_093000_S");
+    h.Play();
     std::this_thread::sleep_for(100ms);
     h.engine.Pause();
-    h.engine.SeekToMs(5000);
-    h.engine.StepForward(3);
-    std::this_thread::sleep_for(60ms);
+    std::this_thread::sleep_for(50ms);
+    const size_t before = h.decoder.ShownPictures().size();
+
+    h.engine.SeekToMs(5500); // frame 165: decoded from 150, shown with its rear picture
+    ASSERT_TRUE(WaitForShown(h.decoder, before + 2));
+    std::this_thread::sleep_for(30ms);
+    auto shown = h.decoder.ShownPictures();
+    ASSERT_EQ(shown.size(), before + 2) << "paused: nothing plays on";
+    EXPECT_EQ(shown[before].channel, 0);
+    EXPECT_EQ(shown[before].tag.number, 165);
+    EXPECT_EQ(shown[before + 1].channel, 1);
+    EXPECT_EQ(shown[before + 1].tag.number, 165);
+    EXPECT_EQ(h.engine.CurrentFrame(), 166);
+    EXPECT_EQ(h.engine.CurrentMs(), 166 * 1000 / 30);
+    EXPECT_FALSE(h.engine.IsRunning());
+
+    // Frame steps count from the picture on screen, and those asked before the worker takes
+    // them add up (the worker may also take the first on its own: then the second counts from
+    // its picture, which ends in the same place).
+    h.engine.StepFrames(1);
+    ASSERT_TRUE(WaitForShown(h.decoder, before + 4));
+    EXPECT_EQ(h.decoder.ShownPictures()[before + 2].tag.number, 166);
+    h.engine.StepFrames(-2);
+    h.engine.StepFrames(-1);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (h.engine.ShownFrame() != 163 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(2ms);
+    std::this_thread::sleep_for(30ms);
+    shown = h.decoder.ShownPictures();
+    ASSERT_GE(shown.size(), before + 6);
+    EXPECT_EQ(shown[shown.size() - 2].channel, 0);
+    EXPECT_EQ(shown[shown.size() - 2].tag.number, 163);
+    EXPECT_EQ(shown.back().tag.number, 163) << "the rear picture of the same moment";
+    EXPECT_EQ(h.engine.ShownFrame(), 163);
+    for (size_t i = before + 4; i < shown.size(); ++i)
+        EXPECT_TRUE(shown[i].tag.number == 164 || shown[i].tag.number == 163) << i;
+
+    // A scrub shows the key frame at or before the time, decoding nothing else (the rear
+    // picture waits for its own key frame, 215).
+    const size_t decoded = h.decoder.DecodedOnly().size();
+    const size_t beforeScrub = shown.size();
+    h.engine.ScrubToMs(7900); // frame 237: key frame 210
+    ASSERT_TRUE(WaitForShown(h.decoder, beforeScrub + 1));
+    std::this_thread::sleep_for(30ms);
+    ASSERT_EQ(h.decoder.ShownPictures().size(), beforeScrub + 1);
+    EXPECT_EQ(h.decoder.ShownPictures()[beforeScrub].tag.number, 210);
+    EXPECT_EQ(h.decoder.DecodedOnly().size(), decoded);
+    EXPECT_EQ(h.engine.CurrentFrame(), 211);
+
+    // Playing goes on from the frame after the one shown, in order, nothing repeated.
     h.engine.Resume();
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(h.WaitForEnd());
+    const auto front = FrontFrames(h.decoder.ShownPictures());
+    const auto scrubbed = std::find(front.begin(), front.end(), 210);
+    ASSERT_NE(scrubbed, front.end());
+    for (auto frame = scrubbed; frame + 1 != front.end(); ++frame)
+        EXPECT_EQ(*(frame + 1), *frame + 1);
+    EXPECT_GE(h.engine.Repositions(), 4);
+    EXPECT_LE(h.engine.Repositions(), 5);
+}
+
+TEST(PlayerEngine, PauseStopsTheSoundAndResumingStartsAgainAtTheNextFrame) {
+    Harness h({.frames = 120, .rate = 30, .twoChannel = true, .cameraAudio = true});
+    h.engine.SetFramePacing(true);
+    h.Play();
+    ASSERT_TRUE(WaitForShown(h.decoder, 30));
+    h.engine.Pause();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_GE(h.audio.Flushes(), 2) << "at Open and at the pause";
+    const int32_t next = h.engine.CurrentFrame();
+    const int32_t seeksBefore = static_cast<int32_t>(h.parser.Seeks().size());
+    h.engine.Resume();
+    ASSERT_TRUE(h.WaitForEnd());
+    EXPECT_EQ(static_cast<int32_t>(h.parser.Seeks().size()), seeksBefore + 1);
+    // Every front frame is shown once, in order, across the pause; only a frame the worker
+    // could not show in time (a busy machine) is left out.
+    const auto front = FrontFrames(h.decoder.ShownPictures());
+    ASSERT_FALSE(front.empty());
+    EXPECT_EQ(front.front(), 0);
+    EXPECT_EQ(front.back(), 119);
+    for (size_t i = 1; i < front.size(); ++i)
+        EXPECT_GT(front[i], front[i - 1]);
+    EXPECT_LE(120 - static_cast<int64_t>(front.size()), h.engine.Stats().skipped);
+    EXPECT_GT(next, 0);
+}
+
+TEST(PlayerEngine, RequestsWhileIdleAreDropped) {
+    Harness h({.frames = 30, .rate = 30, .twoChannel = false});
+    h.Play("REC_20240305_093000_S");
+    ASSERT_TRUE(h.WaitForEnd());
+    const size_t shown = h.decoder.ShownPictures().size();
+    h.engine.SeekToMs(500);
+    h.engine.StepFrames(-3);
+    std::this_thread::sleep_for(60ms);
     EXPECT_TRUE(h.parser.Seeks().empty());
-    EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kLoaded);
+    EXPECT_EQ(h.decoder.ShownPictures().size(), shown);
+    EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kIdle);
 }
 
 TEST(PlayerEngine, StopWaitsForTheWorkerAndSendsNoEndEvent) {
@@ -258,15 +377,30 @@ TEST(PlayerEngine, StopWaitsForTheWorkerAndSendsNoEndEvent) {
     EXPECT_FALSE(h.engine.SaveSnapshot(0, "/nonexistent/x.jpg")) << "idle engines save nothing";
 }
 
-TEST(PlayerEngine, PacedPlaybackRunsAtTheFrameRate) {
+TEST(PlayerEngine, PacedPlaybackRunsAtTheFrameRateTimesTheSpeed) {
     Harness h({.frames = 45, .rate = 30, .twoChannel = false}, /*withAudio=*/false);
     h.engine.SetFramePacing(true);
-    const auto start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
     h.Play("REC_20240305_093000_S");
     ASSERT_TRUE(h.WaitForEnd());
-    const auto elapsed = std::chrono::steady_clock::now() - start;
     // 45 frames one period apart: 44 periods of 33.3 ms.
-    EXPECT_GE(elapsed, 1450ms);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1450ms);
+
+    // At 400 % a period is 8.3 ms.
+    Harness fast({.frames = 45, .rate = 30, .twoChannel = false}, /*withAudio=*/false);
+    fast.engine.SetFramePacing(true);
+    fast.engine.SetSpeedPercent(400);
+    EXPECT_EQ(fast.engine.SpeedPercent(), 400);
+    start = std::chrono::steady_clock::now();
+    fast.Play("REC_20240305_093000_S");
+    ASSERT_TRUE(fast.WaitForEnd());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, 360ms);
+    EXPECT_LT(elapsed, 1450ms);
+    const CQTRMediaPlayer::FrameStats stats = fast.engine.Stats();
+    EXPECT_EQ(stats.onTime + stats.late + stats.skipped, 45);
+    fast.engine.SetSpeedPercent(5);
+    EXPECT_EQ(fast.engine.SpeedPercent(), CQTRMediaPlayer::kMinSpeedPercent);
 }
 
 TEST(PlayerEngine, AFrameRateOfZeroPlaysAsThirtyFramesPerSecond) {
@@ -309,7 +443,9 @@ TEST(PlayerEngine, StartNamesThePartThatFailedAndStopsWhatItHadStarted) {
         h.engine.Shutdown();
         EXPECT_EQ(h.parser.StopCount(), parserStarted ? 1 : 0);
 
-        // Once the part works, the engine starts and plays.
+        // Once the part works, the engine starts and plays (the recording loaded while it
+        // was down is stopped first, so that only the new one plays).
+        h.engine.Stop();
         h.parser.failStart = h.decoder.failOpen = h.audio.failOpen = false;
         ASSERT_TRUE(h.engine.Start(nullptr, nullptr).Ok());
         EXPECT_EQ(h.audio.OpenNow(), 1);

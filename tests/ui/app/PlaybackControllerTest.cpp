@@ -1,6 +1,6 @@
 // The playback controller without a window: the list, the rows NEXT and PRE move to, the ends
-// of the list, the 10-second steps and the card going away, on the demo card; a dash-cam
-// folder's list and playing.
+// of the list, the 10-second and frame steps, the speed and the card going away, on the demo
+// card; a dash-cam folder's list and playing.
 #include "ui/app/PlaybackController.h"
 #include "base/DiagLog.h"
 #include "tests/support/DashcamClips.h"
@@ -110,6 +110,33 @@ private slots:
         QVERIFY(!p.StepBack());
         QVERIFY(!p.StepForward());
         QVERIFY(!p.PlayRecording("EVENT_19990101_000000_S"));
+    }
+
+    void frameStepsPauseAndMoveThePausedPosition() {
+        Controller c(TestCard());
+        PlaybackController& p = *c.controller;
+        QVERIFY(!p.StepFrames(1)); // nothing loaded
+        QVERIFY(p.PlayRecording("EVENT_20240305_092233_S"));
+        QTRY_VERIFY_WITH_TIMEOUT(p.CurrentMs() > 300, 5000);
+        QSignalSpy playing(&p, &PlaybackController::playingChanged);
+        QVERIFY(p.StepFrames(1));
+        QVERIFY(!p.Playing());
+        QCOMPARE(playing.count(), 1);
+        QCOMPARE(playing.takeFirst().at(0).toBool(), false);
+        p.SeekToSecond(3);
+        QTRY_COMPARE_WITH_TIMEOUT(p.CurrentMs(), int64_t{3033}, 3000);
+        QVERIFY(p.StepFrames(-3));
+        QTRY_COMPARE_WITH_TIMEOUT(p.CurrentMs(), int64_t{2933}, 3000);
+        QVERIFY(!p.Playing());
+        QVERIFY(!p.StepFrames(0));
+
+        // The speed stays for the next recordings.
+        p.SetSpeed(400);
+        QCOMPARE(p.Speed(), 400);
+        QVERIFY(p.PlayRecording("EVENT_20240305_090702_D"));
+        QCOMPARE(p.Speed(), 400);
+        p.SetSpeed(1);
+        QCOMPARE(p.Speed(), 25);
     }
 
     void theCardGoingEmptiesTheListAndResetsTheVolume() {

@@ -1,6 +1,6 @@
 // Playing the demo card in the window as a user does: OPEN, the filters, a double click, the
-// picture, time, speed, graph and map, NEXT and PRE at the ends, the position slider and the
-// volume.
+// picture, time, speed, graph and map, NEXT and PRE at the ends, the position slider (released
+// and dragged) and the volume, frame steps and the playing speed.
 #include "tests/support/TempDir.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/StatusPresenter.h"
@@ -13,8 +13,12 @@
 #include "ui/widgets/CZoomDlg.h"
 #include "ui/widgets/CxSkinButton.h"
 #include "ui/widgets/PictureWidget.h"
+#include "ui/widgets/SpeedControl.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -294,6 +298,111 @@ private slots:
         QCOMPARE(p.Label(ControlId::CurrentTime), QStringLiteral("00:00:00"));
         QTest::qWait(500); // the engine's end, if it comes, is not a read error to tell
         QCOMPARE(p.messages.size(), 1);
+    }
+
+    void draggingThePositionThumbShowsPicturesThatFollowIt() {
+        Player p;
+        p.dlg->Controller().PollCard();
+        p.dlg->Controller().ListRecordings(1);
+        p.DoubleClick(0);
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 300; }, 5000));
+        p.dlg->OnPause();
+        QTest::qWait(50);
+        CBitmapSlider* slider = p.Slider(ControlId::Position);
+        const int y = slider->height() / 2;
+        const int64_t shownBefore = p.Front()->PresentedCount();
+        QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(slider->Geometry().PixelOf(0), y));
+        // Across the recording and back in one second, a move every 100 ms.
+        QElapsedTimer timer;
+        timer.start();
+        const int seconds[] = {1, 2, 3, 4, 5, 4, 3, 2, 1, 2};
+        int64_t lastShown = p.Front()->PresentedCount();
+        int followed = 0;
+        for (const int second : seconds) {
+            // Straight to the slider (the offscreen platform does not move its pointer), in the
+            // middle of the second's pixels.
+            const SliderGeometry& geometry = slider->Geometry();
+            const QPointF to((geometry.PixelOf(second) + geometry.PixelOf(second + 1)) / 2, y);
+            QMouseEvent move(QEvent::MouseMove, to, slider->mapToGlobal(to), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(slider, &move);
+            QVERIFY(slider->IsDragging());
+            QVERIFY(Player::WaitUntil(
+                [&] { return p.dlg->Controller().CurrentMs() / 1000 == second; }, 300));
+            followed +=
+                Player::WaitUntil([&] { return p.Front()->PresentedCount() > lastShown; }, 100);
+            lastShown = p.Front()->PresentedCount();
+            QTest::qWait(20);
+        }
+        const double perSecond = followed * 1000.0 / static_cast<double>(timer.elapsed());
+        QVERIFY2(perSecond >= 5.0, qPrintable(QString::number(perSecond)));
+        // The time text follows the thumb while it is held; the paused engine does not play.
+        QVERIFY(Player::WaitUntil(
+            [&] { return p.Label(ControlId::CurrentTime) == QStringLiteral("00:00:02"); }, 500));
+        QVERIFY(!p.dlg->Controller().Playing());
+        QTest::mouseRelease(
+            slider, Qt::LeftButton, {},
+            QPoint((slider->Geometry().PixelOf(2) + slider->Geometry().PixelOf(3)) / 2, y));
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() == 2033; }, 2000));
+        QVERIFY(p.Front()->PresentedCount() > shownBefore + 5);
+    }
+
+    void frameAndSpeedKeysAndEveryOtherKeySwallowed() {
+        Player p;
+        p.dlg->Controller().PollCard();
+        p.dlg->Controller().ListRecordings(1);
+        p.DoubleClick(0);
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 1300; }, 5000));
+
+        // "." while playing pauses and shows the next frame; "," the one before.
+        QTest::keyClick(p.dlg.get(), Qt::Key_Period);
+        QVERIFY(p.dlg->Control(ControlId::Play)->isVisible());
+        QTest::qWait(100);
+        const int64_t at = p.dlg->Controller().CurrentMs();
+        const int64_t shown = p.Front()->PresentedCount();
+        QTest::keyClick(p.dlg.get(), Qt::Key_Period);
+        // A frame is 33 or 34 ms of the time, as the milliseconds are whole.
+        const auto near = [&](int64_t ms) {
+            return std::abs(p.dlg->Controller().CurrentMs() - ms) <= 1;
+        };
+        QVERIFY(Player::WaitUntil([&] { return near(at + 33); }, 2000));
+        QVERIFY(Player::WaitUntil([&] { return p.Front()->PresentedCount() == shown + 1; }, 1000));
+        QTest::keyClick(p.dlg.get(), Qt::Key_Comma);
+        QTest::keyClick(p.dlg.get(), Qt::Key_Comma);
+        QVERIFY(Player::WaitUntil([&] { return near(at - 33); }, 2000));
+        QVERIFY(Player::WaitUntil(
+            [&] {
+                return p.Label(ControlId::CurrentTime).toStdString() ==
+                       StatusText::TimeText(p.dlg->Controller().CurrentMs() / 1000);
+            },
+            1000));
+        QVERIFY(!p.dlg->Controller().Playing());
+
+        // "]" and "[" step through the speeds; the control shows them and takes clicks.
+        auto* speed = static_cast<SpeedControl*>(p.dlg->Control(ControlId::PlaySpeed));
+        QVERIFY(speed->isVisible());
+        QTest::keyClick(p.dlg.get(), Qt::Key_BracketRight);
+        QCOMPARE(p.dlg->Controller().Speed(), 200);
+        QCOMPARE(speed->Speed(), 200);
+        QTest::keyClick(p.dlg.get(), Qt::Key_BracketLeft);
+        QTest::keyClick(p.dlg.get(), Qt::Key_BracketLeft);
+        QCOMPARE(p.dlg->Controller().Speed(), 50);
+        QTest::mouseClick(speed, Qt::LeftButton, {},
+                          QPoint(speed->width() - 3, speed->height() / 2));
+        QCOMPARE(p.dlg->Controller().Speed(), 100);
+        QTest::mouseClick(speed, Qt::LeftButton, {}, QPoint(3, speed->height() / 2));
+        QCOMPARE(speed->Speed(), 50);
+
+        // Keys outside the table change nothing.
+        const int64_t still = p.dlg->Controller().CurrentMs();
+        for (const Qt::Key key : {Qt::Key_Minus, Qt::Key_Plus, Qt::Key_Slash, Qt::Key_A,
+                                  Qt::Key_Semicolon, Qt::Key_Home})
+            QTest::keyClick(p.dlg.get(), key);
+        QTest::qWait(100);
+        QCOMPARE(p.dlg->Controller().CurrentMs(), still);
+        QCOMPARE(p.dlg->Controller().Speed(), 50);
+        QVERIFY(!p.dlg->Controller().Playing());
+        QVERIFY(p.messages.isEmpty());
     }
 };
 

@@ -1,4 +1,5 @@
 #include "ui/logic/KeyTable.h"
+#include "ui/logic/PlaybackSpeed.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,22 @@ TEST(KeyTableTest, CommandKeys) {
     EXPECT_EQ(ActionOf(Key::F3), KeyAction::Settings);
     for (const Key key : {Key::Escape, Key::Tab, Key::Other})
         EXPECT_EQ(ActionOf(key), KeyAction::Swallow);
+}
+
+TEST(KeyTableTest, ReviewKeysStepFramesAndChangeTheSpeedAsMpvDoes) {
+    EXPECT_EQ(ActionOf(Key::Period), KeyAction::FrameNext);
+    EXPECT_EQ(ActionOf(Key::Comma), KeyAction::FramePrevious);
+    EXPECT_EQ(ActionOf(Key::BracketLeft), KeyAction::Slower);
+    EXPECT_EQ(ActionOf(Key::BracketRight), KeyAction::Faster);
+    KeyContext paused = Playing();
+    paused.playButtonVisible = false;
+    paused.pointerInsideList = true;
+    EXPECT_EQ(ActionOf(Key::Period, paused), KeyAction::FrameNext) << "not the list's key";
+    EXPECT_EQ(VirtualKeyCode(Key::Period), 190);
+    EXPECT_EQ(VirtualKeyCode(Key::Comma), 188);
+    EXPECT_EQ(VirtualKeyCode(Key::BracketLeft), 219);
+    EXPECT_EQ(VirtualKeyCode(Key::BracketRight), 221);
+    EXPECT_EQ(VirtualKeyCode(Key::Other), 0);
 }
 
 TEST(KeyTableTest, EnterTogglesByLayout) {
@@ -73,6 +90,23 @@ TEST(KeyTableTest, EverythingIsSwallowedWhileDownloading) {
     context.downloadBusy = true;
     context.pointerInsideList = true;
     for (const Key key : {Key::Enter, Key::Space, Key::PageUp, Key::PageDown, Key::Left, Key::Right,
-                          Key::Up, Key::Down, Key::F2, Key::F3, Key::Escape, Key::Tab, Key::Other})
+                          Key::Up, Key::Down, Key::F2, Key::F3, Key::Escape, Key::Tab, Key::Period,
+                          Key::Comma, Key::BracketLeft, Key::BracketRight, Key::Other})
         EXPECT_EQ(DecideKey(key, context), (KeyDecision{KeyAction::Swallow, 50}));
+}
+
+TEST(PlaybackSpeedTest, StepsThroughTheOfferedSpeedsAndNamesThem) {
+    EXPECT_EQ(PlaybackSpeed::Faster(100), 200);
+    EXPECT_EQ(PlaybackSpeed::Faster(400), 800);
+    EXPECT_EQ(PlaybackSpeed::Faster(800), 800);
+    EXPECT_EQ(PlaybackSpeed::Faster(150), 200) << "a speed between steps goes to the next one";
+    EXPECT_EQ(PlaybackSpeed::Slower(100), 50);
+    EXPECT_EQ(PlaybackSpeed::Slower(50), 25);
+    EXPECT_EQ(PlaybackSpeed::Slower(25), 25);
+    EXPECT_EQ(PlaybackSpeed::Slower(150), 100);
+    EXPECT_EQ(PlaybackSpeed::Text(25), "0.25x");
+    EXPECT_EQ(PlaybackSpeed::Text(50), "0.5x");
+    EXPECT_EQ(PlaybackSpeed::Text(100), "1x");
+    EXPECT_EQ(PlaybackSpeed::Text(800), "8x");
+    EXPECT_EQ(PlaybackSpeed::Text(125), "1.25x");
 }

@@ -94,6 +94,25 @@ TEST(MainLayoutTest, EveryControlAppearsOnceAndFitsTheWindow) {
     }
 }
 
+TEST(MainLayoutTest, ThePlayingSpeedSitsInTheTransportBarOfBothLayouts) {
+    using namespace ControlId;
+    for (const LayoutMode mode : {LayoutMode::Normal, LayoutMode::FullScreen}) {
+        EXPECT_EQ(VisibilityOf(mode, PlaySpeed), Visibility::Show);
+        const Rect speed = RectOf(mode, PlaySpeed);
+        const Rect play = RectOf(mode, Play);
+        EXPECT_LT(speed.y, play.y + play.h);
+        EXPECT_GT(speed.y + speed.h, play.y);
+        // Clear of the controls beside it.
+        const int before = mode == LayoutMode::Normal ? Settings : Speed;
+        const Rect left = RectOf(mode, before);
+        EXPECT_GE(speed.x, left.x + left.w) << static_cast<int>(mode);
+        if (mode == LayoutMode::FullScreen)
+            EXPECT_LE(speed.x + speed.w, RectOf(mode, Stop).x);
+        else
+            EXPECT_LE(speed.x + speed.w, RectOf(mode, Mute).x);
+    }
+}
+
 TEST(MainLayoutTest, FullScreenPictureCentresOrFills) {
     EXPECT_EQ(FullScreenPicture(1920, 1040), (Rect{320, 134, 1280, 720}));
     EXPECT_EQ(FullScreenPicture(1280, 800), (Rect{0, 29, 1280, 691}));
