@@ -58,11 +58,7 @@ TelemetryTrack ReadSideFiles(const std::string& gpsPath, const std::string& sens
                       startStampMs);
     if (ReadWhole(sensorPath, bytes))
         track.accelerations = ReadAccelerations(bytes.data(), bytes.size());
-    std::stable_sort(track.fixes.begin(), track.fixes.end(),
-                     [](const TimedFix& a, const TimedFix& b) { return a.timeMs < b.timeMs; });
-    std::stable_sort(
-        track.accelerations.begin(), track.accelerations.end(),
-        [](const TimedAcceleration& a, const TimedAcceleration& b) { return a.timeMs < b.timeMs; });
+    track.SortByTime();
     return track;
 }
 

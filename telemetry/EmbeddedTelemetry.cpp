@@ -16,14 +16,6 @@ namespace {
 // Samples of a data or subtitle track above this size are not read.
 constexpr uint32_t kMaxSampleBytes = 1u << 20;
 
-void SortByTime(TelemetryTrack& track) {
-    std::stable_sort(track.fixes.begin(), track.fixes.end(),
-                     [](const TimedFix& a, const TimedFix& b) { return a.timeMs < b.timeMs; });
-    std::stable_sort(
-        track.accelerations.begin(), track.accelerations.end(),
-        [](const TimedAcceleration& a, const TimedAcceleration& b) { return a.timeMs < b.timeMs; });
-}
-
 bool ReadGpmf(const std::vector<Mp4Track>& tracks, ByteSource& source, TelemetryTrack& out) {
     bool found = false;
     GpmfReader reader;
@@ -119,7 +111,7 @@ const char* TelemetryFormatName(TelemetryFormat format) {
 TelemetryTrack EmbeddedTelemetry::Read(ByteSource& source, TelemetryFormat* format) {
     TelemetryTrack track;
     const TelemetryFormat found = ReadAny(source, track);
-    SortByTime(track);
+    track.SortByTime();
     if (format != nullptr)
         *format = found;
     return track;

@@ -184,11 +184,7 @@ TelemetryTrack ReadSideFile(std::string_view text) {
             track.fixes.push_back({last, CGPSData(normal, 0)});
         }
     }
-    std::stable_sort(track.fixes.begin(), track.fixes.end(),
-                     [](const TimedFix& a, const TimedFix& b) { return a.timeMs < b.timeMs; });
-    std::stable_sort(
-        track.accelerations.begin(), track.accelerations.end(),
-        [](const TimedAcceleration& a, const TimedAcceleration& b) { return a.timeMs < b.timeMs; });
+    track.SortByTime();
     return track;
 }
 

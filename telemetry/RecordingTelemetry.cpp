@@ -76,10 +76,6 @@ TelemetryTrack RecordingTelemetry::Load(const std::vector<std::string>& files) {
             break;
         }
     }
-    std::stable_sort(merged.fixes.begin(), merged.fixes.end(),
-                     [](const TimedFix& a, const TimedFix& b) { return a.timeMs < b.timeMs; });
-    std::stable_sort(
-        merged.accelerations.begin(), merged.accelerations.end(),
-        [](const TimedAcceleration& a, const TimedAcceleration& b) { return a.timeMs < b.timeMs; });
+    merged.SortByTime();
     return merged;
 }

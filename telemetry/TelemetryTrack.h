@@ -2,6 +2,7 @@
 
 #include "telemetry/CGPSData.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -29,4 +30,13 @@ struct TelemetryTrack {
     std::vector<TimedFix> fixes;
     std::vector<TimedAcceleration> accelerations;
     bool Empty() const { return fixes.empty() && accelerations.empty(); }
+    // Puts both lists in ascending time; items of the same time keep their order.
+    void SortByTime() {
+        std::stable_sort(fixes.begin(), fixes.end(),
+                         [](const TimedFix& a, const TimedFix& b) { return a.timeMs < b.timeMs; });
+        std::stable_sort(accelerations.begin(), accelerations.end(),
+                         [](const TimedAcceleration& a, const TimedAcceleration& b) {
+                             return a.timeMs < b.timeMs;
+                         });
+    }
 };
