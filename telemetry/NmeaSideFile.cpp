@@ -1,5 +1,7 @@
 #include "NmeaSideFile.h"
 
+#include "NmeaText.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -91,22 +93,6 @@ bool IsRmc(std::string_view sentence) {
            std::end(kTalkers);
 }
 
-// The sentence with the talker GP and its checksum made again: the form the text channel of
-// the camera's storage carries, which the fix reader and the window take.
-std::string AsGpRmc(std::string_view sentence) {
-    const size_t star = sentence.find('*');
-    std::string text = "$GP";
-    text.append(sentence.substr(3, (star == std::string_view::npos ? sentence.size() : star) - 3));
-    uint8_t sum = 0;
-    for (size_t i = 1; i < text.size(); ++i)
-        sum = static_cast<uint8_t>(sum ^ static_cast<uint8_t>(text[i]));
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    text += '*';
-    text += kHex[sum >> 4];
-    text += kHex[sum & 15];
-    return text;
-}
-
 } // namespace
 
 bool ChecksumMatches(std::string_view sentence) {
@@ -180,8 +166,10 @@ TelemetryTrack ReadSideFile(std::string_view text) {
                 std::max({std::fabs(*x), std::fabs(*y), std::fabs(*z)}) > 20 ? 0.001 : 1.0;
             track.accelerations.push_back({last, *x * scale, *y * scale, *z * scale});
         } else {
-            const std::string normal = AsGpRmc(line);
-            track.fixes.push_back({last, CGPSData(normal, 0)});
+            // Read field by field: an empty course (a car standing still) keeps its place.
+            CGPSData fix;
+            if (ParseRmcSentence(line, fix))
+                track.fixes.push_back({last, fix});
         }
     }
     track.SortByTime();

@@ -87,3 +87,14 @@ TEST(TelemetryLinesTest, LinesReadBackAsTheCardsTextChannel) {
     EXPECT_EQ(sensor[2], 160); // 128 + 32
     EXPECT_EQ(sensor[3], 0);   // limited
 }
+
+TEST(NmeaSideFileTest, EmptyCourseOfACarStandingStillKeepsTheDate) {
+    const TelemetryTrack track =
+        nmea::ReadSideFile("$GNRMC,090702.00,A,3733.0000,N,12658.0000,E,0.0,,050324,,,A*6E\n");
+    ASSERT_EQ(track.fixes.size(), 1u);
+    const CGPSData& fix = track.fixes[0].fix;
+    EXPECT_EQ(fix.year, 24);
+    EXPECT_EQ(fix.month, 3);
+    EXPECT_EQ(fix.day, 5);
+    EXPECT_NEAR(fix.LatitudeDegrees(), 37.55, 1e-6);
+}
