@@ -75,7 +75,7 @@ QuickDuration Mp4(int64_t fileSize, const QuickDuration::Reader& read) {
         }
         if (TypeIs(box, "moov")) {
             sawMoov = true;
-            const int64_t end = std::min(fileSize, at + box.size);
+            const int64_t end = box.size > fileSize - at ? fileSize : at + box.size;
             int64_t inner = at + box.header;
             for (int n = 0; inner < end && n < kMaxBoxes; ++n) {
                 Box child;
@@ -100,6 +100,8 @@ QuickDuration Mp4(int64_t fileSize, const QuickDuration::Reader& read) {
                     }
                     break;
                 }
+                if (child.size > end - inner)
+                    break;
                 inner += child.size;
             }
         }

@@ -81,6 +81,11 @@ TEST(QuickDurationTest, Mp4WithoutIndexOrCutShortIsDamaged) {
     d = ReadBytes("mp4", cut);
     EXPECT_TRUE(d.damaged);
 
+    // A box inside the movie claiming the largest 64-bit size ends the walk without wrapping.
+    Bytes huge{0, 0, 0, 1, 'f', 'r', 'e', 'e', 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const Bytes wild = Concat({ftyp, Box("moov", Concat({huge, Mvhd(1000, 5000)}))});
+    EXPECT_LT(ReadBytes("mp4", wild).seconds, 0);
+
     EXPECT_TRUE(ReadBytes("mp4", Bytes{0, 0, 0, 3, 'x'}).damaged); // a box smaller than its head
     EXPECT_TRUE(ReadBytes("mp4", Bytes{}).damaged);
 }
