@@ -9,6 +9,7 @@
 #include "ThinkwareCue.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -16,12 +17,15 @@ namespace {
 // Samples of a data or subtitle track above this size are not read.
 constexpr uint32_t kMaxSampleBytes = 1u << 20;
 
-bool ReadGpmf(const std::vector<Mp4Track>& tracks, ByteSource& source, TelemetryTrack& out) {
+// Calls use(entry, bytes, size) for each sample, no larger than kMaxSampleBytes and read
+// whole, of the tracks whose sample format is format; whether any track has that format.
+template <typename Use>
+bool ForEachSample(const std::vector<Mp4Track>& tracks, std::string_view format, ByteSource& source,
+                   Use use) {
     bool found = false;
-    GpmfReader reader;
     std::vector<uint8_t> sample;
     for (const Mp4Track& track : tracks) {
-        if (track.format != "gpmd")
+        if (track.format != format)
             continue;
         found = true;
         for (const Mp4Sample& entry : track.samples) {
@@ -30,33 +34,32 @@ bool ReadGpmf(const std::vector<Mp4Track>& tracks, ByteSource& source, Telemetry
             sample.resize(entry.size);
             if (!source.ReadAt(entry.offset, sample.data(), sample.size()))
                 continue;
-            reader.ReadPayload(sample.data(), sample.size(), entry.timeMs, entry.durationMs, out);
+            use(entry, sample.data(), sample.size());
         }
     }
     return found;
 }
 
+bool ReadGpmf(const std::vector<Mp4Track>& tracks, ByteSource& source, TelemetryTrack& out) {
+    GpmfReader reader;
+    return ForEachSample(tracks, "gpmd", source,
+                         [&](const Mp4Sample& entry, const uint8_t* bytes, size_t size) {
+                             reader.ReadPayload(bytes, size, entry.timeMs, entry.durationMs, out);
+                         });
+}
+
 bool ReadThinkware(const std::vector<Mp4Track>& tracks, ByteSource& source, TelemetryTrack& out) {
     bool found = false;
     FixMaker maker;
-    std::vector<uint8_t> sample;
-    for (const Mp4Track& track : tracks) {
-        if (track.format != "tx3g")
-            continue;
-        for (const Mp4Sample& entry : track.samples) {
-            if (entry.size > kMaxSampleBytes)
-                continue;
-            sample.resize(entry.size);
-            if (!source.ReadAt(entry.offset, sample.data(), sample.size()))
-                continue;
-            const ThinkwareCue cue = ThinkwareCue::FromSample(sample.data(), sample.size(), maker);
+    ForEachSample(
+        tracks, "tx3g", source, [&](const Mp4Sample& entry, const uint8_t* bytes, size_t size) {
+            const ThinkwareCue cue = ThinkwareCue::FromSample(bytes, size, maker);
             if (cue.fix)
                 out.fixes.push_back(TimedFix{entry.timeMs, *cue.fix});
             if (cue.hasAcceleration)
                 out.accelerations.push_back(TimedAcceleration{entry.timeMs, cue.x, cue.y, cue.z});
             found = found || cue.fix || cue.hasAcceleration;
-        }
-    }
+        });
     return found;
 }
 
