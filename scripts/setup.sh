@@ -171,11 +171,9 @@ tests() {
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest "$BUILD_ROOT/build-asan"
 
     echo "== ThreadSanitizer"
-    # The sound server's pace is measured in real time: too slow to hold under this build, so
-    # those two run in the plain and AddressSanitizer builds only.
     configure_build "$BUILD_ROOT/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=thread -DTATV_APP=OFF
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$BUILD_ROOT/build-tsan" -L 'threads|parsers' \
-        -E 'PulseAudio\.(WritesRunAtTheDevicesPace|FlushEmptiesTheServerAndAWaitingWriterGivesUpItsBlock)'
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/scripts/tsan.supp" \
+        run_ctest "$BUILD_ROOT/build-tsan" -L 'threads|parsers'
 
     echo "== fuzzing (${FUZZ_SECONDS}s a target)"
     CXX=clang++ CC=clang configure_build "$BUILD_ROOT/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
