@@ -100,15 +100,15 @@ bool Trimmed(std::string_view text) {
 
 } // namespace
 
-// Where a key's value is, or where the key would go.
+// Where a new key of a section goes.
 struct CProfileText::Match {
-    std::optional<Span> value; // the value of the first matching key
     bool sectionFound = false;
+    Span sectionName;    // the name in the first matching section's header
     size_t insertAt = 0; // after the last key (or the header) of the first matching section
     bool insertNeedsNewline = false; // that line ends the text without a line break
 };
 
-CProfileText::Match CProfileText::Search(std::string_view section, std::string_view key) const {
+CProfileText::Match CProfileText::Search(std::string_view section) const {
     const std::string_view text = m_bytes;
     Match match;
     bool inSection = false;
@@ -124,6 +124,7 @@ CProfileText::Match CProfileText::Search(std::string_view section, std::string_v
             inSection = SameName(View(text, parsed.name), section);
             if (inSection && !match.sectionFound) {
                 match.sectionFound = true;
+                match.sectionName = parsed.name;
                 match.insertAt = line.next;
                 match.insertNeedsNewline = !line.HasNewline();
             }
@@ -131,10 +132,6 @@ CProfileText::Match CProfileText::Search(std::string_view section, std::string_v
         }
         if (!inSection || (parsed.kind != LineKind::Key && parsed.kind != LineKind::Other))
             continue;
-        if (parsed.kind == LineKind::Key && SameName(View(text, parsed.name), key)) {
-            match.value = parsed.value;
-            return match;
-        }
         if (!firstSectionClosed) {
             match.insertAt = line.next;
             match.insertNeedsNewline = !line.HasNewline();
@@ -150,36 +147,96 @@ std::string_view CProfileText::LineEnding() const {
     return "\r\n";
 }
 
+void CProfileText::Index() const {
+    if (m_indexed)
+        return;
+    m_entries.clear();
+    const std::string_view text = m_bytes;
+    std::optional<Span> section; // the section the lines belong to, none before the first
+    size_t pos = text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
+    while (pos < text.size()) {
+        const Line line = LineAt(text, pos);
+        pos = line.next;
+        const ParsedLine parsed = ParseLine(text, line);
+        if (parsed.kind == LineKind::Section)
+            section = parsed.name;
+        else if (parsed.kind == LineKind::Key && section)
+            m_entries.push_back({section->begin, section->end, parsed.name.begin, parsed.name.end,
+                                 parsed.value.begin, parsed.value.end});
+    }
+    m_indexed = true;
+}
+
+CProfileText::Entry* CProfileText::EntryOf(std::string_view section, std::string_view key) const {
+    Index();
+    const std::string_view text = m_bytes;
+    for (Entry& entry : m_entries)
+        if (SameName(text.substr(entry.keyBegin, entry.keyEnd - entry.keyBegin), key) &&
+            SameName(text.substr(entry.sectionBegin, entry.sectionEnd - entry.sectionBegin),
+                     section))
+            return &entry;
+    return nullptr;
+}
+
+void CProfileText::Shift(size_t from, size_t added, size_t removed) {
+    for (Entry& entry : m_entries)
+        for (size_t* at : {&entry.sectionBegin, &entry.sectionEnd, &entry.keyBegin, &entry.keyEnd,
+                           &entry.valueBegin, &entry.valueEnd})
+            if (*at >= from)
+                *at = *at + added - removed;
+}
+
 std::optional<std::string_view> CProfileText::Find(std::string_view section,
                                                    std::string_view key) const {
-    const Match match = Search(section, key);
-    if (!match.value)
+    const Entry* entry = EntryOf(section, key);
+    if (entry == nullptr)
         return std::nullopt;
-    return Unquote(View(m_bytes, *match.value));
+    return Unquote(View(m_bytes, {entry->valueBegin, entry->valueEnd}));
 }
 
 bool CProfileText::Set(std::string_view section, std::string_view key, std::string_view value) {
     if (!ValidSection(section) || !ValidKey(key) || !ValidValue(value))
         return false;
-    const Match match = Search(section, key);
-    if (match.value) {
-        m_bytes.replace(match.value->begin, match.value->end - match.value->begin, value);
+    if (Entry* entry = EntryOf(section, key)) {
+        const size_t begin = entry->valueBegin;
+        const size_t end = entry->valueEnd;
+        m_bytes.replace(begin, end - begin, value);
+        Shift(end, value.size(), end - begin);
+        // The entry holds the value as a fresh read of the line would: without its blanks.
+        const Span stored = Trim(m_bytes, {begin, begin + value.size()});
+        entry->valueBegin = stored.begin;
+        entry->valueEnd = stored.end;
         return true;
     }
+    const Match match = Search(section);
     const std::string_view eol = LineEnding();
     std::string line;
+    Span sectionName;
+    size_t keyAt = 0; // where the new key line starts once inserted
     if (match.sectionFound) {
         if (match.insertNeedsNewline)
             line += eol;
+        keyAt = match.insertAt + line.size();
         line.append(key).append("=").append(value).append(eol);
         m_bytes.insert(match.insertAt, line);
-        return true;
+        // A section's last line without a line break ends the text: nothing follows it.
+        if (!match.insertNeedsNewline)
+            Shift(match.insertAt, line.size(), 0);
+        sectionName = match.sectionName;
+    } else {
+        if (!m_bytes.empty() && m_bytes.back() != '\n')
+            line += eol;
+        sectionName.begin = m_bytes.size() + line.size() + 1;
+        sectionName.end = sectionName.begin + section.size();
+        line.append("[").append(section).append("]").append(eol);
+        keyAt = m_bytes.size() + line.size();
+        line.append(key).append("=").append(value).append(eol);
+        m_bytes += line;
     }
-    if (!m_bytes.empty() && m_bytes.back() != '\n')
-        line += eol;
-    line.append("[").append(section).append("]").append(eol);
-    line.append(key).append("=").append(value).append(eol);
-    m_bytes += line;
+    const size_t valueAt = keyAt + key.size() + 1;
+    const Span stored = Trim(m_bytes, {valueAt, valueAt + value.size()});
+    m_entries.push_back(
+        {sectionName.begin, sectionName.end, keyAt, keyAt + key.size(), stored.begin, stored.end});
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The text of one profile ("INI") file held in memory: sections in brackets, key=value lines,
 // comments after ';'. Lookup of section and key names ignores ASCII case; names and values are
@@ -20,7 +21,11 @@
 // section name occurs more than once, the first key found in any of them wins, and a new key
 // goes into the first of them.
 //
-// Threads: an object is not shared; distinct objects are independent.
+// The first Find or Set reads the whole text once into an index of its key lines, which every
+// later call uses and keeps up to date.
+//
+// Threads: an object is not shared, not even for Find (the index is built on demand); distinct
+// objects are independent.
 class CProfileText {
 public:
     CProfileText() = default;
@@ -45,8 +50,22 @@ public:
 
 private:
     struct Match;
-    Match Search(std::string_view section, std::string_view key) const;
+    Match Search(std::string_view section) const;
     std::string_view LineEnding() const;
+    // Where one key line's section name (of the header above it), key name and value (quotes
+    // included, blanks not) are in m_bytes, each as [begin, end).
+    struct Entry {
+        size_t sectionBegin, sectionEnd, keyBegin, keyEnd, valueBegin, valueEnd;
+    };
+    // Builds m_entries when m_indexed is false.
+    void Index() const;
+    // The first entry of key in a section of that name, or null.
+    Entry* EntryOf(std::string_view section, std::string_view key) const;
+    // Moves every position at or after from by added - removed bytes.
+    void Shift(size_t from, size_t added, size_t removed);
 
     std::string m_bytes;
+    // Every key line of a section in the order of the text; valid while m_indexed.
+    mutable std::vector<Entry> m_entries;
+    mutable bool m_indexed = false;
 };

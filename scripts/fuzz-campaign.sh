@@ -11,7 +11,8 @@
 #
 # The targets are built first in $BUILD_ROOT/build-fuzz (clang, AddressSanitizer + UBSan,
 # as scripts/setup.sh test builds them). Environment: BUILD_ROOT (default: the repo), JOBS
-# (build parallelism, default: all cores), CORPUS_ROOT. Exits with 1 when any target crashed.
+# (build parallelism, default: all cores), CORPUS_ROOT, RUNS (stop a target after this many
+# inputs when that comes before SECONDS). Exits with 1 when any target crashed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -26,6 +27,8 @@ if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]] || [ "$1" -eq 0 ]; then
 fi
 SECONDS_EACH=$1
 shift
+RUNS=${RUNS:--1}
+[[ $RUNS =~ ^-?[0-9]+$ ]] || { echo "RUNS must be a number of inputs" >&2; exit 2; }
 if [ $# -gt 0 ]; then
     TARGETS=("$@")
 else
@@ -62,7 +65,7 @@ for target in "${TARGETS[@]}"; do
     before=$(find "$artifacts" -type f | wc -l)
     # New coverage-adding inputs are written to the first folder, the kept corpus.
     set +e
-    "$BUILD/tests/fuzz/$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=4096 \
+    "$BUILD/tests/fuzz/$target" -max_total_time="$SECONDS_EACH" -runs="$RUNS" -timeout=10 -rss_limit_mb=4096 \
         -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" \
         "$ROOT/tests/fuzz/corpus/$target" >"$runlog" 2>&1
     rc=$?

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 std::string Value(const CProfileText& text, std::string_view section, std::string_view key) {
@@ -131,4 +134,24 @@ TEST(ProfileTextTest, SetValuesReadBackAndRepeatingASetChangesNothing) {
     EXPECT_EQ(Value(text, "time", "year"), "2024");
     EXPECT_EQ(Value(text, "time", "set"), "0");
     EXPECT_EQ(Value(text, "new", "a"), "x=y");
+}
+
+TEST(ProfileTextTest, ValuesChangedInPlaceReadAsTheSameBytesReadAfresh) {
+    CProfileText text("[a]\nk=1\nq=\"x\"\nz = 3 \n[b]\nk=22\n[A]\nk=9\nlast=end");
+    ASSERT_EQ(Value(text, "a", "k"), "1"); // reads the whole text once
+    ASSERT_TRUE(text.Set("a", "k", "longer value"));
+    ASSERT_TRUE(text.Set("a", "q", " padded "));
+    ASSERT_TRUE(text.Set("b", "k", ""));
+    ASSERT_TRUE(text.Set("a", "z", "'quoted'"));
+    ASSERT_TRUE(text.Set("a", "last", "x"));
+    ASSERT_TRUE(text.Set("b", "new", "n"));
+    ASSERT_TRUE(text.Set("a", "k", "1"));
+    const CProfileText fresh(text.Bytes());
+    for (const auto& [section, key] : std::vector<std::pair<std::string, std::string>>{
+             {"a", "k"}, {"a", "q"}, {"a", "z"}, {"b", "k"}, {"b", "new"}, {"A", "last"}})
+        EXPECT_EQ(Value(text, section, key), Value(fresh, section, key)) << section << key;
+    EXPECT_EQ(Value(text, "a", "q"), "padded");
+    EXPECT_EQ(Value(text, "a", "z"), "quoted");
+    EXPECT_EQ(text.Bytes(), "[a]\nk=1\nq= padded \nz = 'quoted' \n[b]\nk=\nnew=n\n[A]\nk=9\n"
+                            "last=x");
 }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -111,6 +112,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!SameName(section, "time") || !SameName(key, "set")) {
         const std::optional<std::string_view> otherAfter = text.Find("time", "set");
         Check((otherAfter ? std::string(*otherAfter) : std::string("<none>")) == other);
+    }
+
+    // What the changed text answers is what the same bytes read afresh answer.
+    const CProfileText fresh(text.Bytes());
+    for (const auto& [s, k] : {std::pair<std::string_view, std::string_view>{section, key},
+                               {"time", "set"},
+                               {"blackbox", "tat_update"}}) {
+        const std::optional<std::string_view> kept = text.Find(s, k);
+        const std::optional<std::string_view> read = fresh.Find(s, k);
+        Check(kept.has_value() == read.has_value() && (!kept || *kept == *read));
     }
 
     // Blanks around a value are not part of it when read, so only a value without them is

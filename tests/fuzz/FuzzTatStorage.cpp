@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the camera-storage library as a card (files in memory): a volume
-// record, the continuous-recording directory and one recording file, then discovers, lists,
-// describes, reads every packet, seeks, and reads again in raw runs of packets.
+// Feeds arbitrary bytes to the camera-storage library as a card (files on the memory file system):
+// a volume record, the continuous-recording directory and one recording file, then discovers,
+// lists, describes, reads every packet, seeks, and reads again in raw runs of packets.
 //
 // Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bits 1-7:
 // the second to seek to), bytes 1-2 volume length, bytes 3-4 directory length, then the
@@ -13,10 +13,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <set>
 #include <string>
-#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -24,19 +24,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Listed entries whose recording is read through.
-constexpr int32_t kRecordingsRead = 2;
+// Directory entries whose names lead to the recording file: the first two, so that the first
+// listed entry has a file even when the entry before it is one the list leaves out.
+constexpr size_t kNamesLinked = 2;
+// Listed entries whose recording is read through. Every name holds the same bytes and the
+// fuzzer chooses what the first entry says (closed or not, its size), so reading a second one
+// would only repeat the same paths.
+constexpr int32_t kRecordingsRead = 1;
 
-// A file in memory whose contents each input replaces.
-class MemoryFile {
+// A file on the memory file system, kept open, whose contents each input replaces.
+class ScratchFile {
 public:
-    explicit MemoryFile(const char* name) : m_fd(memfd_create(name, 0)) {}
-    ~MemoryFile() {
+    explicit ScratchFile(const fs::path& path)
+        : m_path(path), m_fd(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) {}
+    ~ScratchFile() {
         if (m_fd >= 0)
             close(m_fd);
     }
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
 
     void Fill(const std::vector<uint8_t>& bytes) const {
         if (ftruncate(m_fd, 0) != 0)
@@ -50,28 +56,29 @@ public:
             done += static_cast<size_t>(n);
         }
     }
-    // A name that opens this file.
-    std::string Path() const { return "/proc/self/fd/" + std::to_string(m_fd); }
+    const fs::path& Path() const { return m_path; }
 
 private:
+    fs::path m_path;
     int m_fd;
 };
 
-// The card folder: the volume record and the directory are links to files in memory made
-// once; each recording name the directory holds is a link to the one recording file. Only
-// the names that change from one input to the next touch the file system.
+fs::path MakeRoot() {
+    const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    const fs::path root = base / ("tatv-fuzz-" + std::to_string(getpid()));
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    fs::create_directories(root / tat::kStoreFolder / "REC", ec);
+    return root;
+}
+
+// The card folder, on the memory file system where there is one: the volume record, the
+// directory and one recording file are made once and rewritten for each input; each recording
+// name the directory holds is a hard link to the one recording file. Only the names that
+// change from one input to the next touch the folder.
 class FuzzCard {
 public:
-    FuzzCard() {
-        const fs::path base =
-            fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        m_root = base / ("tatv-fuzz-" + std::to_string(getpid()));
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
-        fs::create_directories(Store() / "REC", ec);
-        fs::create_symlink(m_volume.Path(), Store() / tat::kVolumeFile, ec);
-        fs::create_symlink(m_directory.Path(), Store() / "REC.DIR", ec);
-    }
+    FuzzCard() = default;
     ~FuzzCard() {
         std::error_code ec;
         fs::remove_all(m_root, ec);
@@ -86,10 +93,9 @@ public:
         m_volume.Fill(volume);
         m_directory.Fill(directory);
         m_recording.Fill(recording);
-        std::error_code ec;
         for (auto it = m_names.begin(); it != m_names.end();) {
             if (names.count(*it) == 0) {
-                fs::remove(RecordingPath(*it), ec);
+                unlink(RecordingPath(*it).c_str());
                 it = m_names.erase(it);
             } else {
                 ++it;
@@ -97,7 +103,7 @@ public:
         }
         for (const std::string& name : names)
             if (m_names.insert(name).second)
-                fs::create_symlink(m_recording.Path(), RecordingPath(name), ec);
+                link(m_recording.Path().c_str(), RecordingPath(name).c_str());
     }
 
 private:
@@ -106,10 +112,11 @@ private:
         return Store() / "REC" / (name + tat::kRecordingExtension);
     }
 
-    fs::path m_root;
-    MemoryFile m_volume{"fuzz-volume"};
-    MemoryFile m_directory{"fuzz-directory"};
-    MemoryFile m_recording{"fuzz-recording"};
+    fs::path m_root = MakeRoot();
+    ScratchFile m_volume{Store() / tat::kVolumeFile};
+    ScratchFile m_directory{Store() / "REC.DIR"};
+    // Outside the category's folder, so that no directory entry names it.
+    ScratchFile m_recording{Store() / "recording.bytes"};
     std::set<std::string> m_names;
 };
 
@@ -176,11 +183,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RepairRecording(recording);
     }
 
-    // The recording goes under the names of the directory's first entries. Every name holds
-    // the same bytes, so reading more of them would only repeat the same paths.
+    // The recording goes under the names of the directory's first entries.
     std::set<std::string> linked;
     for (size_t e = tat::kDirHeaderSize;
-         e + tat::kDirEntrySize <= directory.size() && linked.size() < kRecordingsRead;
+         e + tat::kDirEntrySize <= directory.size() && linked.size() < kNamesLinked;
          e += tat::kDirEntrySize) {
         tat::DirEntry entry;
         if (tat::DirEntry::Decode(directory.data() + e, entry) && entry.name[0] != 0 &&
@@ -209,7 +215,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t k = static_cast<size_t>(i);
         TatDescription description;
         library.DescribeByIndex(names[k], indexes[k], description);
-        library.SelectRecording(1, 0, library.RecordingNumberByName(1, names[k]));
+        const int32_t number = library.RecordingNumberByName(1, names[k]);
+        library.SelectRecording(1, 0, number);
         for (int pass = 0; pass < 2; ++pass) {
             for (int packet = 0; packet < 100000; ++packet) {
                 uint8_t channel = 0, type = 0, packetFlags = 0;
@@ -223,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // Raw reads as the storage parser makes them: a small room at a varying address, the
         // start of the next packet kept, a larger room when a packet does not fit.
-        library.SelectRecording(1, 0, library.RecordingNumberByName(1, names[k]));
+        library.SelectRecording(1, 0, number);
         const size_t offset = flags % CTATLibrary::kRawAlignment;
         int32_t room = 1024;
         int32_t held = 0;
