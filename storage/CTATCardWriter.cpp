@@ -177,7 +177,7 @@ bool CTATCardWriter::DeleteRecording(const std::string& name) {
 bool CTATCardWriter::WriteAll(const void* data, size_t size) {
     const fileio::Result written = fileio::WriteFully(m_file.Get(), data, size);
     if (!written.Ok())
-        return Fail("write failed: " + written.Reason());
+        return Fail("cannot write " + m_path + ": " + written.Reason());
     m_offset += size;
     return true;
 }
@@ -219,6 +219,7 @@ bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBloc
     m_file = CUniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!m_file.Valid())
         return Fail("cannot create " + path + ": " + std::strerror(errno));
+    m_path = path;
     m_info = info;
     m_info.category = static_cast<uint8_t>(category);
     m_offset = 0;
@@ -280,7 +281,7 @@ bool CTATCardWriter::AddPacket(uint8_t type, uint8_t channel, const uint8_t* pay
         const fileio::Result written =
             fileio::WriteFully(m_file.Get(), rest.data() + done, rest.size() - done);
         if (!written.Ok())
-            return Fail("write failed: " + written.Reason());
+            return Fail("cannot write " + m_path + ": " + written.Reason());
     }
     m_offset += want;
     m_lastPacketOffset = at;

@@ -73,7 +73,8 @@ private:
 
     std::string m_root;
     std::string m_error;
-    CUniqueFd m_file; // the recording being written
+    CUniqueFd m_file;   // the recording being written
+    std::string m_path; // and its path
     int m_category = -1;
     tat::DirEntry m_entry;
     tat::InfoBlock m_info;

@@ -410,6 +410,18 @@ TEST_F(TatCard, WriterFailuresSayWhy) {
     EXPECT_FALSE(writer.BeginRecording("EVENT_20240305_090000_S", info));
     EXPECT_EQ(writer.Error(),
               "cannot open " + dirFile.string() + " for writing: " + std::strerror(EISDIR));
+
+    // A write that fails part way names the recording's file.
+    std::filesystem::remove(dirFile);
+    Make({});
+    ASSERT_TRUE(writer.BeginRecording("EVENT_20240305_090000_S", info)) << writer.Error();
+    const std::vector<uint8_t> payload(4096, 7);
+    WithFileSizeLimit(tat::kRecordingHeaderSize + 100, [&] {
+        EXPECT_FALSE(writer.AddPacket(tat::VideoKeyFrame, 0, payload.data(), 4096));
+    });
+    const auto recording = dir.Path() / "TATSTORE" / "EVENT" /
+                           ("EVENT_20240305_090000_S" + std::string(tat::kRecordingExtension));
+    EXPECT_EQ(writer.Error(), "cannot write " + recording.string() + ": " + std::strerror(EFBIG));
 }
 
 // A recording the directory calls closed but whose file lost its end (a copy cut short, a
