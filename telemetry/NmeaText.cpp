@@ -61,7 +61,8 @@ int64_t TakeStamp(std::string_view& line) {
     if (line.empty() || line.front() != '[')
         return -1;
     const size_t close = line.find(']');
-    if (close == std::string_view::npos || close < 2 || close > 20)
+    // At most 18 digits, which an int64_t always holds.
+    if (close == std::string_view::npos || close < 2 || close > 19)
         return -1;
     int64_t value = 0;
     for (size_t i = 1; i < close; ++i) {

@@ -94,6 +94,14 @@ TEST(NmeaTextTest, StampedLinesTakeTheirTimeFromTheFirstStamp) {
     EXPECT_EQ(TimedFixesFromNmea(text, 1000000)[1].timeMs, 1500);
 }
 
+TEST(NmeaTextTest, StampsOfMoreThanEighteenDigitsAreNotRead) {
+    const std::string rmc = Sentence("GPRMC,120000,A,3731.0000,N,12658.0000,E,0,0,010124,,");
+    const std::vector<StampedFix> lines =
+        ReadNmeaLines("[999999999999999999]" + rmc + "\n[9999999999999999999]" + rmc + "\n");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].stampMs, 999999999999999999);
+}
+
 TEST(BlackVueTest, FreeBoxWithGpsAndSensorRecords) {
     const std::string gps =
         "[1700000000000]" +
