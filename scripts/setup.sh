@@ -161,21 +161,21 @@ tests() {
                   "$ROOT/scripts/pulse_server.sh" stop "$BUILD_ROOT/$b/$d" >/dev/null 2>&1
               done
           done' EXIT
-    echo "== unit tests"
+    echo "== unit tests (at ${SECONDS} s)"
     configure_build "$BUILD_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=ON
     run_ctest "$BUILD_ROOT/build"
 
-    echo "== AddressSanitizer + UBSan"
+    echo "== AddressSanitizer + UBSan (at ${SECONDS} s)"
     configure_build "$BUILD_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=address,undefined \
         -DTATV_APP=OFF
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest "$BUILD_ROOT/build-asan"
 
-    echo "== ThreadSanitizer"
+    echo "== ThreadSanitizer (at ${SECONDS} s)"
     configure_build "$BUILD_ROOT/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=thread -DTATV_APP=OFF
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/scripts/tsan.supp" \
         run_ctest "$BUILD_ROOT/build-tsan" -L 'threads|parsers'
 
-    echo "== fuzzing (${FUZZ_SECONDS}s a target)"
+    echo "== fuzzing (${FUZZ_SECONDS}s a target) (at ${SECONDS} s)"
     CXX=clang++ CC=clang configure_build "$BUILD_ROOT/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DTATV_FUZZ=ON -DTATV_SANITIZE=address,undefined -DTATV_TESTS=OFF -DTATV_APP=OFF
     run_ctest "$BUILD_ROOT/build-fuzz" -L fuzz
@@ -184,11 +184,11 @@ tests() {
         check "fuzz $target" fuzz_run "$BUILD_ROOT/build-fuzz" "$target"
     done
 
-    echo "== format and layers"
+    echo "== format and layers (at ${SECONDS} s)"
     check "clang-format" format_check
     check "layers" python3 "$ROOT/scripts/check_layers.py" "$ROOT"
 
-    echo "tests: $PASSED passed, $FAILED failed"
+    echo "tests: $PASSED passed, $FAILED failed (${SECONDS} s)"
     [ "$FAILED" -eq 0 ]
 }
 
