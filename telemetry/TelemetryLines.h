@@ -14,8 +14,11 @@ namespace telemetrylines {
 // fix keeps the time 9 hours ahead), position, speed in knots and course.
 std::string GpsLine(const CGPSData& fix);
 
-// 'M' and three raw bytes: 128 - value, kUnitsPerG values to the g, limited to 0 … 255.
+// The camera's G-sensor units per g: its raw byte b reads as 128 - b, and the sensor spans
+// about ±2 g.
 inline constexpr double kUnitsPerG = 64.0;
+
+// 'M' and three raw bytes: 128 - value, kUnitsPerG values to the g, limited to 0 … 255.
 std::array<uint8_t, 4> SensorLine(const TimedAcceleration& sample);
 
 } // namespace telemetrylines

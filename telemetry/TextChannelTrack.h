@@ -13,10 +13,6 @@
 // One thread at a time.
 class TextChannelTrack {
 public:
-    // The camera's G-sensor units per g: its raw byte b reads as 128 - b, and the sensor
-    // spans about ±2 g.
-    static constexpr double kUnitsPerG = 64.0;
-
     // One text packet of the recording, timeMs after its first picture.
     void OnTextPacket(const uint8_t* payload, size_t size, int64_t timeMs);
 
