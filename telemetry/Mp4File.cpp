@@ -65,8 +65,11 @@ std::string FourCc(const uint8_t* p) {
     return std::string(reinterpret_cast<const char*>(p), 4);
 }
 
-// The sample tables of one track's stbl into track.samples.
-void ReadSamples(const Payload& stbl, uint32_t timescale, Mp4Track& track) {
+// The sample tables of one track's stbl into track.samples. The samples of a file are
+// distinct byte ranges of it, so the table ends at the first sample that lies outside the
+// file or would bring the samples' bytes past its size: a few bytes of hostile table cannot
+// make a million samples.
+void ReadSamples(const Payload& stbl, uint32_t timescale, uint64_t fileSize, Mp4Track& track) {
     Payload stsz;
     Payload stsc;
     Payload stts;
@@ -101,7 +104,9 @@ void ReadSamples(const Payload& stbl, uint32_t timescale, Mp4Track& track) {
     const uint32_t chunkRuns =
         static_cast<uint32_t>(std::min<uint64_t>(LoadU32BE(stsc.data + 4), (stsc.size - 8) / 12));
 
-    track.samples.reserve(count);
+    // What the size table may claim is checked as the samples are taken.
+    track.samples.reserve(std::min<uint32_t>(count, 4096));
+    uint64_t sampleBytes = 0;
     uint32_t timeRun = 0;
     uint32_t leftInRun = timeRuns > 0 ? LoadU32BE(stts.data + 8) : 0;
     uint64_t ticks = 0;
@@ -126,6 +131,9 @@ void ReadSamples(const Payload& stbl, uint32_t timescale, Mp4Track& track) {
                     --leftInRun;
                 const uint32_t size =
                     fixedSize != 0 ? fixedSize : LoadU32BE(stsz.data + 12 + size_t{sample} * 4);
+                if (offset > fileSize || size > fileSize - offset || size > fileSize - sampleBytes)
+                    return;
+                sampleBytes += size;
                 Mp4Sample entrySample;
                 entrySample.offset = offset;
                 entrySample.size = size;
@@ -175,6 +183,7 @@ bool Mp4File::Open(ByteSource& source) {
     m_topLevel.clear();
     m_moov.clear();
     const uint64_t end = source.Size();
+    m_fileSize = end;
     uint64_t offset = 0;
     while (offset + 8 <= end && m_topLevel.size() < kMaxTopLevelBoxes) {
         uint8_t head[16] = {};
@@ -246,7 +255,7 @@ std::vector<Mp4Track> Mp4File::Tracks(std::initializer_list<std::string_view> sa
             track.format = FourCc(stsd.data + 12);
         if (sampleFormats.size() == 0 || std::find(sampleFormats.begin(), sampleFormats.end(),
                                                    track.format) != sampleFormats.end())
-            ReadSamples(stbl, track.timescale, track);
+            ReadSamples(stbl, track.timescale, m_fileSize, track);
         tracks.push_back(std::move(track));
     }
     return tracks;

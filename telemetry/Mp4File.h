@@ -39,6 +39,8 @@ struct Mp4Track {
 //
 // Every size, count and offset is checked against the box that holds it and the file:
 // a damaged or hostile file gives fewer boxes, tracks or samples, never a read outside them.
+// A track's samples end at the first one that lies outside the file or would bring the
+// samples' bytes past the file's size.
 // A file without a movie box (a recording cut off by a power cut) still lists its top-level
 // boxes.
 //
@@ -76,4 +78,5 @@ public:
 private:
     std::vector<Mp4Box> m_topLevel;
     std::vector<uint8_t> m_moov;
+    uint64_t m_fileSize = 0;
 };
