@@ -26,6 +26,11 @@ std::string DirFilePath(const std::string& root, int category) {
     return StorePath(root) + "/" + tat::kCategoryWords[static_cast<size_t>(category)] + ".DIR";
 }
 
+std::string RecordingFilePath(const std::string& root, int category, const std::string& name) {
+    return StorePath(root) + "/" + tat::kCategoryWords[static_cast<size_t>(category)] + "/" + name +
+           tat::kRecordingExtension;
+}
+
 // A file of its own bytes alone, written in place and synced.
 fileio::Result WriteNewFile(const std::string& path, const void* data, size_t size) {
     CUniqueFd file(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
@@ -166,9 +171,7 @@ bool CTATCardWriter::DeleteRecording(const std::string& name) {
     if (!synced.Ok())
         return Fail("cannot update " + dirFile + ": " + synced.Reason());
     // The directory no longer names the file, so removing it cannot lose a listed recording.
-    const std::string path = StorePath(m_root) + "/" +
-                             tat::kCategoryWords[static_cast<size_t>(category)] + "/" + name +
-                             tat::kRecordingExtension;
+    const std::string path = RecordingFilePath(m_root, category, name);
     if (unlink(path.c_str()) != 0 && errno != ENOENT)
         return Fail("the entry is deleted but " + path + " stays: " + std::strerror(errno));
     return true;
@@ -213,9 +216,7 @@ bool CTATCardWriter::BeginRecording(const std::string& name, const tat::InfoBloc
             slot = entry.index;
     }
 
-    const std::string folder =
-        StorePath(m_root) + "/" + tat::kCategoryWords[static_cast<size_t>(category)];
-    const std::string path = folder + "/" + name + tat::kRecordingExtension;
+    const std::string path = RecordingFilePath(m_root, category, name);
     m_file = CUniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!m_file.Valid())
         return Fail("cannot create " + path + ": " + std::strerror(errno));
@@ -339,10 +340,7 @@ bool CTATCardWriter::DiscardRecording() {
     if (!UpdateEntry())
         return false;
     // The entry no longer names the file, so removing it cannot lose a listed recording.
-    const std::string path = StorePath(m_root) + "/" +
-                             tat::kCategoryWords[static_cast<size_t>(m_category)] + "/" +
-                             m_entry.name + tat::kRecordingExtension;
-    unlink(path.c_str());
+    unlink(m_path.c_str());
     return true;
 }
 
