@@ -1,6 +1,7 @@
 #include "FolderScanner.h"
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <filesystem>
 #include <string_view>
@@ -122,8 +123,11 @@ std::string_view FileNameOf(std::string_view relative) {
     return slash == std::string_view::npos ? relative : relative.substr(slash + 1);
 }
 
+// The quality of each camera's played file; -1 where there is none yet.
+using Qualities = std::array<int, dashcam::kChannelCount>;
+
 void Place(DashcamRecording& recording, const dashcam::FileNameInfo& info, std::string path,
-           std::vector<int>& quality) {
+           Qualities& quality) {
     const auto slot = static_cast<size_t>(info.channel);
     std::string& current = recording.channels[slot];
     if (current.empty()) {
@@ -160,7 +164,7 @@ std::vector<DashcamRecording> Scan(const std::string& root) {
 
 std::vector<DashcamRecording> Group(const std::string& root, const std::vector<FoundFile>& files) {
     std::vector<DashcamRecording> list;
-    std::vector<std::vector<int>> qualities;
+    std::vector<Qualities> qualities;
     std::unordered_map<std::string, size_t> byKey;
     std::unordered_map<std::string, size_t> byStemPath; // a video file's path without extension
     struct Side {
@@ -201,7 +205,8 @@ std::vector<DashcamRecording> Group(const std::string& root, const std::vector<F
             recording.start = info.start;
             recording.startFromName = info.hasTime;
             list.push_back(std::move(recording));
-            qualities.emplace_back(dashcam::kChannelCount, -1);
+            qualities.emplace_back();
+            qualities.back().fill(-1);
             earliest.push_back(-1);
         }
         DashcamRecording& recording = list[at->second];

@@ -43,12 +43,6 @@ int Number(std::string_view digits) {
     return value;
 }
 
-bool Fail(std::string* error, const std::string& message) {
-    if (error != nullptr)
-        *error = message;
-    return false;
-}
-
 } // namespace
 
 int CategoryFromName(std::string_view name) {
@@ -114,21 +108,25 @@ int ChannelsOfPath(std::string_view path) {
 }
 
 bool ParseRecordingName(std::string_view name, RecordingName& out, std::string* error) {
-    const std::string quoted(name);
-    const std::string bad = "not a recording name: " + quoted +
-                            " (CATEGORY_YYYYMMDD_HHMMSS_D or _S, for example "
-                            "REC_20240305_090702_D)";
+    // The messages are made only for a caller that asks for them: the folder scan reads every
+    // video file's name through here.
+    const auto bad = [&] {
+        if (error != nullptr)
+            *error = "not a recording name: " + std::string(name) +
+                     " (CATEGORY_YYYYMMDD_HHMMSS_D or _S, for example REC_20240305_090702_D)";
+        return false;
+    };
     const size_t word = name.find('_');
     if (word == std::string_view::npos || name.size() != word + 1 + 8 + 1 + 6 + 2 ||
         name[word + 9] != '_' || name[word + 16] != '_')
-        return Fail(error, bad);
+        return bad();
     const int category = CategoryOfWord(name.substr(0, word), WordCase::kCapitals);
     const std::string_view date = name.substr(word + 1, 8);
     const std::string_view time = name.substr(word + 10, 6);
     const char channels = name.back();
     if (category < 0 || !AllDigits(date) || !AllDigits(time) ||
         (channels != 'D' && channels != 'S'))
-        return Fail(error, bad);
+        return bad();
     CivilTime start;
     start.year = Number(date.substr(0, 4));
     start.month = Number(date.substr(4, 2));
@@ -141,8 +139,11 @@ bool ParseRecordingName(std::string_view name, RecordingName& out, std::string* 
                       start.hour < 24 && start.minute < 60 && start.second < 60 &&
                       check.year == start.year && check.month == start.month &&
                       check.day == start.day;
-    if (!real)
-        return Fail(error, "no such date and time in " + quoted);
+    if (!real) {
+        if (error != nullptr)
+            *error = "no such date and time in " + std::string(name);
+        return false;
+    }
     out.category = category;
     out.start = start;
     out.twoChannel = channels == 'D';
