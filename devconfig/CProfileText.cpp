@@ -100,46 +100,6 @@ bool Trimmed(std::string_view text) {
 
 } // namespace
 
-// Where a new key of a section goes.
-struct CProfileText::Match {
-    bool sectionFound = false;
-    Span sectionName;    // the name in the first matching section's header
-    size_t insertAt = 0; // after the last key (or the header) of the first matching section
-    bool insertNeedsNewline = false; // that line ends the text without a line break
-};
-
-CProfileText::Match CProfileText::Search(std::string_view section) const {
-    const std::string_view text = m_bytes;
-    Match match;
-    bool inSection = false;
-    bool firstSectionClosed = false;
-    size_t pos = text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
-    while (pos < text.size()) {
-        const Line line = LineAt(text, pos);
-        pos = line.next;
-        const ParsedLine parsed = ParseLine(text, line);
-        if (parsed.kind == LineKind::Section) {
-            if (match.sectionFound && inSection)
-                firstSectionClosed = true;
-            inSection = SameName(View(text, parsed.name), section);
-            if (inSection && !match.sectionFound) {
-                match.sectionFound = true;
-                match.sectionName = parsed.name;
-                match.insertAt = line.next;
-                match.insertNeedsNewline = !line.HasNewline();
-            }
-            continue;
-        }
-        if (!inSection || (parsed.kind != LineKind::Key && parsed.kind != LineKind::Other))
-            continue;
-        if (!firstSectionClosed) {
-            match.insertAt = line.next;
-            match.insertNeedsNewline = !line.HasNewline();
-        }
-    }
-    return match;
-}
-
 std::string_view CProfileText::LineEnding() const {
     const size_t newline = m_bytes.find('\n');
     if (newline != std::string::npos && (newline == 0 || m_bytes[newline - 1] != '\r'))
@@ -151,18 +111,27 @@ void CProfileText::Index() const {
     if (m_indexed)
         return;
     m_entries.clear();
+    m_sections.clear();
     const std::string_view text = m_bytes;
-    std::optional<Span> section; // the section the lines belong to, none before the first
     size_t pos = text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
     while (pos < text.size()) {
         const Line line = LineAt(text, pos);
         pos = line.next;
         const ParsedLine parsed = ParseLine(text, line);
-        if (parsed.kind == LineKind::Section)
-            section = parsed.name;
-        else if (parsed.kind == LineKind::Key && section)
-            m_entries.push_back({section->begin, section->end, parsed.name.begin, parsed.name.end,
-                                 parsed.value.begin, parsed.value.end});
+        if (parsed.kind == LineKind::Section) {
+            m_sections.push_back(
+                {parsed.name.begin, parsed.name.end, line.next, !line.HasNewline()});
+            continue;
+        }
+        // Lines before the first section header belong to none.
+        if (m_sections.empty() || (parsed.kind != LineKind::Key && parsed.kind != LineKind::Other))
+            continue;
+        Section& section = m_sections.back();
+        section.insertAt = line.next;
+        section.insertNeedsNewline = !line.HasNewline();
+        if (parsed.kind == LineKind::Key)
+            m_entries.push_back({section.nameBegin, section.nameEnd, parsed.name.begin,
+                                 parsed.name.end, parsed.value.begin, parsed.value.end});
     }
     m_indexed = true;
 }
@@ -171,19 +140,39 @@ CProfileText::Entry* CProfileText::EntryOf(std::string_view section, std::string
     Index();
     const std::string_view text = m_bytes;
     for (Entry& entry : m_entries)
-        if (SameName(text.substr(entry.keyBegin, entry.keyEnd - entry.keyBegin), key) &&
-            SameName(text.substr(entry.sectionBegin, entry.sectionEnd - entry.sectionBegin),
-                     section))
+        if (entry.keyEnd - entry.keyBegin == key.size() &&
+            entry.sectionEnd - entry.sectionBegin == section.size() &&
+            SameName(text.substr(entry.keyBegin, key.size()), key) &&
+            SameName(text.substr(entry.sectionBegin, section.size()), section))
             return &entry;
     return nullptr;
 }
 
+CProfileText::Section* CProfileText::SectionOf(std::string_view section) const {
+    Index();
+    const std::string_view text = m_bytes;
+    for (Section& s : m_sections)
+        if (SameName(text.substr(s.nameBegin, s.nameEnd - s.nameBegin), section))
+            return &s;
+    return nullptr;
+}
+
 void CProfileText::Shift(size_t from, size_t added, size_t removed) {
+    if (added == removed)
+        return;
+    const auto move = [&](size_t& at) {
+        if (at >= from)
+            at = at + added - removed;
+    };
     for (Entry& entry : m_entries)
         for (size_t* at : {&entry.sectionBegin, &entry.sectionEnd, &entry.keyBegin, &entry.keyEnd,
                            &entry.valueBegin, &entry.valueEnd})
-            if (*at >= from)
-                *at = *at + added - removed;
+            move(*at);
+    for (Section& section : m_sections) {
+        move(section.nameBegin);
+        move(section.nameEnd);
+        move(section.insertAt);
+    }
 }
 
 std::optional<std::string_view> CProfileText::Find(std::string_view section,
@@ -208,30 +197,41 @@ bool CProfileText::Set(std::string_view section, std::string_view key, std::stri
         entry->valueEnd = stored.end;
         return true;
     }
-    const Match match = Search(section);
     const std::string_view eol = LineEnding();
     std::string line;
     Span sectionName;
     size_t keyAt = 0; // where the new key line starts once inserted
-    if (match.sectionFound) {
-        if (match.insertNeedsNewline)
+    if (Section* found = SectionOf(section)) {
+        const size_t insertAt = found->insertAt;
+        const bool needsNewline = found->insertNeedsNewline;
+        if (needsNewline)
             line += eol;
-        keyAt = match.insertAt + line.size();
+        keyAt = insertAt + line.size();
         line.append(key).append("=").append(value).append(eol);
-        m_bytes.insert(match.insertAt, line);
+        m_bytes.insert(insertAt, line);
         // A section's last line without a line break ends the text: nothing follows it.
-        if (!match.insertNeedsNewline)
-            Shift(match.insertAt, line.size(), 0);
-        sectionName = match.sectionName;
+        if (!needsNewline)
+            Shift(insertAt, line.size(), 0);
+        found->insertAt = insertAt + line.size();
+        found->insertNeedsNewline = false;
+        sectionName = {found->nameBegin, found->nameEnd};
     } else {
-        if (!m_bytes.empty() && m_bytes.back() != '\n')
+        if (!m_bytes.empty() && m_bytes.back() != '\n') {
+            // The last line gets its line break: a new key of its section goes after it.
             line += eol;
+            for (Section& s : m_sections)
+                if (s.insertNeedsNewline) {
+                    s.insertAt += eol.size();
+                    s.insertNeedsNewline = false;
+                }
+        }
         sectionName.begin = m_bytes.size() + line.size() + 1;
         sectionName.end = sectionName.begin + section.size();
         line.append("[").append(section).append("]").append(eol);
         keyAt = m_bytes.size() + line.size();
         line.append(key).append("=").append(value).append(eol);
         m_bytes += line;
+        m_sections.push_back({sectionName.begin, sectionName.end, m_bytes.size(), false});
     }
     const size_t valueAt = keyAt + key.size() + 1;
     const Span stored = Trim(m_bytes, {valueAt, valueAt + value.size()});

@@ -21,8 +21,8 @@
 // section name occurs more than once, the first key found in any of them wins, and a new key
 // goes into the first of them.
 //
-// The first Find or Set reads the whole text once into an index of its key lines, which every
-// later call uses and keeps up to date.
+// The first Find or Set reads the whole text once into an index of its key lines and section
+// headers, which every later call uses and keeps up to date.
 //
 // Threads: an object is not shared, not even for Find (the index is built on demand); distinct
 // objects are independent.
@@ -49,23 +49,33 @@ public:
     static bool ValidValue(std::string_view value);
 
 private:
-    struct Match;
-    Match Search(std::string_view section) const;
     std::string_view LineEnding() const;
     // Where one key line's section name (of the header above it), key name and value (quotes
     // included, blanks not) are in m_bytes, each as [begin, end).
     struct Entry {
         size_t sectionBegin, sectionEnd, keyBegin, keyEnd, valueBegin, valueEnd;
     };
-    // Builds m_entries when m_indexed is false.
+    // One section header: its name as [nameBegin, nameEnd) in m_bytes, and where a new key of
+    // the section goes: after its last key line (or a line that is neither blank nor a
+    // comment), else after the header. insertNeedsNewline: that line ends the text without a
+    // line break.
+    struct Section {
+        size_t nameBegin, nameEnd, insertAt;
+        bool insertNeedsNewline;
+    };
+    // Builds m_entries and m_sections when m_indexed is false.
     void Index() const;
     // The first entry of key in a section of that name, or null.
     Entry* EntryOf(std::string_view section, std::string_view key) const;
+    // The first section of that name, or null.
+    Section* SectionOf(std::string_view section) const;
     // Moves every position at or after from by added - removed bytes.
     void Shift(size_t from, size_t added, size_t removed);
 
     std::string m_bytes;
-    // Every key line of a section in the order of the text; valid while m_indexed.
+    // Every key line of a section and every section header, in the order of the text; valid
+    // while m_indexed.
     mutable std::vector<Entry> m_entries;
+    mutable std::vector<Section> m_sections;
     mutable bool m_indexed = false;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -154,4 +155,28 @@ TEST(ProfileTextTest, ValuesChangedInPlaceReadAsTheSameBytesReadAfresh) {
     EXPECT_EQ(Value(text, "a", "z"), "quoted");
     EXPECT_EQ(text.Bytes(), "[a]\nk=1\nq= padded \nz = 'quoted' \n[b]\nk=\nnew=n\n[A]\nk=9\n"
                             "last=x");
+}
+
+TEST(ProfileTextTest, KeysAddedOneAfterAnotherGoWhereAFreshReadPutsThem) {
+    // Repeated sections, a section without keys, a comment after a section's last key, a last
+    // line without a line break, then a new section: each addition to the kept text must give
+    // the bytes that the same addition to the text read afresh gives.
+    const std::vector<std::array<std::string, 3>> sets = {
+        {"a", "new1", "1"}, {"b", "first", "2"}, {"A", "new2", "three"}, {"c", "k", "4"},
+        {"z", "made", "5"}, {"b", "second", ""}, {"Z", "again", "6"},    {"a", "k", "longer"},
+        {"c", "more", "7"}, {"a", "new3", "8"},
+    };
+    CProfileText kept("[a]\nk=1\n; note\n\n[b]\n[a]\nk2=2\n[c]\nk=3");
+    ASSERT_EQ(Value(kept, "a", "k"), "1"); // reads the whole text once
+    for (const auto& [section, key, value] : sets) {
+        CProfileText fresh(kept.Bytes());
+        ASSERT_TRUE(kept.Set(section, key, value));
+        ASSERT_TRUE(fresh.Set(section, key, value));
+        ASSERT_EQ(kept.Bytes(), fresh.Bytes()) << section << "/" << key;
+    }
+    EXPECT_EQ(kept.Bytes(), "[a]\nk=longer\nnew1=1\nnew2=three\nnew3=8\n; note\n\n[b]\nfirst=2\n"
+                            "second=\n[a]\nk2=2\n[c]\nk=4\nmore=7\n[z]\nmade=5\nagain=6\n");
+    const CProfileText fresh(kept.Bytes());
+    for (const auto& [section, key, value] : sets)
+        EXPECT_EQ(Value(kept, section, key), Value(fresh, section, key)) << section << key;
 }

@@ -1,8 +1,9 @@
 // Fuzz target for profile text. Input: a first line "section|key|value" chosen by the fuzzer
 // (up to 64 bytes), then the profile text. The text is searched with the chosen names and a
 // few fixed ones, then the key is set; a set that succeeds must read back as written, leave
-// another key alone and be repeatable without changing the text. The text is copied into a buffer
-// of exactly its size so that a read past the end is caught.
+// another key alone and be repeatable without changing the text, and keys added after it must go
+// where they go in the same bytes read afresh. The text is copied into a buffer of exactly its size
+// so that a read past the end is caught.
 #include "devconfig/CProfileText.h"
 #include "devconfig/DecimalValue.h"
 
@@ -130,6 +131,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string once = text.Bytes();
         Check(text.Set(section, key, value));
         Check(text.Bytes() == once);
+    }
+
+    // Keys added after the change go where they go in the same bytes read afresh.
+    for (const auto& [s, k] : {std::pair<std::string_view, std::string_view>{section, "added"},
+                               {"time", "added"},
+                               {"fuzz new section", "added"}}) {
+        CProfileText again(text.Bytes());
+        Check(text.Set(s, k, "1") == again.Set(s, k, "1"));
+        Check(text.Bytes() == again.Bytes());
     }
     return 0;
 }
