@@ -1,21 +1,23 @@
 // Feeds arbitrary bytes to the camera-storage library as a card (files on the memory file system):
 // a volume record, the continuous-recording directory and one recording file, then discovers,
-// lists, describes, reads every packet, seeks, and reads again in raw runs of packets.
+// lists, describes, and reads the first listed recording: every packet, seeks and reads on
+// with a small buffer, or in raw runs of packets as the storage parser reads them.
 //
-// Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bits 1-7:
-// the second to seek to), bytes 1-2 volume length, bytes 3-4 directory length, then the
-// volume, the directory and the recording bytes.
+// Input: byte 0 flags (bit 0: repair the checksums so the fuzzer gets past them; bit 1: raw
+// runs instead of single packets; bits 2-7: the second to seek to), bytes 1-2 volume length,
+// bytes 3-4 directory length, then the volume, the directory and the recording bytes.
 #include "base/ByteOrder.h"
 #include "storage/CTATLibrary.h"
 #include "storage/Crc32c.h"
 #include "storage/TatFormat.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -32,6 +34,19 @@ constexpr size_t kNamesLinked = 2;
 // would only repeat the same paths.
 constexpr int32_t kRecordingsRead = 1;
 
+// A recording name as the directory holds it. Names are kept in fixed arrays: memory that one
+// input takes and a later one gives back would look to libFuzzer like a leak, and it would
+// run the input again to look for one.
+using Name = std::array<char, tat::kNameSize>;
+struct Names {
+    std::array<Name, kNamesLinked> names{};
+    size_t count = 0;
+    bool Has(const Name& name) const {
+        return std::find(names.begin(), names.begin() + static_cast<ptrdiff_t>(count), name) !=
+               names.begin() + static_cast<ptrdiff_t>(count);
+    }
+};
+
 // A file on the memory file system, kept open, whose contents each input replaces.
 class ScratchFile {
 public:
@@ -44,15 +59,24 @@ public:
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
 
-    void Fill(const std::vector<uint8_t>& bytes) const {
-        if (ftruncate(m_fd, 0) != 0)
+    // Replaces the file's contents; a file that already holds these bytes is left alone.
+    void Fill(const std::vector<uint8_t>& bytes) {
+        if (m_filled && bytes == m_bytes)
             return;
+        m_bytes = bytes;
+        m_filled = true;
+        if (ftruncate(m_fd, 0) != 0) {
+            m_filled = false;
+            return;
+        }
         size_t done = 0;
         while (done < bytes.size()) {
             const ssize_t n =
                 pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-            if (n <= 0)
+            if (n <= 0) {
+                m_filled = false;
                 break;
+            }
             done += static_cast<size_t>(n);
         }
     }
@@ -61,6 +85,8 @@ public:
 private:
     fs::path m_path;
     int m_fd;
+    std::vector<uint8_t> m_bytes; // what the file holds, when m_filled
+    bool m_filled = false;
 };
 
 fs::path MakeRoot() {
@@ -89,27 +115,23 @@ public:
     const fs::path& Root() const { return m_root; }
 
     void Fill(const std::vector<uint8_t>& volume, const std::vector<uint8_t>& directory,
-              const std::vector<uint8_t>& recording, const std::set<std::string>& names) {
+              const std::vector<uint8_t>& recording, const Names& names) {
         m_volume.Fill(volume);
         m_directory.Fill(directory);
         m_recording.Fill(recording);
-        for (auto it = m_names.begin(); it != m_names.end();) {
-            if (names.count(*it) == 0) {
-                unlink(RecordingPath(*it).c_str());
-                it = m_names.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        for (const std::string& name : names)
-            if (m_names.insert(name).second)
-                link(m_recording.Path().c_str(), RecordingPath(name).c_str());
+        for (size_t i = 0; i < m_names.count; ++i)
+            if (!names.Has(m_names.names[i]))
+                unlink(RecordingPath(m_names.names[i]).c_str());
+        for (size_t i = 0; i < names.count; ++i)
+            if (!m_names.Has(names.names[i]))
+                link(m_recording.Path().c_str(), RecordingPath(names.names[i]).c_str());
+        m_names = names;
     }
 
 private:
     fs::path Store() const { return m_root / tat::kStoreFolder; }
-    fs::path RecordingPath(const std::string& name) const {
-        return Store() / "REC" / (name + tat::kRecordingExtension);
+    fs::path RecordingPath(const Name& name) const {
+        return Store() / "REC" / (std::string(name.data()) + tat::kRecordingExtension);
     }
 
     fs::path m_root = MakeRoot();
@@ -117,7 +139,7 @@ private:
     ScratchFile m_directory{Store() / "REC.DIR"};
     // Outside the category's folder, so that no directory entry names it.
     ScratchFile m_recording{Store() / "recording.bytes"};
-    std::set<std::string> m_names;
+    Names m_names;
 };
 
 void RepairVolume(std::vector<uint8_t>& v) {
@@ -184,15 +206,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // The recording goes under the names of the directory's first entries.
-    std::set<std::string> linked;
+    Names linked;
     for (size_t e = tat::kDirHeaderSize;
-         e + tat::kDirEntrySize <= directory.size() && linked.size() < kNamesLinked;
+         e + tat::kDirEntrySize <= directory.size() && linked.count < kNamesLinked;
          e += tat::kDirEntrySize) {
         tat::DirEntry entry;
         if (tat::DirEntry::Decode(directory.data() + e, entry) && entry.name[0] != 0 &&
             std::strchr(entry.name, '/') == nullptr && std::strcmp(entry.name, "..") != 0 &&
-            std::strcmp(entry.name, ".") != 0)
-            linked.insert(entry.name);
+            std::strcmp(entry.name, ".") != 0) {
+            Name name{};
+            std::memcpy(name.data(), entry.name, tat::kNameSize);
+            if (!linked.Has(name))
+                linked.names[linked.count++] = name;
+        }
     }
     static FuzzCard card;
     card.Fill(volume, directory, recording, linked);
@@ -205,33 +231,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     library.ReadConfigText(config, configSize);
 
     static std::vector<uint8_t> buffer(1 << 20);
-    const int32_t n = std::min(library.CountEntries(drive, 1), 64);
-    std::vector<char[40]> names(static_cast<size_t>(std::max(n, 1)));
-    std::vector<int64_t> sizes(names.size());
-    std::vector<int32_t> indexes(names.size());
-    const int32_t filled =
-        library.ListEntries(drive, 1, n, names.data(), sizes.data(), indexes.data());
+    constexpr int32_t kListed = 64;
+    char names[kListed][40];
+    int64_t sizes[kListed];
+    int32_t indexes[kListed];
+    const int32_t filled = library.ListEntries(drive, 1, kListed, names, sizes, indexes);
+    if (filled == 0)
+        library.CountEntries(drive, 1); // the same directory read; counted where it costs little
+    const int32_t second = flags >> 2;
     for (int32_t i = 0; i < std::min<int32_t>(filled, kRecordingsRead); ++i) {
         const size_t k = static_cast<size_t>(i);
         TatDescription description;
         library.DescribeByIndex(names[k], indexes[k], description);
         const int32_t number = library.RecordingNumberByName(1, names[k]);
         library.SelectRecording(1, 0, number);
-        for (int pass = 0; pass < 2; ++pass) {
-            for (int packet = 0; packet < 100000; ++packet) {
-                uint8_t channel = 0, type = 0, packetFlags = 0;
-                uint32_t scratch = 0;
-                int32_t capacity = pass == 0 ? static_cast<int32_t>(buffer.size()) : 4096;
-                if (library.ReadPacket(channel, type, packetFlags, capacity, buffer.data(),
-                                       scratch) != TatPacket)
-                    break;
+        if ((flags & 2) == 0) {
+            // Packet by packet into a large room, then from the seek on into a small one.
+            for (int pass = 0; pass < 2; ++pass) {
+                for (int packet = 0; packet < 100000; ++packet) {
+                    uint8_t channel = 0, type = 0, packetFlags = 0;
+                    uint32_t scratch = 0;
+                    int32_t capacity = pass == 0 ? static_cast<int32_t>(buffer.size()) : 4096;
+                    if (library.ReadPacket(channel, type, packetFlags, capacity, buffer.data(),
+                                           scratch) != TatPacket)
+                        break;
+                }
+                library.SeekSeconds(second, 0);
             }
-            library.SeekSeconds(flags >> 1, 0);
+            continue;
         }
         // Raw reads as the storage parser makes them: a small room at a varying address, the
         // start of the next packet kept, a larger room when a packet does not fit.
-        library.SelectRecording(1, 0, number);
-        const size_t offset = flags % CTATLibrary::kRawAlignment;
+        const size_t offset = static_cast<size_t>(second) % CTATLibrary::kRawAlignment;
         int32_t room = 1024;
         int32_t held = 0;
         for (int read = 0; read < 100000; ++read) {
