@@ -1,13 +1,15 @@
 // Fuzz target for the names of dash-cam files and their grouping into recordings: each of the
-// input's first kMaxFiles lines is a file's path relative to the folder. Whatever the names,
-// every recording must have a played file, every file must be one of the input's, and no file
-// may belong to two recordings as a played camera.
+// first kMaxFiles lines of the input's first kMaxBytes is a file's path relative to the folder.
+// Whatever the names, every recording must have a played file, every file must be one of the
+// input's, and no file may belong to two recordings as a played camera.
 //
 // A few files make every grouping there is (cameras of one moment, qualities, side files, a
-// folder's event.json); more would only make each input slower to run.
+// folder's event.json), and a kilobyte holds them with room for long folder names; more would
+// only make each input slower to run.
 #include "storage/DashcamNaming.h"
 #include "storage/FolderScanner.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <set>
@@ -18,6 +20,7 @@
 namespace {
 
 constexpr size_t kMaxFiles = 16;
+constexpr size_t kMaxBytes = 1024;
 
 void Check(bool condition) {
     if (!condition)
@@ -27,8 +30,9 @@ void Check(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::string_view text(reinterpret_cast<const char*>(data), std::min(size, kMaxBytes));
     std::vector<folderscan::FoundFile> files;
+    files.reserve(kMaxFiles);
     std::set<std::string> paths;
     size_t at = 0;
     while (at <= text.size() && files.size() < kMaxFiles) {
