@@ -27,6 +27,13 @@ public:
     // decoded ahead of the moment it is due). False when there is none or the area cannot
     // show it.
     virtual bool Show(int channel, VPictureArea* area) = 0;
+    // The end of the channel's packets: yields the next picture the decoder still holds back
+    // for reordering (one a call). True when it yielded one; false when none is left, and the
+    // next Decode starts afresh. On the engine's worker thread.
+    virtual bool DecodeEnd(int /*channel*/) { return false; }
+    // Drops the pictures held back for reordering (a reposition): the next pictures come from
+    // the packets that follow. The last picture stays for Show and snapshots.
+    virtual void Flush(int /*channel*/) {}
     // contrast = level / 10 + 1, limited to 0.01 … 2.0.
     virtual void SetContrast(int channel, int level) = 0;
     // brightness = level / 10.

@@ -107,6 +107,25 @@ bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t
     return PresentLocked(channel, area, size, fresh);
 }
 
+bool CDecoder::DecodeEnd(int channelIndex) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return false;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    if (!channel.decoder.DrainOne())
+        return false;
+    channel.stale = true;
+    return true;
+}
+
+void CDecoder::Flush(int channelIndex) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    channel.decoder.Flush();
+}
+
 bool CDecoder::Show(int channelIndex, VPictureArea* area) {
     if (channelIndex < 0 || channelIndex >= kChannels || area == nullptr)
         return false;

@@ -59,6 +59,8 @@ public:
     bool Decode(int channel, const uint8_t* bytes, int32_t length) override;
     // Presents the newest decoded picture as DecodeAndShow does when its packet yields none.
     bool Show(int channel, VPictureArea* area) override;
+    bool DecodeEnd(int channel) override;
+    void Flush(int channel) override;
 
     // contrast = level / 10 + 1, limited to 0.01 … 2.0; applies from the next picture on.
     void SetContrast(int channel, int level) override;

@@ -76,6 +76,10 @@ bool CFFMH264_Decoder::Decode(const uint8_t* bytes, int32_t length) {
     std::lock_guard lock(m_lock);
     if (m_context == nullptr || bytes == nullptr || length <= 0)
         return false;
+    if (m_draining) {
+        avcodec_flush_buffers(m_context);
+        m_draining = false;
+    }
     // libavcodec copies unreferenced packet data (with its padding) before reading it.
     m_packet->data = const_cast<uint8_t*>(bytes);
     m_packet->size = length;
@@ -92,6 +96,35 @@ bool CFFMH264_Decoder::Decode(const uint8_t* bytes, int32_t length) {
     // leave pictures queued behind it.
     produced = DrainLocked() || produced;
     return produced;
+}
+
+bool CFFMH264_Decoder::DrainOne() {
+    std::lock_guard lock(m_lock);
+    if (m_context == nullptr)
+        return false;
+    if (!m_draining) {
+        m_draining = true;
+        if (avcodec_send_packet(m_context, nullptr) < 0) {
+            avcodec_flush_buffers(m_context);
+            m_draining = false;
+            return false;
+        }
+    }
+    if (avcodec_receive_frame(m_context, m_received) >= 0) {
+        av_frame_unref(m_picture);
+        av_frame_move_ref(m_picture, m_received);
+        return true;
+    }
+    avcodec_flush_buffers(m_context);
+    m_draining = false;
+    return false;
+}
+
+void CFFMH264_Decoder::Flush() {
+    std::lock_guard lock(m_lock);
+    if (m_context != nullptr)
+        avcodec_flush_buffers(m_context);
+    m_draining = false;
 }
 
 bool CFFMH264_Decoder::DrainLocked() {

@@ -46,6 +46,11 @@ public:
     // Decodes one access unit (Annex B). True when it produced a new picture. Empty packets
     // are ignored (they would otherwise end the stream for libavcodec).
     bool Decode(const uint8_t* bytes, int32_t length);
+    // The end of the stream: takes out the next picture held back for reordering. True when
+    // there was one; false when none is left (the decoder is then ready for a new stream).
+    bool DrainOne();
+    // Drops the pictures held back; the last picture stays.
+    void Flush();
 
     // Size in pixels of the last decoded picture; 0 × 0 before the first one.
     void GetPictureSize(int32_t& width, int32_t& height) const;
@@ -99,4 +104,5 @@ private:
     CPictureConverter m_regionConverter;
     float m_brightness = 0.0f;
     float m_contrast = 1.0f;
+    bool m_draining = false; // the end was sent: no packet is taken until a flush
 };

@@ -50,6 +50,7 @@ void CMediaSync::Clear() {
     std::lock_guard<CSync> hold(m_lock);
     m_used = 0;
     m_count.store(0, std::memory_order_release);
+    m_queuedBytes.store(0, std::memory_order_release);
     m_popped.notify_all();
 }
 
@@ -57,6 +58,7 @@ void CMediaSync::Flush() {
     std::lock_guard<CSync> hold(m_lock);
     m_used = 0;
     m_count.store(0, std::memory_order_release);
+    m_queuedBytes.store(0, std::memory_order_release);
     m_popped.notify_all();
     ++m_generation;
     m_clock.Reset();
@@ -78,6 +80,7 @@ void CMediaSync::PushPcm(const uint8_t* bytes, int32_t length, int64_t startUs) 
     if (kept > 0)
         std::memcpy(block.data, bytes, static_cast<size_t>(kept));
     ++m_used;
+    m_queuedBytes.fetch_add(kept, std::memory_order_acq_rel);
     m_count.store(static_cast<int32_t>(m_used), std::memory_order_release);
     m_pushed.notify_one();
 }
@@ -108,6 +111,7 @@ bool CMediaSync::TakeOldest(uint8_t* destination, int32_t& length, int64_t& star
     std::move(m_queue.begin() + 1, m_queue.begin() + static_cast<std::ptrdiff_t>(m_used),
               m_queue.begin());
     --m_used;
+    m_queuedBytes.fetch_sub(length, std::memory_order_acq_rel);
     m_count.store(static_cast<int32_t>(m_used), std::memory_order_release);
     generation = m_generation;
     m_popped.notify_all();
@@ -126,12 +130,23 @@ size_t CMediaSync::BlocksAhead() const {
     return speed >= 100 ? 2 : static_cast<size_t>((200 + speed - 1) / speed);
 }
 
+void CMediaSync::SetReadAheadUs(int64_t microseconds) {
+    m_readAheadUs.store(std::max<int64_t>(microseconds, 0), std::memory_order_release);
+}
+
+bool CMediaSync::ShortEnough(size_t ahead) const {
+    if (static_cast<size_t>(m_count.load(std::memory_order_acquire)) < ahead)
+        return true;
+    const int64_t readAhead = m_readAheadUs.load(std::memory_order_acquire);
+    return readAhead > 0 && BytesToUs(m_queuedBytes.load(std::memory_order_acquire)) < readAhead;
+}
+
 void CMediaSync::WaitForAudio(const std::function<bool()>& keepWaiting) const {
     const size_t ahead = BlocksAhead();
-    while (static_cast<size_t>(m_count.load(std::memory_order_acquire)) >= ahead && keepWaiting()) {
+    while (!ShortEnough(ahead) && keepWaiting()) {
         std::unique_lock<CSync> hold(m_lock);
         m_popped.wait_for(hold, std::chrono::milliseconds(10),
-                          [this, ahead] { return m_used < ahead; });
+                          [this, ahead] { return ShortEnough(ahead); });
     }
 }
 

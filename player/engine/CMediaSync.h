@@ -16,11 +16,13 @@
 //
 // The engine's worker pushes each audio block as soon as it is read, with the recording time
 // of its first sample; the "MediaSync" feed thread pops them in order and writes them to the
-// output, which blocks until the device has room. The number of blocks still queued bounds
-// how far the engine reads ahead: before each front frame it waits until fewer than two are
-// queued. After every write the feed thread asks the output how much it still holds, which
-// places the recording time heard now (HeardUs); the engine shows each front frame when its
-// time is heard.
+// output, which blocks until the device has room. The sound still queued bounds how far the
+// engine reads ahead: before each front frame it waits until fewer than two blocks are
+// queued, or until the queued blocks play for less than the engine's read-ahead (its delay
+// line of pictures, SetReadAheadUs): at high sample rates a block lasts a few tens of
+// milliseconds, and two of them are far less than the pictures held back. After every write the
+// feed thread asks the output how much it still holds, which places the recording time heard now
+// (HeardUs); the engine shows each front frame when its time is heard.
 //
 // Playing speed: at 100 % the blocks are written as they are; from 50 % to 200 % they go
 // through the tempo change (pitch kept) when one is wired; at other speeds, or without one,
@@ -82,9 +84,13 @@ public:
     // Takes the oldest block into destination (kBlockBytes at least). False, with destination
     // and length untouched, when the queue is empty.
     bool PopPcm(uint8_t* destination, int32_t& length);
+    // How much recording time (microseconds) the engine holds between what it reads and what
+    // is heard; 0 (the default): none beyond the two blocks.
+    void SetReadAheadUs(int64_t microseconds);
     // Returns once fewer than two blocks are queued (below 100 %, fewer than 2 × 100 / speed:
     // a slow block plays for long, and the engine must be able to read as far ahead in the
-    // recording): woken when the feed takes one, and looking again at least every 10 ms.
+    // recording), or once the queued blocks hold less recording time than the read-ahead:
+    // woken when the feed takes one, and looking again at least every 10 ms.
     // With keepWaiting given, it also returns once that flag reads false (the engine passes
     // its run state so that a pause or a new recording never waits on the device).
     void WaitForAudio(const std::atomic<bool>* keepWaiting = nullptr) const;
@@ -113,6 +119,8 @@ private:
     Format CurrentFormat() const;
     // The queued blocks WaitForAudio waits below.
     size_t BlocksAhead() const;
+    // Whether the queue is short enough for the engine to read on.
+    bool ShortEnough(size_t ahead) const;
     int64_t BytesToUs(int64_t bytes) const;
 
     VAudio* m_output = nullptr;
@@ -129,6 +137,8 @@ private:
     uint64_t m_generation = 0;     // under m_lock; each Flush starts a new one
     SoundPlayClock m_clock;        // under m_lock
     std::atomic<int32_t> m_count{0};
+    std::atomic<int64_t> m_queuedBytes{0}; // the queued blocks' bytes, kept with m_count
+    std::atomic<int64_t> m_readAheadUs{0};
 
     // Feed thread only.
     PcmBlock m_staging{};

@@ -22,7 +22,12 @@ bool IdIs(const char id[5], char third, char fourth) {
 
 } // namespace
 
-CQTRMediaPlayer::CQTRMediaPlayer() : m_readBuffer(kBufferSize + 1), m_frameBuffer(kBufferSize) {}
+CQTRMediaPlayer::CQTRMediaPlayer() : m_readBuffer(kBufferSize + 1), m_frameBuffer(kBufferSize) {
+    // The sound is read as far ahead of what is heard as the pictures of the delay line, and
+    // a little more: waiting for the queue to shrink below that would hold the reading back
+    // until the sound runs ahead of every picture.
+    m_sync.SetReadAheadUs(int64_t{kPrebufferMs + kReadAheadMarginMs} * 1000);
+}
 
 CQTRMediaPlayer::~CQTRMediaPlayer() {
     Shutdown();
@@ -289,7 +294,28 @@ int64_t CQTRMediaPlayer::FrameUs(int64_t frame) const {
     return frame * 1000000 / RateOrFallback();
 }
 
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
+    // The data has ended and the delay line is empty: the decoder still holds the last
+    // pictures back for reordering (a stream with B-frames). Each is shown at its moment.
+    if (m_decoder == nullptr || !m_decoder->DecodeEnd(0))
+        return LoopResult::kEnd;
+    bool skip = false;
+    if (!WaitUntilDue(CurrentFrame(), skip))
+        return LoopResult::kReturn; // a request or a pause came first
+    const int32_t index = m_currentFrame.fetch_add(1, std::memory_order_acq_rel);
+    if (!skip) {
+        m_decoder->Show(0, m_frontArea);
+        m_shownFrame.store(index, std::memory_order_release);
+    }
+    return LoopResult::kLoop;
+}
+
 void CQTRMediaPlayer::RepositionReset() {
+    // Pictures the decoders hold back for reordering belong to the old position.
+    if (m_decoder != nullptr) {
+        m_decoder->Flush(0);
+        m_decoder->Flush(1);
+    }
     m_waitFrontKey = true;
     m_waitRearKey = true;
     m_fifo.Clear();
@@ -670,7 +696,7 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
     int32_t size = 0;
     PacketFifo::Kind kind = PacketFifo::kFront;
     if (!m_fifo.PopOldest(m_frameBuffer.data(), m_frameBuffer.size(), size, kind))
-        return LoopResult::kEnd;
+        return ShowHeldBack();
     if (kind == PacketFifo::kFront) {
         // Decoded ahead of its moment, so that only the conversion lies between the moment
         // and the picture.

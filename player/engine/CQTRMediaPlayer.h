@@ -55,6 +55,8 @@ public:
     enum Event : int { kEventEnd = 1 };
     static constexpr int32_t kBufferSize = 1048576;
     static constexpr int32_t kPrebufferMs = 700;
+    // Sound queued beyond the delay line's length before the reading waits for the output.
+    static constexpr int32_t kReadAheadMarginMs = 100;
     static constexpr int32_t kFallbackFrameRate = 30;
     static constexpr int32_t kMinSpeedPercent = 25;
     static constexpr int32_t kMaxSpeedPercent = 800;
@@ -188,6 +190,8 @@ private:
     // kLoop while the engine catches up after a reposition (no pause between packets).
     LoopResult EndOfPacket() const;
     LoopResult ShowOldest();
+    // After the delay line ran empty at the end: the next picture the decoder held back.
+    LoopResult ShowHeldBack();
     // Waits for the front frame of index `frame` to be due; false when a request or a pause
     // came first. skip: too late to show.
     bool WaitUntilDue(int32_t frame, bool& skip);

@@ -315,8 +315,14 @@ int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFr
     if (!engine.Open(options.name))
         return CommandFailed("the player cannot open " + options.name);
     engine.Resume();
-    // The script starts once pictures come.
-    for (int i = 0; i < 1000 && measurements.Frames() == 0 && !end.Ended(); ++i)
+    // The script starts once pictures come (at most 5 s, and never past the limit).
+    const Clock::time_point firstPictureDeadline =
+        Clock::now() +
+        (options.limitMs > 0
+             ? std::min<std::chrono::milliseconds>(std::chrono::milliseconds(options.limitMs),
+                                                   std::chrono::seconds(5))
+             : std::chrono::seconds(5));
+    while (measurements.Frames() == 0 && !end.Ended() && Clock::now() < firstPictureDeadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     for (const ScriptStep& step : options.script) {
         if (end.WaitFor(std::chrono::milliseconds(options.gapMs)))

@@ -80,6 +80,39 @@ private:
     std::vector<int> firstBytes;
 };
 
+// At 48 kHz a block plays for 40 ms: two queued blocks are far less than the pictures the
+// engine holds back, and waiting for fewer would hold the reading until the sound runs ahead
+// of every picture. The read-ahead lets the queue hold that much sound.
+TEST(MediaClock, ReadAheadLetsTheQueueHoldAsMuchSoundAsTheDelayLineAtHighRates) {
+    CMediaSync sync;
+    sync.SetFormat(16, 48000);
+    sync.SetReadAheadUs(800000);
+    std::vector<uint8_t> block(CMediaSync::kBlockBytes, 0);
+    for (int i = 0; i < 19; ++i) // 760 ms
+        sync.PushPcm(block.data(), static_cast<int32_t>(block.size()));
+    auto t0 = std::chrono::steady_clock::now();
+    sync.WaitForAudio();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 50ms) << "760 ms queued, 800 allowed";
+
+    sync.PushPcm(block.data(), static_cast<int32_t>(block.size())); // 800 ms
+    std::atomic<bool> keepWaiting{true};
+    std::thread release([&] {
+        std::this_thread::sleep_for(60ms);
+        keepWaiting.store(false);
+    });
+    t0 = std::chrono::steady_clock::now();
+    sync.WaitForAudio(&keepWaiting);
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, 50ms) << "waits once the read-ahead is full";
+    release.join();
+
+    sync.Flush();
+    sync.PushPcm(block.data(), static_cast<int32_t>(block.size()));
+    sync.PushPcm(block.data(), static_cast<int32_t>(block.size()));
+    t0 = std::chrono::steady_clock::now();
+    sync.WaitForAudio();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 50ms) << "the flush emptied the count";
+}
+
 TEST(MediaClock, FeedThreadWritesBlocksInOrderAndWaitForAudioFollowsTheQueue) {
     CMediaSync sync;
     CountingAudio audio;
