@@ -1,6 +1,7 @@
 #include "CRecordingExporter.h"
 
 #include "ChunkId.h"
+#include "base/AsciiText.h"
 #include "player/api/OpenInfo.h"
 
 #include <algorithm>
@@ -18,8 +19,7 @@ namespace {
 constexpr int kTemporaryAttempts = 100;
 
 bool IsPlainChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == '-' || c == '.';
+    return ascii::IsAlnum(c) || c == '_' || c == '-' || c == '.';
 }
 
 // The writer's stream slot of a chunk id: 0 front, 1 rear, 2 sound; -1 for anything else.

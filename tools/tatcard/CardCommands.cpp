@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "FolderCommands.h"
 #include "base/AlignedBuffer.h"
+#include "base/AsciiText.h"
 
 #include "formats/CRecordingExporter.h"
 #include "player/source/CTATParser.h"
@@ -12,7 +13,6 @@
 #include "ui/logic/RecordingList.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -82,9 +82,7 @@ int CategoryFromWord(const std::string& word) {
     if (word == "all")
         return kAllCategories;
     // The category words in small letters.
-    const bool small = std::none_of(word.begin(), word.end(), [](char c) {
-        return std::isupper(static_cast<unsigned char>(c));
-    });
+    const bool small = std::none_of(word.begin(), word.end(), ascii::IsUpper);
     return small ? tat::CategoryOfWord(word, tat::WordCase::kAny) : -1;
 }
 
