@@ -358,8 +358,9 @@ void PlaybackController::EngineEvent(void* user, int event, int, int) {
     auto* self = static_cast<PlaybackController*>(user);
     if (event != CQTRMediaPlayer::kEventEnd)
         return;
-    // The worker thread, right after its last read: the parser still tells how it ended.
-    const bool failed = self->m_parser.LastReadEnd() == ReadEnd::kFailed;
+    // The worker thread, right after its last read: the parser in use (the card's, a folder's
+    // or an AVI file's) still tells how it ended.
+    const bool failed = self->m_parsers.LastReadEnd() == ReadEnd::kFailed;
     QMetaObject::invokeMethod(
         self, [self, failed] { self->OnEngineEnd(failed); }, Qt::QueuedConnection);
 }
