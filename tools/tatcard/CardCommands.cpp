@@ -284,19 +284,23 @@ int ExportRecordings(const std::string& card, const std::string& folder, int cat
     const auto library = OpenCard(card, drive);
     if (!library)
         return 1;
+    CTATParser parser(library.get());
+    CRecordingExporter exporter(parser, StorageRoot(*library));
+    // A missing folder is made, but never inside the card's storage.
     std::error_code error;
-    if (!std::filesystem::is_directory(folder, error))
-        return CommandFailed("no folder " + folder);
+    if (!std::filesystem::exists(folder, error) && exporter.InsideStorage(folder))
+        return CommandFailed("cannot create the folder " + folder +
+                             ": it lies inside the card's storage");
+    if (!MakeTargetFolder(folder))
+        return 1;
     const std::vector<std::string> list =
         !names.empty() ? names
                        : RecordingList::ListNames(
                              *library, drive,
                              category == kAllCategories ? RecordingList::kFilterAll : category);
 
-    CTATParser parser(library.get());
     if (!parser.Start())
         return CommandFailed("cannot start reading the card");
-    CRecordingExporter exporter(parser, StorageRoot(*library));
     ProgressLine progress;
     size_t counts[static_cast<size_t>(ExportReport::Outcome::kSkipped) + 1] = {};
     for (size_t i = 0; i < list.size(); ++i) {
