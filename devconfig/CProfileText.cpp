@@ -1,5 +1,7 @@
 #include "CProfileText.h"
 
+#include "base/AsciiText.h"
+
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
@@ -28,19 +30,6 @@ struct ParsedLine {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
 }
 
 Span Trim(std::string_view text, Span span) {
@@ -142,8 +131,8 @@ CProfileText::Entry* CProfileText::EntryOf(std::string_view section, std::string
     for (Entry& entry : m_entries)
         if (entry.keyEnd - entry.keyBegin == key.size() &&
             entry.sectionEnd - entry.sectionBegin == section.size() &&
-            SameName(text.substr(entry.keyBegin, key.size()), key) &&
-            SameName(text.substr(entry.sectionBegin, section.size()), section))
+            ascii::EqualsIgnoreCase(text.substr(entry.keyBegin, key.size()), key) &&
+            ascii::EqualsIgnoreCase(text.substr(entry.sectionBegin, section.size()), section))
             return &entry;
     return nullptr;
 }
@@ -152,7 +141,7 @@ CProfileText::Section* CProfileText::SectionOf(std::string_view section) const {
     Index();
     const std::string_view text = m_bytes;
     for (Section& s : m_sections)
-        if (SameName(text.substr(s.nameBegin, s.nameEnd - s.nameBegin), section))
+        if (ascii::EqualsIgnoreCase(text.substr(s.nameBegin, s.nameEnd - s.nameBegin), section))
             return &s;
     return nullptr;
 }

@@ -1,10 +1,12 @@
 #include "DecimalValue.h"
 
+#include "base/AsciiText.h"
+
 #include <climits>
 
 int DecimalValue(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+    while (i < text.size() && ascii::IsSpace(text[i]))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -13,7 +15,7 @@ int DecimalValue(std::string_view text) {
     }
     // Accumulate the magnitude as a negative number, whose range holds INT_MIN.
     long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    for (; i < text.size() && ascii::IsDigit(text[i]); ++i) {
         value = value * 10 - (text[i] - '0');
         if (value < INT_MIN) {
             value = INT_MIN - 1LL;

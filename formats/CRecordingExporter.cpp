@@ -1,6 +1,7 @@
 #include "CRecordingExporter.h"
 
 #include "ChunkId.h"
+#include "base/AsciiText.h"
 #include "player/api/OpenInfo.h"
 
 #include <algorithm>
@@ -18,8 +19,7 @@ namespace {
 constexpr int kTemporaryAttempts = 100;
 
 bool IsPlainChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == '-' || c == '.';
+    return ascii::IsAlnum(c) || c == '_' || c == '-' || c == '.';
 }
 
 // The writer's stream slot of a chunk id: 0 front, 1 rear, 2 sound; -1 for anything else.
@@ -50,6 +50,13 @@ std::string HowMuch(int64_t frames, int64_t total, int32_t rate) {
     else
         std::snprintf(text, sizeof text, "%lld front frames", static_cast<long long>(frames));
     return text;
+}
+
+// The path's real place: absolute, symbolic links and ".." resolved (a part that does not
+// exist yet kept as written).
+fs::path RealPlace(const std::string& path, std::error_code& error) {
+    const fs::path absolute = fs::absolute(path, error);
+    return error ? absolute : fs::weakly_canonical(absolute, error);
 }
 
 std::string SystemReason(int error) {
@@ -133,7 +140,13 @@ ExportReport CRecordingExporter::ExportToFolder(const std::string& name, const s
     return ExportTo(name, (fs::path(folder) / (name + kExtension)).string(), progress);
 }
 
-bool CRecordingExporter::InsideStorage(const fs::path& folder) const {
+bool CRecordingExporter::InsideStorage(const std::string& folder) const {
+    std::error_code error;
+    const fs::path resolved = RealPlace(folder, error);
+    return !error && ResolvedInsideStorage(resolved);
+}
+
+bool CRecordingExporter::ResolvedInsideStorage(const fs::path& folder) const {
     if (m_storageRoot.empty())
         return false;
     std::error_code error;
@@ -166,7 +179,7 @@ std::string CRecordingExporter::Refusal(const fs::path& target) const {
     const fs::path folder = target.parent_path();
     if (!fs::is_directory(folder, error))
         return "there is no folder " + folder.string();
-    if (InsideStorage(folder))
+    if (ResolvedInsideStorage(folder))
         return target.string() + " lies inside the card's storage";
     return {};
 }
@@ -181,9 +194,7 @@ ExportReport CRecordingExporter::ExportTo(const std::string& name, const std::st
     }
     // The real place: symbolic links and ".." resolved, so the checks see the folder written.
     std::error_code error;
-    fs::path resolved = fs::absolute(target, error);
-    if (!error)
-        resolved = fs::weakly_canonical(resolved, error);
+    const fs::path resolved = RealPlace(target, error);
     if (error) {
         report.reason = "cannot find " + target + ": " + error.message();
         return report;

@@ -98,10 +98,15 @@ public:
     ExportReport ExportToFolder(const std::string& name, const std::string& folder,
                                 const ExportProgress& progress);
 
+    // Whether `folder`, which need not exist yet, lies inside the card's storage (by its real
+    // place, as the exports see it), so that nothing is to be made or written there.
+    bool InsideStorage(const std::string& folder) const;
+
 private:
     // Why `target` (already resolved) may not be written; empty when it may.
     std::string Refusal(const std::filesystem::path& target) const;
-    bool InsideStorage(const std::filesystem::path& folder) const;
+    // As the public one, of a folder already resolved.
+    bool ResolvedInsideStorage(const std::filesystem::path& folder) const;
     struct CopyResult;
     // Opens the recording, sets up the writer and copies the packets into `temporary`; counts
     // what it wrote into the report.

@@ -1,8 +1,10 @@
 #include "ChunkId.h"
 
+#include "base/AsciiText.h"
+
 int ChunkStreamNumber(const char id[4]) {
     int number = 0;
-    for (int i = 0; i < 2 && id[i] >= '0' && id[i] <= '9'; ++i)
+    for (int i = 0; i < 2 && ascii::IsDigit(id[i]); ++i)
         number = number * 10 + (id[i] - '0');
     return number;
 }

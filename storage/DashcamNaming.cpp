@@ -1,30 +1,13 @@
 #include "DashcamNaming.h"
 
+#include "base/AsciiText.h"
 #include "storage/RecordingName.h"
 
 #include <array>
-#include <cctype>
 
 namespace dashcam {
 
 namespace {
-
-char Lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // A cursor over a file stem: each step either takes what it expects and moves on, or fails
 // and leaves the cursor where it was.
@@ -44,7 +27,7 @@ public:
         int v = 0;
         for (size_t i = 0; i < n; ++i) {
             const char c = m_text[m_at + i];
-            if (!IsDigit(c))
+            if (!ascii::IsDigit(c))
                 return false;
             v = v * 10 + (c - '0');
         }
@@ -55,7 +38,7 @@ public:
     // One or more digits (at most `most`), the count in `count`.
     bool SomeDigits(size_t most, size_t& count) {
         size_t n = 0;
-        while (m_at + n < m_text.size() && n < most && IsDigit(m_text[m_at + n]))
+        while (m_at + n < m_text.size() && n < most && ascii::IsDigit(m_text[m_at + n]))
             ++n;
         if (n == 0)
             return false;
@@ -73,7 +56,7 @@ public:
     bool OneOf(std::string_view letters, char& which) {
         if (AtEnd())
             return false;
-        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(m_text[m_at])));
+        const char c = ascii::ToUpper(m_text[m_at]);
         if (letters.find(c) == std::string_view::npos)
             return false;
         which = c;
@@ -84,7 +67,8 @@ public:
     template <size_t N> bool Word(const std::array<std::string_view, N>& words, size_t& which) {
         for (size_t i = 0; i < N; ++i) {
             const std::string_view w = words[i];
-            if (m_text.size() - m_at >= w.size() && EqualNoCase(m_text.substr(m_at, w.size()), w)) {
+            if (m_text.size() - m_at >= w.size() &&
+                ascii::EqualsIgnoreCase(m_text.substr(m_at, w.size()), w)) {
                 m_at += w.size();
                 which = i;
                 return true;
@@ -398,7 +382,7 @@ int CategoryOfFolders(std::string_view folders) {
             {"locked", kEvent},
         }};
         for (const auto& [word, value] : kFolders)
-            if (EqualNoCase(part, word))
+            if (ascii::EqualsIgnoreCase(part, word))
                 category = value;
     }
     return category;
@@ -406,7 +390,7 @@ int CategoryOfFolders(std::string_view folders) {
 
 bool ExtensionIn(std::string_view extension, std::initializer_list<std::string_view> list) {
     for (const std::string_view e : list)
-        if (EqualNoCase(extension, e))
+        if (ascii::EqualsIgnoreCase(extension, e))
             return true;
     return false;
 }

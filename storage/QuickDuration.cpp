@@ -1,9 +1,9 @@
 #include "QuickDuration.h"
 
+#include "base/AsciiText.h"
 #include "base/FileIo.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
@@ -173,16 +173,10 @@ QuickDuration Ts(int64_t fileSize, const QuickDuration::Reader& read) {
     return result;
 }
 
-std::string Lowered(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 } // namespace
 
 QuickDuration QuickDuration::Read(const std::string& kind, int64_t fileSize, const Reader& read) {
-    const std::string k = Lowered(kind);
+    const std::string k = ascii::LowerCopy(kind);
     if (fileSize < 0)
         return {};
     if (k == "mp4" || k == "mov" || k == "m4v")
@@ -193,11 +187,7 @@ QuickDuration QuickDuration::Read(const std::string& kind, int64_t fileSize, con
 }
 
 QuickDuration QuickDuration::OfFile(const std::string& path) {
-    const size_t dot = path.rfind('.');
-    const size_t slash = path.rfind('/');
-    const std::string kind = dot == std::string::npos || (slash != std::string::npos && dot < slash)
-                                 ? ""
-                                 : path.substr(dot + 1);
+    const std::string kind(ascii::ExtensionOf(path));
     CUniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (!fd.Valid() || fstat(fd.Get(), &st) != 0) {

@@ -1,7 +1,8 @@
 #include "RecordingName.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace tat {
 namespace {
@@ -9,10 +10,7 @@ namespace {
 bool SameWord(std::string_view a, std::string_view b, WordCase letters) {
     if (letters == WordCase::kCapitals)
         return a == b;
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
+    return ascii::EqualsIgnoreCase(a, b);
 }
 
 // Field i of the name cut at every underscore; empty when the name has fewer fields.
@@ -33,7 +31,7 @@ std::string_view Part(std::string_view field, size_t from, size_t count) {
 }
 
 bool AllDigits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(text.begin(), text.end(), ascii::IsDigit);
 }
 
 int Number(std::string_view digits) {
@@ -75,10 +73,8 @@ int CategoryOfWord(std::string_view word, WordCase letters) {
 }
 
 bool IsStorableName(std::string_view name) {
-    const bool lettersDigitsUnderscores = std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-               c == '_';
-    });
+    const bool lettersDigitsUnderscores =
+        std::all_of(name.begin(), name.end(), [](char c) { return ascii::IsAlnum(c) || c == '_'; });
     return !name.empty() && name.size() <= kMaxNameLength && lettersDigitsUnderscores &&
            CategoryFromName(name) >= 0;
 }

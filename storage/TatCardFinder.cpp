@@ -1,6 +1,7 @@
 #include "TatCardFinder.h"
 
 #include "TatFormat.h"
+#include "base/AsciiText.h"
 #include "storage/DashcamNaming.h"
 #include "storage/FolderScanner.h"
 
@@ -39,7 +40,7 @@ std::string BlockDeviceOf(const std::string& partition) {
     const bool pSeparated =
         name.rfind("mmcblk", 0) == 0 || name.rfind("nvme", 0) == 0 || name.rfind("loop", 0) == 0;
     size_t end = name.size();
-    while (end > 0 && name[end - 1] >= '0' && name[end - 1] <= '9')
+    while (end > 0 && ascii::IsDigit(name[end - 1]))
         --end;
     if (pSeparated) {
         if (end > 0 && end < name.size() && name[end - 1] == 'p')

@@ -1,5 +1,7 @@
 #include "CGPSData.h"
 
+#include "base/AsciiText.h"
+
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -37,21 +39,13 @@ private:
     std::string_view m_rest;
 };
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // The two-digit decimal number at field[at], field[at + 1]; false when the field is too short
 // or either character is not a digit.
 bool ReadPair(std::string_view field, size_t at, int32_t& out) {
-    if (field.size() < at + 2 || !IsDigit(field[at]) || !IsDigit(field[at + 1]))
+    if (field.size() < at + 2 || !ascii::IsDigit(field[at]) || !ascii::IsDigit(field[at + 1]))
         return false;
     out = (field[at] - '0') * 10 + (field[at + 1] - '0');
     return true;
-}
-
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // The decimal number at the start of the field, read like strtod in the C locale: leading
@@ -59,7 +53,7 @@ bool IsSpace(char c) {
 // the field does not start with a finite number.
 bool ReadNumber(std::string_view field, double& out) {
     size_t start = 0;
-    while (start < field.size() && IsSpace(field[start]))
+    while (start < field.size() && ascii::IsSpace(field[start]))
         ++start;
     if (start + 1 < field.size() && field[start] == '+' && field[start + 1] != '-')
         ++start;

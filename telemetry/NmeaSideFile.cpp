@@ -1,6 +1,8 @@
 #include "NmeaSideFile.h"
 
+#include "NmeaChecksum.h"
 #include "NmeaText.h"
+#include "base/AsciiText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,20 +13,6 @@
 namespace nmea {
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // The comma-separated field `index` of a sentence (0 is the type), without the checksum.
 std::string_view Field(std::string_view sentence, size_t index) {
@@ -49,7 +37,7 @@ std::optional<double> Number(std::string_view field) {
 }
 
 int Pair(std::string_view text, size_t at) {
-    if (text.size() < at + 2 || !IsDigit(text[at]) || !IsDigit(text[at + 1]))
+    if (text.size() < at + 2 || !ascii::IsDigit(text[at]) || !ascii::IsDigit(text[at + 1]))
         return -1;
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
 }
@@ -94,20 +82,6 @@ bool IsRmc(std::string_view sentence) {
 }
 
 } // namespace
-
-bool ChecksumMatches(std::string_view sentence) {
-    if (sentence.empty() || sentence[0] != '$')
-        return false;
-    const size_t star = sentence.find('*');
-    if (star == std::string_view::npos || sentence.size() < star + 3)
-        return false;
-    uint8_t sum = 0;
-    for (size_t i = 1; i < star; ++i)
-        sum = static_cast<uint8_t>(sum ^ static_cast<uint8_t>(sentence[i]));
-    const int high = HexDigit(sentence[star + 1]);
-    const int low = HexDigit(sentence[star + 2]);
-    return high >= 0 && low >= 0 && sum == ((high << 4) | low);
-}
 
 TelemetryTrack ReadSideFile(std::string_view text) {
     TelemetryTrack track;

@@ -23,8 +23,4 @@ namespace nmea {
 
 TelemetryTrack ReadSideFile(std::string_view text);
 
-// Whether "$...*hh" carries the XOR of the characters between '$' and '*' as hh (hex, either
-// case). False without '$' at the start or without the two digits after '*'.
-bool ChecksumMatches(std::string_view sentence);
-
 } // namespace nmea

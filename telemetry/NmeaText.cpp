@@ -1,6 +1,8 @@
 #include "NmeaText.h"
 
 #include "FixMaker.h"
+#include "NmeaChecksum.h"
+#include "base/AsciiText.h"
 
 #include <array>
 #include <charconv>
@@ -16,8 +18,7 @@ constexpr size_t kRmcFields = 10;
 constexpr double kKnotsToKmh = 1.852;
 
 bool Pair(std::string_view field, size_t at, int32_t& out) {
-    if (field.size() < at + 2 || field[at] < '0' || field[at] > '9' || field[at + 1] < '0' ||
-        field[at + 1] > '9')
+    if (field.size() < at + 2 || !ascii::IsDigit(field[at]) || !ascii::IsDigit(field[at + 1]))
         return false;
     out = (field[at] - '0') * 10 + (field[at + 1] - '0');
     return true;
@@ -36,16 +37,6 @@ bool Number(std::string_view field, double& out) {
         return false;
     out = value;
     return true;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 std::string_view TrimLine(std::string_view line) {
@@ -67,7 +58,7 @@ int64_t TakeStamp(std::string_view& line) {
     int64_t value = 0;
     for (size_t i = 1; i < close; ++i) {
         const char c = line[i];
-        if (c < '0' || c > '9')
+        if (!ascii::IsDigit(c))
             return -1;
         value = value * 10 + (c - '0');
     }
@@ -90,16 +81,7 @@ bool ParseRmcSentence(std::string_view sentence, CGPSData& out, FixMaker* maker)
         return false;
     const size_t star = sentence.find('*');
     if (star != std::string_view::npos) {
-        if (star + 3 > sentence.size())
-            return false;
-        const int high = HexValue(sentence[star + 1]);
-        const int low = HexValue(sentence[star + 2]);
-        if (high < 0 || low < 0)
-            return false;
-        unsigned sum = 0;
-        for (size_t i = 0; i < star; ++i)
-            sum ^= static_cast<unsigned char>(sentence[i]);
-        if (sum != static_cast<unsigned>(high * 16 + low))
+        if (nmea::StatedChecksum(sentence) != nmea::Checksum(sentence))
             return false;
         sentence = sentence.substr(0, star);
     }

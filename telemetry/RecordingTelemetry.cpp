@@ -3,24 +3,13 @@
 #include "BlackVueTelemetry.h"
 #include "EmbeddedTelemetry.h"
 #include "NmeaSideFile.h"
+#include "base/AsciiText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <utility>
 
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-    const size_t dot = path.rfind('.');
-    const size_t slash = path.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
 
 std::string ReadUpTo(const std::string& path, size_t limit) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -38,8 +27,9 @@ std::string ReadUpTo(const std::string& path, size_t limit) {
     return text;
 }
 
-bool IsVideo(const std::string& extension) {
-    return extension == "mp4" || extension == "mov" || extension == "ts" || extension == "m2ts";
+bool IsVideo(const std::string& path) {
+    return ascii::HasExtension(path, "mp4") || ascii::HasExtension(path, "mov") ||
+           ascii::HasExtension(path, "ts") || ascii::HasExtension(path, "m2ts");
 }
 
 void Append(TelemetryTrack& to, const TelemetryTrack& from) {
@@ -53,10 +43,9 @@ void Append(TelemetryTrack& to, const TelemetryTrack& from) {
 TelemetryTrack RecordingTelemetry::Load(const std::vector<std::string>& files) {
     TelemetryTrack merged;
     for (const std::string& file : files) {
-        const std::string extension = LowerExtension(file);
-        if (extension == "nmea" || extension == "gps")
+        if (ascii::HasExtension(file, "nmea") || ascii::HasExtension(file, "gps"))
             Append(merged, nmea::ReadSideFile(ReadUpTo(file, kMaxFileBytes)));
-        else if (extension == "3gf")
+        else if (ascii::HasExtension(file, "3gf"))
             Append(merged, blackvue::ReadSideFiles({}, file));
     }
     // Side files are what the camera wrote for the purpose; the video's own data fills in a
@@ -64,7 +53,7 @@ TelemetryTrack RecordingTelemetry::Load(const std::vector<std::string>& files) {
     // holds any telemetry (the front camera's first).
     if (merged.fixes.empty() || merged.accelerations.empty()) {
         for (const std::string& file : files) {
-            if (!IsVideo(LowerExtension(file)))
+            if (!IsVideo(file))
                 continue;
             TelemetryTrack embedded = EmbeddedTelemetry::Read(file);
             if (embedded.Empty())

@@ -1,23 +1,12 @@
 #include "TelemetryLines.h"
 
+#include "NmeaChecksum.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace telemetrylines {
-
-namespace {
-
-std::string WithChecksum(const std::string& body) {
-    uint8_t sum = 0;
-    for (const char c : body)
-        sum = static_cast<uint8_t>(sum ^ static_cast<uint8_t>(c));
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X", sum);
-    return "$" + body + tail;
-}
-
-} // namespace
 
 std::string GpsLine(const CGPSData& fix) {
     const int hour = ((fix.hour - 9) % 24 + 24) % 24;
@@ -34,7 +23,7 @@ std::string GpsLine(const CGPSData& fix) {
                       fix.longitude < 0 ? 'W' : 'E', fix.speed / 1.852, fix.course, fix.day % 100,
                       fix.month % 100, fix.year % 100);
     }
-    return "G" + WithChecksum(body);
+    return "G" + nmea::WithChecksum(body);
 }
 
 std::array<uint8_t, 4> SensorLine(const TimedAcceleration& sample) {

@@ -1,5 +1,6 @@
 #include "CDashcamParser.h"
 
+#include "formats/ChunkId.h"
 #include "player/api/VAudio.h"
 #include "storage/QuickDuration.h"
 #include "telemetry/RecordingTelemetry.h"
@@ -368,14 +369,7 @@ StreamKind CDashcamParser::ReadPacket(uint8_t* buffer, int32_t& size) {
     char id[5] = {};
     if (ReadChunk(id, buffer, size) < 0)
         return EndOfStream;
-    switch (id[2]) {
-    case 'd':
-        return id[1] == '0' ? FrontVideo : RearVideo;
-    case 'w':
-        return Audio;
-    default:
-        return Text;
-    }
+    return StreamKindFromChunkId(id);
 }
 
 int64_t CDashcamParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {

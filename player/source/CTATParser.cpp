@@ -1,5 +1,6 @@
 #include "CTATParser.h"
 
+#include "base/AsciiText.h"
 #include "base/DiagLog.h"
 #include "storage/CTATLibrary.h"
 #include "storage/Crc32c.h"
@@ -25,12 +26,8 @@ using namespace std::chrono_literals;
 constexpr std::string_view kCountsFormat =
     "cntVideo0=%d; cntVideo1=%d; cntAudio=%d; cntACC=%d; cntGPS=%d";
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 void SkipSpace(std::string_view& text) {
-    while (!text.empty() && IsSpace(text.front()))
+    while (!text.empty() && ascii::IsSpace(text.front()))
         text.remove_prefix(1);
 }
 
@@ -593,7 +590,7 @@ bool CTATParser::ParseCountsText(std::string_view text, TatInfo& info) {
             if (!ReadCount(text, values[next++]))
                 return false;
             format.remove_prefix(2);
-        } else if (IsSpace(format.front())) {
+        } else if (ascii::IsSpace(format.front())) {
             SkipSpace(text);
             format.remove_prefix(1);
         } else {

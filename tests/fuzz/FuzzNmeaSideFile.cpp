@@ -1,6 +1,7 @@
 // Fuzz target for the NMEA side files of dash-cam folders: the reader must stay inside the
 // bytes, give its lists in ascending time, and every fix must make a text-channel line that
 // the fix reader takes again.
+#include "telemetry/NmeaChecksum.h"
 #include "telemetry/NmeaSideFile.h"
 #include "telemetry/TelemetryLines.h"
 

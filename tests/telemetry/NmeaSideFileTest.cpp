@@ -1,4 +1,5 @@
 #include "telemetry/NmeaSideFile.h"
+#include "telemetry/NmeaChecksum.h"
 #include "telemetry/RecordingTelemetry.h"
 #include "telemetry/TelemetryLines.h"
 #include "tests/support/TempDir.h"

@@ -202,6 +202,38 @@ TEST_F(ExportCommandTest, NamesThatAreNotPlainOrNotOnTheCardAreNamedAndFailTheBa
     EXPECT_FALSE(fs::exists(m_scratch.Path() / "EVENT_20240305_090702_D.avi"));
 }
 
+// A target folder that is missing is made with the folders above it, as cp and mkdir -p do;
+// one that cannot be made, or would lie inside the card's storage, is told and nothing is
+// exported.
+TEST_F(ExportCommandTest, MissingTargetFoldersAreMadeUnlessTheyCannotBe) {
+    const std::string name = "EVENT_20240305_090702_D";
+    const fs::path nested = m_out / "a" / "b";
+    const TatcardRun made =
+        RunTatcard("export " + Quoted(m_card) + " --to " + Q(nested) + " " + name, m_scratch);
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(FolderNames(nested), std::vector<std::string>{name + ".avi"});
+    EXPECT_GT(ChunksOf((nested / (name + ".avi")).string()), 0u);
+    EXPECT_NE(made.out.find("exported 1 of 1 recordings to " + nested.string()), std::string::npos)
+        << made.out;
+
+    WriteFileText((m_out / "file").string(), "x");
+    const fs::path underFile = m_out / "file" / "sub";
+    const TatcardRun blocked =
+        RunTatcard("export " + Quoted(m_card) + " --to " + Q(underFile) + " " + name, m_scratch);
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.out, "");
+    EXPECT_EQ(blocked.err,
+              "tatcard: cannot create the folder " + underFile.string() + ": Not a directory\n");
+
+    const fs::path card = CopyOfCard();
+    const fs::path inStore = card / "TATSTORE" / "new" / "x";
+    const TatcardRun refused =
+        RunTatcard("export " + Q(card) + " --to " + Q(inStore) + " " + name, m_scratch);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("lies inside the card's storage"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(card / "TATSTORE" / "new"));
+}
+
 // One packet damaged a tenth of the way in: the part before it is exported and playable, and
 // both forms say the export is incomplete and fail.
 TEST_F(ExportCommandTest, DamagedRecordingExportsIncompleteWithAFailureStatus) {

@@ -135,6 +135,30 @@ TEST_F(FolderSourceTest, ExportCopiesTheOriginalFiles) {
     EXPECT_EQ(avi.status, 2);
 }
 
+// As the card's export: a missing target folder is made with the folders above it; one that
+// cannot be made is told with the reason and nothing is copied.
+TEST_F(FolderSourceTest, ExportMakesAMissingTargetFolder) {
+    TempDir out;
+    const std::string nested = out.File("a/b");
+    const TatcardRun r = RunTatcard("export " + Quoted(m_dir.Path().string()) + " --to " +
+                                        Quoted(nested) + " 20240305_090702_N",
+                                    m_scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("20240305_090702_N: 3 files"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFileText(nested + "/20240305_090702_N.gps"),
+              ReadFileText(m_dir.File("BlackVue/Record/20240305_090702_N.gps")));
+
+    WriteFileText(out.File("file"), "x");
+    const std::string underFile = out.File("file/sub");
+    const TatcardRun blocked = RunTatcard("export " + Quoted(m_dir.Path().string()) + " --to " +
+                                              Quoted(underFile) + " 20240305_090702_N",
+                                          m_scratch);
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.out, "");
+    EXPECT_EQ(blocked.err,
+              "tatcard: cannot create the folder " + underFile + ": Not a directory\n");
+}
+
 TEST_F(FolderSourceTest, RouteOfAFolderRecordingAsGpx) {
     const TatcardRun r =
         RunTatcard("gpx " + Quoted(m_dir.Path().string()) + " 20240305_090702_N", m_scratch);

@@ -1,19 +1,17 @@
 #include "ImportInputs.h"
 
 #include "TatcardProgram.h"
+#include "telemetry/NmeaChecksum.h"
 #include "tests/support/TempDir.h"
-#include "tools/tatcard/GpsTrack.h"
 
-#include <cstdio>
 #include <fstream>
 #include <vector>
 
 namespace {
 
+// "$..." with its checksum.
 std::string WithChecksum(const std::string& sentence) {
-    char sum[4];
-    std::snprintf(sum, sizeof sum, "*%02X", NmeaChecksum(sentence));
-    return sentence + sum;
+    return nmea::WithChecksum(std::string_view(sentence).substr(1));
 }
 
 std::string GpsLine(const std::string& sentence) {

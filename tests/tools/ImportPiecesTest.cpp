@@ -2,7 +2,7 @@
 // frame rates.
 #include "formats/AnnexB.h"
 #include "telemetry/CGPSData.h"
-#include "tools/tatcard/GpsTrack.h"
+#include "telemetry/NmeaChecksum.h"
 #include "tools/tatcard/NmeaLog.h"
 #include "tools/tatcard/VideoInput.h"
 
@@ -80,11 +80,7 @@ TEST(NmeaLogTest, PlacesFixesFromTheFirstOneAcrossMidnightInTimeOrder) {
     const auto rmc = [](const std::string& time) {
         std::string body = "GPRMC,";
         body.append(time).append(",A,3733.9600,N,12658.6740,E,10.0,45.0,050324,,,A");
-        char sum[4];
-        std::snprintf(sum, sizeof sum, "*%02X", NmeaChecksum(body));
-        std::string sentence = "$";
-        sentence.append(body).append(sum);
-        return sentence;
+        return nmea::WithChecksum(body);
     };
     const std::string log = std::string("$GPGGA,235950,,,,,0,00,,,M,,M,,*00\n") + rmc("") + "\n" +
                             rmc("235950.0") + "\r\n" + rmc("235959.5") + "\n" + rmc("235958") +

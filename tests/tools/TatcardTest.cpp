@@ -176,7 +176,7 @@ TEST_F(TatcardTest, MistakesGiveOneLineOnStandardErrorAndAFailureStatus) {
         "export " + card + " REC_20991231_235959_D " + out,
         "export " + card + " --to",
         "export --to " + out,
-        "export " + card + " --to '" + m_scratch.File("no-folder") + "'",
+        "export " + card + " --to /dev/null/no-folder", // a folder that cannot be made
         "export " + card + " --to " + out + " --category lorries",
         "export " + card + " --to " + out + " --category event EVENT_20240305_090702_D",
         "export " + card + " --to " + out + " --force",

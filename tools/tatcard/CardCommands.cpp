@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "FolderCommands.h"
 #include "base/AlignedBuffer.h"
+#include "base/AsciiText.h"
 
 #include "formats/CRecordingExporter.h"
 #include "player/source/CTATParser.h"
@@ -12,7 +13,6 @@
 #include "ui/logic/RecordingList.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -82,9 +82,7 @@ int CategoryFromWord(const std::string& word) {
     if (word == "all")
         return kAllCategories;
     // The category words in small letters.
-    const bool small = std::none_of(word.begin(), word.end(), [](char c) {
-        return std::isupper(static_cast<unsigned char>(c));
-    });
+    const bool small = std::none_of(word.begin(), word.end(), ascii::IsUpper);
     return small ? tat::CategoryOfWord(word, tat::WordCase::kAny) : -1;
 }
 
@@ -286,19 +284,23 @@ int ExportRecordings(const std::string& card, const std::string& folder, int cat
     const auto library = OpenCard(card, drive);
     if (!library)
         return 1;
+    CTATParser parser(library.get());
+    CRecordingExporter exporter(parser, StorageRoot(*library));
+    // A missing folder is made, but never inside the card's storage.
     std::error_code error;
-    if (!std::filesystem::is_directory(folder, error))
-        return CommandFailed("no folder " + folder);
+    if (!std::filesystem::exists(folder, error) && exporter.InsideStorage(folder))
+        return CommandFailed("cannot create the folder " + folder +
+                             ": it lies inside the card's storage");
+    if (!MakeTargetFolder(folder))
+        return 1;
     const std::vector<std::string> list =
         !names.empty() ? names
                        : RecordingList::ListNames(
                              *library, drive,
                              category == kAllCategories ? RecordingList::kFilterAll : category);
 
-    CTATParser parser(library.get());
     if (!parser.Start())
         return CommandFailed("cannot start reading the card");
-    CRecordingExporter exporter(parser, StorageRoot(*library));
     ProgressLine progress;
     size_t counts[static_cast<size_t>(ExportReport::Outcome::kSkipped) + 1] = {};
     for (size_t i = 0; i < list.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 int BadArguments(const std::string& why) {
     std::fprintf(stderr, "tatcard: %s (tatcard --help shows the usage)\n", why.c_str());
@@ -11,6 +12,18 @@ int BadArguments(const std::string& why) {
 int CommandFailed(const std::string& why) {
     std::fprintf(stderr, "tatcard: %s\n", why.c_str());
     return 1;
+}
+
+bool MakeTargetFolder(const std::string& folder) {
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error))
+        return true;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        CommandFailed("cannot create the folder " + folder + ": " + error.message());
+        return false;
+    }
+    return true;
 }
 
 std::string ReadFolderAndOptions(const std::vector<std::string>& args,

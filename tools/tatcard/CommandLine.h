@@ -5,13 +5,18 @@
 #include <vector>
 
 // tatcard's command lines: the line about one it cannot use, the line about a command that
-// failed, and the reading of a command that takes one folder and options with a value.
+// failed, the folder a command writes into, and the reading of a command that takes one folder
+// and options with a value.
 // Messages go to standard error, one line each, led by "tatcard: ".
 
 // About a command line tatcard cannot use; returns exit status 2.
 int BadArguments(const std::string& why);
 // About a command that failed; returns exit status 1.
 int CommandFailed(const std::string& why);
+
+// Makes the folder a command writes into, and the folders above it, where they are missing, as
+// mkdir -p does. False, after the line about why, when it cannot be made.
+bool MakeTargetFolder(const std::string& folder);
 
 // Called for an option with the word after it (null when the line ends there); returns the
 // complaint about them, empty when they are fine.

@@ -7,7 +7,6 @@
 #include "storage/TatCardFinder.h"
 
 #include <cstdio>
-#include <filesystem>
 
 namespace {
 
@@ -137,9 +136,8 @@ int DescribeFolderRecording(const std::string& path, const std::string& name) {
 int CopyFolderRecordings(const std::string& path, const std::string& folder, int category,
                          const std::vector<std::string>& names) {
     const std::vector<DashcamRecording> list = RecordingsOfSource(path);
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error))
-        return CommandFailed("no folder " + folder);
+    if (!MakeTargetFolder(folder))
+        return 1;
     std::vector<const DashcamRecording*> chosen;
     std::vector<std::string> missing;
     if (names.empty()) {

@@ -1,5 +1,7 @@
 #include "GpsTrack.h"
 
+#include "telemetry/NmeaChecksum.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -39,38 +41,23 @@ std::string NmeaAngle(double degrees, int degreeDigits) {
 
 } // namespace
 
-uint8_t NmeaChecksum(std::string_view sentence) {
-    size_t begin = 0;
-    if (!sentence.empty() && sentence[0] == '$')
-        begin = 1;
-    size_t end = sentence.find('*', begin);
-    if (end == std::string_view::npos)
-        end = sentence.size();
-    uint8_t sum = 0;
-    for (size_t i = begin; i < end; ++i)
-        sum = static_cast<uint8_t>(sum ^ static_cast<uint8_t>(sentence[i]));
-    return sum;
-}
-
 std::string RmcSentence(const CivilTime& utc, int milliseconds, const GpsFix* fix) {
     char head[48];
-    std::snprintf(head, sizeof head, "$GPRMC,%02d%02d%02d.%03d,", utc.hour, utc.minute, utc.second,
+    std::snprintf(head, sizeof head, "GPRMC,%02d%02d%02d.%03d,", utc.hour, utc.minute, utc.second,
                   milliseconds);
     char date[16];
     std::snprintf(date, sizeof date, "%02d%02d%02d", utc.day, utc.month, utc.year % 100);
-    std::string sentence = head;
+    std::string body = head;
     if (fix == nullptr) {
-        sentence += std::string("V,,,,,,,") + date + ",,,N";
+        body += std::string("V,,,,,,,") + date + ",,,N";
     } else {
         char motion[48];
         std::snprintf(motion, sizeof motion, ",%.1f,%.1f,", fix->speedKmh / 1.852, fix->course);
-        sentence += "A," + NmeaAngle(fix->latitude, 2) + (fix->latitude < 0 ? ",S," : ",N,") +
-                    NmeaAngle(fix->longitude, 3) + (fix->longitude < 0 ? ",W" : ",E") + motion +
-                    date + ",,,A";
+        body += "A," + NmeaAngle(fix->latitude, 2) + (fix->latitude < 0 ? ",S," : ",N,") +
+                NmeaAngle(fix->longitude, 3) + (fix->longitude < 0 ? ",W" : ",E") + motion + date +
+                ",,,A";
     }
-    char sum[8];
-    std::snprintf(sum, sizeof sum, "*%02X", NmeaChecksum(sentence));
-    return sentence + sum;
+    return nmea::WithChecksum(body);
 }
 
 CCityLoop::CCityLoop() {

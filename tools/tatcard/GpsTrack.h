@@ -4,13 +4,8 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 // GPS lines of the text channel: NMEA RMC sentences along a drive through central Seoul.
-
-// The NMEA checksum: XOR of the characters between the leading '$' (or the start) and the '*'
-// (or the end).
-uint8_t NmeaChecksum(std::string_view sentence);
 
 // A position and motion as the receiver reports them.
 struct GpsFix {

@@ -1,9 +1,9 @@
 #include "NmeaLog.h"
 
-#include "GpsTrack.h"
+#include "base/AsciiText.h"
+#include "telemetry/NmeaChecksum.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,24 +11,6 @@
 namespace {
 
 constexpr int64_t kDayMs = 24LL * 3600 * 1000;
-
-bool IsUpper(char c) {
-    return c >= 'A' && c <= 'Z';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-int HexValue(char c) {
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::string_view Trimmed(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -48,28 +30,19 @@ int Digits(std::string_view text, size_t at) {
 std::optional<std::string> AsGpsRmc(std::string_view sentence) {
     sentence = Trimmed(sentence);
     // "$", a two-letter talker, "RMC,".
-    if (sentence.size() < 7 || sentence[0] != '$' || !IsUpper(sentence[1]) ||
-        !IsUpper(sentence[2]) || sentence.substr(3, 4) != "RMC,")
+    if (sentence.size() < 7 || sentence[0] != '$' || !ascii::IsUpper(sentence[1]) ||
+        !ascii::IsUpper(sentence[2]) || sentence.substr(3, 4) != "RMC,")
         return std::nullopt;
     const size_t star = sentence.find('*');
     std::string_view body =
         sentence.substr(1, star == std::string_view::npos ? sentence.npos : star - 1);
-    if (star != std::string_view::npos) {
-        const std::string_view sum = sentence.substr(star + 1);
-        if (sum.size() != 2 || HexValue(sum[0]) < 0 || HexValue(sum[1]) < 0)
-            return std::nullopt;
-        const int given = HexValue(sum[0]) * 16 + HexValue(sum[1]);
-        if (given != NmeaChecksum(body))
-            return std::nullopt;
-    }
+    // A checksum, when there is one, is the line's last two characters.
+    if (star != std::string_view::npos &&
+        (sentence.size() != star + 3 || nmea::StatedChecksum(sentence) != nmea::Checksum(sentence)))
+        return std::nullopt;
     if (body.find_first_of("$*") != std::string_view::npos)
         return std::nullopt;
-    std::string out = "$GP";
-    out.append(body.substr(2));
-    char sum[4];
-    std::snprintf(sum, sizeof sum, "*%02X", NmeaChecksum(out));
-    out.append(sum);
-    return out;
+    return nmea::WithChecksum("GP" + std::string(body.substr(2)));
 }
 
 std::optional<int64_t> RmcTimeOfDay(std::string_view sentence) {
@@ -81,7 +54,7 @@ std::optional<int64_t> RmcTimeOfDay(std::string_view sentence) {
     if (field.size() < 6)
         return std::nullopt;
     for (size_t i = 0; i < 6; ++i) {
-        if (!IsDigit(field[i]))
+        if (!ascii::IsDigit(field[i]))
             return std::nullopt;
     }
     const int hours = Digits(field, 0);
@@ -96,7 +69,7 @@ std::optional<int64_t> RmcTimeOfDay(std::string_view sentence) {
             return std::nullopt;
         int64_t scale = 100;
         for (size_t i = 7; i < field.size(); ++i) {
-            if (!IsDigit(field[i]))
+            if (!ascii::IsDigit(field[i]))
                 return std::nullopt;
             ms += (field[i] - '0') * scale;
             scale /= 10;

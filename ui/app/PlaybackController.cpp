@@ -1,5 +1,6 @@
 #include "PlaybackController.h"
 
+#include "base/AsciiText.h"
 #include "base/DiagLog.h"
 #include "storage/QuickDuration.h"
 #include "storage/TatCardFinder.h"
@@ -7,22 +8,12 @@
 #include "ui/logic/StatusText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace {
 
 // The parsers behind the switch.
 enum ParserSlot : size_t { kCardParser = 0, kDashcamParser = 1, kAviParser = 2 };
-
-bool IsAviFile(const std::string& path) {
-    if (path.size() < 4)
-        return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".avi";
-}
 
 } // namespace
 
@@ -140,7 +131,7 @@ bool PlaybackController::Damaged(size_t recording) {
     if (m_damaged[recording] < 0) {
         bool damaged = false;
         for (const std::string& file : m_recordings[recording].channels)
-            if (!file.empty() && !IsAviFile(file))
+            if (!file.empty() && !ascii::HasExtension(file, "avi"))
                 damaged = damaged || QuickDuration::OfFile(file).damaged;
         m_damaged[recording] = damaged ? 1 : 0;
     }
@@ -190,7 +181,7 @@ void PlaybackController::PlayFile(const std::string& name) {
     } else {
         const DashcamRecording* recording = FolderRecording(name);
         const bool avi = recording != nullptr && recording->ChannelCount() == 1 &&
-                         IsAviFile(recording->FirstPicture());
+                         ascii::HasExtension(recording->FirstPicture(), "avi");
         m_parsers.Use(avi ? kAviParser : kDashcamParser);
         if (avi)
             target = recording->FirstPicture();
@@ -367,8 +358,9 @@ void PlaybackController::EngineEvent(void* user, int event, int, int) {
     auto* self = static_cast<PlaybackController*>(user);
     if (event != CQTRMediaPlayer::kEventEnd)
         return;
-    // The worker thread, right after its last read: the parser still tells how it ended.
-    const bool failed = self->m_parser.LastReadEnd() == ReadEnd::kFailed;
+    // The worker thread, right after its last read: the parser in use (the card's, a folder's
+    // or an AVI file's) still tells how it ended.
+    const bool failed = self->m_parsers.LastReadEnd() == ReadEnd::kFailed;
     QMetaObject::invokeMethod(
         self, [self, failed] { self->OnEngineEnd(failed); }, Qt::QueuedConnection);
 }

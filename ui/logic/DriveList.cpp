@@ -1,18 +1,16 @@
 #include "DriveList.h"
 
+#include "base/AsciiText.h"
 #include "storage/TatCardFinder.h"
 
 #include <algorithm>
 
 namespace {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool BeforeIgnoringCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Lower(x) < Lower(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return ascii::ToLower(x) < ascii::ToLower(y);
+    });
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "Language.h"
 
+#include "base/AsciiText.h"
+
 #include <array>
 #include <utility>
 
@@ -17,10 +19,6 @@ constexpr std::array<std::pair<std::string_view, uint16_t>, 46> kLanguages{{
     {"fa", 0x29}, {"vi", 0x2A}, {"hi", 0x39}, {"ms", 0x3E},
 }};
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 } // namespace
 
 uint16_t LanguageIdFromLocale(std::string_view localeName) {
@@ -28,7 +26,7 @@ uint16_t LanguageIdFromLocale(std::string_view localeName) {
     const std::string_view code = localeName.substr(0, end);
     if (code.size() != 2)
         return kLanguageEnglish;
-    const char lower[2] = {AsciiLower(code[0]), AsciiLower(code[1])};
+    const char lower[2] = {ascii::ToLower(code[0]), ascii::ToLower(code[1])};
     for (const auto& [name, id] : kLanguages)
         if (name == std::string_view(lower, 2))
             return id;

@@ -1,5 +1,7 @@
 #include "ScriptUrl.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 
 namespace {
@@ -17,7 +19,7 @@ std::string_view Trim(std::string_view text) {
 }
 
 bool IsIdentifierStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '$';
+    return ascii::IsAlpha(c) || c == '_' || c == '$';
 }
 
 } // namespace
@@ -26,7 +28,7 @@ bool IsScriptIdentifier(std::string_view name) {
     if (name.empty() || !IsIdentifierStart(name.front()))
         return false;
     for (const char c : name) {
-        if (!IsIdentifierStart(c) && !(c >= '0' && c <= '9'))
+        if (!IsIdentifierStart(c) && !ascii::IsDigit(c))
             return false;
     }
     return true;

@@ -1,6 +1,10 @@
 // Playing the demo card in the window as a user does: OPEN, the filters, a double click, the
 // picture, time, speed, graph and map, NEXT and PRE at the ends, the position slider (released
-// and dragged) and the volume, frame steps and the playing speed.
+// and dragged) and the volume, frame steps and the playing speed; and recordings of a dash-cam
+// folder that end early.
+#include "tests/support/AviTestFiles.h"
+#include "tests/support/DashcamClips.h"
+#include "tests/support/H264Samples.h"
 #include "tests/support/TempDir.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/StatusPresenter.h"
@@ -298,6 +302,39 @@ private slots:
         QCOMPARE(p.Label(ControlId::CurrentTime), QStringLiteral("00:00:00"));
         QTest::qWait(500); // the engine's end, if it comes, is not a read error to tell
         QCOMPARE(p.messages.size(), 1);
+    }
+
+    // A dash-cam folder's recordings that cannot be read to their end are told as the card's
+    // are: an MPEG-TS file and an AVI export, each cut short by a power cut.
+    void folderRecordingsCutShortAreToldAsTheCardsAre() {
+        TempDir dir;
+        const std::string ts = dir.File("DCIM/2024_0305_100000_0001F.TS");
+        QVERIFY(MakeClip(ts, {}));
+        QVERIFY(CutFile(ts, static_cast<long long>(std::filesystem::file_size(ts) / 2)));
+        const std::string avi = dir.File("DCIM/EVENT_20240305_090702_D.avi");
+        TestLayout layout;
+        layout.twoChannel = false;
+        layout.frontWidth = 160;
+        layout.frontHeight = 90;
+        std::vector<TestPacket> packets;
+        for (const std::vector<uint8_t>& unit : H264Samples(160, 90, 60, 30))
+            packets.push_back({0, unit});
+        WriteTestAvi(avi, layout, packets);
+        QVERIFY(CutFile(avi, static_cast<long long>(std::filesystem::file_size(avi) / 2)));
+
+        Player p(dir.Path().string());
+        p.dlg->Controller().PollCard();
+        p.dlg->Controller().ListRecordings(4); // newest first: the TS file, then the AVI
+        QCOMPARE(p.dlg->Controller().Rows(),
+                 (std::vector<std::string>{"2024_0305_100000_0001", "EVENT_20240305_090702_D"}));
+        QVERIFY(p.dlg->Controller().PlayRow(1));
+        // Told, then the row above plays as at the end of a recording, and is told too.
+        const QString told = QStringLiteral(": the recording could not be read to its end");
+        QVERIFY(Player::WaitUntil([&] { return p.messages.size() == 2; }, 10000));
+        QCOMPARE(p.messages,
+                 (QStringList{"EVENT_20240305_090702_D" + told, "2024_0305_100000_0001" + told}));
+        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentRow() == -1; }, 3000));
+        QCOMPARE(p.messages.size(), 2);
     }
 
     void draggingThePositionThumbShowsPicturesThatFollowIt() {
