@@ -76,10 +76,8 @@ bool CFFMH264_Decoder::Decode(const uint8_t* bytes, int32_t length) {
     std::lock_guard lock(m_lock);
     if (m_context == nullptr || bytes == nullptr || length <= 0)
         return false;
-    if (m_draining) {
-        avcodec_flush_buffers(m_context);
-        m_draining = false;
-    }
+    if (m_draining)
+        FlushLocked();
     // libavcodec copies unreferenced packet data (with its padding) before reading it.
     m_packet->data = const_cast<uint8_t*>(bytes);
     m_packet->size = length;
@@ -105,8 +103,7 @@ bool CFFMH264_Decoder::DrainOne() {
     if (!m_draining) {
         m_draining = true;
         if (avcodec_send_packet(m_context, nullptr) < 0) {
-            avcodec_flush_buffers(m_context);
-            m_draining = false;
+            FlushLocked();
             return false;
         }
     }
@@ -115,13 +112,16 @@ bool CFFMH264_Decoder::DrainOne() {
         av_frame_move_ref(m_picture, m_received);
         return true;
     }
-    avcodec_flush_buffers(m_context);
-    m_draining = false;
+    FlushLocked(); // none left: ready for a new stream
     return false;
 }
 
 void CFFMH264_Decoder::Flush() {
     std::lock_guard lock(m_lock);
+    FlushLocked();
+}
+
+void CFFMH264_Decoder::FlushLocked() {
     if (m_context != nullptr)
         avcodec_flush_buffers(m_context);
     m_draining = false;

@@ -104,5 +104,6 @@ private:
     CPictureConverter m_regionConverter;
     float m_brightness = 0.0f;
     float m_contrast = 1.0f;
+    void FlushLocked();
     bool m_draining = false; // the end was sent: no packet is taken until a flush
 };

@@ -299,14 +299,21 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
     // pictures back for reordering (a stream with B-frames). Each is shown at its moment.
     if (m_decoder == nullptr || !m_decoder->DecodeEnd(0))
         return LoopResult::kEnd;
+    return PresentFront();
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
     bool skip = false;
     if (!WaitUntilDue(CurrentFrame(), skip))
-        return LoopResult::kReturn; // a request or a pause came first
+        return LoopResult::kReturn; // a request or a pause came first: this frame is dropped
     const int32_t index = m_currentFrame.fetch_add(1, std::memory_order_acq_rel);
-    if (!skip) {
+    m_lastFrontSkipped = skip;
+    if (m_decoder != nullptr && !skip) {
         m_decoder->Show(0, m_frontArea);
         m_shownFrame.store(index, std::memory_order_release);
     }
+    if (m_soundHeld)
+        HoldSound(false);
     return LoopResult::kLoop;
 }
 
@@ -702,18 +709,9 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
         // and the picture.
         if (m_decoder != nullptr)
             m_decoder->Decode(0, m_frameBuffer.data(), size);
-        bool skip = false;
-        if (!WaitUntilDue(CurrentFrame(), skip))
-            return LoopResult::kReturn; // a request or a pause came first: this frame is dropped
-        const int32_t index = m_currentFrame.fetch_add(1, std::memory_order_acq_rel);
-        m_lastFrontSkipped = skip;
-        if (m_decoder != nullptr && !skip) {
-            m_decoder->Show(0, m_frontArea);
-            m_shownFrame.store(index, std::memory_order_release);
-        }
-        if (m_soundHeld)
-            HoldSound(false);
-    } else if (m_decoder != nullptr) {
+        return PresentFront();
+    }
+    if (m_decoder != nullptr) {
         // A rear picture goes with the front one before it: not shown when that was not.
         if (m_lastFrontSkipped)
             m_decoder->Decode(1, m_frameBuffer.data(), size);

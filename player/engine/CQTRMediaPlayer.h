@@ -192,6 +192,8 @@ private:
     LoopResult ShowOldest();
     // After the delay line ran empty at the end: the next picture the decoder held back.
     LoopResult ShowHeldBack();
+    // Waits for the decoded front picture's moment and shows it (or counts it skipped).
+    LoopResult PresentFront();
     // Waits for the front frame of index `frame` to be due; false when a request or a pause
     // came first. skip: too late to show.
     bool WaitUntilDue(int32_t frame, bool& skip);
