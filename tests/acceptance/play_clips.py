@@ -108,14 +108,14 @@ def play_line(text):
     return figures
 
 
-def recording_name(files):
-    first = files[0][0]
-    stem = os.path.splitext(first)[0]
-    if re.match(r"^\d{8}_\d{6}_N[FR]$", stem):
-        return stem[:-1]
-    if re.match(r"^\d{4}_\d{4}_\d{6}_\d{4}F$", stem):
-        return stem[:-1]
-    return stem
+def recording_name(tatcard, folder):
+    """The folder's one recording, named as the programs name it."""
+    result = run([tatcard, "ls", folder, "--json"])
+    recordings = json.loads(result.stdout) if result.returncode == 0 else []
+    if len(recordings) != 1:
+        raise RuntimeError("%s: expected one recording, tatcard ls says %s" %
+                           (folder, result.stdout + result.stderr))
+    return recordings[0]["name"]
 
 
 def png_stats(path):
@@ -180,7 +180,7 @@ def main():
             path = os.path.join(folder, file_name)
             if not os.path.exists(path):
                 make_file(path, codec, profile, rate, size, sound, seconds)
-        recording = recording_name(files)
+        recording = recording_name(tatcard, folder)
         expected, fps = front_frames(os.path.join(folder, files[0][0]))
         outputs = [("null", ["--null-audio"])]
         if pulse and name == PULSE_CLIP:
