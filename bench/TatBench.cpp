@@ -1,7 +1,7 @@
 // Camera storage speed:
 //   listing a card of 10,000 recordings the way the recording list does (all four categories,
 //   then sorted), against a budget of 100 ms;
-//   reading every packet of a recording through CTATParser::ReadChunk, and through the
+//   reading every packet of a recording through CTATParser::Read, and through the
 //   library directly, against a plain sequential read of the same file;
 //   `tatcard export` of that recording to AVI against `cp` of its file (when tatcard is built).
 #include "BenchSupport.h"
@@ -138,13 +138,8 @@ int64_t ParserReadAll(CTATLibrary& library, AlignedBuffer& buffer) {
     OpenInfo info;
     parser.Open(kBigName, &info);
     int64_t total = 0;
-    char id[5];
-    for (;;) {
-        int32_t size = kPacketBufferSize;
-        if (parser.ReadChunk(id, buffer.data(), size) < 0)
-            break;
-        total += size;
-    }
+    for (MediaPacket packet; parser.Read(buffer.data(), kPacketBufferSize, packet);)
+        total += packet.size;
     parser.Close();
     parser.Stop();
     return total;
@@ -214,12 +209,11 @@ int main(int argc, char** argv) {
                 benchmark::DoNotOptimize(LibraryReadAll(library, buffer));
             state.SetBytesProcessed(state.iterations() * fileBytes);
         }));
-    ConfigureRepeated(
-        benchmark::RegisterBenchmark("BM_ParserReadChunk", [&](benchmark::State& state) {
-            for (auto _ : state)
-                benchmark::DoNotOptimize(ParserReadAll(library, buffer));
-            state.SetBytesProcessed(state.iterations() * fileBytes);
-        }));
+    ConfigureRepeated(benchmark::RegisterBenchmark("BM_ParserRead", [&](benchmark::State& state) {
+        for (auto _ : state)
+            benchmark::DoNotOptimize(ParserReadAll(library, buffer));
+        state.SetBytesProcessed(state.iterations() * fileBytes);
+    }));
 
 #ifdef TATCARD_PROGRAM
     // Both write a new file: the previous copy is removed untimed first, since replacing a
@@ -247,8 +241,8 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintMedian("listing 10,000 recordings (budget 100 ms)", "BM_List10000");
-    reporter.PrintRatio("read  CTATParser::ReadChunk / sequential read", "BM_SequentialRead",
-                        "BM_ParserReadChunk");
+    reporter.PrintRatio("read  CTATParser::Read / sequential read", "BM_SequentialRead",
+                        "BM_ParserRead");
     reporter.PrintRatio("read  library ReadPacket / sequential read", "BM_SequentialRead",
                         "BM_LibraryReadPacket");
 #ifdef TATCARD_PROGRAM
@@ -257,11 +251,10 @@ int main(int argc, char** argv) {
 
     // The same comparisons again, alternating reference and subject round by round.
     constexpr int kRounds = 11;
-    std::printf(
-        "paired ratio read  CTATParser::ReadChunk / sequential read = %.2fx (median of %d)\n",
-        PairedRatio([&] { SequentialRead(recordingFile, buffer); },
-                    [&] { ParserReadAll(library, buffer); }, kRounds),
-        kRounds);
+    std::printf("paired ratio read  CTATParser::Read / sequential read = %.2fx (median of %d)\n",
+                PairedRatio([&] { SequentialRead(recordingFile, buffer); },
+                            [&] { ParserReadAll(library, buffer); }, kRounds),
+                kRounds);
 #ifdef TATCARD_PROGRAM
     std::printf(
         "paired ratio export tatcard export / cp = %.2fx (median of %d)\n",

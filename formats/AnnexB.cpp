@@ -42,3 +42,7 @@ bool IsKeyFrame(const uint8_t* unit, size_t size) {
     }
     return false;
 }
+
+bool IsCameraKeyFrame(const uint8_t* packet, size_t size) {
+    return size < 5 || packet[4] != 0x41;
+}

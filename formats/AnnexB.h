@@ -16,3 +16,8 @@ size_t NextNalHeader(const uint8_t* data, size_t size, size_t from);
 
 // True when the access unit holds an IDR slice (NAL type 5).
 bool IsKeyFrame(const uint8_t* unit, size_t size);
+
+// The camera's own key-frame rule for the video packets it stores: a packet is a key frame
+// unless its fifth byte is 0x41 (a non-IDR slice right after a four-byte start code). Packets
+// shorter than five bytes count as key frames.
+bool IsCameraKeyFrame(const uint8_t* packet, size_t size);

@@ -1,8 +1,10 @@
 #include "CAVIExtractor.h"
 
+#include "AnnexB.h"
 #include "ChunkId.h"
 #include "base/ByteOrder.h"
 #include "base/DiagLog.h"
+#include "player/api/VAudio.h"
 
 #include <algorithm>
 #include <cmath>
@@ -113,6 +115,11 @@ int64_t CAVIExtractor::Open(const std::string& path, OpenInfo* info) {
     }
     const int64_t moviData = ftello(m_file);
     m_moviEnd = moviData < 0 ? m_fileSize : moviData - 4 + static_cast<int64_t>(moviSize);
+    int32_t bits = 16;
+    int32_t rate = 8000;
+    GetAudioFormat(bits, rate);
+    m_times.SetFormat(GetFrameRate(0), bits, rate, VAudio::kBlockBytes);
+    m_times.Restart(0);
     return moviSize;
 }
 
@@ -220,13 +227,27 @@ int64_t CAVIExtractor::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
     return pos;
 }
 
-StreamKind CAVIExtractor::ReadPacket(uint8_t* buffer, int32_t& size) {
-    char id[5] = {};
-    if (ReadChunk(id, buffer, size) <= 0) {
-        TATV_DIAG(m_diag, "m_aviExtractor.ParseMedia failed\n");
-        return EndOfStream;
+bool CAVIExtractor::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) {
+    packet = MediaPacket{};
+    for (;;) {
+        char id[5] = {};
+        int32_t size = capacity;
+        if (ReadChunk(id, buffer, size) < 0) {
+            packet.kind = EndOfStream;
+            return false;
+        }
+        const StreamKind kind = StreamKindFromChunkId(id);
+        if (kind == EndOfStream)
+            continue; // the index, or a chunk of a kind nobody plays
+        packet.kind = kind;
+        packet.channel = kind == RearVideo ? ChunkStreamNumber(id) : 0;
+        packet.keyFrame = (kind == FrontVideo || kind == RearVideo) &&
+                          IsCameraKeyFrame(buffer, static_cast<size_t>(size));
+        packet.timeUs = m_times.Stamp(kind, size);
+        packet.size = size;
+        packet.payload = buffer;
+        return true;
     }
-    return StreamKindFromChunkId(id);
 }
 
 bool CAVIExtractor::BuildIndex(const std::string& path, OpenInfo& info) {
@@ -296,7 +317,10 @@ int CAVIExtractor::SeekTime(float seconds) {
     // An index entry that points past the file's last chunk header is damage, not a frame.
     if (offset + 8 > m_fileSize)
         return -1;
-    return Seek(offset, 0);
+    if (Seek(offset, 0) != 0)
+        return -1;
+    m_times.Restart(static_cast<int64_t>(index));
+    return 0;
 }
 
 VideoSize CAVIExtractor::GetVideoSize(int stream) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CountedTimes.h"
 #include "base/AlignedBuffer.h"
 #include "player/api/VMediaParser.h"
 
@@ -22,7 +23,12 @@ class DiagLog;
 //     "idx1" 16 bytes per chunk: id, flags, offset of the id from the "movi" word, size
 //
 // Every read is bounds-checked against the caller's capacity and the file: bad input gives
-// Open 0, ReadChunk -1 or EndOfStream, never a read outside a buffer.
+// Open 0 or the end of the reads, never a read outside a buffer.
+//
+// The file stores no times: Read stamps each packet by counting frames and sound blocks
+// (CountedTimes), from the start or from the frame a seek landed on. Only video, audio and
+// text chunks come out of Read; ReadChunk gives every chunk with its id, for tools that look
+// inside the file.
 //
 // Threads: one caller at a time; no thread of its own.
 class CAVIExtractor final : public VMediaParser {
@@ -45,25 +51,28 @@ public:
     int64_t Open(const std::string& path, OpenInfo* info) override;
     void Close() override;
 
-    StreamKind ReadPacket(uint8_t* buffer, int32_t& size) override;
-    // Returns the file offset at which the chunk began, or -1. id receives the four letters
-    // and a terminating zero.
-    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
-    // kEnded when the last ReadChunk found the file's end right after a whole chunk at or past
+    // The next video, audio or text chunk, with its time; other chunks are passed over.
+    bool Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) override;
+    // The next chunk of any kind: returns the file offset at which the chunk began, or -1. id
+    // receives the four letters and a terminating zero; size is in: the buffer's capacity,
+    // out: the payload length.
+    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size);
+    // kEnded when the last read found the file's end right after a whole chunk at or past
     // the end of the movi list; kFailed for anything else (a cut chunk, a file that ends
     // inside the movi list, a read error, a chunk larger than the caller's buffer).
     ReadEnd LastReadEnd() const override { return m_lastEnd; }
     // Fills frame counts and the front seek table from the index; leaves the file closed.
-    bool BuildIndex(const std::string& path, OpenInfo& info) override;
+    bool BuildIndex(const std::string& path, OpenInfo& info);
 
     VideoSize GetVideoSize(int stream) override;
     // Capped at 30 frames per second.
     int32_t GetFrameRate(int stream) override;
     void GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) override;
 
-    int64_t ReadRaw(uint8_t* buffer, int64_t count) override;
-    int Seek(int64_t offset, int origin) override;
-    int64_t Tell() override;
+    // Raw access to the open file. origin: 0 start, 1 current, 2 end.
+    int64_t ReadRaw(uint8_t* buffer, int64_t count);
+    int Seek(int64_t offset, int origin);
+    int64_t Tell();
 
     // Jumps to front frame trunc(rate × seconds); -1 (position unchanged) without a seek table
     // or outside it.
@@ -104,4 +113,5 @@ private:
     std::array<VideoStreamInfo, 2> m_videoStreams{};
     int32_t m_videoStreamCount = 0;
     std::vector<uint32_t> m_frontFrameOffsets;
+    CountedTimes m_times;
 };

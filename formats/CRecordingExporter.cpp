@@ -1,6 +1,5 @@
 #include "CRecordingExporter.h"
 
-#include "ChunkId.h"
 #include "base/AsciiText.h"
 #include "player/api/OpenInfo.h"
 
@@ -23,12 +22,13 @@ bool IsPlainChar(char c) {
 }
 
 // The writer's stream slot of a chunk id: 0 front, 1 rear, 2 sound; -1 for anything else.
-int SlotOf(const char id[5]) {
-    switch (StreamKindFromChunkId(id)) {
+// The writer's stream slot of a packet; -1 for what the file does not hold.
+int SlotOf(const MediaPacket& packet) {
+    switch (packet.kind) {
     case FrontVideo:
         return 0;
     case RearVideo:
-        return 1;
+        return packet.channel == 1 ? 1 : -1;
     case Audio:
         return 2;
     default:
@@ -248,20 +248,18 @@ CRecordingExporter::CopyResult CRecordingExporter::Copy(const std::string& name,
 
     uint8_t* const buffer = m_buffer.data();
     for (;;) {
-        char id[5] = {};
-        int32_t size = kPacketBufferSize;
-        if (m_parser.ReadChunk(id, buffer, size) < 0) {
+        MediaPacket packet;
+        if (!m_parser.Read(buffer, kPacketBufferSize, packet)) {
             result.readEnd = m_parser.LastReadEnd();
             break;
         }
-        const int slot = SlotOf(id);
+        const int32_t size = packet.size;
+        const int slot = SlotOf(packet);
         if (slot < 0) {
-            // Text lines go to the sink only; the index and empty reads go nowhere.
-            if (m_textSink && StreamKindFromChunkId(id) == Text && size > 0) {
-                const int64_t frame = std::max<int64_t>(report.framesWritten - 1, 0);
-                const int64_t timeMs = report.frameRate > 0 ? frame * 1000 / report.frameRate : 0;
-                m_textSink(buffer, static_cast<size_t>(size), timeMs);
-            }
+            // Text lines go to the sink only, at the time they belong to; empty reads go
+            // nowhere.
+            if (m_textSink && packet.kind == Text && size > 0)
+                m_textSink(buffer, static_cast<size_t>(size), packet.timeUs / 1000);
             continue;
         }
         if (slot == 0 && progress && !progress(report.framesWritten, report.framesTotal)) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "MediaPacket.h"
 #include "VPictureArea.h"
 #include "VideoCodec.h"
 #include <cstdint>
@@ -19,10 +20,14 @@ public:
     // zero-sized area) or presented nothing.
     virtual bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
                                int32_t length) = 0;
-    // Decodes one packet of the channel without presenting it (the pictures between a key frame
-    // and the one wanted, and pictures too late to show). True when it yielded a picture; the
-    // next DecodeAndShow presents the newest one.
-    virtual bool Decode(int channel, const uint8_t* bytes, int32_t length) = 0;
+    // Decodes one packet of the channel without presenting it. timeUs: the packet's
+    // presentation time (kNoTimeUs when unknown); it travels with the packet through the
+    // decoder's reordering and comes out as the time of the picture it yields. True when it
+    // yielded a picture; Show presents the newest one.
+    virtual bool Decode(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs) = 0;
+    // The presentation time of the channel's newest decoded picture, as its packet gave it;
+    // kNoTimeUs when none, or when its packet had none.
+    virtual int64_t PictureTimeUs(int /*channel*/) const { return kNoTimeUs; }
     // Presents the channel's newest decoded picture in the area at the area's size (a picture
     // decoded ahead of the moment it is due). False when there is none or the area cannot
     // show it.

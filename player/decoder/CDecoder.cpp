@@ -72,19 +72,20 @@ void CDecoder::Close() {
     }
 }
 
-bool CDecoder::DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length) {
+bool CDecoder::DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length,
+                            int64_t timeUs) {
     // A JPEG image in a video channel is not H.264; the channel keeps its last picture.
     if (IsJpeg(bytes, length))
         return false;
-    return channel.decoder.Decode(bytes, length);
+    return channel.decoder.Decode(bytes, length, timeUs);
 }
 
-bool CDecoder::Decode(int channelIndex, const uint8_t* bytes, int32_t length) {
+bool CDecoder::Decode(int channelIndex, const uint8_t* bytes, int32_t length, int64_t timeUs) {
     if (channelIndex < 0 || channelIndex >= kChannels)
         return false;
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
-    if (!DecodeLocked(channel, bytes, length))
+    if (!DecodeLocked(channel, bytes, length, timeUs))
         return false;
     channel.stale = true;
     return true;
@@ -98,13 +99,19 @@ bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t
     if (!CanShowAt(size)) {
         // Nowhere to show it (no area, a hidden one, or one too large): the packet is still
         // decoded, so that the pictures after it are whole when the area can show them again.
-        Decode(channelIndex, bytes, length);
+        Decode(channelIndex, bytes, length, kNoTimeUs);
         return false;
     }
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
-    const bool fresh = DecodeLocked(channel, bytes, length);
+    const bool fresh = DecodeLocked(channel, bytes, length, kNoTimeUs);
     return PresentLocked(channel, area, size, fresh);
+}
+
+int64_t CDecoder::PictureTimeUs(int channelIndex) const {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return kNoTimeUs;
+    return m_channels[static_cast<size_t>(channelIndex)].decoder.PictureTimeUs();
 }
 
 bool CDecoder::DecodeEnd(int channelIndex) {

@@ -56,7 +56,8 @@ public:
                        int32_t length) override;
     // Decodes without converting or presenting; the next DecodeAndShow presents the newest
     // picture. False for a channel outside 0…1 or a packet that yields no picture.
-    bool Decode(int channel, const uint8_t* bytes, int32_t length) override;
+    bool Decode(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs) override;
+    int64_t PictureTimeUs(int channel) const override;
     // Presents the newest decoded picture as DecodeAndShow does when its packet yields none.
     bool Show(int channel, VPictureArea* area) override;
     bool DecodeEnd(int channel) override;
@@ -103,7 +104,7 @@ private:
 
     Channel& At(int channel);
     static bool CanShowAt(AreaSize size);
-    bool DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length);
+    bool DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length, int64_t timeUs);
     // Converts when the decoder holds a newer picture or the area's shape changed, then
     // presents. Under the channel's lock; false when there is nothing to present.
     bool PresentLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh);

@@ -49,6 +49,8 @@ bool CFFMH264_Decoder::Open(VideoCodec coding) {
     // One decoding thread: the engine already runs one worker per recording, and pictures
     // must come out packet by packet, not a few packets late.
     m_context->thread_count = 1;
+    // Packet times are microseconds; libavcodec hands each back with the picture it yields.
+    m_context->pkt_timebase = AVRational{1, 1000000};
     if (avcodec_open2(m_context, codec, nullptr) < 0) {
         CloseLocked();
         return false;
@@ -72,7 +74,7 @@ void CFFMH264_Decoder::CloseLocked() {
     av_frame_free(&m_region);
 }
 
-bool CFFMH264_Decoder::Decode(const uint8_t* bytes, int32_t length) {
+bool CFFMH264_Decoder::Decode(const uint8_t* bytes, int32_t length, int64_t timeUs) {
     std::lock_guard lock(m_lock);
     if (m_context == nullptr || bytes == nullptr || length <= 0)
         return false;
@@ -81,6 +83,8 @@ bool CFFMH264_Decoder::Decode(const uint8_t* bytes, int32_t length) {
     // libavcodec copies unreferenced packet data (with its padding) before reading it.
     m_packet->data = const_cast<uint8_t*>(bytes);
     m_packet->size = length;
+    m_packet->pts = timeUs == kNoTimeUs ? AV_NOPTS_VALUE : timeUs;
+    m_packet->dts = AV_NOPTS_VALUE;
     int result = avcodec_send_packet(m_context, m_packet);
     bool produced = false;
     if (result == AVERROR(EAGAIN)) {
@@ -135,6 +139,15 @@ bool CFFMH264_Decoder::DrainLocked() {
         produced = true;
     }
     return produced;
+}
+
+int64_t CFFMH264_Decoder::PictureTimeUs() const {
+    std::lock_guard lock(m_lock);
+    if (m_picture == nullptr || m_picture->data[0] == nullptr)
+        return kNoTimeUs;
+    const int64_t pts =
+        m_picture->pts != AV_NOPTS_VALUE ? m_picture->pts : m_picture->best_effort_timestamp;
+    return pts == AV_NOPTS_VALUE ? kNoTimeUs : pts;
 }
 
 void CFFMH264_Decoder::GetPictureSize(int32_t& width, int32_t& height) const {

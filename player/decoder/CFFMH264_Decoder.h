@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CPictureConverter.h"
+#include "player/api/MediaPacket.h"
 #include "player/api/Picture.h"
 #include "player/api/VideoCodec.h"
 
@@ -43,9 +44,12 @@ public:
     // for diagnosis only. Process-wide; call before decoding starts.
     static void SetLibraryMessages(bool shown);
 
-    // Decodes one access unit (Annex B). True when it produced a new picture. Empty packets
-    // are ignored (they would otherwise end the stream for libavcodec).
-    bool Decode(const uint8_t* bytes, int32_t length);
+    // Decodes one access unit (Annex B) with its presentation time in microseconds (kNoTimeUs:
+    // none). True when it produced a new picture. Empty packets are ignored (they would
+    // otherwise end the stream for libavcodec).
+    bool Decode(const uint8_t* bytes, int32_t length, int64_t timeUs = kNoTimeUs);
+    // The newest picture's presentation time, as its packet gave it; kNoTimeUs when none.
+    int64_t PictureTimeUs() const;
     // The end of the stream: takes out the next picture held back for reordering. True when
     // there was one; false when none is left (the decoder is then ready for a new stream).
     bool DrainOne();

@@ -16,10 +16,6 @@ void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool IdIs(const char id[5], char third, char fourth) {
-    return id[2] == third && id[3] == fourth;
-}
-
 } // namespace
 
 CQTRMediaPlayer::CQTRMediaPlayer() : m_readBuffer(kBufferSize + 1), m_frameBuffer(kBufferSize) {
@@ -121,76 +117,57 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
     m_running.store(false, std::memory_order_release);
     m_yield.store(true, std::memory_order_release);
     m_wake.notify_all();
-    {
-        std::lock_guard<CSync> hold(m_lock);
-        m_yield.store(false, std::memory_order_release);
-        OpenInfo info;
-        const bool opened = m_parser != nullptr && m_parser->Open(path, &info) != 0;
-        m_fifo.Clear();
-        m_bufferedFront = 0;
-        m_prebuffering = true;
-        m_durationMs.store(0, std::memory_order_release);
-        m_currentFrame.store(0, std::memory_order_release);
-        m_totalFrames = 0;
-        m_videoChannels.store(0, std::memory_order_release);
-        if (opened) {
-            m_path = path;
-            int32_t bits = m_audioBits;
-            int32_t sampleRate = m_audioRate;
-            m_parser->GetAudioFormat(bits, sampleRate);
-            if (bits != m_audioBits || sampleRate != m_audioRate) {
-                m_audioBits = bits;
-                m_audioRate = sampleRate;
-                if (m_audio != nullptr) {
-                    m_audio->Close();
-                    m_audio->Open(m_audioBits, m_audioRate);
-                }
-            }
-            int32_t frontRate = m_parser->GetFrameRate(0);
-            if (frontRate <= 0)
-                frontRate = info.frontFrameRate;
-            m_frameRate.store(std::max(frontRate, 0), std::memory_order_release);
-            m_rearFrameRate.store(std::max(m_parser->GetFrameRate(1), 0),
-                                  std::memory_order_release);
-            if (m_decoder != nullptr)
-                for (int channel = 0; channel < 2; ++channel)
-                    m_decoder->SetVideoCodec(channel, m_parser->GetVideoCodec(channel));
-            m_videoChannels.store(m_parser->VideoChannels(), std::memory_order_release);
-            if (info.frontFrameCount > 0) {
-                // A recording that declares no frame rate plays, and is timed, at 30 fps.
-                const int32_t rate =
-                    info.frontFrameRate > 0 ? info.frontFrameRate : RateOrFallback();
-                m_durationMs.store(
-                    static_cast<int32_t>(static_cast<double>(info.frontFrameCount) / rate * 1000.0),
-                    std::memory_order_release);
-                m_totalFrames = info.frontFrameCount;
+    std::lock_guard<CSync> hold(m_lock);
+    m_yield.store(false, std::memory_order_release);
+    OpenInfo info;
+    const bool opened = m_parser != nullptr && m_parser->Open(path, &info) != 0;
+    m_durationMs.store(0, std::memory_order_release);
+    m_videoChannels.store(0, std::memory_order_release);
+    if (opened) {
+        m_path = path;
+        int32_t bits = m_audioBits;
+        int32_t sampleRate = m_audioRate;
+        m_parser->GetAudioFormat(bits, sampleRate);
+        if (bits != m_audioBits || sampleRate != m_audioRate) {
+            m_audioBits = bits;
+            m_audioRate = sampleRate;
+            if (m_audio != nullptr) {
+                m_audio->Close();
+                m_audio->Open(m_audioBits, m_audioRate);
             }
         }
-        RepositionReset();
-        m_sync.SetFormat(m_audioBits, m_audioRate);
-        m_sync.Flush();
-        m_placement.SetFormat(m_audioBits, m_audioRate, CMediaSync::kBlockBytes);
-        m_placement.Restart(0);
-        m_loaded = opened;
-        m_seekTarget = -1;
-        m_keyFrameIndex = 0;
-        m_nextFrontIndex = 0;
-        m_lastFrontUs = 0;
-        m_pausedHandled = false;
-        m_resyncOnResume = false;
-        m_readSinceReposition = false;
-        m_openStart = true;
-        m_pacer.Restart();
-        m_shownFrame.store(-1, std::memory_order_release);
-        m_onTime.store(0, std::memory_order_release);
-        m_late.store(0, std::memory_order_release);
-        m_skipped.store(0, std::memory_order_release);
-        m_stepRequest.store(0, std::memory_order_release);
-        m_frameStepRequest.store(0, std::memory_order_release);
-        m_seekRequest.store(0, std::memory_order_release);
-        m_running.store(true, std::memory_order_release);
-        return opened;
+        int32_t frontRate = m_parser->GetFrameRate(0);
+        if (frontRate <= 0)
+            frontRate = info.frontFrameRate;
+        m_frameRate.store(std::max(frontRate, 0), std::memory_order_release);
+        m_rearFrameRate.store(std::max(m_parser->GetFrameRate(1), 0), std::memory_order_release);
+        if (m_decoder != nullptr)
+            for (int channel = 0; channel < 2; ++channel)
+                m_decoder->SetVideoCodec(channel, m_parser->GetVideoCodec(channel));
+        m_videoChannels.store(m_parser->VideoChannels(), std::memory_order_release);
+        if (info.frontFrameCount > 0) {
+            // A recording that declares no frame rate plays, and is timed, at 30 fps.
+            const int32_t rate = info.frontFrameRate > 0 ? info.frontFrameRate : RateOrFallback();
+            m_durationMs.store(
+                static_cast<int32_t>(static_cast<double>(info.frontFrameCount) / rate * 1000.0),
+                std::memory_order_release);
+        }
     }
+    m_sync.SetFormat(m_audioBits, m_audioRate);
+    m_placement.SetFormat(m_audioBits, m_audioRate);
+    ResetPlayState(0);
+    m_loaded = opened;
+    m_pausedHandled = false;
+    m_resyncOnResume = false;
+    m_openStart = true;
+    m_positionUs.store(0, std::memory_order_release);
+    m_shownUs.store(-1, std::memory_order_release);
+    m_onTime.store(0, std::memory_order_release);
+    m_late.store(0, std::memory_order_release);
+    m_skipped.store(0, std::memory_order_release);
+    m_requests.Clear();
+    m_running.store(true, std::memory_order_release);
+    return opened;
 }
 
 void CQTRMediaPlayer::Stop() {
@@ -204,9 +181,8 @@ void CQTRMediaPlayer::Stop() {
     m_state.store(kIdle, std::memory_order_release);
     if (m_parser != nullptr)
         m_parser->Close();
-    RepositionReset();
+    ResetPlayState(0);
     m_loaded = false;
-    m_sync.Flush();
 }
 
 void CQTRMediaPlayer::Pause() {
@@ -220,29 +196,27 @@ void CQTRMediaPlayer::Resume() {
 }
 
 void CQTRMediaPlayer::StepBackward(int seconds) {
-    m_stepRequest.store(-seconds * RateOrFallback(), std::memory_order_release);
+    m_requests.Step(-int64_t{seconds} * 1000000);
     m_wake.notify_all();
 }
 
 void CQTRMediaPlayer::StepForward(int seconds) {
-    m_stepRequest.store(seconds * RateOrFallback(), std::memory_order_release);
+    m_requests.Step(int64_t{seconds} * 1000000);
     m_wake.notify_all();
 }
 
 void CQTRMediaPlayer::SeekToMs(int64_t milliseconds) {
-    const int64_t frame = std::max<int64_t>(milliseconds, 0) * RateOrFallback() / 1000;
-    m_seekRequest.store((frame + 1) * 2, std::memory_order_release);
+    m_requests.Seek(std::max<int64_t>(milliseconds, 0) * 1000, false);
     m_wake.notify_all();
 }
 
 void CQTRMediaPlayer::ScrubToMs(int64_t milliseconds) {
-    const int64_t frame = std::max<int64_t>(milliseconds, 0) * RateOrFallback() / 1000;
-    m_seekRequest.store((frame + 1) * 2 + 1, std::memory_order_release);
+    m_requests.Seek(std::max<int64_t>(milliseconds, 0) * 1000, true);
     m_wake.notify_all();
 }
 
 void CQTRMediaPlayer::StepFrames(int32_t frames) {
-    m_frameStepRequest.fetch_add(frames, std::memory_order_acq_rel);
+    m_requests.StepFrames(frames);
     m_wake.notify_all();
 }
 
@@ -257,7 +231,14 @@ CQTRMediaPlayer::FrameStats CQTRMediaPlayer::Stats() const {
 }
 
 int32_t CQTRMediaPlayer::CurrentMs() const {
-    return static_cast<int32_t>(static_cast<int64_t>(CurrentFrame()) * 1000 / RateOrFallback());
+    return static_cast<int32_t>(CurrentUs() / 1000);
+}
+
+int32_t CQTRMediaPlayer::ShownFrame() const {
+    const int64_t shown = ShownUs();
+    if (shown < 0)
+        return -1;
+    return static_cast<int32_t>(std::llround(static_cast<double>(shown) * RateOrFallback() / 1e6));
 }
 
 int CQTRMediaPlayer::ChannelCount() const {
@@ -281,112 +262,71 @@ void CQTRMediaPlayer::SetBrightness(int channel, int level) {
         m_decoder->SetBrightness(channel, level);
 }
 
-bool CQTRMediaPlayer::IsKeyFramePayload(const uint8_t* payload, int32_t size) {
-    return size < 5 || payload[4] != 0x41;
-}
-
 int32_t CQTRMediaPlayer::RateOrFallback() const {
     const int32_t rate = m_frameRate.load(std::memory_order_acquire);
     return rate > 0 ? rate : kFallbackFrameRate;
 }
 
-int64_t CQTRMediaPlayer::FrameUs(int64_t frame) const {
-    return frame * 1000000 / RateOrFallback();
+int64_t CQTRMediaPlayer::PictureTime(int channel, int64_t packetUs) const {
+    const int64_t told = m_decoder != nullptr ? m_decoder->PictureTimeUs(channel) : kNoTimeUs;
+    return told != kNoTimeUs ? told : packetUs;
 }
 
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
-    // The data has ended and the delay line is empty: the decoder still holds the last
-    // pictures back for reordering (a stream with B-frames). Each is shown at its moment.
-    if (m_decoder == nullptr || !m_decoder->DecodeEnd(0))
-        return LoopResult::kEnd;
-    return PresentFront();
+void CQTRMediaPlayer::MarkShown(int64_t timeUs) {
+    m_positionUs.store(std::max<int64_t>(timeUs, 0), std::memory_order_release);
+    m_shownUs.store(std::max<int64_t>(timeUs, 0), std::memory_order_release);
 }
 
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
-    bool skip = false;
-    if (!WaitUntilDue(CurrentFrame(), skip))
-        return LoopResult::kReturn; // a request or a pause came first: this frame is dropped
-    const int32_t index = m_currentFrame.fetch_add(1, std::memory_order_acq_rel);
-    m_lastFrontSkipped = skip;
-    if (m_decoder != nullptr && !skip) {
-        m_decoder->Show(0, m_frontArea);
-        m_shownFrame.store(index, std::memory_order_release);
-    }
-    if (m_soundHeld)
-        HoldSound(false);
-    return LoopResult::kLoop;
-}
-
-void CQTRMediaPlayer::RepositionReset() {
+void CQTRMediaPlayer::ResetPlayState(int64_t fromUs) {
     // Pictures the decoders hold back for reordering belong to the old position.
     if (m_decoder != nullptr) {
         m_decoder->Flush(0);
         m_decoder->Flush(1);
     }
-    m_waitFrontKey = true;
-    m_waitRearKey = true;
     m_fifo.Clear();
-    m_bufferedFront = 0;
-    m_prebuffering = true;
+    m_play = PlayState{};
     // The sound waits for the first picture, so that it starts with the pictures.
     HoldSound(true);
-    m_havePending = false;
-    m_presentRearNow = false;
-}
-
-bool CQTRMediaPlayer::HasRequests() const {
-    return m_stepRequest.load(std::memory_order_acquire) != 0 ||
-           m_frameStepRequest.load(std::memory_order_acquire) != 0 ||
-           m_seekRequest.load(std::memory_order_acquire) != 0;
+    m_sync.Flush();
+    m_placement.Restart(fromUs);
+    m_pacer.Restart();
 }
 
 bool CQTRMediaPlayer::KeepWaiting() const {
-    return m_running.load(std::memory_order_acquire) && !HasRequests();
+    return m_running.load(std::memory_order_acquire) && !m_requests.Pending();
 }
 
 bool CQTRMediaPlayer::TakeRequests() {
-    const int32_t frames = m_frameStepRequest.exchange(0, std::memory_order_acq_rel);
-    const int32_t step = m_stepRequest.exchange(0, std::memory_order_acq_rel);
-    const int64_t seek = m_seekRequest.exchange(0, std::memory_order_acq_rel);
-    if (frames == 0 && step == 0 && seek == 0)
+    const std::optional<RepositionQueue::Request> request = m_requests.Take();
+    if (!request)
         return false;
-    // Steps count from the frame on screen, or from the target of a reposition not yet shown.
-    int64_t target = m_seekTarget >= 0 ? m_seekTarget : ShownFrame();
-    if (target < 0)
-        target = std::max(CurrentFrame() - 1, 0);
-    bool keyFrameOnly = false;
-    if (frames != 0)
-        target += frames;
-    if (step != 0)
-        target = static_cast<int64_t>(CurrentFrame()) + step;
-    if (seek != 0) {
-        target = seek / 2 - 1;
-        keyFrameOnly = (seek & 1) != 0;
-    }
-    SeekToFrame(target, keyFrameOnly);
+    // Steps count from the picture on screen, or from the target of a reposition not yet
+    // shown.
+    int64_t from = m_play.targetUs >= 0 ? m_play.targetUs : ShownUs();
+    if (from < 0)
+        from = CurrentUs();
+    Reposition(request->TargetUs(from, PeriodUs()), request->keyFrameOnly);
     return true;
 }
 
-void CQTRMediaPlayer::SeekToFrame(int64_t target, bool keyFrameOnly) {
-    if (m_totalFrames <= 0 || m_parser == nullptr)
+void CQTRMediaPlayer::Reposition(int64_t targetUs, bool keyFrameOnly) {
+    const int64_t durationUs = int64_t{DurationMs()} * 1000;
+    if (durationUs <= 0 || m_parser == nullptr)
         return;
-    const int32_t rate = RateOrFallback();
-    const auto frame = static_cast<int32_t>(std::clamp<int64_t>(target, 0, m_totalFrames - 1));
-    // The whole second's index entry starts at its key frame; decoding goes forward from it.
-    const int32_t second = frame / rate;
+    const int64_t target =
+        std::clamp<int64_t>(targetUs, 0, std::max<int64_t>(durationUs - PeriodUs(), 0));
+    // The parser lands on the front key frame at or before the whole second; decoding goes
+    // forward from it.
+    const int64_t second = target / 1000000;
     if (m_parser->SeekTime(static_cast<float>(second)) < 0)
         return; // the reader stays where it was: so does the position
-    m_keyFrameIndex = second * rate;
-    m_seekTarget = keyFrameOnly ? m_keyFrameIndex : frame;
-    m_currentFrame.store(m_seekTarget, std::memory_order_release);
+    m_positionUs.store(target, std::memory_order_release);
     m_repositions.fetch_add(1, std::memory_order_acq_rel);
-    RepositionReset();
-    m_sync.Flush();
-    m_placement.Restart(FrameUs(m_seekTarget));
-    m_readSinceReposition = false;
+    ResetPlayState(target);
+    m_play.targetUs = target;
+    m_play.keyFrameOnly = keyFrameOnly;
     m_resyncOnResume = false;
     m_openStart = false;
-    m_pacer.Restart();
 }
 
 void CQTRMediaPlayer::SleepUntil(std::chrono::steady_clock::time_point due) {
@@ -409,8 +349,8 @@ bool CQTRMediaPlayer::WorkerStep() {
                 m_pausedHandled = false;
                 // The sound read ahead was dropped at the pause: start again at the next
                 // frame, with its sound.
-                if (m_resyncOnResume && !HasRequests())
-                    SeekToFrame(CurrentFrame(), false);
+                if (m_resyncOnResume && !m_requests.Pending() && ShownUs() >= 0)
+                    Reposition(ShownUs() + PeriodUs(), false);
                 m_resyncOnResume = false;
             }
             m_state.store(kLoaded, std::memory_order_release);
@@ -434,14 +374,12 @@ void CQTRMediaPlayer::PausedStep() {
         if (!m_running.load(std::memory_order_acquire)) {
             if (!m_loaded) {
                 // Nothing to move: requests made while idle are dropped.
-                m_stepRequest.store(0, std::memory_order_release);
-                m_frameStepRequest.store(0, std::memory_order_release);
-                m_seekRequest.store(0, std::memory_order_release);
+                m_requests.Clear();
             } else {
                 if (!m_pausedHandled) {
                     // The sound stops with the picture.
                     m_pausedHandled = true;
-                    m_resyncOnResume = m_readSinceReposition;
+                    m_resyncOnResume = m_play.readSinceReposition;
                     m_sync.Flush();
                     m_pacer.Restart();
                 }
@@ -451,30 +389,31 @@ void CQTRMediaPlayer::PausedStep() {
         }
     }
     std::unique_lock<std::mutex> lock(m_wakeMutex);
-    m_wake.wait_for(lock, std::chrono::milliseconds(10),
-                    [this] { return HasRequests() || m_running.load(std::memory_order_acquire); });
+    m_wake.wait_for(lock, std::chrono::milliseconds(10), [this] {
+        return m_requests.Pending() || m_running.load(std::memory_order_acquire);
+    });
 }
 
 void CQTRMediaPlayer::RunPausedReposition() {
-    while (m_seekTarget >= 0 || m_presentRearNow) {
+    while (m_play.targetUs >= 0 || m_play.presentRearNow) {
         if (m_yield.load(std::memory_order_acquire) || m_running.load(std::memory_order_acquire))
             return;
         Packet packet;
         NextPacket(packet);
-        if (packet.result < 0) {
-            // The data ended before the target: resuming plays out what is left and ends.
-            m_pending = packet;
-            m_havePending = true;
+        if (packet.ended) {
+            // The data ended before the target: its last picture is shown; resuming plays out
+            // what is left and ends.
+            FinishTargetAtEnd();
+            m_play.pending = packet;
+            m_play.havePending = true;
             return;
         }
-        const bool text = IdIs(packet.id, 't', 'x');
-        const bool rear =
-            IdIs(packet.id, 'd', 'c') && !(packet.id[0] == '0' && packet.id[1] == '0');
-        if (m_seekTarget < 0 && !text && !rear) {
+        const StreamKind kind = packet.media.kind;
+        if (m_play.targetUs < 0 && kind != Text && kind != RearVideo) {
             // Beyond the target's pictures: kept for resuming, so that nothing is lost and no
             // sound plays while paused.
-            m_pending = packet;
-            m_havePending = true;
+            m_play.pending = packet;
+            m_play.havePending = true;
             return;
         }
         HandlePacket(packet);
@@ -482,18 +421,18 @@ void CQTRMediaPlayer::RunPausedReposition() {
 }
 
 void CQTRMediaPlayer::NextPacket(Packet& packet) {
-    if (m_havePending) {
-        m_havePending = false;
-        packet = m_pending;
+    if (m_play.havePending) {
+        m_play.havePending = false;
+        packet = m_play.pending;
         return;
     }
     packet = Packet{};
-    int32_t size = kBufferSize;
-    packet.result =
-        m_parser != nullptr ? m_parser->ReadChunk(packet.id, m_readBuffer.data(), size) : -1;
-    packet.size = std::clamp(size, 0, kBufferSize);
-    packet.keyFrame =
-        m_parser != nullptr && packet.result > 0 ? m_parser->LastPacketKeyFrame() : -1;
+    if (m_parser == nullptr || !m_parser->Read(m_readBuffer.data(), kBufferSize, packet.media)) {
+        packet.ended = true;
+        return;
+    }
+    packet.media.size = std::clamp(packet.media.size, 0, kBufferSize);
+    packet.media.payload = m_readBuffer.data();
 }
 
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PlayLoop() {
@@ -501,7 +440,7 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PlayLoop() {
         TakeRequests();
         Packet packet;
         NextPacket(packet);
-        if (packet.result == 0)
+        if (!packet.ended && packet.media.kind == NoPacket)
             continue;
         const LoopResult flow = HandlePacket(packet);
         if (flow != LoopResult::kLoop)
@@ -513,108 +452,153 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PlayLoop() {
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::EndOfPacket() const {
     // While a reposition's picture is still to come, or the delay line fills, packets follow
     // one another without a pause: that is the time to the first new picture.
-    return m_seekTarget >= 0 || m_prebuffering ? LoopResult::kLoop : LoopResult::kReturn;
+    return m_play.targetUs >= 0 || m_play.prebuffering ? LoopResult::kLoop : LoopResult::kReturn;
 }
 
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandlePacket(const Packet& packet) {
     // The end of the data (or a failed read) plays out the delay line, whatever the
     // prebuffer says.
-    if (packet.result < 0) {
+    if (packet.ended) {
+        FinishTargetAtEnd();
         HoldSound(false);
         return ShowOldest();
     }
-    m_readSinceReposition = true;
-    if (IdIs(packet.id, 'd', 'c'))
-        return HandleVideo(packet);
-    if (IdIs(packet.id, 'w', 'b'))
-        return HandleAudio(packet);
-    if (IdIs(packet.id, 't', 'x')) {
+    m_play.readSinceReposition = true;
+    const MediaPacket& media = packet.media;
+    switch (media.kind) {
+    case FrontVideo:
+    case RearVideo:
+        return HandleVideo(media);
+    case Audio:
+        return HandleAudio(media);
+    case Text: {
         uint8_t* payload = m_readBuffer.data();
-        payload[packet.size] = 0; // the read buffer has one byte beyond kBufferSize for this
+        payload[media.size] = 0; // the read buffer has one byte beyond kBufferSize for this
         if (m_textCallback != nullptr)
-            m_textCallback(m_textUser, payload, packet.size, CurrentMs());
+            m_textCallback(m_textUser, payload, media.size, CurrentMs());
         return EndOfPacket();
     }
-    return EndOfPacket(); // anything else, the container's index among it
+    default:
+        return EndOfPacket();
+    }
 }
 
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const Packet& packet) {
+bool CQTRMediaPlayer::ReachTarget() {
+    if (m_decoder == nullptr)
+        return false;
+    const int64_t picture = PictureTime(0, m_play.targetUs);
+    // The first picture at the target, or within half a period before it (the picture on
+    // screen at that time); a scrub takes the key frame itself.
+    if (!m_play.keyFrameOnly && picture < m_play.targetUs - PeriodUs() / 2)
+        return false;
+    m_decoder->Show(0, m_frontArea);
+    MarkShown(picture);
+    m_play.targetUs = -1;
+    m_play.presentRearNow = true;
+    m_play.lastFrontSkipped = false;
+    m_play.lastPresentedUs = picture;
+    HoldSound(false);
+    return true;
+}
+
+void CQTRMediaPlayer::FinishTargetAtEnd() {
+    if (m_play.targetUs < 0)
+        return;
+    // The pictures the decoder still holds back may reach the target; else the last picture
+    // of the recording stands for it.
+    while (m_decoder != nullptr && m_decoder->DecodeEnd(0))
+        if (ReachTarget())
+            return;
+    const int64_t last =
+        m_decoder != nullptr ? m_decoder->PictureTimeUs(0) : static_cast<int64_t>(kNoTimeUs);
+    if (m_decoder != nullptr && last != kNoTimeUs) {
+        m_decoder->Show(0, m_frontArea);
+        MarkShown(last);
+    }
+    m_play.targetUs = -1;
+    m_play.presentRearNow = false;
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& packet) {
     const uint8_t* payload = m_readBuffer.data();
     const int32_t size = packet.size;
-    const bool front = packet.id[0] == '0' && packet.id[1] == '0';
-    const bool key = packet.keyFrame >= 0 ? packet.keyFrame != 0 : IsKeyFramePayload(payload, size);
-    if (m_waitFrontKey) {
+    const bool front = packet.kind == FrontVideo;
+    if (m_play.waitFrontKey) {
         // After a reposition everything waits for the first front key frame, which starts a
         // fresh delay line.
-        if (!front || !key)
+        if (!front || !packet.keyFrame)
             return EndOfPacket();
         m_fifo.Clear();
-        m_bufferedFront = 0;
-        m_prebuffering = true;
-        m_waitFrontKey = false;
-        m_nextFrontIndex = m_keyFrameIndex;
+        m_play.prebuffering = true;
+        m_play.waitFrontKey = false;
+        m_play.firstBufferedUs = kNoTimeUs;
     }
     if (front) {
-        const int32_t index = m_nextFrontIndex++;
-        m_lastFrontUs = FrameUs(index);
-        if (m_seekTarget >= 0) {
-            // Frames before the target are decoded only; the target is shown at once.
-            if (index < m_seekTarget) {
-                if (m_decoder != nullptr)
-                    m_decoder->Decode(0, payload, size);
-                return LoopResult::kLoop;
-            }
-            if (m_decoder != nullptr)
-                m_decoder->DecodeAndShow(0, m_frontArea, payload, size);
-            m_currentFrame.store(index + 1, std::memory_order_release);
-            m_shownFrame.store(index, std::memory_order_release);
-            m_seekTarget = -1;
-            m_presentRearNow = true;
-            m_lastFrontSkipped = false;
-            HoldSound(false);
+        if (m_play.targetUs >= 0) {
+            // Pictures before the target are decoded only; the target is shown at once.
+            if (m_decoder != nullptr && m_decoder->Decode(0, payload, size, packet.timeUs))
+                ReachTarget();
             return LoopResult::kLoop;
         }
-        m_fifo.Push(PacketFifo::kFront, payload, size);
-        ++m_bufferedFront;
-        if (m_prebuffering) {
-            if (m_bufferedFront < kPrebufferMs * RateOrFallback() / 1000)
+        m_fifo.Push(PacketFifo::kFront, payload, size, packet.timeUs);
+        if (m_play.prebuffering) {
+            if (m_play.firstBufferedUs == kNoTimeUs)
+                m_play.firstBufferedUs = packet.timeUs;
+            // Full once it spans the delay line's length, its last picture's period included.
+            const int64_t span = packet.timeUs - m_play.firstBufferedUs + PeriodUs();
+            if (span < int64_t{kPrebufferMs} * 1000 - PeriodUs() / 2)
                 return LoopResult::kLoop;
-            m_prebuffering = false;
+            m_play.prebuffering = false;
         }
     } else {
-        if (m_waitRearKey) {
-            if (!key)
+        if (m_play.waitRearKey) {
+            if (!packet.keyFrame)
                 return EndOfPacket();
-            m_waitRearKey = false;
+            m_play.waitRearKey = false;
         }
-        if (m_seekTarget >= 0) {
-            // Decoded on the way to the target, like the front frames.
+        if (m_play.targetUs >= 0) {
+            // Decoded on the way to the target, like the front pictures.
             if (m_decoder != nullptr)
-                m_decoder->Decode(1, payload, size);
+                m_decoder->Decode(1, payload, size, packet.timeUs);
             return LoopResult::kLoop;
         }
-        if (m_presentRearNow) {
+        if (m_play.presentRearNow) {
             // The rear picture that goes with the target's is shown at once too.
-            if (m_decoder != nullptr)
-                m_decoder->DecodeAndShow(1, m_rearArea, payload, size);
-            m_presentRearNow = false;
+            if (m_decoder != nullptr && m_decoder->Decode(1, payload, size, packet.timeUs))
+                m_decoder->Show(1, m_rearArea);
+            m_play.presentRearNow = false;
             return LoopResult::kLoop;
         }
-        m_fifo.Push(PacketFifo::kRear, payload, size);
+        m_fifo.Push(PacketFifo::kRear, payload, size, packet.timeUs);
     }
-    if (m_prebuffering)
+    if (m_play.prebuffering)
         return LoopResult::kLoop;
     return ShowOldest();
 }
 
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleAudio(const Packet& packet) {
-    // Sound read before the reposition's picture lies before it.
-    if (m_waitFrontKey || m_seekTarget >= 0)
-        return EndOfPacket();
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleAudio(const MediaPacket& packet) {
     AudioPlacement::Place place;
-    if (m_placement.PlaceBlock(packet.size, m_lastFrontUs, place))
-        m_sync.PushPcm(m_readBuffer.data() + place.skipBytes, packet.size - place.skipBytes,
-                       place.startUs);
+    if (!m_placement.PlaceBlock(packet.timeUs, packet.size, place))
+        return EndOfPacket();
+    if (place.silenceUs > 0) {
+        // The sound starts after the picture, or has a hole: silence keeps the clock running
+        // with the pictures.
+        int64_t left = m_placement.BytesOf(place.silenceUs);
+        int64_t at = place.silenceFromUs;
+        if (m_silence.size() < static_cast<size_t>(CMediaSync::kBlockBytes))
+            m_silence.assign(static_cast<size_t>(CMediaSync::kBlockBytes), 0);
+        bool first = true;
+        while (left > 0) {
+            const auto piece =
+                static_cast<int32_t>(std::min<int64_t>(left, CMediaSync::kBlockBytes));
+            m_sync.PushPcm(m_silence.data(), piece, first ? at : CMediaSync::kContinues);
+            first = false;
+            at += m_placement.DurationUs(piece);
+            left -= piece;
+        }
+    }
+    m_sync.PushPcm(m_readBuffer.data() + place.skipBytes, packet.size - place.skipBytes,
+                   place.startUs);
     return LoopResult::kLoop;
 }
 
@@ -623,7 +607,7 @@ void CQTRMediaPlayer::HoldSound(bool held) {
     m_sync.Hold(held);
 }
 
-bool CQTRMediaPlayer::WaitUntilDue(int32_t frame, bool& skip) {
+bool CQTRMediaPlayer::WaitUntilDue(int64_t timeUs, bool& skip) {
     using Clock = std::chrono::steady_clock;
     skip = false;
     const bool pacing = m_pacing.load(std::memory_order_relaxed);
@@ -634,8 +618,14 @@ bool CQTRMediaPlayer::WaitUntilDue(int32_t frame, bool& skip) {
     if (!pacing || !KeepWaiting())
         return KeepWaiting();
     const int32_t speed = m_sync.SpeedPercent();
-    const std::chrono::microseconds period(int64_t{100000000} /
-                                           (int64_t{RateOrFallback()} * speed));
+    const std::chrono::microseconds period(PeriodUs() * 100 / speed);
+    // The schedule without sound follows the pictures' own times (variable rates play at
+    // their pace); the nominal period stands in where the times say nothing.
+    int64_t intervalUs = PeriodUs();
+    if (m_play.lastPresentedUs != kNoTimeUs && timeUs > m_play.lastPresentedUs &&
+        timeUs - m_play.lastPresentedUs < 1000000)
+        intervalUs = timeUs - m_play.lastPresentedUs;
+    const std::chrono::microseconds interval(intervalUs * 100 / speed);
     const Clock::time_point now = Clock::now();
     std::optional<Clock::time_point> soundDue;
     int64_t heardUs = 0;
@@ -643,20 +633,20 @@ bool CQTRMediaPlayer::WaitUntilDue(int32_t frame, bool& skip) {
         // The first picture of a recording: due when its sound begins to be heard.
         m_openStart = false;
         HoldSound(false);
-        soundDue = SoundStartDue(frame, speed);
+        soundDue = SoundStartDue(timeUs, speed);
         if (!KeepWaiting())
             return false;
     } else if (m_soundHeld) {
         soundDue = now; // a reposition: due now, and the schedule goes on from here
     } else if (m_sync.HeardUs(now, heardUs)) {
         // Due when its time is heard; never held longer than a few periods.
-        const int64_t ahead = (FrameUs(frame) - heardUs) * 100 / speed;
+        const int64_t ahead = (timeUs - heardUs) * 100 / speed;
         const std::chrono::microseconds limit =
             std::max<std::chrono::microseconds>(4 * period, std::chrono::milliseconds(200));
         soundDue =
             now + std::min<std::chrono::microseconds>(std::chrono::microseconds(ahead), limit);
     }
-    const Clock::time_point due = m_pacer.Plan(0, now, period, soundDue);
+    const Clock::time_point due = m_pacer.Plan(0, now, interval, soundDue);
     if (due > now)
         SleepUntil(due);
     if (!KeepWaiting())
@@ -675,7 +665,7 @@ bool CQTRMediaPlayer::WaitUntilDue(int32_t frame, bool& skip) {
     return true;
 }
 
-std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStartDue(int32_t frame,
+std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStartDue(int64_t timeUs,
                                                                                     int32_t speed) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
@@ -684,7 +674,7 @@ std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStart
         const Clock::time_point now = Clock::now();
         int64_t heardUs = 0;
         if (m_sync.HeardUs(now, heardUs)) {
-            const int64_t ahead = (FrameUs(frame) - heardUs) * 100 / speed;
+            const int64_t ahead = (timeUs - heardUs) * 100 / speed;
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
             return now +
                    std::clamp(std::chrono::microseconds(ahead), std::chrono::microseconds(0), left);
@@ -699,24 +689,67 @@ std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStart
     return std::nullopt;
 }
 
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
+    // The data has ended and the delay line is empty: the decoder still holds the last
+    // pictures back for reordering (a stream with B-frames). Each is shown at its moment.
+    if (m_decoder == nullptr || !m_decoder->DecodeEnd(0))
+        return LoopResult::kEnd;
+    return PresentFront();
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
+    const int64_t picture = PictureTime(
+        0, m_play.lastPresentedUs == kNoTimeUs ? CurrentUs() : m_play.lastPresentedUs + PeriodUs());
+    bool skip = false;
+    if (!WaitUntilDue(picture, skip))
+        return LoopResult::kReturn; // a request or a pause came first: this picture is dropped
+    m_play.lastFrontSkipped = skip;
+    m_play.lastPresentedUs = picture;
+    m_positionUs.store(std::max<int64_t>(picture, 0), std::memory_order_release);
+    if (m_decoder != nullptr && !skip) {
+        m_decoder->Show(0, m_frontArea);
+        MarkShown(picture);
+        if (m_play.rearDueUs != kNoTimeUs && m_play.rearDueUs <= picture + PeriodUs()) {
+            m_decoder->Show(1, m_rearArea);
+            m_play.rearDueUs = kNoTimeUs;
+        }
+    }
+    if (m_soundHeld)
+        HoldSound(false);
+    return LoopResult::kLoop;
+}
+
+void CQTRMediaPlayer::PresentRear() {
+    const int64_t picture = PictureTime(1, ShownUs());
+    // A rear picture goes with the front picture on screen: not shown when that one was not,
+    // held until the front pictures reach it when it is ahead.
+    if (m_play.lastFrontSkipped) {
+        m_play.rearDueUs = kNoTimeUs;
+        return;
+    }
+    if (picture <= std::max<int64_t>(ShownUs(), 0) + PeriodUs()) {
+        m_decoder->Show(1, m_rearArea);
+        m_play.rearDueUs = kNoTimeUs;
+    } else {
+        m_play.rearDueUs = picture;
+    }
+}
+
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
     int32_t size = 0;
+    int64_t timeUs = 0;
     PacketFifo::Kind kind = PacketFifo::kFront;
-    if (!m_fifo.PopOldest(m_frameBuffer.data(), m_frameBuffer.size(), size, kind))
+    if (!m_fifo.PopOldest(m_frameBuffer.data(), m_frameBuffer.size(), size, kind, timeUs))
         return ShowHeldBack();
-    if (kind == PacketFifo::kFront) {
-        // Decoded ahead of its moment, so that only the conversion lies between the moment
-        // and the picture.
-        if (m_decoder != nullptr)
-            m_decoder->Decode(0, m_frameBuffer.data(), size);
+    if (m_decoder == nullptr)
+        return LoopResult::kLoop;
+    const int channel = kind == PacketFifo::kFront ? 0 : 1;
+    // Decoded ahead of its moment, so that only the conversion lies between the moment and
+    // the picture. A packet the decoder holds back for reordering yields no picture yet.
+    if (!m_decoder->Decode(channel, m_frameBuffer.data(), size, timeUs))
+        return LoopResult::kLoop;
+    if (channel == 0)
         return PresentFront();
-    }
-    if (m_decoder != nullptr) {
-        // A rear picture goes with the front one before it: not shown when that was not.
-        if (m_lastFrontSkipped)
-            m_decoder->Decode(1, m_frameBuffer.data(), size);
-        else
-            m_decoder->DecodeAndShow(1, m_rearArea, m_frameBuffer.data(), size);
-    }
+    PresentRear();
     return LoopResult::kLoop;
 }

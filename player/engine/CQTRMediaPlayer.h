@@ -3,6 +3,7 @@
 #include "CMediaSync.h"
 #include "FramePacer.h"
 #include "PacketFifo.h"
+#include "RepositionQueue.h"
 #include "base/AlignedBuffer.h"
 #include "base/CSingleThread.h"
 #include "base/CSync.h"
@@ -18,31 +19,36 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 class DiagLog;
 
-// Plays one recording at a time: reads its interleaved packets through a parser, hands audio
-// blocks at once to the media clock (which feeds the audio output on its own thread), holds
-// video of both cameras back in a delay line of 700 ms of front frames, then decodes and
-// shows one entry per video packet read, each front frame waiting until fewer than two audio
-// blocks are queued and then paced (FramePacer) to the moment its time is heard, or at the
-// frame period where no sound says so. Text lines go straight to the owner, stamped with the
-// play time.
+// Plays one recording at a time: reads its packets through a parser, each with the time the
+// parser states for it, hands the sound at once to the media clock (which feeds the audio
+// output on its own thread), holds video of both cameras back in a delay line of 700 ms of
+// front pictures, then decodes them and presents each front picture at its time against the
+// sound clock: when its time is heard, or on the pictures' own times where no sound says so
+// (FramePacer). Each front frame first waits until the sound queued ahead is short enough.
+// Text lines go straight to the owner, stamped with the play time.
 //
-// Everything is counted in front frames: the position is the number of front frames shown
-// since the last Open, or the reposition's target plus those shown since; milliseconds derive
-// from it with the front frame rate (30 when a recording declares 0).
+// Everything is timed in microseconds of recording time. The play time is the time of the
+// front picture on screen (or the target of a reposition not yet shown). A rear picture is
+// shown when the front picture on screen has reached its time (within one front period), so
+// the two stay within a frame of each other at any pair of rates. Sound is placed by its own
+// times (AudioPlacement): cut where a reposition starts, silence where it starts after the
+// picture.
 //
 // The first picture of a recording is shown when its sound begins to be heard (a sound server
 // may first play out what it had rendered ahead); the pictures after a reposition do not wait.
 //
 // Repositions (seeks, 10-second steps, frame steps) start decoding at the front key frame of
-// the whole second at or before the target, decode the frames up to the target without
-// showing them and show the target's front picture, then the rear picture that follows it, at
-// once; playing goes on from there through the delay line. A scrub shows the key frame itself.
-// While paused, a reposition is carried out all the same: the paused position moves and its
-// pictures are shown. Pausing stops the sound at once; resuming after playing starts again
-// at the next frame, with its sound.
+// the whole second at or before the target, decode the pictures before the target without
+// showing them and show the first picture at or after the target (within half a period), then
+// the rear picture that follows it, at once; playing goes on from there through the delay
+// line. A scrub shows the key frame itself. Requests that come before the worker takes them are
+// merged (RepositionQueue). While paused, a reposition is carried out all the same: the paused
+// position moves and its pictures are shown. Pausing stops the sound at once; resuming after
+// playing starts again at the next frame, with its sound.
 //
 // Playing speed: 25 … 800 % of the recording's pace. The sound keeps its pitch from 50 to
 // 200 % through the wired tempo change and is silent at other speeds; pictures follow the
@@ -130,16 +136,20 @@ public:
     void SetSpeedPercent(int32_t percent);
     int32_t SpeedPercent() const { return m_sync.SpeedPercent(); }
 
+    // The play time in milliseconds: the time of the front picture on screen.
     int32_t CurrentMs() const;
-    int32_t CurrentFrame() const { return m_currentFrame.load(std::memory_order_acquire); }
+    // The play time in microseconds.
+    int64_t CurrentUs() const { return m_positionUs.load(std::memory_order_acquire); }
     int32_t DurationMs() const { return m_durationMs.load(std::memory_order_acquire); }
     int32_t StateValue() const { return m_state.load(std::memory_order_acquire); }
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
     // How many repositions (seeks and steps) the worker has carried out since construction;
     // a front picture presented after this number changed belongs to the new position.
     int32_t Repositions() const { return m_repositions.load(std::memory_order_acquire); }
-    // The index of the front frame last shown since the last Open; -1 before the first.
-    int32_t ShownFrame() const { return m_shownFrame.load(std::memory_order_acquire); }
+    // The time of the front picture on screen since the last Open (µs); -1 before the first.
+    int64_t ShownUs() const { return m_shownUs.load(std::memory_order_acquire); }
+    // The same as a frame number at the recording's nominal rate; -1 before the first.
+    int32_t ShownFrame() const;
     // Front frames that came out of the delay line since the last Open: shown no later than
     // one period (at the playing speed) after they were due, shown later, and not shown
     // because they were too late. Paced playing only.
@@ -157,36 +167,51 @@ public:
     bool SaveSnapshot(int channel, const std::string& path);
     void SetBrightness(int channel, int level);
 
-    // The key-frame test on a video payload: a key frame unless its fifth byte is 0x41 (a
-    // non-IDR slice after a four-byte start code).
-    static bool IsKeyFramePayload(const uint8_t* payload, int32_t size);
-
 private:
     // kLoop: read the next packet in the same pass; kReturn: end the pass (the worker lets go
     // of the lock for a moment); kEnd: the data has ended and the delay line is empty.
     enum class LoopResult { kLoop, kReturn, kEnd };
     // One packet read; its payload is in the read buffer.
     struct Packet {
-        int64_t result = -1;
-        char id[5] = {0, 0, 0, 0, 0};
-        int32_t size = 0;
-        int keyFrame = -1; // the parser's word on a video packet: 1 key, 0 not, -1 cannot tell
+        bool ended = false; // the data has ended (or a read failed)
+        MediaPacket media;
+    };
+    // What the engine knows of the recording at the position it plays from; ResetPlayState
+    // starts it afresh (Open, a reposition, Stop). Under m_lock.
+    struct PlayState {
+        bool prebuffering = true;            // the delay line fills before pictures come out of it
+        bool waitFrontKey = true;            // everything waits for the first front key frame
+        bool waitRearKey = true;             // rear pictures wait for the first rear key frame
+        int64_t firstBufferedUs = kNoTimeUs; // the first front time put into the delay line
+        int64_t targetUs = -1;               // the reposition's picture still to show; -1: none
+        bool keyFrameOnly = false;           // ... a scrub: the first picture decoded
+        bool presentRearNow = false;         // the next rear picture is shown as it is decoded
+        int64_t rearDueUs = kNoTimeUs;       // a decoded rear picture waits for its front picture
+        bool lastFrontSkipped = false;
+        int64_t lastPresentedUs = kNoTimeUs; // the front picture passed on last
+        bool readSinceReposition = false;
+        bool havePending = false; // `pending` is read and waits in the read buffer
+        Packet pending;
     };
     bool WorkerStep();
     void PausedStep();
     LoopResult PlayLoop();
     // Reads until the reposition's pictures are shown; the first packet beyond them is kept.
     void RunPausedReposition();
-    // Takes the requests and carries them out as one reposition; false when there were none.
+    // Takes the merged request and carries it out as one reposition; false when none waited.
     bool TakeRequests();
-    bool HasRequests() const;
     // Playing on undisturbed: running, and no request waiting.
     bool KeepWaiting() const;
     void NextPacket(Packet& packet);
     // Routes one packet.
     LoopResult HandlePacket(const Packet& packet);
-    LoopResult HandleVideo(const Packet& packet);
-    LoopResult HandleAudio(const Packet& packet);
+    LoopResult HandleVideo(const MediaPacket& packet);
+    LoopResult HandleAudio(const MediaPacket& packet);
+    // A front picture decoded on the way to the reposition's target: shows it when it is the
+    // target. True when it was.
+    bool ReachTarget();
+    // The data ended before the target's picture came: the last picture decoded is shown.
+    void FinishTargetAtEnd();
     // kLoop while the engine catches up after a reposition (no pause between packets).
     LoopResult EndOfPacket() const;
     LoopResult ShowOldest();
@@ -194,24 +219,34 @@ private:
     LoopResult ShowHeldBack();
     // Waits for the decoded front picture's moment and shows it (or counts it skipped).
     LoopResult PresentFront();
-    // Waits for the front frame of index `frame` to be due; false when a request or a pause
+    // A decoded rear picture: shown when the front picture on screen has reached it.
+    void PresentRear();
+    // The decoder's time of its newest picture of the channel, else `packetUs`.
+    int64_t PictureTime(int channel, int64_t packetUs) const;
+    // Marks the front picture of time `timeUs` as on screen.
+    void MarkShown(int64_t timeUs);
+    // Waits for the front picture of time `timeUs` to be due; false when a request or a pause
     // came first. skip: too late to show.
-    bool WaitUntilDue(int32_t frame, bool& skip);
-    // When the sound of front frame `frame` is heard, once the output has begun to play what
-    // the media clock let go (an output may first play out sound of its own); nothing when no
+    bool WaitUntilDue(int64_t timeUs, bool& skip);
+    // When the sound of time `timeUs` is heard, once the output has begun to play what the
+    // media clock let go (an output may first play out sound of its own); nothing when no
     // sound comes or a request or a pause came first. At most kSoundStartWaitMs ahead.
-    std::optional<std::chrono::steady_clock::time_point> SoundStartDue(int32_t frame,
+    std::optional<std::chrono::steady_clock::time_point> SoundStartDue(int64_t timeUs,
                                                                        int32_t speed);
     void SleepUntil(std::chrono::steady_clock::time_point due);
     // Holds the sound back (from a start until its first picture) or lets it play.
     void HoldSound(bool held);
-    void SeekToFrame(int64_t target, bool keyFrameOnly);
-    int64_t FrameUs(int64_t frame) const;
+    // Plays on from the first picture at or after targetUs.
+    void Reposition(int64_t targetUs, bool keyFrameOnly);
+    // Everything of the old position goes: the delay line, the decoders' held-back pictures,
+    // the queued sound; the sound's time line starts again at fromUs.
+    void ResetPlayState(int64_t fromUs);
     // Undoes what a Start that failed at `failed` did: stops the parts started before it, last
     // first, and closes a decoder that failed to open.
     void StopStartedParts(Part failed);
-    void RepositionReset();
     int32_t RateOrFallback() const;
+    // The nominal front frame period, microseconds.
+    int64_t PeriodUs() const { return 1000000 / RateOrFallback(); }
 
     VMediaParser* m_parser = nullptr;
     VAudio* m_audio = nullptr;
@@ -224,29 +259,17 @@ private:
     // Under m_lock (worker inside its loop; Open/Stop on the owner's thread).
     CSync m_lock{"none"};
     PacketFifo m_fifo;
-    bool m_prebuffering = true;
-    bool m_waitFrontKey = true;
-    bool m_waitRearKey = true;
-    int32_t m_bufferedFront = 0;
-    int32_t m_totalFrames = 0;
+    PlayState m_play;
     int32_t m_audioBits = 16;
     int32_t m_audioRate = 8000;
-    bool m_loaded = false;         // a recording is open and has not ended
-    int32_t m_seekTarget = -1;     // the reposition's frame still to show; -1: none
-    int32_t m_nextFrontIndex = 0;  // the index of the next front frame read
-    int32_t m_keyFrameIndex = 0;   // the index the next front key frame is given
-    int64_t m_lastFrontUs = 0;     // recording time of the front frame read last
-    bool m_presentRearNow = false; // the next rear picture is shown as it is read
-    bool m_soundHeld = false;      // the media clock holds the sound until the first picture
-    bool m_lastFrontSkipped = false;
+    bool m_loaded = false;        // a recording is open and has not ended
+    bool m_soundHeld = false;     // the media clock holds the sound until the first picture
     bool m_openStart = false;     // the next picture is a recording's first: it waits for its sound
     bool m_pausedHandled = false; // the worker has stopped the sound for a pause
     bool m_resyncOnResume = false; // resuming starts again at the next frame
-    bool m_readSinceReposition = false;
-    bool m_havePending = false; // m_pending is read and waits in the read buffer
-    Packet m_pending;
     AudioPlacement m_placement;
-    std::string m_path; // owner's thread (Open, ChannelCount)
+    std::vector<uint8_t> m_silence; // a block of silence for the gaps in the sound
+    std::string m_path;             // owner's thread (Open, ChannelCount)
     AlignedBuffer m_readBuffer;
     AlignedBuffer m_frameBuffer;
 
@@ -259,14 +282,10 @@ private:
     std::atomic<int32_t> m_rearFrameRate{0};
     std::atomic<int> m_videoChannels{0}; // as the parser tells them; 0: from the name
     std::atomic<int32_t> m_durationMs{0};
-    std::atomic<int32_t> m_currentFrame{0};
-    std::atomic<int32_t> m_stepRequest{0};
-    std::atomic<int32_t> m_frameStepRequest{0};
+    std::atomic<int64_t> m_positionUs{0};
+    std::atomic<int64_t> m_shownUs{-1};
     std::atomic<int32_t> m_repositions{0};
-    std::atomic<int32_t> m_shownFrame{-1};
-    // (Target frame + 1) × 2, plus 1 for a scrub; 0 means no request, so a request for frame
-    // 0 is a real one.
-    std::atomic<int64_t> m_seekRequest{0};
+    RepositionQueue m_requests;
     std::atomic<int64_t> m_onTime{0};
     std::atomic<int64_t> m_late{0};
     std::atomic<int64_t> m_skipped{0};

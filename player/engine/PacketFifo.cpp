@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size) {
+void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t timeUs) {
     const size_t length = size > 0 ? static_cast<size_t>(size) : 0;
     if (m_end + length > m_bytes.size()) {
         Compact();
@@ -12,11 +12,17 @@ void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size) {
     }
     if (length > 0)
         std::memcpy(m_bytes.data() + m_end, bytes, length);
-    m_entries.push_back(Entry{m_end, static_cast<int32_t>(length), kind});
+    m_entries.push_back(Entry{m_end, static_cast<int32_t>(length), kind, timeUs});
     m_end += length;
 }
 
 bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind) {
+    int64_t timeUs = 0;
+    return PopOldest(destination, capacity, size, kind, timeUs);
+}
+
+bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind,
+                           int64_t& timeUs) {
     if (Empty())
         return false;
     const Entry& oldest = m_entries[m_first];
@@ -25,6 +31,7 @@ bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size,
         std::memcpy(destination, m_bytes.data() + oldest.offset, length);
     size = static_cast<int32_t>(length);
     kind = oldest.kind;
+    timeUs = oldest.timeUs;
     m_begin = oldest.offset + static_cast<size_t>(oldest.size);
     ++m_first;
     if (m_first == m_entries.size())

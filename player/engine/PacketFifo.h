@@ -4,7 +4,8 @@
 #include <vector>
 
 // The engine's delay line: video packets of both channels in arrival order, with their kind
-// (0 front, 1 rear). Unbounded; the engine's prebuffer sets its high-water mark.
+// (0 front, 1 rear) and presentation time (microseconds). Unbounded; the engine's prebuffer
+// sets its high-water mark.
 //
 // Payloads sit back to back in one byte store that keeps its allocation when emptied, so a
 // steady stream of packets allocates nothing. Taking the oldest entry only advances a read
@@ -15,11 +16,13 @@ class PacketFifo {
 public:
     enum Kind : int32_t { kFront = 0, kRear = 1 };
 
-    void Push(Kind kind, const uint8_t* bytes, int32_t size);
+    void Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t timeUs = 0);
     // Copies the oldest payload into destination (capacity bytes) and removes it. False when
     // the FIFO is empty. A payload longer than capacity is cut to capacity (cannot happen
     // with the engine's buffers, which are as large as any packet).
     bool PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind);
+    bool PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind,
+                   int64_t& timeUs);
     void Clear();
     size_t Count() const { return m_entries.size() - m_first; }
     bool Empty() const { return Count() == 0; }
@@ -29,6 +32,7 @@ private:
         size_t offset;
         int32_t size;
         Kind kind;
+        int64_t timeUs;
     };
     void Compact();
 

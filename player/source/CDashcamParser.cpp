@@ -1,6 +1,5 @@
 #include "CDashcamParser.h"
 
-#include "formats/ChunkId.h"
 #include "player/api/VAudio.h"
 #include "storage/QuickDuration.h"
 #include "telemetry/RecordingTelemetry.h"
@@ -32,7 +31,8 @@ constexpr int32_t kMaxSoundRate = 48000;
 // One item ready to be handed out.
 struct Item {
     StreamKind kind = NoPacket;
-    double time = 0; // seconds into the recording
+    double time = 0;    // seconds into the recording: the order items are handed out in
+    int64_t timeUs = 0; // presentation time in microseconds of the recording
     bool key = false;
     std::vector<uint8_t> bytes;
 };
@@ -99,6 +99,7 @@ public:
         if (m_sound == nullptr || avcodec_parameters_to_context(m_sound, parameters) < 0)
             return false;
         m_sound->thread_count = 1;
+        m_sound->pkt_timebase = m_format->streams[index]->time_base;
         if (avcodec_open2(m_sound, codec, nullptr) < 0 || m_sound->sample_rate <= 0)
             return false;
         m_soundRate = std::min(m_sound->sample_rate, kMaxSoundRate);
@@ -210,6 +211,10 @@ private:
             const int64_t ts = m_packet->dts != AV_NOPTS_VALUE ? m_packet->dts : m_packet->pts;
             item.time = ts != AV_NOPTS_VALUE ? Seconds(ts, base) : m_lastVideo;
             m_lastVideo = item.time;
+            // The picture's own time; a packet without one is due with the one before.
+            const double pts =
+                m_packet->pts != AV_NOPTS_VALUE ? Seconds(m_packet->pts, base) : item.time;
+            item.timeUs = static_cast<int64_t>(std::llround(pts * 1e6));
             item.key = (m_packet->flags & AV_PKT_FLAG_KEY) != 0;
             item.bytes.assign(m_packet->data, m_packet->data + m_packet->size);
             m_ready.push_back(std::move(item));
@@ -224,6 +229,10 @@ private:
         if (avcodec_send_packet(m_sound, m_packet) < 0)
             return; // a damaged sound packet: the next one decodes again
         while (avcodec_receive_frame(m_sound, m_frame) == 0) {
+            // The decoder knows where its samples lie (it drops an encoder's priming
+            // samples): a block starts at its first sample's time.
+            if (m_pcm.empty() && m_frame->best_effort_timestamp != AV_NOPTS_VALUE)
+                m_pcmTime = Seconds(m_frame->best_effort_timestamp, base);
             const int most = swr_get_out_samples(m_resampler, m_frame->nb_samples);
             if (most > 0) {
                 const size_t at = m_pcm.size();
@@ -243,6 +252,7 @@ private:
             Item item;
             item.kind = Audio;
             item.time = m_pcmTime;
+            item.timeUs = static_cast<int64_t>(std::llround(m_pcmTime * 1e6));
             item.bytes.assign(m_pcm.begin() + static_cast<std::ptrdiff_t>(used),
                               m_pcm.begin() + static_cast<std::ptrdiff_t>(used + block));
             m_ready.push_back(std::move(item));
@@ -360,25 +370,16 @@ void CDashcamParser::Close() {
     m_open = false;
     m_damaged = false;
     m_duration = 0;
-    m_lastKey = -1;
     m_audioRate = 8000;
     m_lastEnd = ReadEnd::kEnded;
 }
 
-StreamKind CDashcamParser::ReadPacket(uint8_t* buffer, int32_t& size) {
-    char id[5] = {};
-    if (ReadChunk(id, buffer, size) < 0)
-        return EndOfStream;
-    return StreamKindFromChunkId(id);
-}
-
-int64_t CDashcamParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
-    const int32_t capacity = std::max(size, 0);
-    size = 0;
-    m_lastKey = -1;
+bool CDashcamParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) {
+    packet = MediaPacket{};
+    packet.kind = EndOfStream;
     if (!m_open) {
         m_lastEnd = ReadEnd::kEnded;
-        return -1;
+        return false;
     }
     for (;;) {
         // The earliest of the files' next items and the next telemetry line.
@@ -399,36 +400,30 @@ int64_t CDashcamParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
             if (static_cast<int32_t>(text.line.size()) > capacity || buffer == nullptr)
                 continue;
             std::memcpy(buffer, text.line.data(), text.line.size());
-            size = static_cast<int32_t>(text.line.size());
-            std::memcpy(id, "03tx", 5);
-            return 4;
+            packet.kind = Text;
+            packet.timeUs = text.timeMs * 1000;
+            packet.size = static_cast<int32_t>(text.line.size());
+            packet.payload = buffer;
+            return true;
         }
         if (earliest == nullptr) {
             const bool failed = std::any_of(m_inputs.begin(), m_inputs.end(),
                                             [](const auto& in) { return in && in->Failed(); });
             m_lastEnd = failed || m_damaged ? ReadEnd::kFailed : ReadEnd::kEnded;
-            return -1;
+            return false;
         }
         const Item item = earliest->Take();
         const auto length = static_cast<int32_t>(item.bytes.size());
         if (length > capacity || buffer == nullptr)
             continue; // larger than any packet the engine takes: left out
         std::memcpy(buffer, item.bytes.data(), item.bytes.size());
-        size = length;
-        switch (item.kind) {
-        case FrontVideo:
-            std::memcpy(id, "00dc", 5);
-            m_lastKey = item.key ? 1 : 0;
-            break;
-        case RearVideo:
-            std::memcpy(id, "01dc", 5);
-            m_lastKey = item.key ? 1 : 0;
-            break;
-        default:
-            std::memcpy(id, "02wb", 5);
-            break;
-        }
-        return 4;
+        packet.kind = item.kind;
+        packet.channel = item.kind == RearVideo ? 1 : 0;
+        packet.keyFrame = item.kind != Audio && item.key;
+        packet.timeUs = item.timeUs;
+        packet.size = length;
+        packet.payload = buffer;
+        return true;
     }
 }
 

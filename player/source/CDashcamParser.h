@@ -14,12 +14,14 @@
 //
 // Open takes a recording's name (from the list given with SetRecordings) or the path of one
 // video file. The files of the two pictures (DashcamRecording::FirstPicture and
-// SecondPicture) are read side by side and their packets handed out in time order: video as
-// Annex B access units ("00dc" front, "01dc" rear; H.264 or H.265 as the stream says, the key
-// frames told by LastPacketKeyFrame), the sound of the first picture's file (else the
-// second's) decoded and resampled to 16-bit mono at the file's own rate in blocks of
-// VAudio::kBlockBytes ("02wb"), and the recording's NMEA side-file telemetry as the card's
-// text-channel lines at their time ("03tx"). Each file's times count from its first packet;
+// SecondPicture) are read side by side and their packets handed out in decoding-time order:
+// video as Annex B access units (channel 0 front, 1 rear; H.264 or H.265 as the stream says,
+// with the container's key-frame flags and presentation times), the sound of the first
+// picture's file (else the second's) decoded and resampled to 16-bit mono at the file's own
+// rate in blocks of VAudio::kBlockBytes, each at the time of its first sample, and the
+// recording's NMEA side-file telemetry as the card's text-channel lines at their time. Times
+// count from the first picture's file's first video time (sound that starts earlier has
+// negative times);
 // when the two files' containers carry creation times that differ (by at most a minute) the
 // later file starts that much later, else both start together. SeekTime moves every file to
 // the key frame at or before the time.
@@ -47,28 +49,20 @@ public:
     int64_t Open(const std::string& nameOrPath, OpenInfo* info) override;
     void Close() override;
 
-    StreamKind ReadPacket(uint8_t* buffer, int32_t& size) override;
-    // 4 with the packet's id, -1 at the end (see LastReadEnd). A video packet larger than the
-    // buffer is left out.
-    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
+    // False at the end (see LastReadEnd). A video packet larger than the buffer is left out.
+    bool Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) override;
     ReadEnd LastReadEnd() const override { return m_lastEnd; }
 
-    bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
     VideoSize GetVideoSize(int stream) override;
     // Whole frames per second, rounded (29.97 reads as 30); 0 for no such stream.
     int32_t GetFrameRate(int stream) override;
     // 16 bits at the sound's own rate (8000 when the recording has no sound).
     void GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) override;
 
-    int64_t ReadRaw(uint8_t*, int64_t) override { return 0; }
-    int Seek(int64_t, int) override { return 0; }
-    int64_t Tell() override { return 0; }
-
     // 0 on success, -1 for a time that is not a number, or with nothing open.
     int SeekTime(float seconds) override;
 
     VideoCodec GetVideoCodec(int stream) override;
-    int LastPacketKeyFrame() const override { return m_lastKey; }
     int VideoChannels() const override;
 
     // What Open found.
@@ -91,7 +85,6 @@ private:
     bool m_open = false;
     bool m_damaged = false;
     double m_duration = 0;
-    int m_lastKey = -1;
     int32_t m_audioRate = 8000;
     ReadEnd m_lastEnd = ReadEnd::kEnded;
 };

@@ -29,20 +29,12 @@ void CParserSwitch::Close() {
     Active().Close();
 }
 
-StreamKind CParserSwitch::ReadPacket(uint8_t* buffer, int32_t& size) {
-    return Active().ReadPacket(buffer, size);
-}
-
-int64_t CParserSwitch::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
-    return Active().ReadChunk(id, buffer, size);
+bool CParserSwitch::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) {
+    return Active().Read(buffer, capacity, packet);
 }
 
 ReadEnd CParserSwitch::LastReadEnd() const {
     return Active().LastReadEnd();
-}
-
-bool CParserSwitch::BuildIndex(const std::string& path, OpenInfo& info) {
-    return Active().BuildIndex(path, info);
 }
 
 VideoSize CParserSwitch::GetVideoSize(int stream) {
@@ -57,28 +49,12 @@ void CParserSwitch::GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSe
     Active().GetAudioFormat(bitsPerSample, samplesPerSecond);
 }
 
-int64_t CParserSwitch::ReadRaw(uint8_t* buffer, int64_t count) {
-    return Active().ReadRaw(buffer, count);
-}
-
-int CParserSwitch::Seek(int64_t offset, int origin) {
-    return Active().Seek(offset, origin);
-}
-
-int64_t CParserSwitch::Tell() {
-    return Active().Tell();
-}
-
 int CParserSwitch::SeekTime(float seconds) {
     return Active().SeekTime(seconds);
 }
 
 VideoCodec CParserSwitch::GetVideoCodec(int stream) {
     return Active().GetVideoCodec(stream);
-}
-
-int CParserSwitch::LastPacketKeyFrame() const {
-    return Active().LastPacketKeyFrame();
 }
 
 int CParserSwitch::VideoChannels() const {

@@ -25,19 +25,13 @@ public:
     void Stop() override;
     int64_t Open(const std::string& pathOrName, OpenInfo* info) override;
     void Close() override;
-    StreamKind ReadPacket(uint8_t* buffer, int32_t& size) override;
-    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
+    bool Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) override;
     ReadEnd LastReadEnd() const override;
-    bool BuildIndex(const std::string& path, OpenInfo& info) override;
     VideoSize GetVideoSize(int stream) override;
     int32_t GetFrameRate(int stream) override;
     void GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) override;
-    int64_t ReadRaw(uint8_t* buffer, int64_t count) override;
-    int Seek(int64_t offset, int origin) override;
-    int64_t Tell() override;
     int SeekTime(float seconds) override;
     VideoCodec GetVideoCodec(int stream) override;
-    int LastPacketKeyFrame() const override;
     int VideoChannels() const override;
 
 private:

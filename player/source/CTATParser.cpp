@@ -2,6 +2,8 @@
 
 #include "base/AsciiText.h"
 #include "base/DiagLog.h"
+#include "formats/AnnexB.h"
+#include "player/api/VAudio.h"
 #include "storage/CTATLibrary.h"
 #include "storage/Crc32c.h"
 #include "storage/TatFormat.h"
@@ -106,21 +108,6 @@ int32_t KindOf(const tat::PacketHeader& header) {
         return Text;
     default:
         return header.channel != 0 ? RearVideo : FrontVideo;
-    }
-}
-
-const char* ChunkIdOf(int32_t kind) {
-    switch (kind) {
-    case FrontVideo:
-        return "00dc";
-    case RearVideo:
-        return "01dc";
-    case Audio:
-        return "02wb";
-    case Text:
-        return "03tx";
-    default:
-        return nullptr;
     }
 }
 
@@ -252,6 +239,9 @@ int64_t CTATParser::Open(const std::string& pathOrName, OpenInfo* info) {
         info->rearFrameCount = m_info[kRearFrames];
     }
 
+    m_times.SetFormat(m_info[kFrontRate], m_info[kAudioBits], m_info[kAudioRate],
+                      VAudio::kBlockBytes);
+    m_times.Restart(0);
     RestartReading();
     m_open = true;
     m_running.store(m_started.load());
@@ -431,7 +421,7 @@ void CTATParser::HoldNextPacket() {
     m_pendingSize = size;
     m_pending = true;
     m_needed = 0;
-    // A NoPacket marker lets ReadChunk answer at once instead of polling, but one in the
+    // A NoPacket marker lets Read answer at once instead of polling, but one in the
     // queue is enough: more would pile up while nobody reads.
     if (m_pendingKind == NoPacket && m_queue.RecordCount() > 0)
         m_pending = false;
@@ -451,8 +441,27 @@ void CTATParser::LogEnd() {
         TATV_DIAG(m_diag, "Media End Recv [%d]\n", static_cast<int>(EndOfStream));
 }
 
-int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
-    const int32_t capacity = std::max(size, 0);
+bool CTATParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) {
+    packet = MediaPacket{};
+    StreamKind kind = NoPacket;
+    int32_t size = 0;
+    if (TakeNext(kind, buffer, std::max(capacity, 0), size) < 0) {
+        packet.kind = EndOfStream;
+        return false;
+    }
+    packet.kind = kind;
+    if (kind == NoPacket)
+        return true;
+    const bool video = kind == FrontVideo || kind == RearVideo;
+    packet.channel = kind == RearVideo ? 1 : 0;
+    packet.keyFrame = video && IsCameraKeyFrame(buffer, static_cast<size_t>(size));
+    packet.timeUs = m_times.Stamp(kind, size);
+    packet.size = size;
+    packet.payload = buffer;
+    return true;
+}
+
+int64_t CTATParser::TakeNext(StreamKind& kind, uint8_t* buffer, int32_t capacity, int32_t& size) {
     size = 0;
     if (m_damaged)
         return EndOfReads(ReadEnd::kFailed);
@@ -463,7 +472,7 @@ int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
         const bool running = m_running.load();
         if (m_queue.PeekFront(front)) {
             if (front.tag != kSkipTag)
-                return TakeFront(front, id, buffer, capacity, size);
+                return TakeFront(front, kind, buffer, capacity, size);
             m_queue.PopFront();
             continue;
         }
@@ -475,8 +484,8 @@ int64_t CTATParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
     }
 }
 
-int64_t CTATParser::TakeFront(const CThreadQueue::Front& front, char id[5], uint8_t* buffer,
-                              int32_t capacity, int32_t& size) {
+int64_t CTATParser::TakeFront(const CThreadQueue::Front& front, StreamKind& kindOut,
+                              uint8_t* buffer, int32_t capacity, int32_t& size) {
     RecordBytes bytes(front);
     int32_t kind = front.tag;
     int32_t skip = 0;
@@ -503,15 +512,13 @@ int64_t CTATParser::TakeFront(const CThreadQueue::Front& front, char id[5], uint
     bytes.Copy(static_cast<size_t>(skip), buffer, static_cast<size_t>(length));
     m_queue.PopFront();
 
-    const char* chunkId = ChunkIdOf(kind);
     if (kind == NoPacket)
         return 4;
     if (kind == EndOfStream)
         return EndOfReads(ReaderEnd());
-    if (chunkId == nullptr)
+    if (kind != FrontVideo && kind != RearVideo && kind != Audio && kind != Text)
         return EndOfReads(ReadEnd::kFailed);
-    if (id != nullptr)
-        std::memcpy(id, chunkId, 5);
+    kindOut = static_cast<StreamKind>(kind);
     size = length;
     return 4;
 }
@@ -571,6 +578,7 @@ int CTATParser::SeekTime(float seconds) {
         // The old position's packets are stale now, and a recording that had reached its
         // end has packets to give again.
         RestartReading();
+        m_times.Restart(int64_t{whole} * rate);
         m_running.store(m_open && m_started.load());
     } else {
         m_running.store(wasRunning);

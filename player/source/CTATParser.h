@@ -4,6 +4,7 @@
 #include "base/CSingleThread.h"
 #include "base/CThreadQueue.h"
 #include "base/CWaitEvent.h"
+#include "formats/CountedTimes.h"
 #include "player/api/VMediaParser.h"
 
 #include <array>
@@ -20,13 +21,15 @@ class DiagLog;
 // Reads recordings from the camera's storage on the card through CTATLibrary.
 //
 // A reading thread ("TATParser") pulls packets from the library into a byte-bounded queue;
-// ReadChunk hands them to the caller. Open, SeekTime and Close first pause the reading
-// thread (clear the running flag, wait for the idle event), so the thread never reads the
-// old position while the library is repositioned and no packet of the old position reaches
-// the queue after it has been emptied.
+// Read hands them to the caller, each stamped with its time by counting frames and sound
+// blocks (CountedTimes; from frame 0 at Open, from the seek's whole second after a seek) and
+// its key-frame flag by the camera's rule (IsCameraKeyFrame). Open, SeekTime and Close first pause
+// the reading thread (clear the running flag, wait for the idle event), so the thread never reads
+// the old position while the library is repositioned and no packet of the old position reaches the
+// queue after it has been emptied.
 //
 // The reading thread reads many packets per system call, straight into the queue's free
-// bytes, and queues them as stored (header and payload) without checking them; ReadChunk
+// bytes, and queues them as stored (header and payload) without checking them; Read
 // checks each packet's CRC-32C before it copies the payload out, so the check runs on the
 // caller's thread while the reading thread reads on. A packet whose header or CRC is wrong
 // ends the recording there, as damage found by the library does. Packets too large for that
@@ -34,7 +37,7 @@ class DiagLog;
 // checked read.
 //
 // Open never fails: a recording that is missing or damaged shows itself by an immediate end
-// of data. After the end, ReadChunk returns -1 until the next Open or a seek that succeeds.
+// of data. After the end, Read returns false until the next Open or a seek that succeeds.
 //
 // LastReadEnd tells the two kinds of end apart. kEnded: the recording's packets are all read;
 // for a recording that the camera never closed (a power cut: no footer, size 0 in its
@@ -43,7 +46,7 @@ class DiagLog;
 // fails its CRC, a read error, a file that shrank or vanished, a recording that is not there or
 // does not open), or the packet does not fit the caller's buffer.
 //
-// Threads: one caller thread at a time (Start, Stop, Open, Close, ReadChunk, SeekTime and the
+// Threads: one caller thread at a time (Start, Stop, Open, Close, Read, SeekTime and the
 // queries) plus the parser's own reading thread, which alone calls ReadPacket. They share
 // the queue (locked inside), the running and end flags (atomics) and the idle event; the
 // reading thread's packet in hand is touched by the caller only while the thread is paused.
@@ -70,7 +73,7 @@ public:
     static constexpr int32_t kQueueCapacity = 1048576;
     // Rate used for the duration when a recording declares a front frame rate of 0.
     static constexpr int32_t kFallbackFrameRate = 30;
-    // ReadChunk polls an empty queue this often, this far apart, before it reports NoPacket.
+    // Read polls an empty queue this often, this far apart, before it reports NoPacket.
     static constexpr int kEmptyPolls = 100;
     static constexpr int kEmptyPollMs = 10;
     // The reading thread reads up to this many bytes at a time, and waits for at least
@@ -101,28 +104,22 @@ public:
     // Stops reading the recording and drops what was queued of it.
     void Close() override;
 
-    // The next packet straight from the library; for the reading thread.
-    StreamKind ReadPacket(uint8_t* buffer, int32_t& size) override;
+    // The next packet straight from the library; for the reading thread. size is in: the
+    // buffer's capacity, out: the payload length.
+    StreamKind ReadPacket(uint8_t* buffer, int32_t& size);
 
-    // The next queued packet: 4 with id "00dc", "01dc", "02wb" or "03tx" (zero-terminated);
-    // 4 without an id when nothing arrived within a second; -1 at the end, after Close, at a
-    // packet that fails its check (nothing of it is copied; the recording ends there), or when
-    // the packet is larger than size (it then stays queued). Checks each packet's CRC-32C
-    // before copying its payload into buffer.
-    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
-    // Why the last ReadChunk returned -1 (see above); kEnded after Close.
+    // The next queued packet, stamped; kind NoPacket when nothing arrived within a second.
+    // False at the end, after Close, at a packet that fails its check (nothing of it is
+    // copied; the recording ends there), or when the packet is larger than capacity (it then
+    // stays queued). Checks each packet's CRC-32C before copying its payload into buffer.
+    bool Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) override;
+    // Why the last Read returned false (see above); kEnded after Close.
     // Any thread: the engine's end event may ask it on the engine's worker thread.
     ReadEnd LastReadEnd() const override { return m_lastEnd.load(std::memory_order_acquire); }
-
-    bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
 
     VideoSize GetVideoSize(int stream) override;
     int32_t GetFrameRate(int stream) override;
     void GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) override;
-
-    int64_t ReadRaw(uint8_t*, int64_t) override { return 0; }
-    int Seek(int64_t, int) override { return 0; }
-    int64_t Tell() override { return 0; }
 
     // Moves to the front key frame at or before whole second trunc(seconds); negative times
     // count as 0. Returns the library's result (0 on success), or -1 for a time that is not
@@ -160,11 +157,13 @@ private:
     // The next packet through ReadPacket into the read buffer, as the packet in hand.
     void HoldNextPacket();
     // Hands the front record to the caller: checks a stored packet, copies the payload.
-    int64_t TakeFront(const CThreadQueue::Front& front, char id[5], uint8_t* buffer,
+    int64_t TakeFront(const CThreadQueue::Front& front, StreamKind& kind, uint8_t* buffer,
                       int32_t capacity, int32_t& size);
+    // The next queued packet's kind and payload: 4, or -1 at the end (see Read).
+    int64_t TakeNext(StreamKind& kind, uint8_t* buffer, int32_t capacity, int32_t& size);
     // A stored packet failed its check: the recording ends here.
     int64_t EndAtDamage();
-    // ReadChunk's -1, with why.
+    // The end of the reads (-1), with why.
     int64_t EndOfReads(ReadEnd why);
     // Why the reading thread stopped, for a caller that finds no more packets.
     ReadEnd ReaderEnd() const;
@@ -186,6 +185,7 @@ private:
     // Caller thread only.
     int32_t m_category = 0;
     TatInfo m_info{};
+    CountedTimes m_times;
     bool m_open = false;
     bool m_damaged = false; // a packet failed its check; reads end until Open or a seek
     std::atomic<ReadEnd> m_lastEnd{ReadEnd::kEnded};

@@ -9,10 +9,8 @@ second and, where the clip has sound, a click at every whole second. `tatcard pl
 and its line gives the pictures presented, the frame intervals and the picture/click offsets;
 the window (offscreen) plays one of them and is looked at twice. Checked: at least 99 % of the
 pictures presented, the frame interval's 99th percentile within 1.5 periods, `--limit-ms`
-kept to within 300 ms, and the window's front pane lit and changing. The picture/click offset
-is printed in the table and not held to a bound yet: the sound of these files is still placed
-by the camera's block rule rather than by the container's time stamps. Prints one table row
-per clip and exits 1 when any check fails.
+kept to within 300 ms, the picture/click offset within 20 ms, and the window's front pane lit
+and changing. Prints one table row per clip and exits 1 when any check fails.
 """
 import json
 import os
@@ -60,12 +58,16 @@ def make_file(path, codec, profile, rate, size, sound, seconds):
             "testsrc2=size=%s:rate=%s,format=yuv420p,%s" % (size, rate, flash)]
     if sound is not None:
         acodec, arate, channels, offset = sound
-        click = ("aevalsrc='if(lt(mod(t\\,1)\\,0.01)\\,0.8*sin(2*PI*1000*t)\\,"
-                 "0.02*sin(2*PI*300*t))':s=%d:c=%s" % (arate, "stereo" if channels == 2 else "mono"))
+        # The clicks lie at the picture's whole seconds whenever the sound starts.
+        lead = -offset if offset < 0 else 0.0
+        click = ("aevalsrc='if(lt(mod(t-%.3f\\,1)\\,0.01)\\,0.8*sin(2*PI*1000*t)\\,"
+                 "0.02*sin(2*PI*300*t))':s=%d:c=%s" % (lead, arate,
+                                                       "stereo" if channels == 2 else "mono"))
         if offset > 0:
-            # Sound that starts after the picture: its first moments are left out.
-            args += ["-f", "lavfi", "-i", click, "-af", "adelay=%d:all=1" % int(offset * 1000)]
+            # Sound that starts after the picture: the stream's first sample is at the offset.
+            args += ["-f", "lavfi", "-i", click, "-af", "atrim=start=%.3f" % offset]
         else:
+            # Sound that starts before the picture: the stream is moved earlier by the lead.
             args += ["-itsoffset", str(offset), "-f", "lavfi", "-i", click]
     num, _, den = rate.partition("/")
     keyint = str(max(1, round(float(num) / float(den or 1))))  # a key frame every second
@@ -215,6 +217,8 @@ def main():
                                                         limit_text, offset))
             if shown * 100 < expected * 99:
                 failures.append("%s: %d of %d pictures presented" % (label, shown, expected))
+            if any(f[5] is not None for f in files) and not abs(offset) <= 20.0:
+                failures.append("%s: picture/click offset %.1f ms beyond 20 ms" % (label, offset))
             period = 1000.0 / fps
             if not p99 <= 1.5 * period:
                 failures.append("%s: frame interval p99 %.1f ms over 1.5 x %.1f ms" %

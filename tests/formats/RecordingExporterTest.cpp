@@ -3,6 +3,7 @@
 #include "formats/CAVIExtractor.h"
 #include "formats/CRecordingExporter.h"
 #include "formats/ChunkId.h"
+#include "formats/CountedTimes.h"
 #include "tests/support/AviTestFiles.h"
 #include "tests/support/TempDir.h"
 
@@ -42,6 +43,7 @@ public:
         ++opens;
         opened = name;
         m_next = 0;
+        m_times.Restart(0);
         if (failOpen)
             return 0;
         if (out != nullptr)
@@ -49,24 +51,29 @@ public:
         return 1;
     }
     void Close() override { ++closes; }
-    StreamKind ReadPacket(uint8_t*, int32_t&) override { return EndOfStream; }
-    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override {
-        if (m_next >= chunks.size()) {
-            size = 0;
-            return -1;
-        }
+    // The chunks as packets of their id's kind, timed as the camera counts them.
+    bool Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) override {
+        packet = MediaPacket{};
+        packet.kind = EndOfStream;
+        if (m_next >= chunks.size())
+            return false;
         const Chunk& chunk = chunks[m_next++];
-        if (static_cast<int32_t>(chunk.payload.size()) > size)
-            return -1;
-        if (!chunk.id.empty())
-            std::memcpy(id, chunk.id.c_str(), 5);
+        if (static_cast<int32_t>(chunk.payload.size()) > capacity)
+            return false;
         if (!chunk.payload.empty())
             std::memcpy(buffer, chunk.payload.data(), chunk.payload.size());
-        size = static_cast<int32_t>(chunk.payload.size());
-        return 4;
+        packet.kind = chunk.id.empty() ? NoPacket : StreamKindFromChunkId(chunk.id.c_str());
+        packet.channel = packet.kind == RearVideo ? ChunkStreamNumber(chunk.id.c_str()) : 0;
+        packet.size = static_cast<int32_t>(chunk.payload.size());
+        packet.payload = buffer;
+        if (packet.kind != NoPacket) {
+            if (m_next == 1)
+                m_times.SetFormat(info.frontFrameRate, 16, 8000, 3840);
+            packet.timeUs = m_times.Stamp(packet.kind, packet.size);
+        }
+        return true;
     }
     ReadEnd LastReadEnd() const override { return end; }
-    bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
     VideoSize GetVideoSize(int stream) override { return stream == 0 ? front : rear; }
     int32_t GetFrameRate(int stream) override {
         return stream == 0 ? info.frontFrameRate : info.rearFrameRate;
@@ -75,13 +82,11 @@ public:
         bits = 16;
         rate = 8000;
     }
-    int64_t ReadRaw(uint8_t*, int64_t) override { return 0; }
-    int Seek(int64_t, int) override { return 0; }
-    int64_t Tell() override { return 0; }
     int SeekTime(float) override { return -1; }
 
 private:
     size_t m_next = 0;
+    CountedTimes m_times;
 };
 
 // `frames` frames at 10 fps: front, rear (when two-channel), a text line, a read with nothing,

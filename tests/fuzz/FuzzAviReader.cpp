@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reader.GetVideoSize(0);
         reader.GetVideoSize(1);
         reader.GetFrameRate(1);
-        int32_t chunk = kPacketBufferSize;
         reader.Seek(0, 0);
-        reader.ReadPacket(buffer.data(), chunk);
+        MediaPacket packet;
+        reader.Read(buffer.data(), kPacketBufferSize, packet);
     }
     reader.Close();
     OpenInfo again;

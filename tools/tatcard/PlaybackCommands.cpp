@@ -441,15 +441,12 @@ int BenchCommand(const std::vector<std::string>& args) {
             return CommandFailed("cannot open the decoder");
     AlignedBuffer buffer(static_cast<size_t>(kPacketBufferSize));
     long long frames = 0;
-    for (;;) {
-        char id[5] = {};
-        int32_t size = kPacketBufferSize;
-        if (parser.ReadChunk(id, buffer.data(), size) < 0)
-            break;
-        if (std::strcmp(id, "00dc") == 0 && decoder.DecodeAndShow(0, &front, buffer.data(), size))
+    for (MediaPacket packet; parser.Read(buffer.data(), kPacketBufferSize, packet);) {
+        if (packet.kind == FrontVideo &&
+            decoder.DecodeAndShow(0, &front, packet.payload, packet.size))
             ++frames;
-        else if (std::strcmp(id, "01dc") == 0 &&
-                 decoder.DecodeAndShow(1, &rear, buffer.data(), size))
+        else if (packet.kind == RearVideo &&
+                 decoder.DecodeAndShow(1, &rear, packet.payload, packet.size))
             ++frames;
     }
     const ProcessClock::Reading finished = ProcessClock::Now();

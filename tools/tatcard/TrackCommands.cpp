@@ -5,7 +5,6 @@
 #include "FolderCommands.h"
 #include "base/AlignedBuffer.h"
 #include "base/FileIo.h"
-#include "formats/ChunkId.h"
 #include "player/api/OpenInfo.h"
 #include "player/source/CTATParser.h"
 #include "telemetry/CsvWriter.h"
@@ -66,21 +65,10 @@ bool ReadCardTrack(const std::string& card, const std::string& name, TelemetryTr
     }
     AlignedBuffer buffer(kPacketBufferSize);
     TextChannelTrack text;
-    int64_t frames = 0;
-    for (;;) {
-        char id[5] = {};
-        int32_t size = kPacketBufferSize;
-        if (parser.ReadChunk(id, buffer.data(), size) < 0)
-            break;
-        const StreamKind kind = StreamKindFromChunkId(id);
-        if (kind == FrontVideo) {
-            ++frames;
-        } else if (kind == Text && size > 0) {
-            const int64_t frame = frames > 0 ? frames - 1 : 0;
-            text.OnTextPacket(buffer.data(), static_cast<size_t>(size),
-                              info.frontFrameRate > 0 ? frame * 1000 / info.frontFrameRate : 0);
-        }
-    }
+    for (MediaPacket packet; parser.Read(buffer.data(), kPacketBufferSize, packet);)
+        if (packet.kind == Text && packet.size > 0)
+            text.OnTextPacket(packet.payload, static_cast<size_t>(packet.size),
+                              packet.timeUs / 1000);
     parser.Close();
     parser.Stop();
     track = text.Take();

@@ -1,5 +1,7 @@
 #include "EngineFakes.h"
 
+#include "formats/CountedTimes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -40,10 +42,10 @@ FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
     int32_t text = 0;
     for (int32_t f = 0; f < recording.frames; ++f) {
         const bool frontKey = f % recording.rate == 0;
-        m_packets.push_back({"00dc", VideoPayload('F', f, frontKey), {'F', f}});
+        m_packets.push_back({FrontVideo, VideoPayload('F', f, frontKey), {'F', f}});
         if (recording.twoChannel) {
             const bool rearKey = f % recording.rate == 5;
-            m_packets.push_back({"01dc", VideoPayload('R', f, rearKey), {'R', f}});
+            m_packets.push_back({RearVideo, VideoPayload('R', f, rearKey), {'R', f}});
         }
         if (recording.cameraAudio) {
             // Block k spans [240 k, 240 (k + 1)) ms and follows the first frame at or past
@@ -52,19 +54,26 @@ FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
                 std::vector<uint8_t> block(3840);
                 for (size_t i = 0; i + 1 < block.size(); i += 2)
                     block[i] = static_cast<uint8_t>(audio);
-                m_packets.push_back({"02wb", block, {'A', audio}});
+                m_packets.push_back({Audio, block, {'A', audio}});
                 ++audio;
             }
         } else if (f % 7 == 6) {
-            m_packets.push_back({"02wb", TaggedPayload('A', audio, 3840), {'A', audio}});
+            m_packets.push_back({Audio, TaggedPayload('A', audio, 3840), {'A', audio}});
             ++audio;
         }
         if (f % 10 == 9) {
             std::vector<uint8_t> line = TaggedPayload('T', text, 12);
-            m_packets.push_back({"03tx", line, {'T', text}});
+            m_packets.push_back({Text, line, {'T', text}});
             ++text;
         }
     }
+    // The times the camera's counting gives them, at the rate the recording declares.
+    CountedTimes times;
+    times.SetFormat(recording.declaredRate >= 0 ? recording.declaredRate : recording.rate, 16, 8000,
+                    3840);
+    times.Restart(0);
+    for (Packet& packet : m_packets)
+        packet.timeUs = times.Stamp(packet.kind, static_cast<int32_t>(packet.payload.size()));
 }
 
 bool FakeParser::Start() {
@@ -103,22 +112,30 @@ int32_t FakeParser::GetFrameRate(int stream) {
     return stream == 0 ? rate : (m_recording.twoChannel ? rate : 0);
 }
 
-int64_t FakeParser::ReadChunk(char id[5], uint8_t* buffer, int32_t& size) {
+bool FakeParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& out) {
     m_inRead.store(true);
     std::lock_guard<std::mutex> hold(m_mutex);
-    int64_t result = -1;
-    if (m_open && m_next < m_packets.size()) {
+    out = MediaPacket{};
+    out.kind = EndOfStream;
+    bool delivered = false;
+    if (m_open && m_next < m_packets.size() &&
+        static_cast<int32_t>(m_packets[m_next].payload.size()) <= capacity) {
         const Packet& packet = m_packets[m_next++];
-        std::memcpy(id, packet.id.c_str(), 5);
         std::memcpy(buffer, packet.payload.data(), packet.payload.size());
-        size = static_cast<int32_t>(packet.payload.size());
+        out.kind = packet.kind;
+        out.channel = packet.kind == RearVideo ? 1 : 0;
+        out.keyFrame =
+            (packet.kind == FrontVideo || packet.kind == RearVideo) && packet.payload[4] != 0x41;
+        out.timeUs = packet.timeUs;
+        out.size = static_cast<int32_t>(packet.payload.size());
+        out.payload = buffer;
         m_delivered.push_back(packet.tag);
         if (packet.tag.stream == 'F')
             m_frontRead.fetch_add(1);
-        result = 4;
+        delivered = true;
     }
     m_inRead.store(false);
-    return result;
+    return delivered;
 }
 
 int FakeParser::SeekTime(float seconds) {
@@ -160,12 +177,19 @@ bool FakeDecoder::DecodeAndShow(int channel, VPictureArea*, const uint8_t* bytes
     return true;
 }
 
-bool FakeDecoder::Decode(int channel, const uint8_t* bytes, int32_t length) {
+bool FakeDecoder::Decode(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs) {
     std::lock_guard<std::mutex> hold(m_mutex);
     m_decodedOnly.push_back({channel, TagOf(bytes, length),
                              m_parser != nullptr ? m_parser->FrontPacketsRead() : 0,
-                             std::chrono::steady_clock::now()});
+                             std::chrono::steady_clock::now(), timeUs});
+    if (channel == 0 || channel == 1)
+        m_pictureUs[channel] = timeUs;
     return true;
+}
+
+int64_t FakeDecoder::PictureTimeUs(int channel) const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return channel == 0 || channel == 1 ? m_pictureUs[channel] : kNoTimeUs;
 }
 
 bool FakeDecoder::Show(int channel, VPictureArea*) {

@@ -38,9 +38,10 @@ struct FakeRecording {
 class FakeParser final : public VMediaParser {
 public:
     struct Packet {
-        std::string id;
+        StreamKind kind;
         std::vector<uint8_t> payload;
         FakePacketTag tag;
+        int64_t timeUs = 0; // as the camera's counting gives it (CountedTimes)
     };
     explicit FakeParser(FakeRecording recording);
 
@@ -48,18 +49,13 @@ public:
     void Stop() override { m_stops.fetch_add(1); }
     int64_t Open(const std::string& name, OpenInfo* info) override;
     void Close() override;
-    StreamKind ReadPacket(uint8_t*, int32_t&) override { return EndOfStream; }
-    int64_t ReadChunk(char id[5], uint8_t* buffer, int32_t& size) override;
-    bool BuildIndex(const std::string&, OpenInfo&) override { return false; }
+    bool Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) override;
     VideoSize GetVideoSize(int) override { return {}; }
     int32_t GetFrameRate(int stream) override;
     void GetAudioFormat(int32_t& bits, int32_t& rate) override {
         bits = 16;
         rate = 8000;
     }
-    int64_t ReadRaw(uint8_t*, int64_t) override { return 0; }
-    int Seek(int64_t, int) override { return 0; }
-    int64_t Tell() override { return 0; }
     // Lands ten packets before the front key frame of the whole second, so the engine
     // sees rear, audio and non-key packets first.
     int SeekTime(float seconds) override;
@@ -73,7 +69,7 @@ public:
     std::vector<float> Seeks() const;
     int32_t FrontPacketsRead() const { return m_frontRead.load(); }
     int CloseCount() const { return m_closes.load(); }
-    // Set when Close ran while a ReadChunk was in progress.
+    // Set when Close ran while a Read was in progress.
     bool ClosedDuringRead() const { return m_closedDuringRead.load(); }
     // Packets handed out since the last reposition, in order.
     std::vector<FakePacketTag> Delivered() const;
@@ -102,6 +98,7 @@ public:
         FakePacketTag tag;
         int32_t frontPacketsReadThen;               // the parser's count when the picture was shown
         std::chrono::steady_clock::time_point at{}; // when it was shown (or decoded)
+        int64_t timeUs = kNoTimeUs;                 // the time the engine decoded it with
     };
     explicit FakeDecoder(const FakeParser* parser = nullptr) : m_parser(parser) {}
     bool Open() override;
@@ -117,7 +114,9 @@ public:
     // Packets decoded without being shown, in order.
     std::vector<Shown> DecodedOnly() const;
     int32_t FrontShown() const { return m_frontShown.load(); }
-    bool Decode(int channel, const uint8_t* bytes, int32_t length) override;
+    bool Decode(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs) override;
+    // No reordering: a picture's time is its packet's.
+    int64_t PictureTimeUs(int channel) const override;
     // Moves the channel's last packet decoded-only to the pictures shown.
     bool Show(int channel, VPictureArea* area) override;
     // Set before use: Open reports failure.
@@ -133,6 +132,7 @@ private:
     std::vector<Shown> m_shown;
     std::vector<Shown> m_decodedOnly;
     std::atomic<int32_t> m_frontShown{0};
+    int64_t m_pictureUs[2] = {kNoTimeUs, kNoTimeUs}; // under m_mutex
 };
 
 // Takes blocks at once and remembers their numbers, and each block's first byte and length.

@@ -122,7 +122,8 @@ TEST(PlayerEngine, PrebuffersTwentyOneFramesThenShowsOneEntryPerVideoPacketInOrd
 
     EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kIdle);
     EXPECT_FALSE(h.engine.IsRunning());
-    EXPECT_EQ(h.engine.CurrentFrame(), 90);
+    EXPECT_EQ(h.engine.ShownFrame(), 89);
+    EXPECT_EQ(h.engine.CurrentMs(), 89 * 1000 / 30) << "the play time is the last picture's";
     EXPECT_EQ(h.engine.DurationMs(), 3000);
     EXPECT_EQ(h.Ends(), 1);
     // Every audio block reached the output, in order.
@@ -152,7 +153,8 @@ TEST(PlayerEngine, TextLinesCarryAZeroByteAndThePlayTimeOfTheLastFrameShown) {
     for (size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].tag.number, static_cast<int32_t>(i));
         EXPECT_TRUE(lines[i].zeroAfter);
-        EXPECT_EQ(lines[i].timeMs, lines[i].frontShownThen * 1000 / 30);
+        // The play time: the time of the front picture on screen (0 before the first).
+        EXPECT_EQ(lines[i].timeMs, std::max(lines[i].frontShownThen - 1, 0) * 1000 / 30);
     }
     // The delay line holds the pictures back: by the line after frame 29, frames 0 … 12 have
     // been shown.
@@ -205,8 +207,6 @@ TEST(PlayerEngine, SeekDecodesFromTheKeyFrameWithoutShowingAndShowsTheTargetFirs
     EXPECT_EQ(pieces, (std::vector<std::pair<int, int32_t>>{
                           {10, 2240}, {11, 3840}, {12, 3840}, {13, 3840}, {14, 3840}, {15, 3840}}));
     EXPECT_GE(h.audio.Flushes(), 1) << "sound of the old position is dropped";
-    // The position counts the frames shown since the target.
-    EXPECT_EQ(h.engine.CurrentFrame(), 120);
     EXPECT_EQ(h.engine.ShownFrame(), 119);
 }
 
@@ -272,8 +272,8 @@ TEST(PlayerEngine, RequestsWhilePausedMoveThePositionAndShowItsPicturesThenPlayG
     EXPECT_EQ(shown[before].tag.number, 165);
     EXPECT_EQ(shown[before + 1].channel, 1);
     EXPECT_EQ(shown[before + 1].tag.number, 165);
-    EXPECT_EQ(h.engine.CurrentFrame(), 166);
-    EXPECT_EQ(h.engine.CurrentMs(), 166 * 1000 / 30);
+    EXPECT_EQ(h.engine.ShownFrame(), 165);
+    EXPECT_EQ(h.engine.CurrentMs(), 165 * 1000 / 30);
     EXPECT_FALSE(h.engine.IsRunning());
 
     // Frame steps count from the picture on screen, and those asked before the worker takes
@@ -307,7 +307,7 @@ TEST(PlayerEngine, RequestsWhilePausedMoveThePositionAndShowItsPicturesThenPlayG
     ASSERT_EQ(h.decoder.ShownPictures().size(), beforeScrub + 1);
     EXPECT_EQ(h.decoder.ShownPictures()[beforeScrub].tag.number, 210);
     EXPECT_EQ(h.decoder.DecodedOnly().size(), decoded);
-    EXPECT_EQ(h.engine.CurrentFrame(), 211);
+    EXPECT_EQ(h.engine.ShownFrame(), 210);
 
     // Playing goes on from the frame after the one shown, in order, nothing repeated.
     h.engine.Resume();
@@ -329,7 +329,7 @@ TEST(PlayerEngine, PauseStopsTheSoundAndResumingStartsAgainAtTheNextFrame) {
     h.engine.Pause();
     std::this_thread::sleep_for(50ms);
     EXPECT_GE(h.audio.Flushes(), 2) << "at Open and at the pause";
-    const int32_t next = h.engine.CurrentFrame();
+    const int32_t next = h.engine.ShownFrame() + 1;
     const int32_t seeksBefore = static_cast<int32_t>(h.parser.Seeks().size());
     h.engine.Resume();
     ASSERT_TRUE(h.WaitForEnd());
@@ -416,7 +416,7 @@ TEST(PlayerEngine, AFrameRateOfZeroPlaysAsThirtyFramesPerSecond) {
     ASSERT_TRUE(h.WaitForEnd());
     EXPECT_EQ(h.engine.DurationMs(), 2000);
     EXPECT_EQ(h.parser.Seeks(), (std::vector<float>{1.0f}));
-    EXPECT_EQ(h.engine.CurrentMs(), h.engine.CurrentFrame() * 1000 / 30);
+    EXPECT_EQ(h.engine.CurrentMs(), h.engine.ShownFrame() * 1000 / 30);
 }
 
 TEST(PlayerEngine, StartNamesThePartThatFailedAndStopsWhatItHadStarted) {
@@ -482,17 +482,6 @@ TEST(PlayerEngine, ChannelCountFollowsTheRecordingName) {
     h.Play(longPath);
     ASSERT_TRUE(h.WaitForEnd());
     EXPECT_EQ(h.engine.ChannelCount(), 2) << "a long path is kept whole";
-}
-
-TEST(PlayerEngine, KeyFrameTestReadsTheNalHeaderAfterAFourByteStartCode) {
-    const uint8_t idr[] = {0, 0, 0, 1, 0x65};
-    const uint8_t slice[] = {0, 0, 0, 1, 0x41};
-    const uint8_t sps[] = {0, 0, 0, 1, 0x67};
-    const uint8_t shortPayload[] = {0, 0, 1};
-    EXPECT_TRUE(CQTRMediaPlayer::IsKeyFramePayload(idr, 5));
-    EXPECT_FALSE(CQTRMediaPlayer::IsKeyFramePayload(slice, 5));
-    EXPECT_TRUE(CQTRMediaPlayer::IsKeyFramePayload(sps, 5));
-    EXPECT_TRUE(CQTRMediaPlayer::IsKeyFramePayload(shortPayload, 3));
 }
 
 } // namespace

@@ -22,47 +22,52 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Front frame f at 30 fps, as the engine times it.
+// Front frame f at 30 fps, as the camera's counting times it.
 constexpr int64_t At30(int64_t frame) {
     return frame * 1000000 / 30;
 }
 
-TEST(AudioPlacement, PlacesBlocksByTheCameraRuleAndCutsThemAtTheTimePlayedFrom) {
+TEST(AudioPlacement, CutsJoinsAndFillsTheSoundFromTheTimePlayedFrom) {
     AudioPlacement placement;
-    placement.SetFormat(16, 8000, 3840);
-    placement.Restart(0);
+    placement.SetFormat(16, 8000);
     AudioPlacement::Place place;
-    // Block 0 (0 … 240 ms) follows frame 8 (266.7 ms); the next one follows on.
-    ASSERT_TRUE(placement.PlaceBlock(3840, At30(8), place));
-    EXPECT_EQ(place.skipBytes, 0);
-    EXPECT_EQ(place.startUs, 0);
-    ASSERT_TRUE(placement.PlaceBlock(3840, At30(15), place));
-    EXPECT_EQ(place.startUs, 240000);
-
-    // From 2.5 s: the block after frame 72 (ends 2400 ms) is before it; the block after frame
-    // 80 (2400 … 2640 ms) loses 100 ms; the next is whole.
+    // From 2.5 s: a block of 2.4 … 2.64 s loses its first 100 ms; the next block joins it,
+    // also when its stated time is a little off.
     placement.Restart(2500000);
-    EXPECT_FALSE(placement.PlaceBlock(3840, At30(72), place));
-    ASSERT_TRUE(placement.PlaceBlock(3840, At30(80), place));
+    EXPECT_FALSE(placement.PlaceBlock(2160000, 3840, place)) << "wholly before the start";
+    ASSERT_TRUE(placement.PlaceBlock(2400000, 3840, place));
     EXPECT_EQ(place.skipBytes, 1600);
     EXPECT_EQ(place.startUs, 2500000);
-    ASSERT_TRUE(placement.PlaceBlock(3840, At30(87), place));
+    EXPECT_EQ(place.silenceUs, 0);
+    ASSERT_TRUE(placement.PlaceBlock(2641000, 3840, place));
     EXPECT_EQ(place.skipBytes, 0);
     EXPECT_EQ(place.startUs, 2640000);
-    // A short last block is timed by its own length.
-    ASSERT_TRUE(placement.PlaceBlock(1000, At30(88), place));
+    // A block that overlaps what was placed loses the overlap.
+    ASSERT_TRUE(placement.PlaceBlock(2780000, 3840, place));
+    EXPECT_EQ(place.skipBytes, 1600);
     EXPECT_EQ(place.startUs, 2880000);
-    ASSERT_TRUE(placement.PlaceBlock(3840, At30(95), place));
-    EXPECT_EQ(place.startUs, 2880000 + 62500);
+    // Sound that resumes later: silence fills the gap, so the clock keeps the pictures' time.
+    ASSERT_TRUE(placement.PlaceBlock(4000000, 3840, place));
+    EXPECT_EQ(place.silenceFromUs, 3020000);
+    EXPECT_EQ(place.silenceUs, 980000);
+    EXPECT_EQ(place.startUs, 4000000);
+    // A gap longer than any hole to fill: the sound jumps there.
+    ASSERT_TRUE(placement.PlaceBlock(20000000, 3840, place));
+    EXPECT_EQ(place.silenceUs, 0);
+    EXPECT_EQ(place.startUs, 20000000);
 
-    // 8-bit sound is cut at whole samples too; a block wholly before the start is dropped.
-    placement.SetFormat(8, 8000, 1920);
+    // Sound that starts after the picture is filled from the start.
+    placement.Restart(0);
+    ASSERT_TRUE(placement.PlaceBlock(250000, 3840, place));
+    EXPECT_EQ(place.silenceFromUs, 0);
+    EXPECT_EQ(place.silenceUs, 250000);
+
+    // 8-bit sound is cut at whole samples.
+    placement.SetFormat(8, 8000);
     placement.Restart(2500001);
-    ASSERT_TRUE(placement.PlaceBlock(1920, At30(80), place));
+    ASSERT_TRUE(placement.PlaceBlock(2400000, 1920, place));
     EXPECT_EQ(place.skipBytes, 800);
-    EXPECT_EQ(place.startUs, 2500000);
-    placement.Restart(10000000);
-    EXPECT_FALSE(placement.PlaceBlock(1920, At30(80), place));
+    EXPECT_EQ(place.startUs, 2500001);
 }
 
 TEST(SoundPlayClock, FollowsThePiecesWrittenAtTheirSpeedsAndStopsWhereTheSoundRunsOut) {
@@ -280,10 +285,10 @@ TEST(EngineSync, FrontPicturesAreShownWhenTheirTimeIsHeardAlsoAfterASeek) {
     ASSERT_TRUE(engine.Start(nullptr, nullptr).Ok());
     engine.Open("REC_20240305_093000_D");
     engine.Resume();
-    while (engine.CurrentFrame() < 45)
+    while (engine.ShownFrame() < 44)
         std::this_thread::sleep_for(5ms);
     engine.SeekToMs(3000);
-    while (engine.StateValue() != CQTRMediaPlayer::kIdle || engine.CurrentFrame() < 100)
+    while (engine.StateValue() != CQTRMediaPlayer::kIdle || engine.ShownFrame() < 99)
         std::this_thread::sleep_for(10ms);
     engine.Shutdown();
 
@@ -326,7 +331,7 @@ TEST(EngineSync, SpeedChangesWhilePlayingStretchOrMuteTheSoundAndKeepThePictures
     while (engine.StateValue() != CQTRMediaPlayer::kLoaded)
         std::this_thread::sleep_for(1ms);
     const auto waitFor = [&](int32_t frame) {
-        while (engine.CurrentFrame() < frame && engine.StateValue() != CQTRMediaPlayer::kIdle)
+        while (engine.ShownFrame() + 1 < frame && engine.StateValue() != CQTRMediaPlayer::kIdle)
             std::this_thread::sleep_for(5ms);
     };
     waitFor(30);

@@ -21,17 +21,34 @@ struct Chunk {
     int32_t size = 0;
     int key = -1;
     std::string text;
+    int64_t timeUs = 0;
 };
+
+// A short name of the packet's kind and channel, as the tests compare them.
+std::string Label(const MediaPacket& packet) {
+    switch (packet.kind) {
+    case FrontVideo:
+        return "00dc";
+    case RearVideo:
+        return "01dc";
+    case Audio:
+        return "02wb";
+    case Text:
+        return "03tx";
+    default:
+        return "";
+    }
+}
 
 std::vector<Chunk> ReadAll(CDashcamParser& parser, size_t most = 100000) {
     std::vector<Chunk> chunks;
     std::vector<uint8_t> buffer(kPacketBufferSize);
     while (chunks.size() < most) {
-        char id[5] = {};
-        int32_t size = kPacketBufferSize;
-        if (parser.ReadChunk(id, buffer.data(), size) < 0)
+        MediaPacket packet;
+        if (!parser.Read(buffer.data(), kPacketBufferSize, packet))
             break;
-        Chunk chunk{id, size, parser.LastPacketKeyFrame(), {}};
+        const int32_t size = packet.size;
+        Chunk chunk{Label(packet), size, packet.keyFrame ? 1 : 0, {}, packet.timeUs};
         if (chunk.id == "03tx")
             chunk.text.assign(reinterpret_cast<const char*>(buffer.data()),
                               static_cast<size_t>(size));
@@ -187,10 +204,68 @@ TEST_F(DashcamParserTest, DamagedFilesPlayAsFarAsTheyReadOrNotAtAll) {
 
     // An MP4 whose index never came does not open; nothing is read.
     EXPECT_EQ(m_parser.Open("2024_0305_110000_0002", nullptr), 0);
-    char id[5] = {};
     std::vector<uint8_t> buffer(16);
-    int32_t size = 16;
-    EXPECT_EQ(m_parser.ReadChunk(id, buffer.data(), size), -1);
+    MediaPacket packet;
+    EXPECT_FALSE(m_parser.Read(buffer.data(), 16, packet));
     EXPECT_EQ(m_parser.Open("no such recording", nullptr), 0);
     EXPECT_EQ(m_parser.SeekTime(1.0f), -1);
+}
+
+namespace {
+
+// The times of the packets of one kind, in ascending order.
+std::vector<int64_t> SortedTimes(const std::vector<Chunk>& chunks, const std::string& id) {
+    std::vector<int64_t> times;
+    for (const Chunk& c : chunks)
+        if (c.id == id)
+            times.push_back(c.timeUs);
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+} // namespace
+
+TEST_F(DashcamParserTest, StatesThePresentationTimesOfPicturesAndSound) {
+    ASSERT_EQ(m_parser.Open("20240305_090702_N", nullptr), 1);
+    std::vector<Chunk> chunks = ReadAll(m_parser);
+    // Pictures come in decoding order (B-frames are reordered) and carry the times they are
+    // shown at: front at 30 fps, rear at 25 fps.
+    const std::vector<int64_t> front = SortedTimes(chunks, "00dc");
+    ASSERT_EQ(front.size(), 60u);
+    for (size_t k = 0; k < front.size(); ++k)
+        EXPECT_NEAR(static_cast<double>(front[k]), static_cast<double>(k) * 1e6 / 30, 1000.0) << k;
+    const std::vector<int64_t> rear = SortedTimes(chunks, "01dc");
+    ASSERT_EQ(rear.size(), 50u);
+    for (size_t k = 0; k < rear.size(); ++k)
+        EXPECT_NEAR(static_cast<double>(rear[k]), static_cast<double>(k) * 1e6 / 25, 1000.0) << k;
+    bool reordered = false;
+    int64_t previous = -1;
+    for (const Chunk& c : chunks)
+        if (c.id == "00dc") {
+            reordered = reordered || c.timeUs < previous;
+            previous = c.timeUs;
+        }
+    EXPECT_TRUE(reordered) << "the clip has B-frames: times are not in packet order";
+    // Sound blocks of 40 ms (3,840 bytes at 48 kHz) follow one another from the start.
+    int64_t expected = -1;
+    for (const Chunk& c : chunks) {
+        if (c.id != "02wb")
+            continue;
+        if (expected < 0)
+            EXPECT_NEAR(static_cast<double>(c.timeUs), 0.0, 25000.0);
+        else
+            EXPECT_NEAR(static_cast<double>(c.timeUs), static_cast<double>(expected), 1.0);
+        expected = c.timeUs + 40000;
+    }
+
+    // After a seek the times go on from the key frame landed on.
+    ASSERT_EQ(m_parser.SeekTime(1.2f), 0);
+    chunks = ReadAll(m_parser);
+    EXPECT_NEAR(static_cast<double>(SortedTimes(chunks, "00dc").front()), 1e6, 1000.0);
+
+    // 29.97 fps: the pictures' own times, not whole-rate counts.
+    ASSERT_EQ(m_parser.Open(s_dir->File("other/drive.mov"), nullptr), 1);
+    const std::vector<int64_t> ntsc = SortedTimes(ReadAll(m_parser), "00dc");
+    ASSERT_GE(ntsc.size(), 59u);
+    EXPECT_NEAR(static_cast<double>(ntsc[59]), 59 * 1001e6 / 30000, 1000.0);
 }

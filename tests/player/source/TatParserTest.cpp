@@ -24,22 +24,41 @@ using Written = std::vector<TestTatPacket>;
 struct Chunk {
     std::string id;
     std::vector<uint8_t> payload;
+    int64_t timeUs = 0;
+    bool key = false;
 };
+
+// A short name of the packet's kind, as the tests compare them.
+std::string Label(const MediaPacket& packet) {
+    switch (packet.kind) {
+    case FrontVideo:
+        return "00dc";
+    case RearVideo:
+        return "01dc";
+    case Audio:
+        return "02wb";
+    case Text:
+        return "03tx";
+    default:
+        return "";
+    }
+}
 
 // Reads up to `limit` chunks, stopping at the end (-1), which sets *atEnd.
 std::vector<Chunk> ReadChunks(CTATParser& parser, size_t limit = 1000000, bool* atEnd = nullptr) {
     std::vector<Chunk> out;
     std::vector<uint8_t> buffer(kPacketBufferSize);
     while (out.size() < limit) {
-        char id[5] = {};
-        int32_t size = kPacketBufferSize;
-        if (parser.ReadChunk(id, buffer.data(), size) < 0) {
+        MediaPacket packet;
+        if (!parser.Read(buffer.data(), kPacketBufferSize, packet)) {
             if (atEnd != nullptr)
                 *atEnd = true;
             break;
         }
-        EXPECT_NE(id[0], 0) << "a card never keeps the reader waiting a whole second";
-        out.push_back({id, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size)});
+        EXPECT_NE(packet.kind, NoPacket) << "a card never keeps the reader waiting a whole second";
+        out.push_back({Label(packet),
+                       std::vector<uint8_t>(buffer.begin(), buffer.begin() + packet.size),
+                       packet.timeUs, packet.keyFrame});
     }
     return out;
 }
@@ -172,9 +191,8 @@ TEST_F(TatParserTest, ReadsEveryPacketInOrderAndStaysAtTheEndUntilTheNextOpen) {
     EXPECT_EQ(parser->Info()[CTATParser::kAudioPackets], 12); // from the counts text
     // A packet larger than the caller's buffer is refused, not cut, and stays first in line.
     std::vector<uint8_t> small(64, 0xEE);
-    char id[5] = {};
-    int32_t size = 16;
-    EXPECT_EQ(parser->ReadChunk(id, small.data(), size), -1);
+    MediaPacket packet;
+    EXPECT_FALSE(parser->Read(small.data(), 16, packet));
     EXPECT_EQ(small, std::vector<uint8_t>(64, 0xEE));
 
     EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kFailed) << "the packet did not fit";
@@ -226,7 +244,19 @@ TEST_F(TatParserTest, SeekStartsAtTheFrontKeyFrameOfTheWholeSecond) {
     for (const auto& [seconds, frame] :
          std::vector<std::pair<float, uint32_t>>{{2.99f, 60}, {0.5f, 0}, {4.0f, 120}, {-3.0f, 0}}) {
         ASSERT_EQ(parser->SeekTime(seconds), 0) << seconds;
-        EXPECT_TRUE(Matches(ReadChunks(*parser, 20), written, PacketOfFrontFrame(written, frame)));
+        const std::vector<Chunk> chunks = ReadChunks(*parser, 20);
+        EXPECT_TRUE(Matches(chunks, written, PacketOfFrontFrame(written, frame)));
+        // Timed by counting front frames from the one landed on, the key frame.
+        ASSERT_FALSE(chunks.empty());
+        EXPECT_TRUE(chunks.front().key);
+        int64_t next = frame;
+        for (const Chunk& c : chunks) {
+            if (c.id == "00dc") {
+                EXPECT_EQ(c.timeUs, next++ * 1000000 / 30) << seconds;
+            } else if (c.id == "01dc" || c.id == "03tx") {
+                EXPECT_EQ(c.timeUs, (next - 1) * 1000000 / 30) << seconds;
+            }
+        }
     }
 
     // After the end a seek reads again.
@@ -428,10 +458,9 @@ TEST_F(TatParserTest, FailedReadsAreToldFromTheEndOfTheRecording) {
 
     // A failure is forgotten at the next Open.
     parser->Open(damaged.name, nullptr);
-    char id[5] = {};
     std::vector<uint8_t> buffer(kPacketBufferSize);
-    int32_t capacity = kPacketBufferSize;
-    ASSERT_EQ(parser->ReadChunk(id, buffer.data(), capacity), 4);
+    MediaPacket packet;
+    ASSERT_TRUE(parser->Read(buffer.data(), kPacketBufferSize, packet));
     parser->Close();
     EXPECT_EQ(parser->LastReadEnd(), ReadEnd::kEnded);
 }
