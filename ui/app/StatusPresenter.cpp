@@ -111,7 +111,7 @@ void StatusPresenter::UpdateGraph(int64_t currentSeconds) {
         return;
     m_graphDrawnCount = count;
     const std::vector<CGSensorData> samples = telemetry.SensorSamples();
-    std::vector<int> xs, ys, zs;
+    std::vector<double> xs, ys, zs;
     for (int64_t j = 0; j < count && j < static_cast<int64_t>(samples.size()); ++j) {
         const CGSensorData& sample = samples[static_cast<size_t>(j)];
         xs.push_back(sample.x + 150);
