@@ -18,8 +18,9 @@
 // Annex B access units ("00dc" front, "01dc" rear; H.264 or H.265 as the stream says, the key
 // frames told by LastPacketKeyFrame), the sound of the first picture's file (else the
 // second's) decoded and resampled to 16-bit mono at the file's own rate in blocks of
-// VAudio::kBlockBytes ("02wb"), and the recording's NMEA side-file telemetry as the card's
-// text-channel lines at their time ("03tx"). Each file's times count from its first packet;
+// VAudio::kBlockBytes ("02wb"). No text packets: the recording's telemetry (side files and
+// data embedded in the video) is not read here; whoever shows it reads it from the
+// recording's files (RecordingTelemetry). Each file's times count from its first packet;
 // when the two files' containers carry creation times that differ (by at most a minute) the
 // later file starts that much later, else both start together. SeekTime moves every file to
 // the key frame at or before the time.
@@ -78,16 +79,10 @@ public:
 
 private:
     class Input;
-    struct TextItem {
-        int64_t timeMs;
-        std::string line;
-    };
 
     std::vector<DashcamRecording> m_recordings;
     DashcamRecording m_recording;
     std::array<std::unique_ptr<Input>, 2> m_inputs; // first and second picture
-    std::vector<TextItem> m_text;
-    size_t m_nextText = 0;
     bool m_open = false;
     bool m_damaged = false;
     double m_duration = 0;
