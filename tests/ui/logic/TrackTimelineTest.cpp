@@ -123,8 +123,9 @@ TEST(TrackLoader, HandsOutTheLatestLoadOnce) {
     TempDir dir;
     WriteFileText(dir.File("a.nmea"), "[1000]$GSENSOR,0.30,0,1\n");
     WriteFileText(dir.File("b.nmea"), "[1000]$GSENSOR,0.5,0,1\n[2000]$GSENSOR,0.6,0,1\n");
-    const auto wait = [](TrackLoader& loader) {
-        for (int i = 0; i < 500; ++i) {
+    // The track, once it has been read within `ms`.
+    const auto wait = [](TrackLoader& loader, int ms = 5000) {
+        for (int waited = 0; waited <= ms; waited += 10) {
             if (std::optional<TelemetryTrack> track = loader.Take())
                 return track;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -147,9 +148,9 @@ TEST(TrackLoader, HandsOutTheLatestLoadOnce) {
     const std::optional<TelemetryTrack> b = wait(loader);
     ASSERT_TRUE(b);
     EXPECT_EQ(b->accelerations.size(), 2u);
-    EXPECT_FALSE(wait(loader));
+    EXPECT_FALSE(wait(loader, 200));
 
     loader.Start({dir.File("b.nmea")});
     loader.Cancel();
-    EXPECT_FALSE(wait(loader));
+    EXPECT_FALSE(wait(loader, 200));
 }
