@@ -12,6 +12,9 @@ public:
     CGSensorData(const CGSensorData&) = default;
     CGSensorData& operator=(const CGSensorData&) = default;
 
+    // The camera's units per g: the sensor spans about ±2 g in the raw byte.
+    static constexpr double kUnitsPerG = 64.0;
+
     // The acceleration of one raw byte.
     static int32_t FromRaw(uint8_t raw) { return static_cast<int32_t>(~raw & 0xFF) - 127; }
 

@@ -1,7 +1,6 @@
 #include "TextChannelTrack.h"
 
 #include "CGSensorData.h"
-#include "TelemetryLines.h"
 
 #include <cstring>
 #include <string_view>
@@ -17,7 +16,7 @@ void TextChannelTrack::OnTextPacket(const uint8_t* payload, size_t size, int64_t
     } else if (payload[0] == 'M' && size >= 4) {
         const CGSensorData sample(payload[1], payload[2], payload[3], 0);
         m_track.accelerations.push_back(TimedAcceleration{
-            timeMs, sample.x / telemetrylines::kUnitsPerG, sample.y / telemetrylines::kUnitsPerG,
-            sample.z / telemetrylines::kUnitsPerG});
+            timeMs, sample.x / CGSensorData::kUnitsPerG, sample.y / CGSensorData::kUnitsPerG,
+            sample.z / CGSensorData::kUnitsPerG});
     }
 }

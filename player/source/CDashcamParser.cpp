@@ -2,8 +2,6 @@
 
 #include "player/api/VAudio.h"
 #include "storage/QuickDuration.h"
-#include "telemetry/RecordingTelemetry.h"
-#include "telemetry/TelemetryLines.h"
 
 #include <algorithm>
 #include <cmath>
@@ -339,16 +337,6 @@ int64_t CDashcamParser::Open(const std::string& nameOrPath, OpenInfo* info) {
     }
     m_duration = m_inputs[0]->Duration();
 
-    const TelemetryTrack track = RecordingTelemetry::Load(m_recording.AllFiles());
-    for (const TimedFix& fix : track.fixes)
-        m_text.push_back({fix.timeMs, telemetrylines::GpsLine(fix.fix)});
-    for (const TimedAcceleration& sample : track.accelerations) {
-        const auto line = telemetrylines::SensorLine(sample);
-        m_text.push_back({sample.timeMs, std::string(line.begin(), line.end())});
-    }
-    std::stable_sort(m_text.begin(), m_text.end(),
-                     [](const TextItem& a, const TextItem& b) { return a.timeMs < b.timeMs; });
-
     if (info != nullptr) {
         info->frontFrameRate = GetFrameRate(0);
         info->rearFrameRate = GetFrameRate(1);
@@ -365,8 +353,6 @@ int64_t CDashcamParser::Open(const std::string& nameOrPath, OpenInfo* info) {
 void CDashcamParser::Close() {
     for (auto& input : m_inputs)
         input.reset();
-    m_text.clear();
-    m_nextText = 0;
     m_open = false;
     m_damaged = false;
     m_duration = 0;
@@ -382,7 +368,7 @@ bool CDashcamParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet
         return false;
     }
     for (;;) {
-        // The earliest of the files' next items and the next telemetry line.
+        // The earliest of the files' next items.
         Input* earliest = nullptr;
         double time = kNoTime;
         for (auto& input : m_inputs) {
@@ -393,18 +379,6 @@ bool CDashcamParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet
                 time = item->time;
                 earliest = input.get();
             }
-        }
-        if (m_nextText < m_text.size() &&
-            static_cast<double>(m_text[m_nextText].timeMs) / 1000.0 <= time) {
-            const TextItem& text = m_text[m_nextText++];
-            if (static_cast<int32_t>(text.line.size()) > capacity || buffer == nullptr)
-                continue;
-            std::memcpy(buffer, text.line.data(), text.line.size());
-            packet.kind = Text;
-            packet.timeUs = text.timeMs * 1000;
-            packet.size = static_cast<int32_t>(text.line.size());
-            packet.payload = buffer;
-            return true;
         }
         if (earliest == nullptr) {
             const bool failed = std::any_of(m_inputs.begin(), m_inputs.end(),
@@ -453,10 +427,6 @@ int CDashcamParser::SeekTime(float seconds) {
     for (auto& input : m_inputs)
         if (input)
             moved = input->SeekTo(at) && moved;
-    m_nextText = static_cast<size_t>(
-        std::lower_bound(m_text.begin(), m_text.end(), static_cast<int64_t>(at * 1000.0),
-                         [](const TextItem& item, int64_t ms) { return item.timeMs < ms; }) -
-        m_text.begin());
     m_lastEnd = ReadEnd::kEnded;
     return moved ? 0 : -1;
 }

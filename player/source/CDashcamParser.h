@@ -16,12 +16,13 @@
 // video file. The files of the two pictures (DashcamRecording::FirstPicture and
 // SecondPicture) are read side by side and their packets handed out in decoding-time order:
 // video as Annex B access units (channel 0 front, 1 rear; H.264 or H.265 as the stream says,
-// with the container's key-frame flags and presentation times), the sound of the first
+// with the container's key-frame flags and presentation times), and the sound of the first
 // picture's file (else the second's) decoded and resampled to 16-bit mono at the file's own
-// rate in blocks of VAudio::kBlockBytes, each at the time of its first sample, and the
-// recording's NMEA side-file telemetry as the card's text-channel lines at their time. Times
-// count from the first picture's file's first video time (sound that starts earlier has
-// negative times);
+// rate in blocks of VAudio::kBlockBytes, each at the time of its first sample. No text
+// packets: the recording's telemetry (side files and data embedded in the video) is not read
+// here; whoever shows it reads it from the recording's files (RecordingTelemetry). Times count
+// from the first picture's file's first video time (sound that starts earlier has negative
+// times);
 // when the two files' containers carry creation times that differ (by at most a minute) the
 // later file starts that much later, else both start together. SeekTime moves every file to
 // the key frame at or before the time.
@@ -72,16 +73,10 @@ public:
 
 private:
     class Input;
-    struct TextItem {
-        int64_t timeMs;
-        std::string line;
-    };
 
     std::vector<DashcamRecording> m_recordings;
     DashcamRecording m_recording;
     std::array<std::unique_ptr<Input>, 2> m_inputs; // first and second picture
-    std::vector<TextItem> m_text;
-    size_t m_nextText = 0;
     bool m_open = false;
     bool m_damaged = false;
     double m_duration = 0;

@@ -1,7 +1,6 @@
 #include "telemetry/NmeaSideFile.h"
 #include "telemetry/NmeaChecksum.h"
 #include "telemetry/RecordingTelemetry.h"
-#include "telemetry/TelemetryLines.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -67,26 +66,6 @@ TEST(NmeaSideFileTest, LoadMergesSideFilesAndSkipsOthers) {
         {dir.File("a.NMEA"), dir.File("b.gps"), dir.File("c.mp4"), dir.File("missing.nmea")});
     EXPECT_EQ(track.fixes.size(), 1u);
     EXPECT_EQ(track.accelerations.size(), 1u);
-}
-
-TEST(TelemetryLinesTest, LinesReadBackAsTheCardsTextChannel) {
-    const TelemetryTrack track =
-        nmea::ReadSideFile("$GNRMC,090702.00,A,3733.0000,N,12658.0000,E,10.0,90.0,050324,,,A*48\n");
-    ASSERT_EQ(track.fixes.size(), 1u);
-    const std::string line = telemetrylines::GpsLine(track.fixes[0].fix);
-    EXPECT_EQ(line.substr(0, 7), "G$GPRMC");
-    EXPECT_TRUE(nmea::ChecksumMatches(line.substr(1)));
-    const CGPSData again(line.substr(1), 0);
-    EXPECT_EQ(again.hour, track.fixes[0].fix.hour);
-    EXPECT_EQ(again.time, track.fixes[0].fix.time);
-    EXPECT_NEAR(again.latitude, track.fixes[0].fix.latitude, 1e-4);
-    EXPECT_NEAR(again.speed, track.fixes[0].fix.speed, 0.01);
-
-    const auto sensor = telemetrylines::SensorLine({0, 1.0, -0.5, 10.0});
-    EXPECT_EQ(sensor[0], 'M');
-    EXPECT_EQ(sensor[1], 64);  // 128 - 64
-    EXPECT_EQ(sensor[2], 160); // 128 + 32
-    EXPECT_EQ(sensor[3], 0);   // limited
 }
 
 TEST(NmeaSideFileTest, EmptyCourseOfACarStandingStillKeepsTheDate) {

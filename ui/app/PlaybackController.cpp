@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -38,7 +40,7 @@ PlaybackController::PlaybackController(Options options, const DiagLog* diag, boo
     m_cardTimer.setInterval(1000);
     connect(&m_cardTimer, &QTimer::timeout, this, &PlaybackController::PollCard);
     m_statusTimer.setInterval(100);
-    connect(&m_statusTimer, &QTimer::timeout, this, &PlaybackController::statusTick);
+    connect(&m_statusTimer, &QTimer::timeout, this, &PlaybackController::OnStatusTimer);
 }
 
 PlaybackController::~PlaybackController() {
@@ -173,6 +175,8 @@ void PlaybackController::PlayFile(const std::string& name) {
     m_engine.Pause();
     m_engine.Stop();
     m_telemetry.Clear();
+    m_trackLoader.Cancel();
+    m_folderTrack.reset();
     m_openName = name;
     // The parser of the source, chosen while nothing is open.
     std::string target = name;
@@ -185,6 +189,9 @@ void PlaybackController::PlayFile(const std::string& name) {
         m_parsers.Use(avi ? kAviParser : kDashcamParser);
         if (avi)
             target = recording->FirstPicture();
+        else // the files the dash-cam parser opens for this name
+            m_trackLoader.Start(recording != nullptr ? recording->AllFiles()
+                                                     : folderscan::SingleFile(name).AllFiles());
     }
     m_engine.Open(target);
     m_durationSeconds = StatusText::DurationSeconds(m_engine.DurationMs());
@@ -352,6 +359,12 @@ void PlaybackController::OnEngineEnd(bool readFailed) {
             emit recordingCutShort(QString::fromStdString(m_openName));
     }
     emit recordingEnded();
+}
+
+void PlaybackController::OnStatusTimer() {
+    if (std::optional<TelemetryTrack> track = m_trackLoader.Take())
+        m_folderTrack = std::make_shared<const TrackTimeline>(std::move(*track));
+    emit statusTick();
 }
 
 void PlaybackController::EngineEvent(void* user, int event, int, int) {

@@ -11,6 +11,8 @@
 #include "storage/FolderScanner.h"
 #include "telemetry/CTextData.h"
 #include "ui/logic/RecordingList.h"
+#include "ui/logic/TrackLoader.h"
+#include "ui/logic/TrackTimeline.h"
 
 #include <QObject>
 #include <QTimer>
@@ -26,7 +28,8 @@ class VPictureArea;
 // Plays the card's recordings for the main window: it owns the card library, the card parser,
 // the parsers of dash-cam folders and of single AVI files behind one parser switch, the
 // decoder, the sound output, the player engine wired to them, the telemetry store the
-// engine's text lines go to, the names the recording list shows and the current row.
+// engine's text lines go to (a card's recordings and AVI files), the telemetry of the dash-cam
+// folder's recording that plays, the names the recording list shows and the current row.
 //
 // It offers the playback commands (list a category, play a row or a name, play/pause, stop,
 // next and previous row, seek, scrub, 10-second steps, frame steps, playing speed, volume,
@@ -41,13 +44,17 @@ class VPictureArea;
 // source is scanned when it appears; its recordings are listed by category and date (newest
 // first; "(damaged)" after the time of one whose file is cut or lacks its index) and played
 // through the dash-cam parser, an AVI file (an export of this program) through the AVI
-// reader.
+// reader. The telemetry of a folder's recording does not come through the engine: it is read
+// from the recording's files on a thread of its own when the recording opens, and is there
+// (FolderTrack) from the first status tick after it has been read.
 //
 // Rows count from the top of the list (newest first); NEXT plays the row above the current
 // one and stops after the first row, PRE the row below and stops after the last.
 //
 // Threads: GUI thread. The engine calls back on its worker thread; the text lines go straight
 // into the telemetry store (which locks), the end of a recording is handed to the GUI thread.
+// The folder track's loader thread hands its result over through TrackLoader, taken on the
+// status tick.
 class PlaybackController final : public QObject {
     Q_OBJECT
 public:
@@ -156,7 +163,12 @@ public:
     int64_t DurationSeconds() const { return m_durationSeconds; }
     // Video channels of the recording the engine opened last.
     int ChannelCount() const { return m_engine.ChannelCount(); }
+    // The telemetry of the text lines the engine hands out (a card's recording, an AVI file).
     const CTextData& Telemetry() const { return m_telemetry; }
+    // The telemetry of the dash-cam folder's recording that plays, looked up by play time;
+    // null for a card's recording or an AVI file, and until the recording's files have been
+    // read. A new recording gets a new one.
+    std::shared_ptr<const TrackTimeline> FolderTrack() const { return m_folderTrack; }
     // Writes the last decoded picture of a channel (0 front, 1 rear) at its recorded size as
     // a JPEG file. False when the channel has no picture or the file could not be written.
     bool SaveSnapshot(int channel, const std::string& path) {
@@ -188,7 +200,8 @@ signals:
     // The recording `name` could not be read to its end (damaged or cut short, or a read
     // error); not sent when the card has gone.
     void recordingCutShort(const QString& name);
-    // Every 100 ms while a recording is loaded.
+    // Every 100 ms while a recording is loaded (after FolderTrack took a track that has been
+    // read).
     void statusTick();
 
 private:
@@ -199,6 +212,7 @@ private:
     void LoadFolder();
     bool Damaged(size_t recording);
     void OnEngineEnd(bool readFailed);
+    void OnStatusTimer();
     static void EngineEvent(void* user, int event, int value, int reserved);
     static void EngineText(void* user, const uint8_t* text, int32_t length, int32_t timeMs);
 
@@ -212,6 +226,8 @@ private:
     std::unique_ptr<VAudio> m_audio;
     CAudioTempo m_tempo;
     CTextData m_telemetry;
+    TrackLoader m_trackLoader;                          // the folder recording's telemetry
+    std::shared_ptr<const TrackTimeline> m_folderTrack; // once read; null: none
     // Declared last of the engine's parts: it goes first.
     CQTRMediaPlayer m_engine;
     bool m_shutDown = false;

@@ -2,8 +2,11 @@
 
 #include "PlaybackController.h"
 #include "base/DiagLog.h"
+#include "telemetry/CGSensorData.h"
+#include "ui/logic/GraphSeries.h"
 #include "ui/logic/MapUpdateRule.h"
 #include "ui/logic/StatusText.h"
+#include "ui/logic/TrackTimeline.h"
 #include "ui/widgets/CBitmapSlider.h"
 #include "ui/widgets/CGraphStatic.h"
 #include "ui/widgets/CMapView.h"
@@ -12,7 +15,19 @@
 #include <QLabel>
 
 #include <algorithm>
-#include <vector>
+
+namespace {
+
+// Where each axis' zero lies on the graph (x, y, z), in G-sensor units.
+constexpr double kGraphZeroX = 150;
+constexpr double kGraphZeroY = 100;
+constexpr double kGraphZeroZ = 50;
+
+GeoPoint PositionOf(const CGPSData& fix) {
+    return GeoPoint{fix.LatitudeDegrees(), fix.LongitudeDegrees()};
+}
+
+} // namespace
 
 StatusPresenter::StatusPresenter(const PlaybackController& controller, Widgets widgets,
                                  const DiagLog* diag, QObject* parent)
@@ -35,6 +50,7 @@ void StatusPresenter::ClearTelemetry() {
     m_widgets.map->ClearRoute();
     m_mapDrawn.reset();
     m_route.Reset();
+    m_track.reset();
     m_widgets.map->LoadMapPage();
     m_widgets.mapSizeButton->setEnabled(false);
 }
@@ -81,10 +97,14 @@ void StatusPresenter::Refresh() {
     UpdateTimeTexts(t, m_controller.DurationSeconds());
     if (!m_controller.Loaded())
         return;
+    if (std::shared_ptr<const TrackTimeline> track = m_controller.FolderTrack()) {
+        RefreshFromTrack(track, m_controller.CurrentMs());
+        return;
+    }
     CGPSData fix;
     std::optional<NewestFix> newest;
     if (m_controller.Telemetry().NewestFix(fix))
-        newest = NewestFix{fix.valid != 0, GeoPoint{fix.LatitudeDegrees(), fix.LongitudeDegrees()}};
+        newest = NewestFix{fix.valid != 0, PositionOf(fix)};
     const MapRefresh map = MapRefreshFor(newest);
     // Fixes come once a second; the page is only asked to redraw for a new one that belongs
     // on the route.
@@ -95,12 +115,69 @@ void StatusPresenter::Refresh() {
     }
     if (map.revealMap) {
         TATV_DIAG(m_diag, "GPS Data => %f, %f\n", fix.LatitudeDegrees(), fix.LongitudeDegrees());
-        m_widgets.map->setEnabled(true);
-        m_widgets.mapSizeButton->setEnabled(true);
-        emit mapRevealed();
-        m_widgets.speed->setText(QString::fromStdString(StatusText::SpeedText(fix.GetSpeed())));
+        RevealMap();
+        SetSpeedText(QString::fromStdString(StatusText::SpeedText(fix.GetSpeed())));
     }
     UpdateGraph(t);
+}
+
+void StatusPresenter::RefreshFromTrack(const std::shared_ptr<const TrackTimeline>& track,
+                                       int64_t playMs) {
+    if (track != m_track) {
+        // Just read: the whole route at once.
+        m_track = track;
+        std::vector<GeoPoint> route;
+        route.reserve(track->Route().size());
+        for (const TimedFix& timed : track->Route())
+            route.push_back(PositionOf(timed.fix));
+        m_widgets.map->SetRoute(route);
+        m_graphDrawnCount = 0;
+    }
+
+    const TimedFix* current = track->FixAt(playMs);
+    std::optional<NewestFix> fix;
+    if (current != nullptr)
+        fix = NewestFix{current->fix.valid != 0, PositionOf(current->fix)};
+    if (MapRefreshFor(fix).revealMap) {
+        RevealMap();
+        SetSpeedText(QString::fromStdString(StatusText::SpeedText(current->fix.GetSpeed())));
+    } else {
+        SetSpeedText(QStringLiteral("Km/h"));
+    }
+    // The marker stays on the route: an impossible fix does not move it.
+    if (const TimedFix* onRoute = track->RouteFixAt(playMs)) {
+        const GeoPoint position = PositionOf(onRoute->fix);
+        if (!(m_mapDrawn && *m_mapDrawn == position)) {
+            m_mapDrawn = position;
+            m_widgets.map->DrawCurrentPosition(position.latitude, position.longitude);
+        }
+    }
+
+    // The graph moves on once a second, and at once after a seek to another second.
+    const int64_t shown = playMs < 0 ? 0 : playMs / 1000 + 1;
+    if (shown == m_graphDrawnCount)
+        return;
+    m_graphDrawnCount = shown;
+    const std::vector<TimedAcceleration> samples =
+        track->GraphSamples(playMs, static_cast<size_t>(GraphSeries::kCapacity));
+    std::vector<double> xs, ys, zs;
+    for (const TimedAcceleration& sample : samples) {
+        xs.push_back(sample.x * CGSensorData::kUnitsPerG + kGraphZeroX);
+        ys.push_back(sample.y * CGSensorData::kUnitsPerG + kGraphZeroY);
+        zs.push_back(sample.z * CGSensorData::kUnitsPerG + kGraphZeroZ);
+    }
+    ShowGraph(xs, ys, zs);
+}
+
+void StatusPresenter::SetSpeedText(const QString& text) {
+    if (m_widgets.speed->text() != text)
+        m_widgets.speed->setText(text);
+}
+
+void StatusPresenter::RevealMap() {
+    m_widgets.map->setEnabled(true);
+    m_widgets.mapSizeButton->setEnabled(true);
+    emit mapRevealed();
 }
 
 void StatusPresenter::UpdateGraph(int64_t currentSeconds) {
@@ -111,13 +188,18 @@ void StatusPresenter::UpdateGraph(int64_t currentSeconds) {
         return;
     m_graphDrawnCount = count;
     const std::vector<CGSensorData> samples = telemetry.SensorSamples();
-    std::vector<int> xs, ys, zs;
+    std::vector<double> xs, ys, zs;
     for (int64_t j = 0; j < count && j < static_cast<int64_t>(samples.size()); ++j) {
         const CGSensorData& sample = samples[static_cast<size_t>(j)];
-        xs.push_back(sample.x + 150);
-        ys.push_back(sample.y + 100);
-        zs.push_back(sample.z + 50);
+        xs.push_back(sample.x + kGraphZeroX);
+        ys.push_back(sample.y + kGraphZeroY);
+        zs.push_back(sample.z + kGraphZeroZ);
     }
+    ShowGraph(xs, ys, zs);
+}
+
+void StatusPresenter::ShowGraph(const std::vector<double>& xs, const std::vector<double>& ys,
+                                const std::vector<double>& zs) {
     // One picture for the three series, not one per series.
     m_widgets.graph->SetSamples(m_seriesX, xs);
     m_widgets.graph->SetSamples(m_seriesY, ys);

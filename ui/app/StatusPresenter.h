@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class CBitmapSlider;
 class CGraphStatic;
@@ -15,11 +17,20 @@ class DiagLog;
 class PlaybackController;
 class QLabel;
 class QWidget;
+class TrackTimeline;
 
 // What the window shows of the recording that plays: the elapsed and total time texts, the
-// position thumb, the speed of the newest GPS fix, the three G-sensor curves (x, y, z) and the
-// map's marker and route. It reads the playback controller and draws into the window's
-// widgets, which the window owns and lays out.
+// position thumb, the speed, the three G-sensor curves (x, y, z) and the map's marker and
+// route. It reads the playback controller and draws into the window's widgets, which the
+// window owns and lays out.
+//
+// A card's recording (and an AVI file) shows what its text lines brought so far: the newest
+// fix's speed and position, the route of the fixes seen, one G-sensor sample a second. A
+// dash-cam folder's recording, whose telemetry is read whole (PlaybackController::FolderTrack),
+// shows what is current at the play time: the speed of the fix at or before it, the marker on
+// the route's fix at or before it, the graph's samples up to it (TrackTimeline), and the whole
+// route from the start. The graph's values are in the card's G-sensor units
+// (CGSensorData::kUnitsPerG to the g), unrounded for a folder's samples.
 //
 // Threads: GUI thread.
 class StatusPresenter final : public QObject {
@@ -44,8 +55,8 @@ public:
     // position's range, the route forgotten and the map page loaded anew, the map-size button
     // disabled until the first valid fix.
     void RecordingOpened();
-    // One status refresh: time texts and thumb; while a recording is loaded, the map and
-    // speed from the newest fix and the graph's new samples.
+    // One status refresh: time texts and thumb; while a recording is loaded, the map, the
+    // speed and the graph.
     void Refresh();
     // The status timer's tick: a refresh, unless a mouse button is held on anything but the
     // position thumb (whose drag the time texts follow, the thumb staying under the pointer).
@@ -72,6 +83,12 @@ private:
     // map-size button disabled until the next valid fix.
     void ClearTelemetry();
     void UpdateGraph(int64_t currentSeconds);
+    // The refresh of a folder recording's telemetry at the play time.
+    void RefreshFromTrack(const std::shared_ptr<const TrackTimeline>& track, int64_t playMs);
+    void ShowGraph(const std::vector<double>& xs, const std::vector<double>& ys,
+                   const std::vector<double>& zs);
+    void SetSpeedText(const QString& text);
+    void RevealMap();
 
     const PlaybackController& m_controller;
     Widgets m_widgets;
@@ -79,7 +96,10 @@ private:
     int m_seriesX = 0;
     int m_seriesY = 0;
     int m_seriesZ = 0;
+    // What the graph shows: the card's sample count, or a folder's newest second + 1; 0 draws
+    // anew.
     int64_t m_graphDrawnCount = 0;
-    std::optional<GeoPoint> m_mapDrawn; // the position the map was last asked to show
-    RouteGate m_route;                  // keeps impossible fixes off the route
+    std::optional<GeoPoint> m_mapDrawn;           // the position the map was last asked to show
+    RouteGate m_route;                            // keeps impossible fixes off the route
+    std::shared_ptr<const TrackTimeline> m_track; // the folder track shown; null: none yet
 };

@@ -1,6 +1,7 @@
 #include "GraphModel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 void GraphModel::SetSize(int width, int height) {
@@ -52,7 +53,7 @@ bool GraphModel::ClearSeries(int id) {
     return true;
 }
 
-bool GraphModel::AddSample(int id, int value) {
+bool GraphModel::AddSample(int id, double value) {
     GraphSeries* series = Find(id);
     if (series == nullptr) {
         return false;
@@ -70,11 +71,13 @@ bool GraphModel::SetSeriesVisible(int id, bool visible) {
     return true;
 }
 
-int GraphModel::ScaledValue(int value) const {
+int GraphModel::ScaledValue(double value) const {
     const GraphPlotRect plot = Plot();
-    const int64_t top = std::max(plot.bottom - plot.top, 0);
-    const int64_t scaled = int64_t{value} * height_ / yRange_;
-    return static_cast<int>(std::clamp<int64_t>(scaled, 0, top));
+    const int top = std::max(plot.bottom - plot.top, 0);
+    const double scaled = std::trunc(value * height_ / yRange_);
+    if (!(scaled > 0)) // also NaN
+        return 0;
+    return scaled >= top ? top : static_cast<int>(scaled);
 }
 
 std::vector<int> GraphModel::HorizontalGridLines() const {

@@ -78,11 +78,12 @@ public:
 
     // Each returns false, changing nothing, for an unknown id.
     bool ClearSeries(int id);
-    bool AddSample(int id, int value);
+    bool AddSample(int id, double value);
     bool SetSeriesVisible(int id, bool visible);
 
-    // Pixels above the plot's bottom line for a sample value, 0 .. plot height.
-    int ScaledValue(int value) const;
+    // Pixels above the plot's bottom line for a sample value, 0 .. plot height (rounded
+    // towards zero; a value that is not a number lies on the bottom line).
+    int ScaledValue(double value) const;
 
     // Rows of the horizontal grid lines, from the bottom up. They lie strictly between the
     // plot's top and bottom lines, one division apart (plot height / divisions pixels);

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-// One trace of the graph: a ring of the most recent integer samples (raw values, not pixels)
+// One trace of the graph: a ring of the most recent samples (values, not pixels)
 // with the colour and pen width it is drawn with.
 //
 // The ring holds kCapacity samples. The write index is where the next sample goes; once the
@@ -28,7 +28,7 @@ public:
     void Clear();
 
     // Stores value at the write index and advances it, wrapping from kCapacity - 1 to 0.
-    void Add(int value);
+    void Add(double value);
 
     // Samples held: the number added since the last Clear, at most kCapacity.
     int Count() const { return count_; }
@@ -37,13 +37,13 @@ public:
     int WriteIndex() const { return writeIndex_; }
 
     // The age-th newest sample: 0 is the last one added. age must be below Count().
-    int Newest(int age) const;
+    double Newest(int age) const;
 
 private:
     uint32_t colorBgr_;
     int penWidth_;
     bool visible_ = true;
-    std::array<int, kCapacity> samples_{};
+    std::array<double, kCapacity> samples_{};
     int writeIndex_ = 0;
     int count_ = 0;
 };

@@ -45,28 +45,28 @@ void CGraphStatic::ClearSeries(SeriesId series) {
     model_.ClearSeries(series);
 }
 
-void CGraphStatic::AddSample(SeriesId series, int value) {
+void CGraphStatic::AddSample(SeriesId series, double value) {
     if (model_.AddSample(series, value)) {
         Redraw();
     }
 }
 
-void CGraphStatic::AddSamples(SeriesId series, std::span<const int> values) {
+void CGraphStatic::AddSamples(SeriesId series, std::span<const double> values) {
     if (model_.Series(series) == nullptr) {
         return;
     }
-    for (int value : values) {
+    for (double value : values) {
         model_.AddSample(series, value);
     }
     Redraw();
 }
 
-void CGraphStatic::SetSamples(SeriesId series, std::span<const int> values) {
+void CGraphStatic::SetSamples(SeriesId series, std::span<const double> values) {
     if (model_.Series(series) == nullptr) {
         return;
     }
     model_.ClearSeries(series);
-    for (int value : values) {
+    for (double value : values) {
         model_.AddSample(series, value);
     }
 }

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-// A small line graph of integer series (the main window shows the three G-sensor axes in it).
+// A small line graph of series (the main window shows the three G-sensor axes in it).
 //
 // The picture is kept in an off-screen image of the widget's size: every change of the data
 // or the settings redraws that image at once, and painting only copies it to the screen, so
@@ -48,12 +48,12 @@ public:
     // picture to follow. Unknown ids are ignored.
     void ClearSeries(SeriesId series);
     // Adds one sample to a series and redraws. Unknown ids are ignored.
-    void AddSample(SeriesId series, int value);
+    void AddSample(SeriesId series, double value);
     // Adds samples in order (oldest first) and redraws once. Unknown ids are ignored.
-    void AddSamples(SeriesId series, std::span<const int> values);
+    void AddSamples(SeriesId series, std::span<const double> values);
     // Replaces a series' samples with values (oldest first) without redrawing, so that
     // several series can be refilled for one Redraw. Unknown ids are ignored.
-    void SetSamples(SeriesId series, std::span<const int> values);
+    void SetSamples(SeriesId series, std::span<const double> values);
     // Shows or hides a series (series are visible when added). Redraws.
     void SetSeriesVisible(SeriesId series, bool visible);
 

@@ -183,6 +183,17 @@ void CMapView::ClearRoute() {
         RunScriptUrl(QStringLiteral("javascript:ClearRoute()"));
 }
 
+void CMapView::SetRoute(const std::vector<GeoPoint>& points) {
+    m_track.ClearRoute();
+    QString script;
+    AppendCall(script, std::string("javascript:ClearRoute()"));
+    for (const GeoPoint& point : points)
+        if (m_track.AddRoutePoint(point))
+            AppendCall(script, AddRoutePointUrl(point));
+    if (m_ready)
+        RunScript(script, {});
+}
+
 void CMapView::RunScriptUrl(const QString& url, ScriptResult done) {
     const std::optional<ScriptCall> call = ParseScriptUrl(url.toStdString());
     const std::optional<std::string> script = call ? ScriptForCall(*call) : std::nullopt;

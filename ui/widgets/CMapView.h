@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
@@ -64,6 +65,9 @@ public:
     // Both of the above in one call to the page, so that it draws once.
     void ShowPosition(double latitude, double longitude);
     void ClearRoute();
+    // Replaces the route line with the points (those not on the earth, and repeats of the
+    // point before, left out), in one call to the page.
+    void SetRoute(const std::vector<GeoPoint>& points);
 
     // Tile URL template and the provider's credit (plain text); used from the next
     // LoadMapPage. An unusable template (see IsUsableTileTemplate) selects OpenStreetMap.

@@ -1,7 +1,8 @@
 // Playing the demo card in the window as a user does: OPEN, the filters, a double click, the
 // picture, time, speed, graph and map, NEXT and PRE at the ends, the position slider (released
 // and dragged) and the volume, frame steps and the playing speed; and recordings of a dash-cam
-// folder that end early.
+// folder: their side file's telemetry following the play time, and those that end early.
+#include "telemetry/NmeaChecksum.h"
 #include "tests/support/AviTestFiles.h"
 #include "tests/support/DashcamClips.h"
 #include "tests/support/H264Samples.h"
@@ -28,6 +29,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -164,6 +166,8 @@ private slots:
         QVERIFY2(whiteFrames.load() >= 2, "the white picture of each whole second was shown");
         QVERIFY(!IsWhite(p.Front()->CurrentImage()) || whiteFrames.load() > 0);
 
+        // A card's telemetry comes as the engine's text lines.
+        QVERIFY(p.dlg->Controller().FolderTrack() == nullptr);
         CGPSData fix;
         QVERIFY(p.dlg->Controller().Telemetry().NewestFix(fix));
         if (fix.valid) {
@@ -302,6 +306,104 @@ private slots:
         QCOMPARE(p.Label(ControlId::CurrentTime), QStringLiteral("00:00:00"));
         QTest::qWait(500); // the engine's end, if it comes, is not a read error to tell
         QCOMPARE(p.messages.size(), 1);
+    }
+
+    // A dash-cam folder's recording with an NMEA side file: the speed, the graph and the map
+    // follow the play time through seeks either way, the G-forces unrounded, the route drawn
+    // whole without the fixes that cannot be.
+    void folderTelemetryFollowsThePlayTime() {
+        TempDir dir;
+        const std::string record = dir.File("BlackVue/Record/");
+        ClipSpec clip;
+        clip.seconds = 6;
+        QVERIFY(MakeClip(record + "20240305_090702_NF.mp4", clip));
+        // A fix and a G-sensor line each second, 18.5 m apart at 10 + 2s knots, x = 0.30 +
+        // 0.01 s g; a spike far away at 3.5 s and a fix without a position at 4.5 s.
+        const int64_t start = 1709629622000;
+        const auto rmc = [](int second, const char* status, double minutes, double knots) {
+            char body[128];
+            std::snprintf(body, sizeof body,
+                          "GNRMC,0907%02d.00,%s,%09.4f,N,12658.0000,E,%.1f,90.0,050324,,,A",
+                          2 + second, status, minutes, knots);
+            return nmea::WithChecksum(body);
+        };
+        std::string side;
+        for (int s = 0; s < 6; ++s) {
+            const std::string stamp = "[" + std::to_string(start + s * 1000) + "]";
+            side += stamp + rmc(s, "A", 3733.0 + 0.01 * s, 10.0 + 2 * s) + "\n";
+            side += stamp + "$GSENSOR,0.3" + std::to_string(s) + ",-0.15,1.02\n";
+        }
+        side += "[" + std::to_string(start + 3500) + "]" + rmc(3, "A", 3800.0, 12.0) + "\n";
+        side += "[" + std::to_string(start + 4500) + "]" + rmc(4, "V", 0, 0) + "\n";
+        WriteFileText(record + "20240305_090702_N.gps", side);
+
+        Player p(dir.Path().string());
+        PlaybackController& controller = p.dlg->Controller();
+        controller.PollCard();
+        controller.ListRecordings(4);
+        QCOMPARE(controller.Rows(), std::vector<std::string>{"20240305_090702_N"});
+        p.DoubleClick(0);
+        QVERIFY(Player::WaitUntil(
+            [&] { return controller.FolderTrack() != nullptr && controller.CurrentMs() > 300; },
+            5000));
+        p.dlg->OnPause();
+
+        const auto series = p.dlg->Status().GraphSeries();
+        const auto newest = [&](int axis) {
+            return p.Graph().Model().Series(series[static_cast<size_t>(axis)])->Newest(0);
+        };
+        // What the window shows once paused at second `second`.
+        const auto shows = [&](int second) {
+            const QString speed =
+                QString::fromStdString(StatusText::SpeedText((10.0 + 2 * second) * 1.852));
+            return Player::WaitUntil(
+                [&] {
+                    return controller.CurrentMs() / 1000 == second &&
+                           p.Label(ControlId::Speed) == speed &&
+                           p.Graph().SampleCount(series[0]) == second + 1 &&
+                           std::abs(newest(0) - ((0.30 + 0.01 * second) * 64 + 150)) < 1e-9;
+                },
+                3000);
+        };
+        // A click on the position slider in the middle of the second's pixels.
+        const auto seek = [&](int second) {
+            CBitmapSlider* slider = p.Slider(ControlId::Position);
+            const SliderGeometry& geometry = slider->Geometry();
+            const QPoint at((geometry.PixelOf(second) + geometry.PixelOf(second + 1)) / 2,
+                            slider->height() / 2);
+            QTest::mouseClick(slider, Qt::LeftButton, {}, at);
+        };
+        seek(4);
+        QVERIFY(shows(4));
+        QCOMPARE(p.Label(ControlId::Speed), QStringLiteral("33Km/h"));
+        QCOMPARE(newest(0), 0.34 * 64 + 150); // 171.76, where 1/64 g would give 172
+        QCOMPARE(newest(1), -0.15 * 64 + 100);
+        QCOMPARE(newest(2), 1.02 * 64 + 50);
+        seek(1); // back
+        QVERIFY(shows(1));
+        seek(3);
+        QVERIFY(shows(3));
+        QVERIFY(p.dlg->Control(ControlId::MapSize)->isEnabled());
+
+        // The page: the marker on the fix of second 3, the route of the six good fixes.
+        MapPageState state;
+        bool answered = false;
+        QVERIFY(Player::WaitUntil(
+            [&] {
+                if (!p.Map().Ready())
+                    return false;
+                answered = false;
+                p.Map().ReadMarker([&](const MapPageState& s) {
+                    state = s;
+                    answered = true;
+                });
+                return Player::WaitUntil([&] { return answered; }, 2000) && state.ready &&
+                       state.routePoints == 6;
+            },
+            15000));
+        QVERIFY(std::abs(state.marker.latitude - (37.0 + 33.03 / 60.0)) < 1e-6);
+        QVERIFY(std::abs(state.marker.longitude - (126.0 + 58.0 / 60.0)) < 1e-6);
+        QCOMPARE(controller.Telemetry().GpsCount(), size_t{0});
     }
 
     // A dash-cam folder's recordings that cannot be read to their end are told as the card's

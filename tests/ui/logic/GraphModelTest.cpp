@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -55,6 +56,14 @@ TEST(GraphModel, MapsValuesToPixelsAndHoldsThemInThePlot) {
     model.ClearSeries(id);
     AddAll(model, id, {192, 193, 100000, INT_MAX, -1, INT_MIN});
     EXPECT_EQ(Ys(model.DrawnPoints(id)), (std::vector<int>{102, 102, 2, 2, 2, 3}));
+
+    // Fractions count (151.93 reaches the 79th pixel, 151.9 not); what is no number lies on
+    // the bottom line.
+    model.ClearSeries(id);
+    for (double value : {151.9, 151.93, std::nan(""), HUGE_VAL, -HUGE_VAL})
+        model.AddSample(id, value);
+    EXPECT_EQ(Ys(model.DrawnPoints(id)), (std::vector<int>{102, 2, 102, 102 - 79, 102 - 78}));
+    EXPECT_EQ(model.Series(id)->Newest(4), 151.9);
 }
 
 TEST(GraphModel, DrawsGridLinesOneDivisionApart) {

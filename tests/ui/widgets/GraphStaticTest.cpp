@@ -100,7 +100,7 @@ private slots:
 
     void newestSampleEntersOnTheLeftAndTheTraceScrollsOffTheRight() {
         MainWindowGraph w;
-        w.graph->AddSamples(w.x, std::vector<int>(100, 150));
+        w.graph->AddSamples(w.x, std::vector<double>(100, 150));
         QCOMPARE(w.graph->SampleCount(w.x), 100);
         QCOMPARE(w.At(759, 24), kBlue); // the line to the next point runs off the edge
 
@@ -113,7 +113,7 @@ private slots:
 
     void clearingWaitsForTheNextRedrawAndHidingIsImmediate() {
         MainWindowGraph w;
-        w.graph->AddSamples(w.x, std::vector<int>{150, 150, 150});
+        w.graph->AddSamples(w.x, std::vector<double>{150, 150, 150});
         w.graph->AddSample(w.y, 100);
         w.graph->ClearSeries(w.x);
         QCOMPARE(w.graph->SampleCount(w.x), 0);
@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(w.At(17, 24), kBackground);
         QCOMPARE(w.At(4, 102), kGrid); // an empty series leaves no dot behind
 
-        w.graph->AddSamples(-1, std::vector<int>{100, 100}); // unknown ids change nothing
+        w.graph->AddSamples(-1, std::vector<double>{100, 100}); // unknown ids change nothing
         w.graph->SetSeriesVisible(3, false);
         QCOMPARE(w.At(4, 50), kYellow);
         w.graph->SetSeriesVisible(w.y, false);
@@ -130,9 +130,9 @@ private slots:
 
         // A refill replaces the samples and waits for the one redraw after it.
         w.graph->SetSeriesVisible(w.y, true);
-        w.graph->SetSamples(w.x, std::vector<int>{150, 150});
-        w.graph->SetSamples(w.x, std::vector<int>{150});
-        w.graph->SetSamples(-1, std::vector<int>{1});
+        w.graph->SetSamples(w.x, std::vector<double>{150, 150});
+        w.graph->SetSamples(w.x, std::vector<double>{150});
+        w.graph->SetSamples(-1, std::vector<double>{1});
         QCOMPARE(w.graph->SampleCount(w.x), 1);
         QCOMPARE(w.At(4, 24), kGrid);
         w.graph->Redraw();
@@ -142,7 +142,7 @@ private slots:
 
     void followsItsSize() {
         MainWindowGraph w;
-        w.graph->AddSamples(w.x, std::vector<int>{150, 150});
+        w.graph->AddSamples(w.x, std::vector<double>{150, 150});
         w.graph->resize(400, 208);
         QCOMPARE(w.graph->grab().size(), QSize(400, 208));
         QCOMPARE(w.At(17, 206 - 156), kBlue);
