@@ -531,7 +531,6 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& pack
         m_fifo.Clear();
         m_play.prebuffering = true;
         m_play.waitFrontKey = false;
-        m_play.firstBufferedUs = kNoTimeUs;
     }
     if (front) {
         if (m_play.targetUs >= 0) {
@@ -542,11 +541,7 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& pack
         }
         m_fifo.Push(PacketFifo::kFront, payload, size, packet.timeUs);
         if (m_play.prebuffering) {
-            if (m_play.firstBufferedUs == kNoTimeUs)
-                m_play.firstBufferedUs = packet.timeUs;
-            // Full once it spans the delay line's length, its last picture's period included.
-            const int64_t span = packet.timeUs - m_play.firstBufferedUs + PeriodUs();
-            if (span < int64_t{kPrebufferMs} * 1000 - PeriodUs() / 2)
+            if (!DelayLineFull())
                 return LoopResult::kLoop;
             m_play.prebuffering = false;
         }
@@ -573,7 +568,18 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& pack
     }
     if (m_play.prebuffering)
         return LoopResult::kLoop;
-    return ShowOldest();
+    // The delay line holds as much time as it should, whatever the pictures' rate: the oldest
+    // front picture comes out once it is full, and the rear pictures behind it with it.
+    LoopResult flow = LoopResult::kLoop;
+    while (flow == LoopResult::kLoop && !m_fifo.Empty() &&
+           (DelayLineFull() || m_fifo.OldestKind() == PacketFifo::kRear))
+        flow = ShowOldest();
+    return flow;
+}
+
+bool CQTRMediaPlayer::DelayLineFull() const {
+    // Full once it spans the delay line's length, its last picture's period included.
+    return m_fifo.FrontSpanUs() + PeriodUs() >= int64_t{kPrebufferMs} * 1000 - PeriodUs() / 2;
 }
 
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleAudio(const MediaPacket& packet) {
@@ -709,7 +715,7 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
     if (m_decoder != nullptr && !skip) {
         m_decoder->Show(0, m_frontArea);
         MarkShown(picture);
-        if (m_play.rearDueUs != kNoTimeUs && m_play.rearDueUs <= picture + PeriodUs()) {
+        if (m_play.rearDueUs != kNoTimeUs && m_play.rearDueUs <= picture + PeriodUs() / 2) {
             m_decoder->Show(1, m_rearArea);
             m_play.rearDueUs = kNoTimeUs;
         }
@@ -722,12 +728,12 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
 void CQTRMediaPlayer::PresentRear() {
     const int64_t picture = PictureTime(1, ShownUs());
     // A rear picture goes with the front picture on screen: not shown when that one was not,
-    // held until the front pictures reach it when it is ahead.
+    // held until the front pictures reach it (within half a period) when it is ahead.
     if (m_play.lastFrontSkipped) {
         m_play.rearDueUs = kNoTimeUs;
         return;
     }
-    if (picture <= std::max<int64_t>(ShownUs(), 0) + PeriodUs()) {
+    if (picture <= std::max<int64_t>(ShownUs(), 0) + PeriodUs() / 2) {
         m_decoder->Show(1, m_rearArea);
         m_play.rearDueUs = kNoTimeUs;
     } else {

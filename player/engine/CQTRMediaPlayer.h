@@ -179,14 +179,13 @@ private:
     // What the engine knows of the recording at the position it plays from; ResetPlayState
     // starts it afresh (Open, a reposition, Stop). Under m_lock.
     struct PlayState {
-        bool prebuffering = true;            // the delay line fills before pictures come out of it
-        bool waitFrontKey = true;            // everything waits for the first front key frame
-        bool waitRearKey = true;             // rear pictures wait for the first rear key frame
-        int64_t firstBufferedUs = kNoTimeUs; // the first front time put into the delay line
-        int64_t targetUs = -1;               // the reposition's picture still to show; -1: none
-        bool keyFrameOnly = false;           // ... a scrub: the first picture decoded
-        bool presentRearNow = false;         // the next rear picture is shown as it is decoded
-        int64_t rearDueUs = kNoTimeUs;       // a decoded rear picture waits for its front picture
+        bool prebuffering = true;      // the delay line fills before pictures come out of it
+        bool waitFrontKey = true;      // everything waits for the first front key frame
+        bool waitRearKey = true;       // rear pictures wait for the first rear key frame
+        int64_t targetUs = -1;         // the reposition's picture still to show; -1: none
+        bool keyFrameOnly = false;     // ... a scrub: the first picture decoded
+        bool presentRearNow = false;   // the next rear picture is shown as it is decoded
+        int64_t rearDueUs = kNoTimeUs; // a decoded rear picture waits for its front picture
         bool lastFrontSkipped = false;
         int64_t lastPresentedUs = kNoTimeUs; // the front picture passed on last
         bool readSinceReposition = false;
@@ -215,6 +214,8 @@ private:
     // kLoop while the engine catches up after a reposition (no pause between packets).
     LoopResult EndOfPacket() const;
     LoopResult ShowOldest();
+    // The delay line's front pictures span kPrebufferMs.
+    bool DelayLineFull() const;
     // After the delay line ran empty at the end: the next picture the decoder held back.
     LoopResult ShowHeldBack();
     // Waits for the decoded front picture's moment and shows it (or counts it skipped).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t timeUs) {
     const size_t length = size > 0 ? static_cast<size_t>(size) : 0;
@@ -12,6 +13,8 @@ void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t tim
     }
     if (length > 0)
         std::memcpy(m_bytes.data() + m_end, bytes, length);
+    if (kind == kFront)
+        m_latestFrontUs = std::max(m_latestFrontUs, timeUs);
     m_entries.push_back(Entry{m_end, static_cast<int32_t>(length), kind, timeUs});
     m_end += length;
 }
@@ -39,7 +42,15 @@ bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size,
     return true;
 }
 
+int64_t PacketFifo::FrontSpanUs() const {
+    for (size_t i = m_first; i < m_entries.size(); ++i)
+        if (m_entries[i].kind == kFront)
+            return std::max<int64_t>(m_latestFrontUs - m_entries[i].timeUs, 0);
+    return 0;
+}
+
 void PacketFifo::Clear() {
+    m_latestFrontUs = std::numeric_limits<int64_t>::min();
     m_entries.clear();
     m_first = 0;
     m_begin = 0;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 // The engine's delay line: video packets of both channels in arrival order, with their kind
@@ -24,6 +25,11 @@ public:
     bool PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind,
                    int64_t& timeUs);
     void Clear();
+    // The kind of the oldest entry; the FIFO must not be empty.
+    Kind OldestKind() const { return m_entries[m_first].kind; }
+    // From the oldest front entry's time to the latest front time pushed since the last Clear
+    // (microseconds); 0 with no front entry.
+    int64_t FrontSpanUs() const;
     size_t Count() const { return m_entries.size() - m_first; }
     bool Empty() const { return Count() == 0; }
 
@@ -41,4 +47,5 @@ private:
     size_t m_end = 0;   // one past the newest payload
     std::vector<Entry> m_entries;
     size_t m_first = 0; // index of the oldest entry
+    int64_t m_latestFrontUs = std::numeric_limits<int64_t>::min();
 };

@@ -41,7 +41,12 @@ CLIPS = [
                                        "640x360", None)], 4),
     ("h264-30-aac48-60s-mp4", [("2024_0101_101010_0001F.MP4", "libx264", "main", "30",
                                  "320x180", ("aac", 48000, 1, 0.0))], 60),
+    # Variable rate: 30 fps for two seconds, then every other picture (15 fps).
+    ("h264-vfr-30-15-aac48-mp4", [("2024_0101_101010_0001F.MP4", "libx264", "high", "30",
+                                    "640x360", ("aac", 48000, 1, 0.0))], 4),
 ]
+VFR_CLIPS = {"h264-vfr-30-15-aac48-mp4"}
+VFR_SLOWEST_FPS = 15.0
 PULSE_CLIP = "h264-main-25-aac44-stereo-mov"
 WINDOW_CLIP = "h264-main-25-aac44-stereo-mov"
 LIMIT_CLIP = "h264-30-aac48-60s-mp4"
@@ -52,8 +57,10 @@ def run(args, env=None, timeout=180):
     return subprocess.run(args, capture_output=True, text=True, env=env, timeout=timeout)
 
 
-def make_file(path, codec, profile, rate, size, sound, seconds):
+def make_file(path, codec, profile, rate, size, sound, seconds, vfr=False):
     flash = "drawbox=c=white:t=fill:enable='lt(mod(t\\,1)\\,0.999/(%s))'" % rate
+    if vfr:
+        flash += ",select='lt(t\\,2)+not(mod(n\\,2))'"
     args = ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
             "testsrc2=size=%s:rate=%s,format=yuv420p,%s" % (size, rate, flash)]
     if sound is not None:
@@ -82,6 +89,8 @@ def make_file(path, codec, profile, rate, size, sound, seconds):
             args += ["-b:a", "64k"]
     else:
         args += ["-an"]
+    if vfr:
+        args += ["-fps_mode", "vfr"]
     args.append(path)
     result = run(args)
     if result.returncode != 0:
@@ -181,7 +190,7 @@ def main():
         for (file_name, codec, profile, rate, size, sound) in files:
             path = os.path.join(folder, file_name)
             if not os.path.exists(path):
-                make_file(path, codec, profile, rate, size, sound, seconds)
+                make_file(path, codec, profile, rate, size, sound, seconds, name in VFR_CLIPS)
         recording = recording_name(tatcard, folder)
         expected, fps = front_frames(os.path.join(folder, files[0][0]))
         outputs = [("null", ["--null-audio"])]
@@ -219,7 +228,13 @@ def main():
                 failures.append("%s: %d of %d pictures presented" % (label, shown, expected))
             if any(f[5] is not None for f in files) and not abs(offset) <= 20.0:
                 failures.append("%s: picture/click offset %.1f ms beyond 20 ms" % (label, offset))
-            period = 1000.0 / fps
+            period = 1000.0 / (VFR_SLOWEST_FPS if name in VFR_CLIPS else fps)
+            if name in VFR_CLIPS:
+                # At the pictures' own pace: as long as the clip lasts.
+                wall = figures.get("wall_ms", 0.0)
+                if abs(wall - seconds * 1000.0) > seconds * 1000.0 * 0.08:
+                    failures.append("%s: played in %.0f ms, the clip lasts %d ms" %
+                                    (label, wall, seconds * 1000))
             if not p99 <= 1.5 * period:
                 failures.append("%s: frame interval p99 %.1f ms over 1.5 x %.1f ms" %
                                 (label, p99, period))

@@ -40,14 +40,35 @@ FakePacketTag TagOf(const uint8_t* payload, int32_t size) {
 FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
     int32_t audio = 0;
     int32_t text = 0;
+    const int32_t declared = recording.declaredRate >= 0 ? recording.declaredRate : recording.rate;
+    const int64_t rate = declared > 0 ? declared : 30;
+    // Front frame f's time: the camera's count, or twice as far apart from slowFrom on.
+    const auto frontUs = [&](int64_t f) {
+        if (recording.slowFrom <= 0 || f <= recording.slowFrom)
+            return f * 1000000 / rate;
+        return (recording.slowFrom + (f - recording.slowFrom) * 2) * 1000000 / rate;
+    };
+    std::vector<int64_t> explicitUs; // per packet: a time of its own, or -1
+    int32_t rear = 0;
     for (int32_t f = 0; f < recording.frames; ++f) {
         const bool frontKey = f % recording.rate == 0;
         m_packets.push_back({FrontVideo, VideoPayload('F', f, frontKey), {'F', f}});
-        if (recording.twoChannel) {
+        explicitUs.push_back(recording.slowFrom > 0 ? frontUs(f) : -1);
+        if (recording.twoChannel && recording.rearRate > 0) {
+            const auto rearUs = [&](int64_t r) { return r * 1000000 / recording.rearRate; };
+            while (rearUs(rear) <= frontUs(f)) {
+                const bool rearKey = rear % recording.rearRate == 0;
+                m_packets.push_back({RearVideo, VideoPayload('R', rear, rearKey), {'R', rear}});
+                explicitUs.push_back(rearUs(rear));
+                ++rear;
+            }
+        } else if (recording.twoChannel) {
             const bool rearKey = f % recording.rate == 5;
             m_packets.push_back({RearVideo, VideoPayload('R', f, rearKey), {'R', f}});
+            explicitUs.push_back(recording.slowFrom > 0 ? frontUs(f) : -1);
         }
-        if (recording.cameraAudio) {
+        if (!recording.sound) {
+        } else if (recording.cameraAudio) {
             // Block k spans [240 k, 240 (k + 1)) ms and follows the first frame at or past
             // its end.
             while (int64_t{240} * (audio + 1) * recording.rate <= int64_t{1000} * f) {
@@ -55,25 +76,32 @@ FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
                 for (size_t i = 0; i + 1 < block.size(); i += 2)
                     block[i] = static_cast<uint8_t>(audio);
                 m_packets.push_back({Audio, block, {'A', audio}});
+                explicitUs.push_back(-1);
                 ++audio;
             }
         } else if (f % 7 == 6) {
             m_packets.push_back({Audio, TaggedPayload('A', audio, 3840), {'A', audio}});
+            explicitUs.push_back(-1);
             ++audio;
         }
         if (f % 10 == 9) {
             std::vector<uint8_t> line = TaggedPayload('T', text, 12);
             m_packets.push_back({Text, line, {'T', text}});
+            explicitUs.push_back(-1);
             ++text;
         }
     }
-    // The times the camera's counting gives them, at the rate the recording declares.
+    // The times the camera's counting gives them, at the rate the recording declares, where
+    // the recording does not time them itself.
     CountedTimes times;
-    times.SetFormat(recording.declaredRate >= 0 ? recording.declaredRate : recording.rate, 16, 8000,
-                    3840);
+    times.SetFormat(declared, 16, 8000, 3840);
     times.Restart(0);
-    for (Packet& packet : m_packets)
-        packet.timeUs = times.Stamp(packet.kind, static_cast<int32_t>(packet.payload.size()));
+    for (size_t i = 0; i < m_packets.size(); ++i) {
+        Packet& packet = m_packets[i];
+        const int64_t counted =
+            times.Stamp(packet.kind, static_cast<int32_t>(packet.payload.size()));
+        packet.timeUs = explicitUs[i] >= 0 ? explicitUs[i] : counted;
+    }
 }
 
 bool FakeParser::Start() {

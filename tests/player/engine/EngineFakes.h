@@ -33,6 +33,12 @@ struct FakeRecording {
     bool twoChannel = true;
     int32_t declaredRate = -1; // the rate Open reports; -1: the rate above
     bool cameraAudio = false;
+    // A rear camera at a rate of its own (0: as the front): its frames come after the front
+    // frames they follow in time, stamped with their own times, a key frame every second.
+    int32_t rearRate = 0;
+    // Variable rate: from this front frame on, frames lie twice as far apart (0: never).
+    int32_t slowFrom = 0;
+    bool sound = true; // audio blocks at all
 };
 
 class FakeParser final : public VMediaParser {

@@ -156,9 +156,9 @@ TEST(PlayerEngine, TextLinesCarryAZeroByteAndThePlayTimeOfTheLastFrameShown) {
         // The play time: the time of the front picture on screen (0 before the first).
         EXPECT_EQ(lines[i].timeMs, std::max(lines[i].frontShownThen - 1, 0) * 1000 / 30);
     }
-    // The delay line holds the pictures back: by the line after frame 29, frames 0 … 12 have
-    // been shown.
-    EXPECT_EQ(lines[2].frontShownThen, 13);
+    // The delay line holds 700 ms of pictures back: by the line after frame 29, frames 0 … 9
+    // have been shown and 10 … 29 wait.
+    EXPECT_EQ(lines[2].frontShownThen, 10);
 }
 
 TEST(PlayerEngine, SeekDecodesFromTheKeyFrameWithoutShowingAndShowsTheTargetFirst) {
@@ -482,6 +482,73 @@ TEST(PlayerEngine, ChannelCountFollowsTheRecordingName) {
     h.Play(longPath);
     ASSERT_TRUE(h.WaitForEnd());
     EXPECT_EQ(h.engine.ChannelCount(), 2) << "a long path is kept whole";
+}
+
+TEST(PlayerEngine, RearPicturesAtTheirOwnRateStayWithinAFrameOfTheFront) {
+    // Front 30 fps, rear 25 and 12 fps: each rear picture comes on screen when the front
+    // picture on screen has reached its time, never more than one front period apart.
+    for (const int32_t rearRate : {25, 12}) {
+        Harness h({.frames = 90, .rate = 30, .twoChannel = true, .rearRate = rearRate});
+        h.Play();
+        ASSERT_TRUE(h.WaitForEnd());
+        int64_t frontUs = -1;
+        int rearShown = 0;
+        for (const auto& picture : h.decoder.ShownPictures()) {
+            if (picture.channel == 0) {
+                frontUs = picture.timeUs;
+                continue;
+            }
+            ++rearShown;
+            ASSERT_GE(frontUs, 0) << "a rear picture before any front one";
+            EXPECT_LE(std::abs(picture.timeUs - frontUs), 1000000 / 30)
+                << "rear " << picture.tag.number << " at " << rearRate << " fps";
+        }
+        EXPECT_GE(rearShown, 3 * rearRate - 2) << rearRate;
+    }
+}
+
+TEST(PlayerEngine, AVariableRatePlaysAtThePicturesOwnPace) {
+    // 30 fps for a second, then a picture every 66.7 ms; no sound to follow.
+    Harness h({.frames = 45, .rate = 30, .twoChannel = false, .slowFrom = 30, .sound = false},
+              false);
+    h.engine.SetFramePacing(true);
+    const auto began = std::chrono::steady_clock::now();
+    h.Play("REC_20240305_093000_S");
+    ASSERT_TRUE(h.WaitForEnd());
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(FrontFrames(h.decoder.ShownPictures()).size(), 45u);
+    // 1 s + 15 × 66.7 ms of pictures; a count at 30 fps would take 1.5 s.
+    EXPECT_GE(took, 1850ms);
+    EXPECT_LE(took, 3000ms);
+    std::vector<double> slow;
+    const auto shown = h.decoder.ShownPictures();
+    for (size_t i = 1; i < shown.size(); ++i)
+        if (shown[i].tag.number > 31)
+            slow.push_back(
+                std::chrono::duration<double, std::milli>(shown[i].at - shown[i - 1].at).count());
+    ASSERT_FALSE(slow.empty());
+    std::sort(slow.begin(), slow.end());
+    EXPECT_NEAR(slow[slow.size() / 2], 66.7, 15.0);
+}
+
+TEST(PlayerEngine, StepsCountFromTheSeekTheyFollow) {
+    // A seek and steps asked one after the other land where all of them together lead,
+    // whether the worker takes them one by one or merged into one request.
+    Harness h({.frames = 300, .rate = 30, .twoChannel = true, .cameraAudio = true});
+    h.engine.SetFramePacing(true);
+    h.Play();
+    ASSERT_TRUE(WaitForShown(h.decoder, 5));
+    h.engine.Pause();
+    h.engine.SeekToMs(5000);
+    h.engine.StepForward(2);
+    h.engine.StepFrames(3);
+    h.engine.StepFrames(-1);
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (h.engine.ShownFrame() != 7 * 30 + 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(h.engine.ShownFrame(), 7 * 30 + 2);
+    EXPECT_EQ(h.engine.CurrentMs(), (7 * 30 + 2) * 1000 / 30);
+    EXPECT_FALSE(h.engine.IsRunning());
 }
 
 } // namespace
