@@ -10,6 +10,7 @@
 #
 #   bench/dashcam_play_bench.sh TATCARD [SECONDS] [ROUNDS]
 set -euo pipefail
+source "$(dirname "$0")/bench_lib.sh"
 TATCARD=$1
 SECONDS_LONG=${2:-20}
 ROUNDS=${3:-3}
@@ -25,15 +26,6 @@ ffmpeg -nostdin -v error -f lavfi -i "testsrc2=size=1920x1080:rate=30" \
     "$DIR/${NAME}F.mp4"
 ffmpeg -nostdin -v error -f lavfi -i "testsrc=size=1920x1080:rate=30" -t "$SECONDS_LONG" \
     -c:v libx265 -preset ultrafast -x265-params log-level=error -g 30 "$DIR/${NAME}R.mp4"
-
-# cpu_ms COMMAND...: processor milliseconds (user + system) of the command and its children.
-cpu_ms() {
-    local TIMEFORMAT='%3U %3S' t
-    t=$({ time "$@" >/dev/null 2>&1; } 2>&1)
-    awk '{ printf "%d\n", ($1 + $2) * 1000 }' <<<"$t"
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2) print v[m]; else print (v[m] + v[m + 1]) / 2 }'; }
-field() { sed -E "s/.* $1=([^ ]+).*/\1/"; }
 
 FF=(-nostdin -v error -threads 1 -vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24 -f null -)
 : >"$WORK/ffmpeg" >"$WORK/bench" >"$WORK/play"

@@ -20,6 +20,7 @@
 # `tatcard demo CARD` makes (14 recordings of 20-30 s). ROUNDS defaults to 5. The output goes
 # to a temporary folder under TMPDIR (default /tmp): put it on the disk to measure.
 set -euo pipefail
+source "$(dirname "$0")/bench_lib.sh"
 BUILD=$(cd "$1" && pwd)
 CARD=$(cd "$2" && pwd)
 ROUNDS=${3:-5}
@@ -57,8 +58,6 @@ run_copy() {
 # Reads the card once so that both start from the page cache.
 run_copy
 rm -rf "$WORK/out"
-
-median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2) print v[m]; else print (v[m] + v[m + 1]) / 2 }'; }
 
 # measure LABEL COLD: ROUNDS rounds of both, alternately first; with COLD=1 the page cache is
 # dropped before each run, so that both read the card from the disk as from a card reader.

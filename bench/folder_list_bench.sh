@@ -7,6 +7,7 @@
 #
 #   bench/folder_list_bench.sh TATCARD [RECORDINGS] [ROUNDS]
 set -euo pipefail
+source "$(dirname "$0")/bench_lib.sh"
 TATCARD=$1
 RECORDINGS=${2:-5000}
 ROUNDS=${3:-5}
@@ -35,8 +36,6 @@ ms() {
     t=$({ time "$@" >/dev/null 2>&1; } 2>&1)
     awk '{ printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000 }' <<<"$t"
 }
-median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2) print v[m]; else print (v[m] + v[m + 1]) / 2 }'; }
-
 count=$("$TATCARD" ls "$WORK/card" | wc -l)
 : >"$WORK/plain" >"$WORK/json"
 for ((r = 0; r < ROUNDS; r++)); do

@@ -10,6 +10,7 @@
 #
 #   bench/playback_bench.sh TATCARD CARD NAME [ROUNDS] [PLAY_ROUNDS]
 set -euo pipefail
+source "$(dirname "$0")/bench_lib.sh"
 TATCARD=$1
 CARD=$2
 NAME=$3
@@ -21,17 +22,6 @@ trap 'rm -rf "$WORK"' EXIT
 "$TATCARD" export "$CARD" "$NAME" "$WORK/rec.avi" >/dev/null
 ffmpeg -nostdin -v error -i "$WORK/rec.avi" -map 0:v:0 -c copy -f h264 "$WORK/front.h264"
 ffmpeg -nostdin -v error -i "$WORK/rec.avi" -map 0:v:1 -c copy -f h264 "$WORK/rear.h264"
-
-# cpu_ms COMMAND...: processor milliseconds (user + system) of the command and its children.
-cpu_ms() {
-    local TIMEFORMAT='%3U %3S' t
-    t=$({ time "$@" >/dev/null 2>&1; } 2>&1)
-    awk '{ printf "%d\n", ($1 + $2) * 1000 }' <<<"$t"
-}
-
-median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2) print v[m]; else print (v[m] + v[m + 1]) / 2 }'; }
-
-field() { sed -E "s/.* $1=([^ ]+).*/\1/"; }
 
 FF=(-nostdin -v error -threads 1 -vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24 -f null -)
 : >"$WORK/ffmpeg" >"$WORK/bench" >"$WORK/play"

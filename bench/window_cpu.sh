@@ -12,6 +12,7 @@
 # two-channel card comes from `tatcard demo CARD --seconds 60` (its first recording is
 # REC_20240305_090000_D).
 set -euo pipefail
+source "$(dirname "$0")/bench_lib.sh"
 BUILD=$(cd "$1" && pwd)
 CARD=$(cd "$2" && pwd)
 NAME=$3
@@ -39,7 +40,6 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         tail -n 1 p.txt
     done' | tee rounds.txt | awk '{ printf "%-7s cpu %.2f s  peak %d MiB\n", $1, $2 + $3, $4 / 1024 }'
 
-median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2) print v[m]; else print (v[m] + v[m + 1]) / 2 }'; }
 window=$(awk '$1 == "window" { print $2 + $3 }' rounds.txt | median)
 play=$(awk '$1 == "play" { print $2 + $3 }' rounds.txt | median)
 peak=$(awk '$1 == "window" { print $4 }' rounds.txt | median)

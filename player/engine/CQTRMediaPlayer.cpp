@@ -409,6 +409,8 @@ void CQTRMediaPlayer::RunPausedReposition() {
             return;
         }
         const StreamKind kind = packet.media.kind;
+        if (kind == Audio && m_play.targetUs >= 0)
+            continue; // nothing is heard while paused: resuming reads the sound on from here
         if (m_play.targetUs < 0 && kind != Text && kind != RearVideo) {
             // Beyond the target's pictures: kept for resuming, so that nothing is lost and no
             // sound plays while paused.

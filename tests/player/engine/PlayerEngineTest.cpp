@@ -262,6 +262,7 @@ TEST(PlayerEngine, RequestsWhilePausedMoveThePositionAndShowItsPicturesThenPlayG
     h.engine.Pause();
     std::this_thread::sleep_for(50ms);
     const size_t before = h.decoder.ShownPictures().size();
+    const size_t heard = h.audio.Blocks().size();
 
     h.engine.SeekToMs(5500); // frame 165: decoded from 150, shown with its rear picture
     ASSERT_TRUE(WaitForShown(h.decoder, before + 2));
@@ -275,6 +276,7 @@ TEST(PlayerEngine, RequestsWhilePausedMoveThePositionAndShowItsPicturesThenPlayG
     EXPECT_EQ(h.engine.ShownFrame(), 165);
     EXPECT_EQ(h.engine.CurrentMs(), 165 * 1000 / 30);
     EXPECT_FALSE(h.engine.IsRunning());
+    EXPECT_EQ(h.audio.Blocks().size(), heard) << "paused: no sound of the new position plays";
 
     // Frame steps count from the picture on screen, and those asked before the worker takes
     // them add up (the worker may also take the first on its own: then the second counts from

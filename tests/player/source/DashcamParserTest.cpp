@@ -4,6 +4,7 @@
 #include "player/source/CDashcamParser.h"
 #include "storage/FolderScanner.h"
 #include "tests/support/DashcamClips.h"
+#include "tests/support/PacketLabel.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -23,22 +24,6 @@ struct Chunk {
     int64_t timeUs = 0;
 };
 
-// A short name of the packet's kind and channel, as the tests compare them.
-std::string Label(const MediaPacket& packet) {
-    switch (packet.kind) {
-    case FrontVideo:
-        return "00dc";
-    case RearVideo:
-        return "01dc";
-    case Audio:
-        return "02wb";
-    case Text:
-        return "03tx";
-    default:
-        return "";
-    }
-}
-
 std::vector<Chunk> ReadAll(CDashcamParser& parser, size_t most = 100000) {
     std::vector<Chunk> chunks;
     std::vector<uint8_t> buffer(kPacketBufferSize);
@@ -46,7 +31,8 @@ std::vector<Chunk> ReadAll(CDashcamParser& parser, size_t most = 100000) {
         MediaPacket packet;
         if (!parser.Read(buffer.data(), kPacketBufferSize, packet))
             break;
-        chunks.push_back({Label(packet), packet.size, packet.keyFrame ? 1 : 0, packet.timeUs});
+        chunks.push_back(
+            {PacketLabel(packet), packet.size, packet.keyFrame ? 1 : 0, packet.timeUs});
     }
     return chunks;
 }

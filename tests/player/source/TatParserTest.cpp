@@ -5,6 +5,7 @@
 #include "base/DiagLog.h"
 #include "player/source/CTATParser.h"
 #include "storage/CTATLibrary.h"
+#include "tests/support/PacketLabel.h"
 #include "tests/support/TatTestCards.h"
 #include "tests/support/TempDir.h"
 
@@ -28,22 +29,6 @@ struct Chunk {
     bool key = false;
 };
 
-// A short name of the packet's kind, as the tests compare them.
-std::string Label(const MediaPacket& packet) {
-    switch (packet.kind) {
-    case FrontVideo:
-        return "00dc";
-    case RearVideo:
-        return "01dc";
-    case Audio:
-        return "02wb";
-    case Text:
-        return "03tx";
-    default:
-        return "";
-    }
-}
-
 // Reads up to `limit` chunks, stopping at the end (-1), which sets *atEnd.
 std::vector<Chunk> ReadChunks(CTATParser& parser, size_t limit = 1000000, bool* atEnd = nullptr) {
     std::vector<Chunk> out;
@@ -56,7 +41,7 @@ std::vector<Chunk> ReadChunks(CTATParser& parser, size_t limit = 1000000, bool* 
             break;
         }
         EXPECT_NE(packet.kind, NoPacket) << "a card never keeps the reader waiting a whole second";
-        out.push_back({Label(packet),
+        out.push_back({PacketLabel(packet),
                        std::vector<uint8_t>(buffer.begin(), buffer.begin() + packet.size),
                        packet.timeUs, packet.keyFrame});
     }
