@@ -1,6 +1,5 @@
 #include "CAVIExtractor.h"
 
-#include "AnnexB.h"
 #include "ChunkId.h"
 #include "base/ByteOrder.h"
 #include "base/DiagLog.h"
@@ -239,13 +238,8 @@ bool CAVIExtractor::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet)
         const StreamKind kind = StreamKindFromChunkId(id);
         if (kind == EndOfStream)
             continue; // the index, or a chunk of a kind nobody plays
-        packet.kind = kind;
-        packet.channel = kind == RearVideo ? ChunkStreamNumber(id) : 0;
-        packet.keyFrame = (kind == FrontVideo || kind == RearVideo) &&
-                          IsCameraKeyFrame(buffer, static_cast<size_t>(size));
-        packet.timeUs = m_times.Stamp(kind, size);
-        packet.size = size;
-        packet.payload = buffer;
+        packet =
+            m_times.StampPacket(kind, kind == RearVideo ? ChunkStreamNumber(id) : 0, buffer, size);
         return true;
     }
 }

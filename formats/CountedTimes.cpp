@@ -1,5 +1,7 @@
 #include "CountedTimes.h"
 
+#include "AnnexB.h"
+
 #include <algorithm>
 
 void CountedTimes::SetFormat(int32_t frontRate, int32_t bitsPerSample, int32_t samplesPerSecond,
@@ -39,4 +41,17 @@ int64_t CountedTimes::Stamp(StreamKind kind, int32_t size) {
     default:
         return m_lastFrontUs;
     }
+}
+
+MediaPacket CountedTimes::StampPacket(StreamKind kind, int32_t channel, const uint8_t* payload,
+                                      int32_t size) {
+    MediaPacket packet;
+    packet.kind = kind;
+    packet.channel = channel;
+    packet.keyFrame = (kind == FrontVideo || kind == RearVideo) &&
+                      IsCameraKeyFrame(payload, static_cast<size_t>(std::max(size, 0)));
+    packet.timeUs = Stamp(kind, size);
+    packet.size = size;
+    packet.payload = payload;
+    return packet;
 }

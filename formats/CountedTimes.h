@@ -1,5 +1,6 @@
 #pragma once
 
+#include "player/api/MediaPacket.h"
 #include "player/api/StreamKind.h"
 
 #include <cstdint>
@@ -28,6 +29,10 @@ public:
     void Restart(int64_t frontFrame);
     // The time of the next packet of `kind` with `size` payload bytes, in reading order.
     int64_t Stamp(StreamKind kind, int32_t size);
+    // The next packet as a read of these containers delivers it: its kind and camera channel
+    // as stored, the key-frame flag of a video packet by the camera's rule
+    // (IsCameraKeyFrame), its time by Stamp. The payload stays the caller's.
+    MediaPacket StampPacket(StreamKind kind, int32_t channel, const uint8_t* payload, int32_t size);
 
     int32_t FrontRate() const { return m_rate; }
     int64_t FrameUs(int64_t frame) const { return frame * 1000000 / m_rate; }

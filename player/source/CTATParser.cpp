@@ -2,7 +2,6 @@
 
 #include "base/AsciiText.h"
 #include "base/DiagLog.h"
-#include "formats/AnnexB.h"
 #include "player/api/VAudio.h"
 #include "storage/CTATLibrary.h"
 #include "storage/Crc32c.h"
@@ -450,14 +449,8 @@ bool CTATParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet) {
         return false;
     }
     packet.kind = kind;
-    if (kind == NoPacket)
-        return true;
-    const bool video = kind == FrontVideo || kind == RearVideo;
-    packet.channel = kind == RearVideo ? 1 : 0;
-    packet.keyFrame = video && IsCameraKeyFrame(buffer, static_cast<size_t>(size));
-    packet.timeUs = m_times.Stamp(kind, size);
-    packet.size = size;
-    packet.payload = buffer;
+    if (kind != NoPacket)
+        packet = m_times.StampPacket(kind, kind == RearVideo ? 1 : 0, buffer, size);
     return true;
 }
 
