@@ -508,14 +508,15 @@ void CQTRMediaPlayer::FinishTargetAtEnd() {
         return;
     // The pictures the decoder still holds back may reach the target; else the last picture
     // of the recording stands for it.
-    while (m_decoder != nullptr && m_decoder->DecodeEnd(0))
-        if (ReachTarget())
-            return;
-    const int64_t last =
-        m_decoder != nullptr ? m_decoder->PictureTimeUs(0) : static_cast<int64_t>(kNoTimeUs);
-    if (m_decoder != nullptr && last != kNoTimeUs) {
-        m_decoder->Show(0, m_frontArea);
-        MarkShown(last);
+    if (m_decoder != nullptr) {
+        while (m_decoder->DecodeEnd(0))
+            if (ReachTarget())
+                return;
+        const int64_t last = m_decoder->PictureTimeUs(0);
+        if (last != kNoTimeUs) {
+            m_decoder->Show(0, m_frontArea);
+            MarkShown(last);
+        }
     }
     m_play.targetUs = -1;
     m_play.presentRearNow = false;
@@ -526,12 +527,10 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& pack
     const int32_t size = packet.size;
     const bool front = packet.kind == FrontVideo;
     if (m_play.waitFrontKey) {
-        // After a reposition everything waits for the first front key frame, which starts a
-        // fresh delay line.
+        // After a reposition everything waits for the first front key frame, which starts the
+        // delay line (emptied by the reposition).
         if (!front || !packet.keyFrame)
             return EndOfPacket();
-        m_fifo.Clear();
-        m_play.prebuffering = true;
         m_play.waitFrontKey = false;
     }
     if (front) {
@@ -591,17 +590,14 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleAudio(const MediaPacket& pack
     if (place.silenceUs > 0) {
         // The sound starts after the picture, or has a hole: silence keeps the clock running
         // with the pictures.
-        int64_t left = m_placement.BytesOf(place.silenceUs);
-        int64_t at = place.silenceFromUs;
         if (m_silence.size() < static_cast<size_t>(CMediaSync::kBlockBytes))
             m_silence.assign(static_cast<size_t>(CMediaSync::kBlockBytes), 0);
-        bool first = true;
-        while (left > 0) {
+        int64_t startUs = place.silenceFromUs; // the blocks after the first continue it
+        for (int64_t left = m_placement.BytesOf(place.silenceUs); left > 0;) {
             const auto piece =
                 static_cast<int32_t>(std::min<int64_t>(left, CMediaSync::kBlockBytes));
-            m_sync.PushPcm(m_silence.data(), piece, first ? at : CMediaSync::kContinues);
-            first = false;
-            at += m_placement.DurationUs(piece);
+            m_sync.PushPcm(m_silence.data(), piece, startUs);
+            startUs = CMediaSync::kContinues;
             left -= piece;
         }
     }
@@ -619,8 +615,9 @@ bool CQTRMediaPlayer::WaitUntilDue(int64_t timeUs, bool& skip) {
     using Clock = std::chrono::steady_clock;
     skip = false;
     const bool pacing = m_pacing.load(std::memory_order_relaxed);
-    // The sound read with this frame must be about to play: wait until at most one block is
-    // still queued. (The first picture of a start does not wait: its sound follows it.)
+    // The sound read with this picture must be about to play: wait until the sound queued
+    // ahead is short enough (CMediaSync::WaitForAudio). (The first picture of a start does not
+    // wait: its sound follows it.)
     if (!m_soundHeld)
         m_sync.WaitForAudio([this] { return KeepWaiting(); });
     if (!pacing || !KeepWaiting())
@@ -717,7 +714,7 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
     if (m_decoder != nullptr && !skip) {
         m_decoder->Show(0, m_frontArea);
         MarkShown(picture);
-        if (m_play.rearDueUs != kNoTimeUs && m_play.rearDueUs <= picture + PeriodUs() / 2) {
+        if (m_play.rearDueUs != kNoTimeUs && RearIsDue(m_play.rearDueUs, picture)) {
             m_decoder->Show(1, m_rearArea);
             m_play.rearDueUs = kNoTimeUs;
         }
@@ -725,6 +722,10 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
     if (m_soundHeld)
         HoldSound(false);
     return LoopResult::kLoop;
+}
+
+bool CQTRMediaPlayer::RearIsDue(int64_t rearUs, int64_t frontUs) const {
+    return rearUs <= frontUs + PeriodUs() / 2;
 }
 
 void CQTRMediaPlayer::PresentRear() {
@@ -735,7 +736,7 @@ void CQTRMediaPlayer::PresentRear() {
         m_play.rearDueUs = kNoTimeUs;
         return;
     }
-    if (picture <= std::max<int64_t>(ShownUs(), 0) + PeriodUs() / 2) {
+    if (RearIsDue(picture, std::max<int64_t>(ShownUs(), 0))) {
         m_decoder->Show(1, m_rearArea);
         m_play.rearDueUs = kNoTimeUs;
     } else {

@@ -222,6 +222,9 @@ private:
     LoopResult PresentFront();
     // A decoded rear picture: shown when the front picture on screen has reached it.
     void PresentRear();
+    // Whether the rear picture of time rearUs goes with the front picture of time frontUs: the
+    // front has reached it, within half a front period.
+    bool RearIsDue(int64_t rearUs, int64_t frontUs) const;
     // The decoder's time of its newest picture of the channel, else `packetUs`.
     int64_t PictureTime(int channel, int64_t packetUs) const;
     // Marks the front picture of time `timeUs` as on screen.

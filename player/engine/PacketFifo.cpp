@@ -19,11 +19,6 @@ void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t tim
     m_end += length;
 }
 
-bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind) {
-    int64_t timeUs = 0;
-    return PopOldest(destination, capacity, size, kind, timeUs);
-}
-
 bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind,
                            int64_t& timeUs) {
     if (Empty())

@@ -17,11 +17,10 @@ class PacketFifo {
 public:
     enum Kind : int32_t { kFront = 0, kRear = 1 };
 
-    void Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t timeUs = 0);
-    // Copies the oldest payload into destination (capacity bytes) and removes it. False when
-    // the FIFO is empty. A payload longer than capacity is cut to capacity (cannot happen
-    // with the engine's buffers, which are as large as any packet).
-    bool PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind);
+    void Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t timeUs);
+    // Copies the oldest payload into destination (capacity bytes), gives its kind and time, and
+    // removes it. False when the FIFO is empty. A payload longer than capacity is cut to
+    // capacity (cannot happen with the engine's buffers, which are as large as any packet).
     bool PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind,
                    int64_t& timeUs);
     void Clear();

@@ -196,23 +196,31 @@ TEST(FramePacer, LogsTheIntervalTheMeanOfTheLast24AndTheWaitPerFrame) {
 
 TEST(PacketFifo, KeepsOrderAndBytesThroughCompactionAndGrowth) {
     PacketFifo fifo;
-    std::deque<std::pair<PacketFifo::Kind, std::vector<uint8_t>>> model;
+    struct Entry {
+        PacketFifo::Kind kind;
+        std::vector<uint8_t> bytes;
+        int64_t timeUs;
+    };
+    std::deque<Entry> model;
     std::mt19937 random(7);
     std::vector<uint8_t> out(70000);
     for (int round = 0; round < 1500; ++round) {
         if (random() % 3 != 0 || model.empty()) {
             const auto kind = random() % 2 ? PacketFifo::kFront : PacketFifo::kRear;
             auto bytes = Block(random() % 65000, static_cast<uint8_t>(round));
-            fifo.Push(kind, bytes.data(), static_cast<int32_t>(bytes.size()));
-            model.emplace_back(kind, std::move(bytes));
+            const int64_t timeUs = int64_t{round} * 33333;
+            fifo.Push(kind, bytes.data(), static_cast<int32_t>(bytes.size()), timeUs);
+            model.push_back({kind, std::move(bytes), timeUs});
         } else {
             int32_t size = -1;
             PacketFifo::Kind kind = PacketFifo::kFront;
-            ASSERT_TRUE(fifo.PopOldest(out.data(), out.size(), size, kind));
-            ASSERT_EQ(kind, model.front().first);
-            ASSERT_EQ(static_cast<size_t>(size), model.front().second.size());
+            int64_t timeUs = -1;
+            ASSERT_TRUE(fifo.PopOldest(out.data(), out.size(), size, kind, timeUs));
+            ASSERT_EQ(kind, model.front().kind);
+            ASSERT_EQ(timeUs, model.front().timeUs);
+            ASSERT_EQ(static_cast<size_t>(size), model.front().bytes.size());
             ASSERT_TRUE(
-                std::equal(model.front().second.begin(), model.front().second.end(), out.begin()));
+                std::equal(model.front().bytes.begin(), model.front().bytes.end(), out.begin()));
             model.pop_front();
         }
         ASSERT_EQ(fifo.Count(), model.size());
@@ -220,7 +228,8 @@ TEST(PacketFifo, KeepsOrderAndBytesThroughCompactionAndGrowth) {
     fifo.Clear();
     int32_t size = 0;
     PacketFifo::Kind kind = PacketFifo::kFront;
-    EXPECT_FALSE(fifo.PopOldest(out.data(), out.size(), size, kind));
+    int64_t timeUs = 0;
+    EXPECT_FALSE(fifo.PopOldest(out.data(), out.size(), size, kind, timeUs));
 }
 
 } // namespace
