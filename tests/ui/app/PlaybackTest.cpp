@@ -71,6 +71,25 @@ struct Player {
         return *static_cast<CGraphStatic*>(dlg->Control(ControlId::Graph));
     }
     CMapView& Map() const { return *static_cast<CMapView*>(dlg->Control(ControlId::Map)); }
+    // Reads the map page's state until the page is ready and `wanted` holds for it (15 s at
+    // most, each read given 2 s); false when it never did. state: the last state read.
+    bool WaitForMap(MapPageState& state,
+                    const std::function<bool(const MapPageState&)>& wanted) const {
+        return WaitUntil(
+            [&] {
+                if (!Map().Ready())
+                    return false;
+                // The page may answer after this read has stopped waiting: the answer then
+                // goes to a flag that outlives the read.
+                auto answered = std::make_shared<bool>(false);
+                Map().ReadMarker([&state, answered](const MapPageState& s) {
+                    state = s;
+                    *answered = true;
+                });
+                return WaitUntil([&] { return *answered; }, 2000) && state.ready && wanted(state);
+            },
+            15000);
+    }
     // Waits (running the event loop, so the status refresh runs) until done() or the time
     // is up.
     static bool WaitUntil(const std::function<bool()>& done, int ms) {
@@ -197,18 +216,7 @@ private slots:
         QVERIFY2(lastValid.has_value(), "the event recording has valid fixes from its start");
         QVERIFY(p.dlg->Control(ControlId::Map)->isVisible());
         MapPageState state;
-        bool answered = false;
-        QVERIFY(Player::WaitUntil(
-            [&] {
-                if (!p.Map().Ready())
-                    return false;
-                p.Map().ReadMarker([&](const MapPageState& s) {
-                    state = s;
-                    answered = true;
-                });
-                return Player::WaitUntil([&] { return answered; }, 2000) && state.ready;
-            },
-            15000));
+        QVERIFY(p.WaitForMap(state, [](const MapPageState&) { return true; }));
         QVERIFY(std::abs(state.marker.latitude - lastValid->LatitudeDegrees()) < 1e-6);
         QVERIFY(std::abs(state.marker.longitude - lastValid->LongitudeDegrees()) < 1e-6);
         QVERIFY(state.routePoints >= 2);
@@ -387,20 +395,7 @@ private slots:
 
         // The page: the marker on the fix of second 3, the route of the six good fixes.
         MapPageState state;
-        bool answered = false;
-        QVERIFY(Player::WaitUntil(
-            [&] {
-                if (!p.Map().Ready())
-                    return false;
-                answered = false;
-                p.Map().ReadMarker([&](const MapPageState& s) {
-                    state = s;
-                    answered = true;
-                });
-                return Player::WaitUntil([&] { return answered; }, 2000) && state.ready &&
-                       state.routePoints == 6;
-            },
-            15000));
+        QVERIFY(p.WaitForMap(state, [](const MapPageState& s) { return s.routePoints == 6; }));
         QVERIFY(std::abs(state.marker.latitude - (37.0 + 33.03 / 60.0)) < 1e-6);
         QVERIFY(std::abs(state.marker.longitude - (126.0 + 58.0 / 60.0)) < 1e-6);
         QCOMPARE(controller.Telemetry().GpsCount(), size_t{0});
