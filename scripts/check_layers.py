@@ -30,13 +30,14 @@ LAYERS = [
     ["player/source"],
     ["player/decoder", "player/audio", "player/engine"],
     ["ui/logic"],
+    ["sources"],
     ["ui/widgets"],
     ["ui/app"],
     ["tools", "bench"],
     ["tests"],
 ]
 # Folders that are never to see Qt.
-NO_QT = ["base", "player", "storage", "formats", "telemetry", "devconfig", "ui/logic"]
+NO_QT = ["base", "player", "storage", "formats", "telemetry", "devconfig", "ui/logic", "sources"]
 # Layers that may not be used by a folder although they lie below it.
 FORBIDDEN = {"tools": ["ui/app"], "bench": ["ui/app"]}
 

@@ -27,6 +27,8 @@ struct SourceRecording {
 struct SourceDownload {
     ExportReport report;
     TelemetryTrack track;
+    std::string routeFolder; // where the route goes: the folder the recording's files went to
+                             // (empty: the download left nothing)
 };
 
 // Where recordings come from: the camera's storage on a card, a folder of ordinary dash-cam
@@ -69,6 +71,9 @@ public:
     // parsers). Owned by the source; started (Start is harmless to repeat) and valid as long
     // as the source.
     virtual VMediaParser* EngineParser(const std::string& name, std::string& openName) = 0;
+    // What those parsers' Open takes for a recording's name; empty for a name the source does
+    // not hold.
+    virtual std::string OpenName(const std::string& name) const = 0;
     // A parser of its own for this source's recordings (opening the names EngineParser gives):
     // for reading one recording while another plays. Null where EngineParser is.
     virtual std::unique_ptr<VMediaParser> NewParser(const std::string& name,

@@ -21,6 +21,7 @@ struct DashcamRecording {
     std::vector<std::string> extraFiles; // more video files of the moment that are not played
                                          // (a lower quality, a further camera)
     int64_t sizeBytes = 0;               // all its files together
+    int64_t lengthMs = -1;               // from the files' times; < 0 unknown
 
     // Cameras with a video file.
     int ChannelCount() const;

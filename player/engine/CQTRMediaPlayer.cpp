@@ -165,6 +165,7 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
     m_onTime.store(0, std::memory_order_release);
     m_late.store(0, std::memory_order_release);
     m_skipped.store(0, std::memory_order_release);
+    m_largestSoundHoleUs.store(0, std::memory_order_release);
     m_requests.Clear();
     m_running.store(true, std::memory_order_release);
     return opened;
@@ -227,7 +228,8 @@ void CQTRMediaPlayer::SetSpeedPercent(int32_t percent) {
 
 CQTRMediaPlayer::FrameStats CQTRMediaPlayer::Stats() const {
     return {m_onTime.load(std::memory_order_acquire), m_late.load(std::memory_order_acquire),
-            m_skipped.load(std::memory_order_acquire)};
+            m_skipped.load(std::memory_order_acquire),
+            m_largestSoundHoleUs.load(std::memory_order_acquire)};
 }
 
 int32_t CQTRMediaPlayer::CurrentMs() const {
@@ -587,6 +589,10 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleAudio(const MediaPacket& pack
     AudioPlacement::Place place;
     if (!m_placement.PlaceBlock(packet.timeUs, packet.size, place))
         return EndOfPacket();
+    if (place.silenceUs > 0 && m_play.soundStarted &&
+        place.silenceUs > m_largestSoundHoleUs.load(std::memory_order_relaxed))
+        m_largestSoundHoleUs.store(place.silenceUs, std::memory_order_release);
+    m_play.soundStarted = true;
     if (place.silenceUs > 0) {
         // The sound starts after the picture, or has a hole: silence keeps the clock running
         // with the pictures.

@@ -153,10 +153,14 @@ public:
     // Front frames that came out of the delay line since the last Open: shown no later than
     // one period (at the playing speed) after they were due, shown later, and not shown
     // because they were too late. Paced playing only.
+    // largestSoundHoleUs: the longest silence put into the sound since the last Open where
+    // sound had already been playing (a hole in the recording's sound, or between two
+    // recordings of a drive); the silence before the first sound of a position is not counted.
     struct FrameStats {
         int64_t onTime = 0;
         int64_t late = 0;
         int64_t skipped = 0;
+        int64_t largestSoundHoleUs = 0;
     };
     FrameStats Stats() const;
     // The open recording's video channels as its parser tells them; else 2 when its name says
@@ -180,6 +184,7 @@ private:
     // starts it afresh (Open, a reposition, Stop). Under m_lock.
     struct PlayState {
         bool prebuffering = true;      // the delay line fills before pictures come out of it
+        bool soundStarted = false;     // a sound block has been placed at this position
         bool waitFrontKey = true;      // everything waits for the first front key frame
         bool waitRearKey = true;       // rear pictures wait for the first rear key frame
         int64_t targetUs = -1;         // the reposition's picture still to show; -1: none
@@ -293,6 +298,7 @@ private:
     std::atomic<int64_t> m_onTime{0};
     std::atomic<int64_t> m_late{0};
     std::atomic<int64_t> m_skipped{0};
+    std::atomic<int64_t> m_largestSoundHoleUs{0};
     // The worker's waits sleep on this; requests and Pause wake it.
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;

@@ -3,10 +3,12 @@
 #include "player/api/VMediaParser.h"
 
 #include <array>
+#include <memory>
 
 // One parser for the engine in front of several: every call goes to the one in use, chosen
 // with Use while nothing is open (after Close). Start and Stop go to all of them, so each is
-// ready when it is chosen.
+// ready when it is chosen. A slot may be filled or emptied later (Put); while the slot in use
+// is empty, the switch reads as a parser that opens nothing.
 //
 // The parsers stay the owner's and must outlive the switch. Threads: as VMediaParser; Use on
 // the caller's thread while the engine is idle.
@@ -20,6 +22,9 @@ public:
     // Chooses parser `index` (an index given to the constructor); an empty slot is ignored.
     void Use(size_t index);
     size_t InUse() const { return m_active; }
+    // Puts a parser into a slot (null empties it), while nothing is open. The parser must be
+    // started by its owner; the switch does not start or stop what it is given here.
+    void Put(size_t index, VMediaParser* parser);
 
     bool Start() override;
     void Stop() override;
@@ -35,8 +40,9 @@ public:
     int VideoChannels() const override;
 
 private:
-    VMediaParser& Active() const { return *m_parsers[m_active]; }
+    VMediaParser& Active() const;
 
     std::array<VMediaParser*, kMaxParsers> m_parsers;
+    std::unique_ptr<VMediaParser> m_none; // answers while the slot in use is empty
     size_t m_active = 0;
 };

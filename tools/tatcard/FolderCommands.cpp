@@ -3,6 +3,7 @@
 #include "CardCommands.h"
 #include "CommandLine.h"
 #include "formats/RecordingCopier.h"
+#include "sources/SourceOpening.h"
 #include "storage/QuickDuration.h"
 #include "storage/TatCardFinder.h"
 
@@ -29,6 +30,13 @@ bool InCategory(const DashcamRecording& recording, int category) {
 }
 
 } // namespace
+
+std::shared_ptr<VRecordingSource> OpenSourceOrTell(const std::string& path) {
+    std::shared_ptr<VRecordingSource> source = sources::Open(path, sources::Options{});
+    if (!source)
+        CommandFailed("no recordings in " + path);
+    return source;
+}
 
 std::vector<DashcamRecording> RecordingsOfSource(const std::string& path) {
     switch (ClassifySource(path)) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "sources/VRecordingSource.h"
 #include "storage/FolderScanner.h"
+
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -8,6 +11,10 @@
 // tatcard's reading commands for a folder of ordinary dash-cam files or one video file (a
 // source that is not the camera's storage). Output on standard output, one line on standard
 // error and a non-zero status for a failure, like the card's commands.
+
+// The source of a path (the card, a dash-cam folder, a video file) for the reading commands,
+// without the media parsers; null after "tatcard: no recordings in PATH" on standard error.
+std::shared_ptr<VRecordingSource> OpenSourceOrTell(const std::string& path);
 
 // The recordings of a folder (scanned) or of one video file (itself); empty for anything
 // else.

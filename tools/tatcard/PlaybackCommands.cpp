@@ -12,9 +12,8 @@
 #include "player/audio/CAudioTempo.h"
 #include "player/decoder/CDecoder.h"
 #include "player/engine/CQTRMediaPlayer.h"
-#include "player/source/CDashcamParser.h"
-#include "player/source/CTATParser.h"
-#include "storage/TatCardFinder.h"
+#include "sources/MediaOptions.h"
+#include "sources/TripPlan.h"
 
 #include <atomic>
 #include <cerrno>
@@ -26,6 +25,8 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -72,6 +73,8 @@ struct PlayOptions {
     bool nullAudio = false;
     bool verbose = false;
     bool show = false;
+    int trip = 0;                              // --trip N: drive N instead of a recording
+    int64_t gapSetting = trips::kDefaultGapMs; // --gap S
 };
 
 // A speed from 0.25 to 8 (a factor of the recording's pace) in whole percent.
@@ -138,6 +141,16 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
         } else if (a == "--size") {
             if (!hasValue || !ParseSize(args[++i], options.width, options.height))
                 return "--size takes WIDTHxHEIGHT, 16 to 4096 each";
+        } else if (a == "--trip") {
+            if (!hasValue || !ParseInt(args[i + 1], 1, 1000000, value))
+                return "--trip takes a trip number (1 the oldest, as tatcard trips numbers them)";
+            ++i;
+            options.trip = static_cast<int>(value);
+        } else if (a == "--gap") {
+            if (!hasValue || !ParseInt(args[i + 1], 0, 3600, value))
+                return "--gap takes seconds, 0 to 3600";
+            ++i;
+            options.gapSetting = value * 1000;
         } else if (a == "--show") {
             options.show = true;
         } else if (a == "--null-audio") {
@@ -150,8 +163,13 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
             positional.push_back(a);
         }
     }
+    if (options.trip > 0 && positional.size() == 1) {
+        options.card = positional[0];
+        return {};
+    }
     if (positional.size() != 2)
-        return "play needs a card folder and a recording name";
+        return options.trip > 0 ? "play --trip N takes a source and no recording name"
+                                : "play needs a card folder and a recording name";
     options.card = positional[0];
     options.name = positional[1];
     return {};
@@ -247,37 +265,77 @@ void RunStep(const ScriptStep& step, CQTRMediaPlayer& engine, PlayMeasurements& 
 
 namespace {
 
-// The parser of a recording: the card's, or for a dash-cam folder or video file the
-// libavformat one, after checking that the recording is there.
-struct RecordingSource {
-    std::unique_ptr<CTATLibrary> library;
-    std::unique_ptr<VMediaParser> parser;
+// What plays: a recording through its source's parser, or a drive through a trip parser over
+// the source's own parsers.
+struct PlaySource {
+    std::shared_ptr<VRecordingSource> source;
+    VMediaParser* parser = nullptr;
+    std::string openName;
+    std::unique_ptr<CTripParser> tripParser;
+    TripPlan plan; // empty for a single recording
 };
 
-RecordingSource OpenSource(const std::string& card, const std::string& name) {
-    RecordingSource source;
-    const SourceKind kind = ClassifySource(card);
-    if (kind == SourceKind::kFolder || kind == SourceKind::kFile) {
-        std::vector<DashcamRecording> list = RecordingsOfSource(card);
-        if (folderscan::Find(list, name) == nullptr) {
-            CommandFailed("no recording " + name + " in " + card);
-            return source;
-        }
-        auto parser = std::make_unique<CDashcamParser>();
-        parser->SetRecordings(std::move(list));
-        source.parser = std::move(parser);
-        return source;
+// The source of `path` and the parser of recording `name`, or of drive `trip` (1 = the oldest;
+// 0: none) of it; parser null after one line on standard error.
+PlaySource OpenSource(const std::string& path, const std::string& name, int trip, int64_t gapMs) {
+    PlaySource play;
+    play.source = sources::Open(path, sources::WithMediaParsers(nullptr));
+    if (!play.source) {
+        CommandFailed("no recordings in " + path);
+        return play;
     }
-    uint8_t drive = 0;
-    TatDescription description;
-    source.library = OpenRecording(card, name, drive, description);
-    if (source.library)
-        source.parser = std::make_unique<CTATParser>(source.library.get());
-    return source;
+    if (trip > 0) {
+        const std::vector<trips::Trip> drives = play.source->Trips(gapMs);
+        if (static_cast<size_t>(trip) > drives.size()) {
+            CommandFailed("no trip " + std::to_string(trip) + " in " + path + " (" +
+                          std::to_string(drives.size()) + " trips)");
+            return play;
+        }
+        play.plan = tripplan::Plan(*play.source, drives[static_cast<size_t>(trip) - 1]);
+        play.tripParser = tripplan::MakeParser(play.source, play.plan);
+        play.parser = play.tripParser.get();
+        play.openName = "trip " + std::to_string(trip);
+        if (play.parser == nullptr)
+            CommandFailed("cannot read trip " + std::to_string(trip));
+        return play;
+    }
+    if (play.source->Find(name) < 0) {
+        CommandFailed("no recording " + name + " in " + path);
+        return play;
+    }
+    play.parser = play.source->EngineParser(name, play.openName);
+    if (play.parser == nullptr)
+        CommandFailed("cannot read " + name);
+    return play;
 }
 
-int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFront,
+// For each boundary of the drive that was played across: the largest wall-clock interval
+// between front pictures shown within half a second either side of it (ms).
+std::vector<double>
+BoundaryIntervals(const TripPlan& plan,
+                  const std::vector<std::pair<Clock::time_point, int64_t>>& shown) {
+    std::vector<double> intervals;
+    for (size_t k = 1; k < plan.segments.size(); ++k) {
+        const int64_t boundary = plan.segments[k].offsetUs;
+        double largest = -1;
+        for (size_t i = 1; i < shown.size(); ++i) {
+            if (shown[i].second < boundary - 500000 || shown[i - 1].second > boundary + 500000 ||
+                shown[i].second <= shown[i - 1].second)
+                continue; // away from the boundary, or across a seek
+            const double ms =
+                std::chrono::duration<double, std::milli>(shown[i].first - shown[i - 1].first)
+                    .count();
+            largest = std::max(largest, ms);
+        }
+        if (largest >= 0)
+            intervals.push_back(largest);
+    }
+    return intervals;
+}
+
+int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFront,
          VPictureArea* shownRear) {
+    VMediaParser& parser = *source.parser;
     const DiagLog diag = options.verbose ? DiagLog::ToStdout() : DiagLog();
     PlayMeasurements measurements(options.speedPercent);
     CDecoder decoder;
@@ -288,11 +346,19 @@ int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFr
                          [&](Clock::time_point heard) { measurements.ClickHeard(heard); });
     CAudioTempo tempo;
     CQTRMediaPlayer engine;
+    // Each front picture's wall time and play time, for the figures at a drive's boundaries.
+    std::mutex shownMutex;
+    std::vector<std::pair<Clock::time_point, int64_t>> shown;
     MeasuringPictureArea front(
         options.width, options.height,
         [&](const Picture& picture) {
-            measurements.FrontPresented(Clock::now(), MeasuringPictureArea::IsWhitePicture(picture),
+            const Clock::time_point now = Clock::now();
+            measurements.FrontPresented(now, MeasuringPictureArea::IsWhitePicture(picture),
                                         engine.Repositions());
+            if (!source.plan.segments.empty()) {
+                std::lock_guard<std::mutex> hold(shownMutex);
+                shown.emplace_back(now, engine.CurrentUs());
+            }
         },
         shownFront);
     MeasuringPictureArea rear(options.width / 2, options.height / 2, {}, shownRear);
@@ -312,8 +378,8 @@ int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFr
     }
 
     const ProcessClock::Reading began = ProcessClock::Now();
-    if (!engine.Open(options.name))
-        return CommandFailed("the player cannot open " + options.name);
+    if (!engine.Open(source.openName))
+        return CommandFailed("the player cannot open " + source.openName);
     engine.Resume();
     // The script starts once pictures come (at most 5 s, and never past the limit).
     const Clock::time_point firstPictureDeadline =
@@ -366,6 +432,22 @@ int Play(const PlayOptions& options, VMediaParser& parser, VPictureArea* shownFr
         std::printf(" on_time_pct=%.1f skipped=%lld",
                     100.0 * static_cast<double>(stats.onTime) / static_cast<double>(due),
                     static_cast<long long>(stats.skipped));
+    if (!source.plan.segments.empty()) {
+        std::lock_guard<std::mutex> hold(shownMutex);
+        const std::vector<double> boundaries = BoundaryIntervals(source.plan, shown);
+        double largest = 0;
+        for (const double ms : boundaries)
+            largest = std::max(largest, ms);
+        std::printf(" recordings=%zu boundaries=%zu boundary_max_ms=%.1f sound_gap_ms=%.1f",
+                    source.plan.segments.size(), boundaries.size(), largest,
+                    static_cast<double>(stats.largestSoundHoleUs) / 1000.0);
+        if (options.verbose) {
+            std::fprintf(stderr, "tatcard: boundary intervals (ms):");
+            for (const double ms : boundaries)
+                std::fprintf(stderr, " %.1f", ms);
+            std::fprintf(stderr, "\n");
+        }
+    }
     std::printf("\n");
     if (options.verbose) {
         std::fprintf(stderr, "tatcard: %d picture/click pairs, %zu seeks, %zu frame steps\n",
@@ -396,13 +478,13 @@ int PlayCommand(const std::vector<std::string>& args, const PlayWindowRunner& wi
         std::fprintf(stderr, "tatcard: --show needs the window build (Qt 6)\n");
         return 2;
     }
-    const RecordingSource source = OpenSource(options.card, options.name);
+    PlaySource source = OpenSource(options.card, options.name, options.trip, options.gapSetting);
     if (!source.parser)
         return 1;
     if (!options.show)
-        return Play(options, *source.parser, nullptr, nullptr);
+        return Play(options, source, nullptr, nullptr);
     return window(options.width, options.height, [&](VPictureArea* front, VPictureArea* rear) {
-        return Play(options, *source.parser, front, rear);
+        return Play(options, source, front, rear);
     });
 }
 
@@ -422,7 +504,7 @@ int BenchCommand(const std::vector<std::string>& args) {
     }
     if (positional.size() != 2)
         return BadArguments("bench needs a card folder and a recording name");
-    const RecordingSource source = OpenSource(positional[0], positional[1]);
+    PlaySource source = OpenSource(positional[0], positional[1], 0, trips::kDefaultGapMs);
     if (!source.parser)
         return 1;
     VMediaParser& parser = *source.parser;
@@ -434,7 +516,7 @@ int BenchCommand(const std::vector<std::string>& args) {
     if (!decoder.Open())
         return CommandFailed("cannot open the decoder");
     const ProcessClock::Reading began = ProcessClock::Now();
-    if (parser.Open(positional[1], nullptr) == 0)
+    if (parser.Open(source.openName, nullptr) == 0)
         return CommandFailed("cannot open " + positional[1]);
     for (int channel = 0; channel < 2; ++channel)
         if (!decoder.SetVideoCodec(channel, parser.GetVideoCodec(channel)))

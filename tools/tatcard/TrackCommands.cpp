@@ -1,18 +1,11 @@
 #include "TrackCommands.h"
 
-#include "CardCommands.h"
 #include "CommandLine.h"
 #include "FolderCommands.h"
-#include "base/AlignedBuffer.h"
 #include "base/FileIo.h"
-#include "player/api/OpenInfo.h"
-#include "player/source/CTATParser.h"
 #include "telemetry/CsvWriter.h"
 #include "telemetry/GpxWriter.h"
-#include "telemetry/RecordingTelemetry.h"
-#include "telemetry/TextChannelTrack.h"
 
-#include "storage/TatCardFinder.h"
 #include "storage/TatFormat.h"
 
 #include <cstdio>
@@ -46,35 +39,6 @@ bool InsideStorage(const std::string& card, const std::string& out) {
 
 } // namespace
 
-bool ReadCardTrack(const std::string& card, const std::string& name, TelemetryTrack& track) {
-    uint8_t drive = 0;
-    TatDescription description;
-    const auto library = OpenRecording(card, name, drive, description);
-    if (!library)
-        return false;
-    CTATParser parser(library.get());
-    if (!parser.Start()) {
-        CommandFailed("cannot start reading the card");
-        return false;
-    }
-    OpenInfo info;
-    if (parser.Open(name, &info) == 0) {
-        parser.Stop();
-        CommandFailed(name + ": cannot be read");
-        return false;
-    }
-    AlignedBuffer buffer(kPacketBufferSize);
-    TextChannelTrack text;
-    for (MediaPacket packet; parser.Read(buffer.data(), kPacketBufferSize, packet);)
-        if (packet.kind == Text && packet.size > 0)
-            text.OnTextPacket(packet.payload, static_cast<size_t>(packet.size),
-                              packet.timeUs / 1000);
-    parser.Close();
-    parser.Stop();
-    track = text.Take();
-    return true;
-}
-
 int WriteTrack(const TelemetryTrack& track, const std::string& name, const std::string& out,
                TrackFormat format) {
     const std::string document =
@@ -93,20 +57,18 @@ int WriteTrack(const TelemetryTrack& track, const std::string& name, const std::
     return 0;
 }
 
-int ExportTrack(const std::string& source, const std::string& name, const std::string& out,
+int ExportTrack(const std::string& path, const std::string& name, const std::string& out,
                 TrackFormat format) {
-    if (!out.empty() && InsideStorage(source, out))
+    if (!out.empty() && InsideStorage(path, out))
         return CommandFailed(out + " lies inside the card's storage");
-    const SourceKind kind = ClassifySource(source);
-    if (kind == SourceKind::kFolder || kind == SourceKind::kFile) {
-        const std::vector<DashcamRecording> list = RecordingsOfSource(source);
-        const DashcamRecording* recording = folderscan::Find(list, name);
-        if (recording == nullptr)
-            return CommandFailed("no recording " + name + " in " + source);
-        return WriteTrack(RecordingTelemetry::Load(recording->AllFiles()), name, out, format);
-    }
-    TelemetryTrack track;
-    if (!ReadCardTrack(source, name, track))
+    const std::shared_ptr<VRecordingSource> source = OpenSourceOrTell(path);
+    if (!source)
         return 1;
-    return WriteTrack(track, name, out, format);
+    if (source->Find(name) < 0)
+        return CommandFailed("no recording " + name + " in " + path);
+    return WriteTrack(source->LoadTrack(name), name, out, format);
+}
+
+bool InsideCardStorage(const std::string& card, const std::string& out) {
+    return InsideStorage(card, out);
 }

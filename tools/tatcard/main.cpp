@@ -8,6 +8,7 @@
 //   tatcard export DIR --to FOLDER [...]     writes several recordings to FOLDER/NAME.avi
 //   tatcard config DIR [--set KEY=VALUE...]  prints or changes the camera's settings
 //   tatcard gpx DIR NAME [OUT.gpx]           writes a recording's route as GPX
+//   tatcard trips DIR [--json] [--gap S]     lists the drives: recordings that follow closely
 //   tatcard csv DIR NAME [OUT.csv]           writes a recording's fixes and G-sensor samples
 //   tatcard import DIR --front F ...         makes a recording from media files
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
@@ -21,11 +22,13 @@
 #include "ConfigCommand.h"
 #include "FolderCommands.h"
 #include "TrackCommands.h"
+#include "TripCommands.h"
 #include "storage/TatCardFinder.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -100,6 +103,18 @@ constexpr char kUsage[] =
     "                                         than 300 km/h), UTC times, speed in m/s in the\n"
     "                                         Garmin TrackPointExtension; standard output\n"
     "                                         without OUT\n"
+    "  tatcard gpx DIR --trip N [--gap S] [OUT.gpx]\n"
+    "  tatcard csv DIR --trip N [--gap S] [OUT.csv]\n"
+    "                                         one track of trip N (as tatcard trips numbers\n"
+    "                                         them), its recordings back to back\n"
+    "  tatcard trips DIR [--json] [--gap S] [--units kmh|mph]\n"
+    "                                         the drives: runs of recordings each starting\n"
+    "                                         at most S seconds (10) after the one before\n"
+    "                                         ends, whatever their category; numbered from\n"
+    "                                         1, the oldest; start, length, recordings,\n"
+    "                                         distance, top and average speed (units from\n"
+    "                                         the locale unless given), events; --json:\n"
+    "                                         one JSON array, metric\n"
     "  tatcard csv DIR NAME [OUT.csv]         the recording's G-sensor samples and fixes as\n"
     "                                         CSV, one row each in time order: time_ms, kind\n"
     "                                         (gsensor, fix, nofix), x_g, y_g, z_g, lat, lon,\n"
@@ -148,6 +163,12 @@ constexpr char kUsage[] =
     "                                         silent outside)\n"
     "      --size WxH                         front picture size (default 640x360)\n"
     "      --null-audio                       play silently even when a server answers\n"
+    "      --trip N                           play trip N (tatcard play DIR --trip N) across\n"
+    "                                         its recordings; adds recordings= boundaries=\n"
+    "                                         boundary_max_ms= (the largest front interval\n"
+    "                                         at a boundary) sound_gap_ms= (the longest\n"
+    "                                         hole filled in the sound)\n"
+    "      --gap S                            the trips' gap in seconds (default 10)\n"
     "      --show                             show the pictures in a window\n"
     "      --verbose                          the player's diagnostic lines\n"
     "  tatcard bench DIR NAME [--size WxH]    decode and convert every front and rear\n"
@@ -253,6 +274,42 @@ int List(std::vector<std::string> args) {
     return ListRecordings(dir, category, asJson);
 }
 
+// gpx|csv DIR --trip N [--gap S] [OUT].
+int TripTrack(const std::vector<std::string>& args) {
+    std::string dir;
+    std::string out;
+    long trip = 0;
+    int64_t gapMs = trips::kDefaultGapMs;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--trip" || word == "--gap") {
+            if (i + 1 == args.size())
+                return BadArguments(word + " needs a number");
+            char* end = nullptr;
+            const std::string& value = args[++i];
+            const double number = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(number >= 0) || !(number <= 1e6))
+                return BadArguments(word + " needs a number");
+            if (word == "--trip")
+                trip = static_cast<long>(number);
+            else
+                gapMs = static_cast<int64_t>(number * 1000.0);
+        } else if (word.rfind("--", 0) == 0) {
+            return BadArguments("unexpected argument " + word);
+        } else if (dir.empty()) {
+            dir = word;
+        } else if (out.empty()) {
+            out = word;
+        } else {
+            return BadArguments("unexpected argument " + word);
+        }
+    }
+    if (dir.empty() || trip < 1)
+        return BadArguments(args[0] + " --trip needs a source and a trip number from 1");
+    return ExportTripTrack(dir, static_cast<int>(trip), gapMs, out,
+                           args[0] == "gpx" ? TrackFormat::kGpx : TrackFormat::kCsv);
+}
+
 // Replaces this process with tatcard-media from this program's folder, which runs the same
 // command line. Returns only when that program cannot be started.
 int RunMediaProgram(char** argv) {
@@ -303,6 +360,11 @@ int main(int argc, char** argv) {
         return Export(args);
     if (command == "config")
         return Config(args);
+    if (command == "trips")
+        return TripsCommand(args);
+    if ((command == "gpx" || command == "csv") &&
+        std::find(args.begin(), args.end(), "--trip") != args.end())
+        return TripTrack(args);
     if (command == "gpx" || command == "csv") {
         if (args.size() != 3 && args.size() != 4)
             return BadArguments(command + " needs a card folder, a recording name and optionally "

@@ -75,13 +75,11 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
     m_settings =
         std::make_unique<SettingsCommand>(*m_controller, m_options.languageId, this, tell, &m_diag);
     m_download = std::make_unique<DownloadController>(
-        m_controller->Parser(), [this] { return m_controller->StorageFolder(); },
+        [this] { return m_controller->Source(); },
         DownloadController::TargetFolder{
             [this] { return m_profile.TargetFolder(); },
             [this](const QString& f) { m_profile.SetTargetFolder(f); }},
         m_options.languageId, this);
-    m_download->SetFolderRecording(
-        [this](const std::string& name) { return m_controller->FolderRecording(name); });
     m_layoutMode = LayoutMode::Normal;
     m_panes = PaneModes{};
     PlacePane(m_map, PanePlace{Rect{kSmallSlot.x, kSmallSlot.y, 0, 0}, true});

@@ -2,7 +2,7 @@
 
 #include "base/AsciiText.h"
 #include "base/DiagLog.h"
-#include "storage/QuickDuration.h"
+#include "sources/MediaOptions.h"
 #include "storage/TatCardFinder.h"
 #include "ui/logic/RecordingList.h"
 #include "ui/logic/StatusText.h"
@@ -14,8 +14,8 @@
 
 namespace {
 
-// The parsers behind the switch.
-enum ParserSlot : size_t { kCardParser = 0, kDashcamParser = 1, kAviParser = 2 };
+// The slots of the parser switch.
+enum ParserSlot : size_t { kSourceParser = 0, kTripParser = 1 };
 
 } // namespace
 
@@ -26,9 +26,8 @@ PlaybackController::PlaybackController(Options options, const DiagLog* diag, boo
           source.scanRemovable = options.scanRemovable;
           return source;
       }()),
-      m_parser(&m_library), m_audio(AudioOutputFactory(stderr).Make(options.audio)) {
+      m_audio(AudioOutputFactory(stderr).Make(options.audio)) {
     m_library.SetDiagLog(m_diag);
-    m_parser.SetDiagLog(m_diag);
     m_engine.SetEventCallback(&PlaybackController::EngineEvent, this);
     m_engine.SetTextCallback(&PlaybackController::EngineText, this);
     m_engine.SetParser(&m_parsers);
@@ -69,34 +68,30 @@ void PlaybackController::ShutDown() {
 }
 
 void PlaybackController::PollCard() {
-    uint8_t drive = m_library.PollCardDrive();
-    std::string folder;
-    if (drive == 0) {
-        folder = FindFolderSource();
-        drive = folder.empty() ? 0 : 1;
-    }
-    if (drive == m_cardDrive && folder == m_folder)
+    std::string root;
+    if (m_library.PollCardDrive() != 0)
+        root = m_library.CardRoot();
+    if (root.empty())
+        root = FindFolderSource();
+    if (root == m_sourceRoot && (m_source != nullptr) == !root.empty())
         return;
-    const bool swapped = m_cardDrive != 0 && drive != 0;
-    m_cardDrive = drive;
-    m_folder = folder;
-    if (drive != 0) {
+    const bool swapped = m_source != nullptr && !root.empty();
+    // The engine's parser stays alive (m_parserOwner) until another takes its place.
+    if (swapped)
+        Stop(); // nothing of the old source plays on
+    m_sourceRoot = root;
+    m_source = root.empty() ? nullptr : sources::Open(root, sources::WithMediaParsers(m_diag));
+    m_trips = m_source ? m_source->Trips(m_tripGapMs) : std::vector<trips::Trip>{};
+    if (m_source) {
         if (swapped) {
             // Another source in place of the one listed: its rows and status no longer hold.
-            Stop();
             m_rows.clear();
             m_rowTexts.clear();
             emit rowsChanged();
             emit cardRemoved();
         }
-        if (m_folder.empty())
-            m_library.MountCard();
-        else
-            LoadFolder();
         return;
     }
-    m_recordings.clear();
-    m_damaged.clear();
     m_statusTimer.stop();
     m_rows.clear();
     m_rowTexts.clear();
@@ -120,85 +115,137 @@ std::string PlaybackController::FindFolderSource() const {
     return {};
 }
 
-void PlaybackController::LoadFolder() {
-    if (ClassifySource(m_folder) == SourceKind::kFile)
-        m_recordings = {folderscan::SingleFile(m_folder)};
-    else
-        m_recordings = folderscan::Scan(m_folder);
-    m_damaged.assign(m_recordings.size(), -1);
-    m_dashcamParser.SetRecordings(m_recordings);
-}
-
-bool PlaybackController::Damaged(size_t recording) {
-    if (m_damaged[recording] < 0) {
-        bool damaged = false;
-        for (const std::string& file : m_recordings[recording].channels)
-            if (!file.empty() && !ascii::HasExtension(file, "avi"))
-                damaged = damaged || QuickDuration::OfFile(file).damaged;
-        m_damaged[recording] = damaged ? 1 : 0;
-    }
-    return m_damaged[recording] == 1;
-}
-
-const DashcamRecording* PlaybackController::FolderRecording(const std::string& name) const {
-    return m_folder.empty() ? nullptr : folderscan::Find(m_recordings, name);
+std::string PlaybackController::FolderSource() const {
+    return m_source && m_source->SourceType() != VRecordingSource::Type::kCard ? m_source->Root()
+                                                                               : std::string();
 }
 
 void PlaybackController::ListRecordings(int filter) {
     m_rows.clear();
     m_rowTexts.clear();
-    if (m_folder.empty()) {
-        m_rows = RecordingList::ListNames(m_library, m_cardDrive, filter);
-        for (const std::string& name : m_rows)
-            m_rowTexts.push_back(RecordingList::RowOfName(name));
-        emit rowsChanged();
-        return;
-    }
-    // Newest first: by category as the card's list within one filter, by time for all.
-    std::vector<size_t> order;
-    for (size_t i = 0; i < m_recordings.size(); ++i)
-        if (filter == RecordingList::kFilterAll || m_recordings[i].category == filter)
-            order.push_back(i);
-    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
-        return m_recordings[a].start.ToSeconds() > m_recordings[b].start.ToSeconds();
-    });
-    for (const size_t i : order) {
-        m_rows.push_back(m_recordings[i].name);
-        m_rowTexts.push_back(RecordingList::RowOfRecording(m_recordings[i], Damaged(i)));
+    if (m_source) {
+        m_trips = m_source->Trips(m_tripGapMs);
+        for (const size_t i : m_source->List(filter)) {
+            m_rows.push_back(m_source->Recordings()[i].name);
+            m_rowTexts.push_back(m_source->RowOf(i));
+        }
     }
     emit rowsChanged();
 }
 
+std::vector<size_t> PlaybackController::ListTrips(int filter) const {
+    std::vector<size_t> listed;
+    if (!m_source)
+        return listed;
+    const std::vector<SourceRecording>& recordings = m_source->Recordings();
+    for (size_t t = m_trips.size(); t-- > 0;) {
+        const trips::Trip& trip = m_trips[t];
+        const bool shown = filter == RecordingList::kFilterAll ||
+                           std::any_of(trip.members.begin(), trip.members.end(), [&](size_t m) {
+                               return m < recordings.size() && recordings[m].category == filter;
+                           });
+        if (shown)
+            listed.push_back(t);
+    }
+    return listed;
+}
+
+void PlaybackController::OpenAndPlay(const std::string& name, VMediaParser* parser,
+                                     const std::string& openName, bool telemetryInPackets,
+                                     int64_t startMs) {
+    m_openName = name;
+    m_parsers.Put(kSourceParser, parser);
+    m_parsers.Put(kTripParser, m_tripParser.get());
+    m_parsers.Use(m_tripPlan ? kTripParser : kSourceParser);
+    m_parserOwner = m_source;
+    if (!telemetryInPackets && m_source) {
+        const std::shared_ptr<const VRecordingSource> source = m_source;
+        if (m_tripPlan) {
+            // The drive's tracks, each moved to where its recording starts on the drive.
+            m_trackLoader.Start(
+                [source, plan = *m_tripPlan] { return tripplan::JoinedTrack(*source, plan); });
+        } else {
+            m_trackLoader.Start([source, name] { return source->LoadTrack(name); });
+        }
+    }
+    m_engine.Open(openName);
+    m_durationSeconds = StatusText::DurationSeconds(m_engine.DurationMs());
+    if (startMs > 0)
+        m_engine.SeekToMs(startMs);
+    emit recordingOpened();
+    m_statusTimer.start();
+    emit playingChanged(true);
+    m_engine.Resume();
+}
+
 void PlaybackController::PlayFile(const std::string& name) {
-    if (m_cardDrive == 0)
+    if (!m_source)
         return;
     m_engine.Pause();
     m_engine.Stop();
     m_telemetry.Clear();
     m_trackLoader.Cancel();
     m_folderTrack.reset();
-    m_openName = name;
-    // The parser of the source, chosen while nothing is open.
-    std::string target = name;
-    if (m_folder.empty()) {
-        m_parsers.Use(kCardParser);
-    } else {
-        const DashcamRecording* recording = FolderRecording(name);
-        const bool avi = recording != nullptr && recording->ChannelCount() == 1 &&
-                         ascii::HasExtension(recording->FirstPicture(), "avi");
-        m_parsers.Use(avi ? kAviParser : kDashcamParser);
-        if (avi)
-            target = recording->FirstPicture();
-        else // the files the dash-cam parser opens for this name
-            m_trackLoader.Start(recording != nullptr ? recording->AllFiles()
-                                                     : folderscan::SingleFile(name).AllFiles());
+    m_tripPlan.reset();
+    m_playingTrip = -1;
+    std::string openName = name;
+    VMediaParser* parser = m_source->EngineParser(name, openName);
+    OpenAndPlay(name, parser, openName, m_source->TelemetryInPackets(name), 0);
+}
+
+bool PlaybackController::PlayTrip(size_t trip, size_t member) {
+    if (!m_source || trip >= m_trips.size() || member >= m_trips[trip].members.size())
+        return false;
+    m_engine.Pause();
+    m_engine.Stop();
+    m_telemetry.Clear();
+    m_trackLoader.Cancel();
+    m_folderTrack.reset();
+    m_tripPlan = tripplan::Plan(*m_source, m_trips[trip]);
+    m_playingTrip = static_cast<int>(trip);
+    // The engine lets go of the drive parser it read before this one is made.
+    m_parsers.Put(kTripParser, nullptr);
+    m_tripParser = tripplan::MakeParser(m_source, *m_tripPlan);
+    if (!m_tripParser) {
+        m_tripPlan.reset();
+        m_playingTrip = -1;
+        return false;
     }
-    m_engine.Open(target);
-    m_durationSeconds = StatusText::DurationSeconds(m_engine.DurationMs());
-    emit recordingOpened();
-    m_statusTimer.start();
-    emit playingChanged(true);
-    m_engine.Resume();
+    m_tripParser->Start();
+    const std::string& first = m_source->Recordings()[m_tripPlan->members.front()].name;
+    OpenAndPlay(first, nullptr, first, m_source->TelemetryInPackets(first),
+                m_tripPlan->OffsetMs(member));
+    return true;
+}
+
+std::string PlaybackController::CurrentRecordingName() const {
+    if (!Loaded())
+        return {};
+    if (!m_tripPlan || !m_source)
+        return m_openName;
+    const int m = m_tripPlan->MemberAt(m_engine.CurrentMs());
+    return m < 0 ? std::string()
+                 : m_source->Recordings()[m_tripPlan->members[static_cast<size_t>(m)]].name;
+}
+
+int64_t PlaybackController::WallClockSeconds() const {
+    if (!Loaded() || !m_source)
+        return -1;
+    const int64_t now = std::max<int64_t>(m_engine.CurrentMs(), 0);
+    int index = -1;
+    int64_t into = now;
+    if (m_tripPlan) {
+        const int m = m_tripPlan->MemberAt(now);
+        if (m >= 0) {
+            index = static_cast<int>(m_tripPlan->members[static_cast<size_t>(m)]);
+            into = now - m_tripPlan->OffsetMs(static_cast<size_t>(m));
+        }
+    } else {
+        index = m_source->Find(m_openName);
+    }
+    if (index < 0)
+        return -1;
+    return m_source->Recordings()[static_cast<size_t>(index)].start.ToSeconds() + into / 1000;
 }
 
 bool PlaybackController::PlayRow(int row) {
@@ -248,10 +295,7 @@ void PlaybackController::Resume() {
 }
 
 std::string PlaybackController::StorageFolder() {
-    if (!m_folder.empty())
-        return {};
-    const std::string root = m_library.CardRoot();
-    return root.empty() ? root : root + "/" + tat::kStoreFolder;
+    return m_source ? m_source->StorageFolder() : std::string();
 }
 
 void PlaybackController::Stop() {
@@ -355,7 +399,7 @@ void PlaybackController::OnEngineEnd(bool readFailed) {
     if (readFailed) {
         // A card pulled out is told by the card's own signal, not as a read error.
         PollCard();
-        if (m_cardDrive != 0)
+        if (m_source)
             emit recordingCutShort(QString::fromStdString(m_openName));
     }
     emit recordingEnded();

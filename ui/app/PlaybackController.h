@@ -1,14 +1,13 @@
 #pragma once
-#include "formats/CAVIExtractor.h"
 #include "player/audio/AudioOutputFactory.h"
 #include "player/audio/CAudioTempo.h"
 #include "player/decoder/CDecoder.h"
 #include "player/engine/CQTRMediaPlayer.h"
-#include "player/source/CDashcamParser.h"
 #include "player/source/CParserSwitch.h"
-#include "player/source/CTATParser.h"
+#include "player/source/CTripParser.h"
+#include "sources/TripPlan.h"
+#include "sources/VRecordingSource.h"
 #include "storage/CTATLibrary.h"
-#include "storage/FolderScanner.h"
 #include "telemetry/CTextData.h"
 #include "ui/logic/RecordingList.h"
 #include "ui/logic/TrackLoader.h"
@@ -19,17 +18,20 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 class DiagLog;
 class VPictureArea;
 
-// Plays the card's recordings for the main window: it owns the card library, the card parser,
-// the parsers of dash-cam folders and of single AVI files behind one parser switch, the
-// decoder, the sound output, the player engine wired to them, the telemetry store the
-// engine's text lines go to (a card's recordings and AVI files), the telemetry of the dash-cam
-// folder's recording that plays, the names the recording list shows and the current row.
+// Plays the recordings of the source in use for the main window: it owns the card library it
+// polls, the recording source (VRecordingSource: the card, a dash-cam folder or one video
+// file), the parser switch in front of the source's parser and the drive parser, the decoder,
+// the sound output, the player engine wired to them, the telemetry store the engine's text
+// lines go to (a card's recordings and AVI files), the telemetry read from the files of what
+// plays (a folder's recording, or a drive's recordings joined), the names the recording list
+// shows and the current row.
 //
 // It offers the playback commands (list a category, play a row or a name, play/pause, stop,
 // next and previous row, seek, scrub, 10-second steps, frame steps, playing speed, volume,
@@ -43,10 +45,14 @@ class VPictureArea;
 // it is no card, or a mounted removable volume with video files when no card is found. Such a
 // source is scanned when it appears; its recordings are listed by category and date (newest
 // first; "(damaged)" after the time of one whose file is cut or lacks its index) and played
-// through the dash-cam parser, an AVI file (an export of this program) through the AVI
-// reader. The telemetry of a folder's recording does not come through the engine: it is read
-// from the recording's files on a thread of its own when the recording opens, and is there
-// (FolderTrack) from the first status tick after it has been read.
+// through the parser the source gives. Telemetry that does not come through the engine is
+// read from the source (LoadTrack) on a thread of its own when the recording opens, and is
+// there (FolderTrack) from the first status tick after it has been read.
+//
+// Drives (trips): the source's recordings grouped by trips::Group with the gap setting. A
+// drive plays as one recording (CTripParser over the source's own parsers, the next recording
+// read ahead): the engine's times, the duration, seeks and steps all count on the drive's time
+// line (TripPlan), and PlayingTrip() tells which recording plays when.
 //
 // Rows count from the top of the list (newest first); NEXT plays the row above the current
 // one and stops after the first row, PRE the row below and stops after the last.
@@ -82,22 +88,20 @@ public:
     // call more than once.
     void ShutDown();
 
-    // ---- The card ----
-    // One tick of the card poll: notices a card arriving (mounts it) or going (cardRemoved).
+    // ---- The source ----
+    // One tick of the card poll: notices a source arriving (lists it) or going (cardRemoved).
     void PollCard();
-    // The card's drive number; 0 without a card.
-    uint8_t CardDrive() const { return m_cardDrive; }
+    // 1 while a source is in use, 0 without one.
+    uint8_t CardDrive() const { return m_source ? 1 : 0; }
+    // The library the card poll looks through (where it looks for cards).
     CTATLibrary& Library() { return m_library; }
+    // The source in use; null without one. The download holds it while it runs.
+    std::shared_ptr<VRecordingSource> Source() const { return m_source; }
     // The card's storage folder (CARD/TATSTORE); empty without a card and for a dash-cam
     // folder.
     std::string StorageFolder();
     // The dash-cam folder or video file in use; empty for the card or without a source.
-    const std::string& FolderSource() const { return m_folder; }
-    // The recording of that name in the dash-cam folder in use; null for none (and on a card).
-    const DashcamRecording* FolderRecording(const std::string& name) const;
-    // The parser the engine reads through. Others (the download) may read through it only
-    // while nothing is loaded and no playback command runs.
-    VMediaParser& Parser() { return m_parsers; }
+    std::string FolderSource() const;
 
     // ---- The list ----
     // Lists the recordings of a filter (0 event, 1 continuous, 2 parking, 3 manual, 4 all);
@@ -108,6 +112,30 @@ public:
     const std::vector<RecordingList::Row>& RowTexts() const { return m_rowTexts; }
     // The current row; -1 for none.
     int CurrentRow() const { return m_currentRow; }
+
+    // ---- Drives ----
+    // The gap that still joins two recordings into one drive (ms; default 10 s). The drives are
+    // grouped again on the next listing.
+    void SetTripGap(int64_t gapMs) { m_tripGapMs = gapMs; }
+    int64_t TripGap() const { return m_tripGapMs; }
+    // The drives of the source, oldest first (members index Source()->Recordings()).
+    const std::vector<trips::Trip>& Trips() const { return m_trips; }
+    // The drives a filter lists, newest first: those holding a recording of the category
+    // (every drive for 4), as indexes into Trips().
+    std::vector<size_t> ListTrips(int filter) const;
+    // Plays drive `trip` (an index into Trips()) from the start of its member `member`; false
+    // for a drive or member that does not exist.
+    bool PlayTrip(size_t trip, size_t member = 0);
+    // The drive that plays; null while a single recording (or nothing) plays.
+    const TripPlan* PlayingTrip() const { return m_tripPlan ? &*m_tripPlan : nullptr; }
+    // Index into Trips() of the drive that plays; -1 for none.
+    int PlayingTripIndex() const { return m_playingTrip; }
+    // The name of the recording that plays at the current time (the drive's member then);
+    // empty when nothing is loaded.
+    std::string CurrentRecordingName() const;
+    // The local wall-clock time at the current play position: the start of the recording that
+    // plays plus the time into it, in seconds on CivilTime's axis; -1 when nothing is loaded.
+    int64_t WallClockSeconds() const;
 
     // ---- Playback ----
     // Opens a recording by name and plays it from its start; nothing without a card.
@@ -206,11 +234,13 @@ signals:
 
 private:
     void PlayRowName(int row);
+    // Loads a recording (through parser) or the drive of m_tripPlan (parser null) into the
+    // engine and plays it from startMs.
+    void OpenAndPlay(const std::string& name, VMediaParser* parser, const std::string& openName,
+                     bool telemetryInPackets, int64_t startMs);
     // The dash-cam source to use when there is no card: the given folder or file, else a
     // removable volume with video files; empty for none.
     std::string FindFolderSource() const;
-    void LoadFolder();
-    bool Damaged(size_t recording);
     void OnEngineEnd(bool readFailed);
     void OnStatusTimer();
     static void EngineEvent(void* user, int event, int value, int reserved);
@@ -218,10 +248,12 @@ private:
 
     const DiagLog* m_diag;
     CTATLibrary m_library;
-    CTATParser m_parser;
-    CDashcamParser m_dashcamParser;
-    CAVIExtractor m_aviParser;
-    CParserSwitch m_parsers{{&m_parser, &m_dashcamParser, &m_aviParser}};
+    std::shared_ptr<VRecordingSource> m_source; // null: none
+    std::string m_sourceRoot;                   // the path it was made of
+    // The parser the engine last read through stays alive until another takes its place.
+    std::shared_ptr<VRecordingSource> m_parserOwner;
+    std::unique_ptr<CTripParser> m_tripParser; // the drive that plays, or played last
+    CParserSwitch m_parsers{{nullptr, nullptr, nullptr}};
     CDecoder m_decoder;
     std::unique_ptr<VAudio> m_audio;
     CAudioTempo m_tempo;
@@ -232,13 +264,13 @@ private:
     CQTRMediaPlayer m_engine;
     bool m_shutDown = false;
 
-    uint8_t m_cardDrive = 0;
     std::vector<std::string> m_rows;
     std::vector<RecordingList::Row> m_rowTexts;
-    std::string m_folder; // the dash-cam source in use; empty: the card
-    std::vector<DashcamRecording> m_recordings;
-    std::vector<int8_t> m_damaged; // per recording: -1 not yet read, 0 whole, 1 damaged
     int m_currentRow = -1;
+    int64_t m_tripGapMs = trips::kDefaultGapMs;
+    std::vector<trips::Trip> m_trips;
+    std::optional<TripPlan> m_tripPlan; // the drive that plays
+    int m_playingTrip = -1;
     int64_t m_durationSeconds = 0;
     std::string m_openName; // the recording opened last
     uint32_t m_deviceVolume = kInitialDeviceVolume;

@@ -16,13 +16,17 @@ bool Finished(const std::future<TelemetryTrack>& load) {
 } // namespace
 
 void TrackLoader::Start(const std::vector<std::string>& files) {
+    Start([files] { return RecordingTelemetry::Load(files); });
+}
+
+void TrackLoader::Start(std::function<TelemetryTrack()> load) {
     Cancel();
     try {
-        m_load = std::async(std::launch::async, &RecordingTelemetry::Load, files);
+        m_load = std::async(std::launch::async, load);
     } catch (const std::system_error&) {
         // No thread to be had: read it here.
         std::promise<TelemetryTrack> read;
-        read.set_value(RecordingTelemetry::Load(files));
+        read.set_value(load());
         m_load = read.get_future();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "telemetry/TelemetryTrack.h"
 
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ public:
 
     // Starts reading the files; the load started before is abandoned.
     void Start(const std::vector<std::string>& files);
+    // Starts a load of any kind (a recording source's LoadTrack, a drive's tracks joined); it
+    // runs on the load's thread and must touch nothing the window changes.
+    void Start(std::function<TelemetryTrack()> load);
     // Abandons the load in progress, if any.
     void Cancel();
     // The track of the latest Start once it has been read, handed out once; nullopt while it

@@ -2,11 +2,8 @@
 
 #include "CProgressDlg.h"
 #include "WindowText.h"
-#include "formats/RecordingCopier.h"
 #include "resources/strings/StringTable.h"
 #include "telemetry/GpxWriter.h"
-#include "telemetry/RecordingTelemetry.h"
-#include "telemetry/TextChannelTrack.h"
 
 #include <QFileDialog>
 
@@ -30,10 +27,10 @@ constexpr std::chrono::milliseconds kFrameBarPeriod{25};
 
 } // namespace
 
-DownloadController::DownloadController(VMediaParser& parser, StorageFolder storage,
-                                       TargetFolder target, uint16_t languageId, QWidget* window)
-    : m_parser(parser), m_storage(std::move(storage)), m_target(std::move(target)),
-      m_language(languageId), m_window(window),
+DownloadController::DownloadController(SourceInUse source, TargetFolder target, uint16_t languageId,
+                                       QWidget* window)
+    : m_source(std::move(source)), m_target(std::move(target)), m_language(languageId),
+      m_window(window),
       m_progress(new CProgressDlg(WindowText::Text(kCancelText, languageId), window)) {
     m_askFolder = [this](const QString& title, const QString& start) {
         return QFileDialog::getExistingDirectory(m_window, title, start);
@@ -65,46 +62,30 @@ bool DownloadController::ChooseFolderAndStart(const std::vector<std::string>& na
     m_progress->Arm(static_cast<int>(names.size()));
     m_progress->show();
     m_busy.store(true, std::memory_order_release);
-    std::vector<Job> jobs;
-    for (const std::string& name : names) {
-        Job job;
-        job.name = name;
-        if (const DashcamRecording* recording =
-                m_folderRecording ? m_folderRecording(name) : nullptr) {
-            job.copy = true;
-            job.recording = *recording;
-        }
-        jobs.push_back(std::move(job));
-    }
-    m_thread = std::thread(&DownloadController::Run, this, std::move(jobs), folder.toStdString(),
-                           m_storage());
+    m_thread = std::thread(&DownloadController::Run, this, names, folder.toStdString(),
+                           m_source ? m_source() : nullptr);
     return true;
 }
 
-void DownloadController::Run(std::vector<Job> jobs, std::string folder, std::string storage) {
-    CRecordingExporter exporter(m_parser, std::move(storage));
-    RecordingCopier copier;
-    TextChannelTrack text;
-    exporter.SetTextSink([&text](const uint8_t* payload, size_t size, int64_t timeMs) {
-        text.OnTextPacket(payload, size, timeMs);
-    });
+void DownloadController::Run(std::vector<std::string> names, std::string folder,
+                             std::shared_ptr<VRecordingSource> source) {
     std::vector<ExportReport> reports;
     FileFailures routeFailures;
     // The route goes into the folder where the last job left its files, when the recording
     // has fixes; a job that left nothing gets none.
     const auto writeRoute = [&](const TelemetryTrack& track, const std::string& recording,
                                 const std::filesystem::path& directory) {
-        if (reports.back().path.empty() || GpxWriter::PointCount(track) == 0)
+        if (directory.empty() || GpxWriter::PointCount(track) == 0)
             return;
         const std::string route = (directory / (recording + ".gpx")).string();
         const fileio::Result written = GpxWriter::WriteFile(track, recording, route);
         if (!written.Ok())
             routeFailures.emplace_back(recording + ".gpx", written.Reason());
     };
-    const int count = static_cast<int>(jobs.size());
+    const int count = static_cast<int>(names.size());
     for (int i = 0; i < count && m_progress->Running(); ++i) {
-        const Job& job = jobs[static_cast<size_t>(i)];
-        const QString name = QString::fromStdString(job.name);
+        const std::string& recording = names[static_cast<size_t>(i)];
+        const QString name = QString::fromStdString(recording);
         QMetaObject::invokeMethod(
             this,
             [this, name, i, count] {
@@ -132,21 +113,16 @@ void DownloadController::Run(std::vector<Job> jobs, std::string folder, std::str
             }
             return true;
         };
-        if (job.copy) {
-            // The original files, side files with the route among them.
-            reports.push_back(copier.CopyToFolder(job.recording, folder, progress));
-            if (reports.back().outcome == ExportReport::Outcome::kCancelled)
-                break;
-            writeRoute(RecordingTelemetry::Load(job.recording.AllFiles()), job.name,
-                       reports.back().path);
-            continue;
+        SourceDownload done;
+        if (source) {
+            done = source->Download(recording, folder, progress);
+        } else {
+            done.report.name = recording;
+            done.report.reason = "the card has gone";
         }
-        text = TextChannelTrack();
-        const std::string& recording = job.name;
-        reports.push_back(exporter.ExportToFolder(recording, folder, progress));
-        // The route goes beside every file the export left, when the recording has fixes.
-        writeRoute(text.Take(), recording,
-                   std::filesystem::path(reports.back().path).parent_path());
+        reports.push_back(std::move(done.report));
+        // The route goes beside the files the download left, when the recording has fixes.
+        writeRoute(done.track, recording, done.routeFolder);
         if (reports.back().outcome == ExportReport::Outcome::kCancelled)
             break;
     }

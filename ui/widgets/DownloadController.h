@@ -1,6 +1,6 @@
 #pragma once
 #include "formats/CRecordingExporter.h"
-#include "storage/FolderScanner.h"
+#include "sources/VRecordingSource.h"
 
 #include <QObject>
 #include <QString>
@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -26,9 +27,10 @@ class QWidget;
 // in one message; a cancelled file keeps what was written, closed and playable, and the rest
 // are not started.
 //
-// Threads: the public functions on the GUI thread. The exporting thread reads the card
-// through the parser it is given (the window's player stops first and no playback command
-// runs while Busy) and hands everything it shows to the GUI thread.
+// Threads: the public functions on the GUI thread. The exporting thread reads through the
+// source in use when the download started (VRecordingSource::Download; the window's player
+// stops first and no playback command runs while Busy), which it holds until it ends, and
+// hands everything it shows to the GUI thread.
 class DownloadController final : public QObject {
     Q_OBJECT
 public:
@@ -38,27 +40,22 @@ public:
     // before each front frame; for watching a download (tests).
     using Observer = std::function<void(int file, int64_t written)>;
 
-    // Where the card's storage is (CARD/TATSTORE; nothing is ever written inside it), asked
-    // when a download starts.
-    using StorageFolder = std::function<std::string()>;
+    // The source in use, asked when a download starts; null: none.
+    using SourceInUse = std::function<std::shared_ptr<VRecordingSource>()>;
     // The folder chosen last time (where the folder question starts), and the one chosen now.
     struct TargetFolder {
         std::function<QString()> load;
         std::function<void(const QString&)> store;
     };
 
-    // The parser is started and outlives the download controller, and so does the window; the
-    // progress window is a child of the window.
-    DownloadController(VMediaParser& parser, StorageFolder storage, TargetFolder target,
-                       uint16_t languageId, QWidget* window);
+    // The window outlives the download controller; the progress window is a child of the
+    // window.
+    DownloadController(SourceInUse source, TargetFolder target, uint16_t languageId,
+                       QWidget* window);
     ~DownloadController() override; // cancels a download and waits for its thread
 
     void SetAskFolder(AskFolder ask) { m_askFolder = std::move(ask); }
     void SetObserver(Observer observer) { m_observer = std::move(observer); }
-    // The dash-cam folder's recording of a name (null: a recording of the card), asked on the
-    // GUI thread when a download starts; the recording is copied for the exporting thread.
-    using FolderRecording = std::function<const DashcamRecording*(const std::string& name)>;
-    void SetFolderRecording(FolderRecording lookup) { m_folderRecording = std::move(lookup); }
 
     // FileDownload with these names ticked: asks for the folder and starts. False when the
     // user cancelled the folder question (nothing starts).
@@ -82,25 +79,18 @@ signals:
     void finished(const QString& message);
 
 private:
-    // One recording to download: a name of the card, or a dash-cam recording's files.
-    struct Job {
-        std::string name;
-        bool copy = false;
-        DashcamRecording recording;
-    };
-    void Run(std::vector<Job> jobs, std::string folder, std::string storage);
+    void Run(std::vector<std::string> names, std::string folder,
+             std::shared_ptr<VRecordingSource> source);
     void Finish(std::vector<ExportReport> reports, FileFailures routeFailures);
     QString EndMessage() const;
 
-    VMediaParser& m_parser;
-    StorageFolder m_storage;
+    SourceInUse m_source;
     TargetFolder m_target;
     uint16_t m_language;
     QWidget* m_window;
     CProgressDlg* m_progress;
     AskFolder m_askFolder;
     Observer m_observer;
-    FolderRecording m_folderRecording;
     std::atomic<bool> m_busy{false};
     std::thread m_thread;
     std::vector<ExportReport> m_reports;
