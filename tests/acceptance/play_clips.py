@@ -137,7 +137,7 @@ def png_stats(path):
     return (sum(data) / len(data) if data else 0.0), data
 
 
-def check_window(varnelplayer, folder, name, work):
+def check_window(varnelplayer, folder, name, work, what=None):
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QTWEBENGINE_DISABLE_SANDBOX="1",
                QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox "
                                           "--disable-background-networking", LC_ALL="C")
@@ -146,9 +146,11 @@ def check_window(varnelplayer, folder, name, work):
     for after in (1200, 2200):
         shot = os.path.join(work, "window-%d.png" % after)
         # The window keeps its settings file in the folder it starts in.
-        result = subprocess.run([varnelplayer, folder, "--play", name, "--screenshot", shot,
-                                 "--after", str(after)], capture_output=True, text=True,
-                                env=env, timeout=120, cwd=work)
+        # --play NAME, or what was given instead (--trip N).
+        chosen = what if what is not None else ["--play", name]
+        result = subprocess.run([varnelplayer, folder] + chosen + ["--screenshot", shot,
+                                                                   "--after", str(after)],
+                                capture_output=True, text=True, env=env, timeout=120, cwd=work)
         if result.returncode != 0 or not os.path.exists(shot):
             return "window exited %d: %s" % (result.returncode, result.stderr[-400:])
         shots.append(png_stats(shot))

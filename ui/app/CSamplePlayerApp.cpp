@@ -55,6 +55,16 @@ CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& hel
                 return std::nullopt;
             }
             invocation.play = args[++i];
+        } else if (a == "--trip") {
+            char* end = nullptr;
+            const long trip = i + 1 < args.size() ? std::strtol(args[i + 1].c_str(), &end, 10) : 0;
+            if (i + 1 >= args.size() || end == nullptr || *end != '\0' || trip < 1 ||
+                trip > 1000000) {
+                complaint = "--trip needs a drive number from 1";
+                return std::nullopt;
+            }
+            ++i;
+            invocation.trip = static_cast<int>(trip);
         } else if (a == "--screenshot") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 complaint = "--screenshot needs a file";
@@ -173,6 +183,8 @@ int CSamplePlayerApp::Run(int argc, char** argv) {
     if (!invocation->play.empty() && !window.Controller().PlayRecording(invocation->play))
         std::fprintf(stderr, "varnelplayer: no recording %s on the card\n",
                      invocation->play.c_str());
+    if (invocation->trip > 0 && !window.PlayTripNumber(invocation->trip))
+        std::fprintf(stderr, "varnelplayer: no drive %d\n", invocation->trip);
     window.exec();
     if (!saved) {
         std::fprintf(stderr, "varnelplayer: cannot write %s\n", invocation->screenshot.c_str());

@@ -10,7 +10,7 @@
 class CSamplePlayerApp {
 public:
     static constexpr const char* kUsage =
-        "usage: varnelplayer [PATH | --card DIR] [--play NAME] [--verbose]\n"
+        "usage: varnelplayer [PATH | --card DIR] [--play NAME | --trip N] [--verbose]\n"
         "                    [--screenshot FILE [--after MS]] [--help] [--version]\n"
         "  PATH          open the camera card in folder PATH, a folder of dash-cam video\n"
         "                files (searched through), or one video file (played at once)\n"
@@ -19,6 +19,8 @@ public:
         "                are found\n"
         "  --verbose     diagnostic lines on standard output\n"
         "  --play NAME   open the card and play recording NAME at once\n"
+        "  --trip N      show the drives and play drive N at once (1 the oldest, as\n"
+        "                tatcard trips numbers them)\n"
         "  --screenshot FILE [--after MS]\n"
         "                save a picture of the window to FILE (PNG) MS milliseconds after it\n"
         "                is shown (default 1500) and quit\n"
@@ -29,6 +31,7 @@ public:
     struct Invocation {
         CSamplePlayerDlg::Options window;
         std::string play;       // a recording to play at once
+        int trip = 0;           // a drive to play at once (1 the oldest); 0: none
         std::string screenshot; // empty: run normally
         int screenshotAfterMs = 1500;
     };
