@@ -1,7 +1,5 @@
 #include "TripRows.h"
 
-#include "storage/CivilTime.h"
-
 #include <algorithm>
 #include <cstdio>
 

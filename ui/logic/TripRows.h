@@ -2,14 +2,13 @@
 
 #include "RecordingList.h"
 #include "SpeedUnit.h"
+#include "storage/CivilTime.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct CivilTime;
 
 // What the recording list's trip view shows of one trip (a drive's recordings played as one):
 // the texts of its own row and the rows of its recordings. Plain values.

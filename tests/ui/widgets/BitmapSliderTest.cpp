@@ -2,6 +2,7 @@
 #include "ui/widgets/CBitmapSlider.h"
 #include "ui/widgets/TransparentBitmap.h"
 
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -141,6 +142,85 @@ private slots:
         }
         QTest::keyClick(w.slider, Qt::Key_A);
         QCOMPARE(moved.count(), 8);
+    }
+
+    void drawsMarkersOverTheChannelUnderTheThumb() {
+        SliderWindow w;
+        w.slider->SetPos(50); // thumb over 95..104, rows 0..3
+        // Pixels of positions 20, 70, 80, 90 and 50: 43, 138, 157, 176 and 100. Ticks are 3
+        // wide, rows 2..7 of the 10-row channel.
+        w.slider->SetMarkers({{20, MarkerKind::Event},
+                              {70, MarkerKind::Manual},
+                              {80, MarkerKind::Parking},
+                              {90, MarkerKind::GForce},
+                              {50, MarkerKind::Parking},
+                              {90, MarkerKind::Event}}); // an event over the peak of its time
+        const QColor event = CBitmapSlider::MarkerColor(MarkerKind::Event);
+        const QColor manual = CBitmapSlider::MarkerColor(MarkerKind::Manual);
+        const QColor parking = CBitmapSlider::MarkerColor(MarkerKind::Parking);
+        const QColor peak = CBitmapSlider::MarkerColor(MarkerKind::GForce);
+        QCOMPARE(QSet<QRgb>({event.rgb(), manual.rgb(), parking.rgb(), peak.rgb()}).size(), 4);
+        for (int x : {42, 43, 44})
+            QCOMPARE(w.At(x, 5), event);
+        QCOMPARE(w.At(43, 2), event);
+        QCOMPARE(w.At(43, 7), event);
+        QCOMPARE(w.At(43, 8), kActiveChannel); // below the tick the channel shows
+        QCOMPARE(w.At(43, 1), kActiveChannel);
+        QCOMPARE(w.At(41, 5), kActiveChannel);
+        QCOMPARE(w.At(45, 5), kActiveChannel);
+        QCOMPARE(w.At(138, 5), manual);
+        QCOMPARE(w.At(157, 5), parking);
+        QCOMPARE(w.At(176, 5), event);
+        QCOMPARE(w.At(100, 3), kThumb);   // the thumb covers a mark under it
+        QCOMPARE(w.At(100, 6), parking);  // below the thumb the tick shows
+        QCOMPARE(w.At(120, 5), kChannel); // no mark: the channel as before
+
+        // A mark beyond the range is not drawn (102 would sit at pixel 198); an empty list
+        // removes them all.
+        w.slider->SetMarkers({{102, MarkerKind::Event}, {20, MarkerKind::Event}});
+        QCOMPARE(w.At(198, 5), kChannel);
+        QCOMPARE(w.At(43, 5), event);
+        w.slider->SetMarkers({});
+        QCOMPARE(w.At(43, 5), kActiveChannel);
+    }
+
+    void clickOnAMarkerJumpsToItWithoutSliderNotifications() {
+        SliderWindow w;
+        w.slider->SetPos(50);
+        w.slider->SetMarkers({{20, MarkerKind::Event}, {80, MarkerKind::GForce}});
+        QSignalSpy moving(w.slider, &CBitmapSlider::sliderMoving);
+        QSignalSpy moved(w.slider, &CBitmapSlider::sliderMoved);
+        QSignalSpy clicked(w.slider, &CBitmapSlider::markerClicked);
+
+        QTest::mousePress(w.slider, Qt::LeftButton, {}, {46, 5}); // 3 px right of the tick
+        QTest::mouseMove(w.slider, {60, 5});
+        QCOMPARE(w.slider->GetPos(), 50);
+        QTest::mouseRelease(w.slider, Qt::LeftButton, {}, {41, 5});
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked.at(0), QVariantList{20});
+        QCOMPARE(w.slider->GetPos(), 20);
+        QCOMPARE(moving.count(), 0);
+        QCOMPARE(moved.count(), 0);
+        QVERIFY(!w.slider->IsDragging());
+
+        // Released away from the mark: no click, nothing moves.
+        QTest::mousePress(w.slider, Qt::LeftButton, {}, {157, 5});
+        QTest::mouseRelease(w.slider, Qt::LeftButton, {}, {170, 5});
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(w.slider->GetPos(), 20);
+        QCOMPARE(moved.count(), 0);
+
+        // The thumb on a mark is dragged as before; a press beside a mark is a jump.
+        QTest::mousePress(w.slider, Qt::LeftButton, {}, {43, 5});
+        QTest::mouseMove(w.slider, {62, 5});
+        QTest::mouseRelease(w.slider, Qt::LeftButton, {}, {62, 5});
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(w.slider->GetPos(), 30);
+        QTest::mouseClick(w.slider, Qt::LeftButton, {}, {161, 5}); // 4 px from the tick
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(moved.count(), 2);
+        QCOMPARE(w.slider->GetPos(), 82);
     }
 
     void refusesKeyPointOutsideBitmap() {
