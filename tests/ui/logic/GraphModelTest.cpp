@@ -155,30 +155,6 @@ TEST(GraphModel, ClearsAndIgnoresUnknownSeries) {
     EXPECT_EQ(model.DrawnPoints(x), (std::vector<GraphPoint>{{4, 24}}));
 }
 
-TEST(GraphModel, ASpanOfStepsFillsThePlotWhateverItsWidth) {
-    GraphModel model = MainWindowModel();
-    const int id = model.AddSeries(0xFF0000, 1);
-    model.SetXSpan(60);
-    for (int i = 0; i < 100; ++i)
-        model.AddSample(id, 150);
-    // 61 places from the left line (4) to the right one (758), 754 / 60 px apart, rounded
-    // down; the place after them runs off the edge.
-    std::vector<GraphPoint> points = model.DrawnPoints(id);
-    ASSERT_EQ(points.size(), size_t{62});
-    EXPECT_EQ(points[1].x, 4 + 12);
-    EXPECT_EQ(points[30].x, 4 + 377);
-    EXPECT_EQ(points[60].x, 758);
-    EXPECT_EQ(points[61].x, 4 + 61 * 754 / 60);
-    // Half the width: the same 61 places, closer together.
-    model.SetSize(380, 104);
-    points = model.DrawnPoints(id);
-    EXPECT_EQ(points[60].x, 378);
-    // A step given ends the span.
-    model.SetXStep(13);
-    EXPECT_EQ(model.XSpan(), 0);
-    EXPECT_EQ(model.XOfAge(2), 30);
-}
-
 TEST(GraphModel, TheSpeedLineHasItsOwnScaleAndGapsWithoutAFix) {
     GraphModel model = MainWindowModel();
     const std::vector<double> kmh = {50, std::nan(""), 100, 120, std::nan(""), 400};
@@ -197,4 +173,14 @@ TEST(GraphModel, TheSpeedLineHasItsOwnScaleAndGapsWithoutAFix) {
     EXPECT_EQ(model.SpeedRuns()[1].front(), (GraphPoint{30, 102 - 31}));
     model.SetSpeeds({});
     EXPECT_TRUE(model.SpeedRuns().empty());
+
+    // A span of 60 steps: 61 places from the left line (4) to the right one (758) whatever
+    // the width; a step given ends the span.
+    model.SetXSpan(60);
+    EXPECT_EQ(model.XOfAge(1), 4 + 754 / 60);
+    EXPECT_EQ(model.XOfAge(60), 758);
+    model.SetSize(380, 104);
+    EXPECT_EQ(model.XOfAge(60), 378);
+    model.SetXStep(13);
+    EXPECT_EQ(model.XOfAge(2), 30);
 }
