@@ -26,6 +26,32 @@ bool GraphModel::SetYRange(int range, int division) {
 
 void GraphModel::SetXStep(int pixels) {
     xStep_ = std::clamp(pixels, 1, kMaxXStep);
+    xSpan_ = 0;
+}
+
+void GraphModel::SetXSpan(int steps) {
+    xSpan_ = std::max(steps, 0);
+}
+
+int GraphModel::XOfAge(int age) const {
+    const GraphPlotRect plot = Plot();
+    if (xSpan_ > 0) {
+        const int64_t width = std::max(plot.right - plot.left, 0);
+        return plot.left + static_cast<int>(int64_t{age} * width / xSpan_);
+    }
+    return static_cast<int>(std::min<int64_t>(plot.left + int64_t{age} * xStep_, INT32_MAX));
+}
+
+int GraphModel::DrawnCount(int count) const {
+    // Ages only grow to the right: stop at the first one past the edge, which is drawn too.
+    int drawn = 0;
+    while (drawn < count) {
+        const int x = XOfAge(drawn);
+        ++drawn;
+        if (x > width_ - 1)
+            break;
+    }
+    return drawn;
 }
 
 int GraphModel::AddSeries(uint32_t colorBgr, int penWidth) {
@@ -71,10 +97,36 @@ bool GraphModel::SetSeriesVisible(int id, bool visible) {
     return true;
 }
 
+bool GraphModel::SetSpeedLine(uint32_t colorBgr, int penWidth, double topKmh) {
+    if (!(topKmh > 0))
+        return false;
+    GraphSeries line(colorBgr, penWidth);
+    if (speed_) {
+        for (int age = speed_->Count() - 1; age >= 0; --age)
+            line.Add(speed_->Newest(age));
+    }
+    speed_ = line;
+    speedTop_ = topKmh;
+    return true;
+}
+
+bool GraphModel::SetSpeeds(std::span<const double> kmh) {
+    if (!speed_)
+        return false;
+    speed_->Clear();
+    for (double value : kmh)
+        speed_->Add(value);
+    return true;
+}
+
 int GraphModel::ScaledValue(double value) const {
+    return Scaled(value, yRange_);
+}
+
+int GraphModel::Scaled(double value, double range) const {
     const GraphPlotRect plot = Plot();
     const int top = std::max(plot.bottom - plot.top, 0);
-    const double scaled = std::trunc(value * height_ / yRange_);
+    const double scaled = std::trunc(value * height_ / range);
     if (!(scaled > 0)) // also NaN
         return 0;
     return scaled >= top ? top : static_cast<int>(scaled);
@@ -104,12 +156,31 @@ std::vector<GraphPoint> GraphModel::DrawnPoints(int id) const {
     }
     const GraphPlotRect plot = Plot();
     // Samples whose x lies inside the surface, plus one beyond it for the clipped line.
-    const int inside = width_ > plot.left ? (width_ - 1 - plot.left) / xStep_ + 1 : 0;
-    const int count = std::min(series->Count(), inside + 1);
+    const int count = DrawnCount(series->Count());
     points.reserve(static_cast<size_t>(count));
     for (int age = 0; age < count; ++age) {
-        points.push_back(
-            {plot.left + age * xStep_, plot.bottom - ScaledValue(series->Newest(age))});
+        points.push_back({XOfAge(age), plot.bottom - ScaledValue(series->Newest(age))});
     }
     return points;
+}
+
+std::vector<std::vector<GraphPoint>> GraphModel::SpeedRuns() const {
+    std::vector<std::vector<GraphPoint>> runs;
+    if (!speed_)
+        return runs;
+    const GraphPlotRect plot = Plot();
+    const int count = DrawnCount(speed_->Count());
+    bool inRun = false;
+    for (int age = 0; age < count; ++age) {
+        const double kmh = speed_->Newest(age);
+        if (std::isnan(kmh)) {
+            inRun = false;
+            continue;
+        }
+        if (!inRun)
+            runs.emplace_back();
+        inRun = true;
+        runs.back().push_back({XOfAge(age), plot.bottom - Scaled(kmh, speedTop_)});
+    }
+    return runs;
 }

@@ -39,6 +39,12 @@ KeyAction ActionFor(Key key, const KeyContext& context) {
         return KeyAction::Slower;
     case Key::BracketRight:
         return KeyAction::Faster;
+    case Key::CtrlRight:
+        return KeyAction::MarkerNext;
+    case Key::CtrlLeft:
+        return KeyAction::MarkerPrevious;
+    case Key::U:
+        return KeyAction::ToggleUnits;
     case Key::Escape:
     case Key::Tab:
     case Key::Other:
@@ -70,10 +76,12 @@ int VirtualKeyCode(Key key) {
     case Key::PageDown:
         return 34;
     case Key::Left:
+    case Key::CtrlLeft:
         return 37;
     case Key::Up:
         return 38;
     case Key::Right:
+    case Key::CtrlRight:
         return 39;
     case Key::Down:
         return 40;
@@ -93,6 +101,8 @@ int VirtualKeyCode(Key key) {
         return 219;
     case Key::BracketRight:
         return 221;
+    case Key::U:
+        return 85;
     case Key::Other:
         break;
     }

@@ -21,6 +21,9 @@ enum class Key {
     Comma,        // "," the previous frame
     BracketLeft,  // "[" slower
     BracketRight, // "]" faster
+    CtrlLeft,     // Ctrl+Left: the previous marker
+    CtrlRight,    // Ctrl+Right: the next marker
+    U,            // "u" the other speed unit
     Other
 };
 
@@ -37,12 +40,15 @@ enum class KeyAction {
     VolumeDown, // the same, downwards
     Open,
     Settings,
-    FrameNext,     // pause and show the next frame
-    FramePrevious, // pause and show the previous frame
-    Slower,        // the next slower playing speed
-    Faster,        // the next faster playing speed
-    PassToList,    // the recording list handles the key itself
-    Swallow,       // nothing happens and no control sees the key
+    FrameNext,      // pause and show the next frame
+    FramePrevious,  // pause and show the previous frame
+    Slower,         // the next slower playing speed
+    Faster,         // the next faster playing speed
+    MarkerNext,     // to the next marker of the position slider
+    MarkerPrevious, // to the previous marker
+    ToggleUnits,    // speeds and distances in the other unit (km/h, mph)
+    PassToList,     // the recording list handles the key itself
+    Swallow,        // nothing happens and no control sees the key
 };
 
 // The window's state that keys depend on.
@@ -64,12 +70,13 @@ struct KeyDecision {
 constexpr int kVolumeKeyStep = 5;
 
 // The Windows virtual-key code of a key of the table (13 Enter, 32 Space, 37 Left, 190 ".",
-// 188 ",", 219 "[", 221 "]", ...), as the diagnostic line "Press Button => %d" shows it; 0 for
-// Other.
+// 188 ",", 219 "[", 221 "]", 85 "u", ...), as the diagnostic line "Press Button => %d" shows
+// it; 0 for Other. Ctrl+Left and Ctrl+Right give the arrows' own codes (37, 39).
 int VirtualKeyCode(Key key);
 
 // Every key is swallowed while a download runs. Up and Down go to the list while the pointer
 // is over it and move the volume by kVolumeKeyStep otherwise; Space plays when PLAY is shown
 // and the list has rows, else pauses; "." and "," step a frame, "[" and "]" change the speed;
-// keys without a command are swallowed.
+// Ctrl+Right and Ctrl+Left go to the next and previous marker (Left and Right alone still
+// step 10 s), "u" toggles the speed unit; keys without a command are swallowed.
 KeyDecision DecideKey(Key key, const KeyContext& context);

@@ -25,6 +25,9 @@ std::vector<ControlPlacement> NormalLayout() {
         {FilterAll, Rect{906, 38, 65, 24}, Show},
         {Download, Rect{825, 218, 117, 20}, Show},
         {SelectAll, Rect{650, 218, 117, 20}, Show},
+        // The filter row above the list is full: the trip view's toggle sits in the gap
+        // between Select All and the download button.
+        {TripView, Rect{771, 218, 50, 20}, Show},
         {Open, Rect{28, 473, 19, 17}, Show},
         {Stop, Rect{87, 474, 15, 17}, Keep},
         {Pre, Rect{137, 473, 31, 17}, Keep},
@@ -86,6 +89,7 @@ std::vector<ControlPlacement> FullScreenLayout(int w, int h) {
         {FilterAll, std::nullopt, Hide},
         {Download, std::nullopt, Hide},
         {SelectAll, std::nullopt, Hide},
+        {TripView, std::nullopt, Hide},
     };
 }
 

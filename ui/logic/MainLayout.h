@@ -52,6 +52,7 @@ constexpr int FilterContinuous = 1152;
 constexpr int FilterManual = 1153;
 constexpr int FilterAll = 1154;
 constexpr int Graph = 1156;
+constexpr int TripView = 1157; // the list's trip view on or off, under the list
 constexpr int BrightnessIcon = 1237;
 constexpr int FrontPicture = 1238;
 constexpr int RearPicture = 1239;

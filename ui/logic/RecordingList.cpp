@@ -18,6 +18,13 @@ std::string CategoryLabel(std::string_view word) {
     return category >= 0 ? kLabels[category] : std::string(word);
 }
 
+std::string DateText(const CivilTime& t) {
+    char date[40];
+    std::snprintf(date, sizeof date, "%04d.%02d.%02d %02d:%02d:%02d", t.year % 10000, t.month % 100,
+                  t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
+    return date;
+}
+
 Row RowOfName(std::string_view name) {
     const tat::NameFields fields = tat::SplitName(name);
     Row row;
@@ -38,11 +45,7 @@ Row RowOfRecording(const DashcamRecording& recording, bool damaged) {
                              : 1;
     row.label = CategoryLabel(tat::kCategoryWords[static_cast<size_t>(category)]);
     row.name = recording.name;
-    char date[40];
-    const CivilTime& t = recording.start;
-    std::snprintf(date, sizeof date, "%04d.%02d.%02d %02d:%02d:%02d", t.year % 10000, t.month % 100,
-                  t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
-    row.dateText = date;
+    row.dateText = DateText(recording.start);
     if (damaged)
         row.dateText += " (damaged)";
     // An export of this program holds both cameras in one file; its name tells.

@@ -5,6 +5,7 @@
 #include <vector>
 
 class CTATLibrary;
+struct CivilTime;
 struct DashcamRecording;
 
 // The recording list's contents: which recordings of the card are listed, in which order, and
@@ -23,6 +24,8 @@ struct Row {
     std::string rear;     // column 3: "0" for two channels, else empty
 };
 
+// "YYYY.MM.DD hh:mm:ss" of a local time, as the Date column shows it.
+std::string DateText(const CivilTime& time);
 // The row of a name. Missing fields give empty parts; nothing checks that the date and time
 // are digits.
 Row RowOfName(std::string_view name);

@@ -73,9 +73,28 @@ int SliderGeometry::ClampCentre(int x) const {
     return std::clamp(x, low, high);
 }
 
+bool SliderGeometry::OnThumb(int pointerX) const {
+    return std::llabs(static_cast<int64_t>(pointerX) - PixelOf(pos_)) <= thumbWidth_ / 2;
+}
+
 int SliderGeometry::PressOffset(int pointerX) const {
-    const int64_t d = static_cast<int64_t>(pointerX) - PixelOf(pos_);
-    return std::llabs(d) <= thumbWidth_ / 2 ? static_cast<int>(d) : 0;
+    return OnThumb(pointerX) ? static_cast<int>(static_cast<int64_t>(pointerX) - PixelOf(pos_)) : 0;
+}
+
+int SliderGeometry::MarkerAt(std::span<const SliderMarker> markers, int pointerX, int slack) const {
+    int found = -1;
+    int64_t nearest = static_cast<int64_t>(slack) + 1;
+    for (size_t i = 0; i < markers.size(); ++i) {
+        const int position = markers[i].position;
+        if (position < rangeMin_ || position > rangeMax_)
+            continue;
+        const int64_t d = std::llabs(static_cast<int64_t>(pointerX) - PixelOf(position));
+        if (d < nearest) {
+            nearest = d;
+            found = static_cast<int>(i);
+        }
+    }
+    return found;
 }
 
 bool SliderGeometry::DragTo(int pointerX, int dragOffset) {

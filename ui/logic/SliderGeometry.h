@@ -1,5 +1,9 @@
 #pragma once
 
+#include "SliderMarker.h"
+
+#include <span>
+
 // Position and pixel arithmetic of a horizontal bitmap slider, without any toolkit.
 //
 // The slider's channel is `width` pixels wide and its thumb `thumbWidth` pixels wide; the
@@ -49,9 +53,17 @@ public:
     // x limited to the thumb centre's travel [thumbWidth / 2, width - thumbWidth / 2].
     int ClampCentre(int x) const;
 
+    // Whether pointer x lies on the thumb (within thumbWidth / 2 of its centre).
+    bool OnThumb(int pointerX) const;
+
     // Drag offset for a press at pointer x: the distance to the thumb centre when the press
     // hit the thumb, else 0 (the thumb will jump under the pointer).
     int PressOffset(int pointerX) const;
+
+    // The index of the mark whose pixel (PixelOf its position) lies nearest pointer x, at most
+    // slack pixels away; marks outside the range do not count; the first of equally near
+    // ones; -1 for none.
+    int MarkerAt(std::span<const SliderMarker> markers, int pointerX, int slack) const;
 
     // Moves the thumb centre to pointerX - dragOffset, limited to the travel. Returns true
     // when that centre differs from the current thumb centre; the position then becomes

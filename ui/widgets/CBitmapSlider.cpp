@@ -10,7 +10,9 @@
 #include <QStyleOptionFocusRect>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -52,6 +54,10 @@ bool Keyed(const QImage& bitmap, bool transparent, uint32_t keyColor, int keyX, 
     *out = MakeKeyTransparent(bitmap, key);
     return true;
 }
+
+// Where ticks meet, the later kind in this order is seen.
+constexpr MarkerKind kMarkerDrawOrder[] = {MarkerKind::GForce, MarkerKind::Parking,
+                                           MarkerKind::Manual, MarkerKind::Event};
 
 } // namespace
 
@@ -129,6 +135,26 @@ int CBitmapSlider::SetPageSize(int value) {
     return geometry_.SetPageSize(value);
 }
 
+void CBitmapSlider::SetMarkers(std::vector<SliderMarker> markers) {
+    markers_ = std::move(markers);
+    pressedMarker_ = -1;
+    update();
+}
+
+QColor CBitmapSlider::MarkerColor(MarkerKind kind) {
+    switch (kind) {
+    case MarkerKind::Event:
+        return QColor(255, 64, 64);
+    case MarkerKind::Manual:
+        return QColor(255, 224, 48);
+    case MarkerKind::Parking:
+        return QColor(110, 140, 255); // lighter than the played part of the track
+    case MarkerKind::GForce:
+        break;
+    }
+    return QColor(255, 152, 32);
+}
+
 void CBitmapSlider::SetFocusRectVisible(bool show, bool redraw) {
     showFocusRect_ = show;
     if (redraw) {
@@ -162,6 +188,22 @@ void CBitmapSlider::DrawChannel(QPainter& painter) const {
     painter.drawImage(QPoint(split, 0), channel_.normal, QRect(split, 0, drawWidth - split, h));
 }
 
+void CBitmapSlider::DrawMarkers(QPainter& painter) const {
+    const int drawHeight = channel_.Loaded() ? channel_.normal.height() : height();
+    const int tickHeight = std::max(drawHeight - 2 * kMarkerInset, 1);
+    for (const MarkerKind kind : kMarkerDrawOrder) {
+        const QColor color = MarkerColor(kind);
+        for (const SliderMarker& marker : markers_) {
+            if (marker.kind != kind || marker.position < geometry_.RangeMin() ||
+                marker.position > geometry_.RangeMax()) {
+                continue;
+            }
+            const int x = geometry_.PixelOf(marker.position) - kMarkerWidth / 2;
+            painter.fillRect(x, kMarkerInset, kMarkerWidth, tickHeight, color);
+        }
+    }
+}
+
 void CBitmapSlider::DrawThumb(QPainter& painter) const {
     if (!thumb_.Loaded()) {
         return;
@@ -183,6 +225,7 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
     {
         QPainter painter(&buffer);
         DrawChannel(painter);
+        DrawMarkers(painter);
         DrawThumb(painter);
         if (showFocusRect_ && hasFocus()) {
             QStyleOptionFocusRect option;
@@ -207,8 +250,14 @@ void CBitmapSlider::mousePressEvent(QMouseEvent* event) {
         return;
     }
     setFocus(Qt::MouseFocusReason);
-    dragging_ = true;
     const int x = event->position().toPoint().x();
+    // The thumb wins over a mark under it: it can always be dragged off a mark it was sent to.
+    pressedMarker_ = geometry_.OnThumb(x) ? -1 : geometry_.MarkerAt(markers_, x, kMarkerSlack);
+    if (pressedMarker_ >= 0) {
+        event->accept();
+        return;
+    }
+    dragging_ = true;
     dragOffset_ = geometry_.PressOffset(x);
     DragTo(x);
     update();
@@ -225,6 +274,20 @@ void CBitmapSlider::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && pressedMarker_ >= 0) {
+        const int pressed = pressedMarker_;
+        pressedMarker_ = -1;
+        event->accept();
+        const int x = event->position().toPoint().x();
+        const int position = markers_[static_cast<size_t>(pressed)].position;
+        if (std::abs(x - geometry_.PixelOf(position)) > kMarkerSlack) {
+            return; // released away from the mark: no click
+        }
+        geometry_.SetPos(position);
+        update();
+        emit markerClicked(position);
+        return;
+    }
     if (event->button() != Qt::LeftButton || !dragging_) {
         QWidget::mouseReleaseEvent(event);
         return;

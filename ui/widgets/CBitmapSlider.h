@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <vector>
 
 // A horizontal slider drawn entirely from bitmaps: a channel (the track) and a thumb, each
 // with an optional active bitmap and an optional transparent key colour.
@@ -16,15 +17,23 @@
 // drawing size is the channel bitmap's size (the slider resizes itself to it), or the
 // slider's own size while there is no channel.
 //
+// Marks (SetMarkers) are ticks kMarkerWidth pixels wide, centred on the pixel of their
+// position, from kMarkerInset pixels below the top to as far above the bottom, drawn over the
+// channel and under the thumb, each in its kind's colour (MarkerColor); where ticks meet,
+// events are drawn over manual, manual over parking and parking over G-force peaks.
+//
 // Mouse: a left press takes the focus and starts a drag; a press on the thumb keeps it where
 // it is, a press elsewhere brings the thumb centre under the pointer. Dragging moves the thumb
-// within the channel (clamped at both ends). Keys: Left/Up -1, Right/Down +1, Page Up/Page
-// Down -/+ page size, Home/End the range ends; Tab still moves the focus.
+// within the channel (clamped at both ends). A press off the thumb within kMarkerSlack pixels
+// of a mark's tick starts no drag: releasing it there moves the thumb to the mark and emits
+// markerClicked (released elsewhere, nothing happens). Keys: Left/Up -1, Right/Down +1, Page
+// Up/Page Down -/+ page size, Home/End the range ends; Tab still moves the focus.
 //
 // Notifications (the control id comes first, the position second):
 //  - sliderMoving: during a drag, each time the thumb centre would move to a new pixel;
 //  - sliderMoved: when the left button is released after a press on the slider (also when
-//    nothing changed), and after every handled key (also at the ends of the range).
+//    nothing changed), and after every handled key (also at the ends of the range);
+//  - markerClicked: a mark was clicked (neither sliderMoving nor sliderMoved comes with it).
 // The signals are emitted synchronously at the end of the event's handling; connect with
 // Qt::QueuedConnection to handle them later.
 //
@@ -35,6 +44,10 @@
 class CBitmapSlider : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kMarkerWidth = 3; // pixels
+    static constexpr int kMarkerInset = 2; // pixels kept free above and below a tick
+    static constexpr int kMarkerSlack = 3; // pixels around a tick's centre that hit it
+
     explicit CBitmapSlider(QWidget* parent = nullptr);
 
     // Channel bitmap and optional active channel bitmap (null: none). With transparent set,
@@ -64,6 +77,14 @@ public:
     int SetPageSize(int value);
     int GetPageSize() const { return geometry_.PageSize(); }
 
+    // Replaces the marks (positions in the slider's value units; those outside the range are
+    // neither drawn nor hit). Repaints. An empty list removes them.
+    void SetMarkers(std::vector<SliderMarker> markers);
+    const std::vector<SliderMarker>& Markers() const { return markers_; }
+    // The colour a kind's ticks are drawn in: events red, manual yellow, parking blue, G-force
+    // peaks orange.
+    static QColor MarkerColor(MarkerKind kind);
+
     // Whether a focus rectangle is drawn while the slider has the focus (default true).
     void SetFocusRectVisible(bool show, bool redraw = false);
 
@@ -80,6 +101,8 @@ public:
 signals:
     void sliderMoving(int id, int pos);
     void sliderMoved(int id, int pos);
+    // position: the clicked mark's position (the slider's position now).
+    void markerClicked(int position);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -105,6 +128,7 @@ private:
     void UpdateWidths();
     void DragTo(int pointerX);
     void DrawChannel(QPainter& painter) const;
+    void DrawMarkers(QPainter& painter) const;
     void DrawThumb(QPainter& painter) const;
 
     SliderGeometry geometry_;
@@ -114,4 +138,6 @@ private:
     int dragOffset_ = 0;
     bool dragging_ = false;
     bool showFocusRect_ = true;
+    std::vector<SliderMarker> markers_;
+    int pressedMarker_ = -1; // the mark a press went to, until its release
 };

@@ -11,6 +11,22 @@ QColor FromBgr(uint32_t bgr) {
                   static_cast<int>((bgr >> 16) & 0xFF));
 }
 
+QPen LinePen(const GraphSeries& line) {
+    return QPen(FromBgr(line.ColorBgr()), line.PenWidth(), Qt::SolidLine, Qt::RoundCap,
+                Qt::RoundJoin);
+}
+
+// A polyline through the points, each point drawn too (a run of one is a dot).
+void DrawPolyline(QPainter& painter, const std::vector<GraphPoint>& points) {
+    for (size_t i = 0; i < points.size(); ++i) {
+        const QPoint point(points[i].x, points[i].y);
+        if (i > 0) {
+            painter.drawLine(QPoint(points[i - 1].x, points[i - 1].y), point);
+        }
+        painter.drawPoint(point);
+    }
+}
+
 } // namespace
 
 CGraphStatic::CGraphStatic(QWidget* parent) : QWidget(parent) {
@@ -35,6 +51,23 @@ void CGraphStatic::SetXStep(int pixels) {
 void CGraphStatic::SetGrid(bool shown) {
     model_.SetGrid(shown);
     Redraw();
+}
+
+void CGraphStatic::SetXSpan(int steps) {
+    model_.SetXSpan(steps);
+    Redraw();
+}
+
+bool CGraphStatic::SetSpeedLine(uint32_t colorBgr, int penWidth, double topKmh) {
+    if (!model_.SetSpeedLine(colorBgr, penWidth, topKmh)) {
+        return false;
+    }
+    Redraw();
+    return true;
+}
+
+void CGraphStatic::SetSpeeds(std::span<const double> kmh) {
+    model_.SetSpeeds(kmh);
 }
 
 CGraphStatic::SeriesId CGraphStatic::AddSeries(uint32_t colorBgr, int penWidth) {
@@ -96,6 +129,7 @@ void CGraphStatic::Redraw() {
         for (SeriesId series = 0; series < model_.SeriesCount(); ++series) {
             DrawSeries(painter, series);
         }
+        DrawSpeed(painter);
     }
     update();
 }
@@ -115,15 +149,18 @@ void CGraphStatic::DrawSeries(QPainter& painter, SeriesId series) const {
     if (points.empty()) {
         return;
     }
-    const GraphSeries* trace = model_.Series(series);
-    painter.setPen(QPen(FromBgr(trace->ColorBgr()), trace->PenWidth(), Qt::SolidLine, Qt::RoundCap,
-                        Qt::RoundJoin));
-    for (size_t i = 0; i < points.size(); ++i) {
-        const QPoint point(points[i].x, points[i].y);
-        if (i > 0) {
-            painter.drawLine(QPoint(points[i - 1].x, points[i - 1].y), point);
-        }
-        painter.drawPoint(point);
+    painter.setPen(LinePen(*model_.Series(series)));
+    DrawPolyline(painter, points);
+}
+
+void CGraphStatic::DrawSpeed(QPainter& painter) const {
+    const GraphSeries* line = model_.SpeedLine();
+    if (line == nullptr) {
+        return;
+    }
+    painter.setPen(LinePen(*line));
+    for (const std::vector<GraphPoint>& run : model_.SpeedRuns()) {
+        DrawPolyline(painter, run);
     }
 }
 

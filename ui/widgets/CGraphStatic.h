@@ -18,9 +18,12 @@
 // visible series in the order added, newest sample at the plot's left line and older samples
 // further right (GraphModel gives the exact pixels). When a trace reaches the right edge the
 // oldest samples scroll out of view; redrawing touches only the samples that are visible.
+// With a speed line set up and speeds given, the speed is drawn last, over the series, in its
+// own colour and on its own scale, with gaps where a second has no speed; without one the
+// picture is the series' alone.
 //
 // Ownership: the graph owns its series. Threads: GUI thread only. Units: pixels; colours
-// 0x00BBGGRR; sample values in the caller's units, scaled by the y range.
+// 0x00BBGGRR; sample values in the caller's units, scaled by the y range; speeds in km/h.
 class CGraphStatic : public QWidget {
     Q_OBJECT
 public:
@@ -39,6 +42,9 @@ public:
     void SetXStep(int pixels);
     // Shows or hides the grid. Redraws.
     void SetGrid(bool shown);
+    // steps sample places fill the plot's width (GraphModel::SetXSpan; 0 or less: back to the
+    // x step). Redraws.
+    void SetXSpan(int steps);
 
     // Appends an empty series drawn with a solid pen of colorBgr (0x00BBGGRR) and penWidth
     // pixels; returns its id. Does not redraw (an empty series draws nothing).
@@ -57,6 +63,14 @@ public:
     // Shows or hides a series (series are visible when added). Redraws.
     void SetSeriesVisible(SeriesId series, bool visible);
 
+    // Sets up the speed line: a solid pen of colorBgr and penWidth pixels, topKmh reaching the
+    // graph's top. A top of 0 or less is refused (false, nothing changes). Redraws.
+    bool SetSpeedLine(uint32_t colorBgr, int penWidth, double topKmh);
+    // Replaces the speeds (oldest first, one per sample place, NaN: no speed there) without
+    // redrawing, like SetSamples; an empty list draws no speed line. Ignored without a speed
+    // line.
+    void SetSpeeds(std::span<const double> kmh);
+
     // Draws the whole picture into the off-screen image and schedules a repaint.
     void Redraw();
 
@@ -69,6 +83,8 @@ public:
     std::vector<GraphPoint> DrawnPoints(SeriesId series) const {
         return model_.DrawnPoints(series);
     }
+    // The speed line's runs as a redraw places them, newest first (GraphModel::SpeedRuns).
+    std::vector<std::vector<GraphPoint>> SpeedRuns() const { return model_.SpeedRuns(); }
     // The off-screen picture as last drawn.
     const QImage& Picture() const { return picture_; }
 
@@ -79,6 +95,7 @@ protected:
 private:
     void DrawGrid(QPainter& painter) const;
     void DrawSeries(QPainter& painter, SeriesId series) const;
+    void DrawSpeed(QPainter& painter) const;
 
     GraphModel model_;
     QImage picture_;

@@ -2,7 +2,8 @@
 
 #include <QKeyEvent>
 
-Key KeyOfQtKey(int qtKey) {
+Key KeyOfQtKey(int qtKey, Qt::KeyboardModifiers modifiers) {
+    const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
     switch (qtKey) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -14,9 +15,9 @@ Key KeyOfQtKey(int qtKey) {
     case Qt::Key_PageDown:
         return Key::PageDown;
     case Qt::Key_Left:
-        return Key::Left;
+        return ctrl ? Key::CtrlLeft : Key::Left;
     case Qt::Key_Right:
-        return Key::Right;
+        return ctrl ? Key::CtrlRight : Key::Right;
     case Qt::Key_Up:
         return Key::Up;
     case Qt::Key_Down:
@@ -38,12 +39,19 @@ Key KeyOfQtKey(int qtKey) {
         return Key::BracketLeft;
     case Qt::Key_BracketRight:
         return Key::BracketRight;
+    case Qt::Key_U:
+        return modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier) ? Key::Other
+                                                                                      : Key::U;
     default:
         return Key::Other;
     }
 }
 
+Key KeyOfEvent(const QKeyEvent& event) {
+    return KeyOfQtKey(event.key(), event.modifiers());
+}
+
 int VirtualKeyOf(const QKeyEvent& event) {
-    const Key key = KeyOfQtKey(event.key());
+    const Key key = KeyOfEvent(event);
     return key == Key::Other ? static_cast<int>(event.nativeVirtualKey()) : VirtualKeyCode(key);
 }

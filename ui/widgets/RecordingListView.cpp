@@ -10,16 +10,25 @@
 
 namespace {
 
-// The columns: title id (either half of its pair) and widths in Korean and English (0: hidden).
+// The columns: title id (either half of its pair), widths in Korean and English (0: hidden),
+// and the width in the trip view (both languages): there Type holds the tree's steps and
+// Size a trip's length and distance, about the list's width together.
 struct ListColumn {
     int title;
     int koreanWidth;
     int englishWidth;
+    int tripWidth;
 };
 constexpr ListColumn kListColumns[] = {
-    {431, 60, 60}, {405, 0, 0}, {407, 130, 180}, {443, 40, 60}, {409, 0, 90}, {411, 0, 0},
+    {431, 60, 60, 76}, {405, 0, 0, 0},   {407, 130, 180, 138},
+    {443, 40, 60, 24}, {409, 0, 90, 92}, {411, 0, 0, 0},
 };
 constexpr int kColumnCount = static_cast<int>(std::size(kListColumns));
+// The trip view: the indentation of each level, a trip's Type and its colour when it holds
+// events.
+constexpr int kTripIndentation = 10;
+constexpr const char* kTripLabel = "TRIP";
+const QColor kEventTripColor(255, 80, 80);
 
 } // namespace
 
@@ -39,17 +48,63 @@ RecordingListView::RecordingListView(uint16_t languageId, QWidget* parent) : QTr
     for (const ListColumn& column : kListColumns)
         titles << WindowText::Text(column.title, languageId);
     setHeaderLabels(titles);
-    const bool korean = IsKorean(languageId);
-    for (int c = 0; c < kColumnCount; ++c) {
-        const int width = korean ? kListColumns[c].koreanWidth : kListColumns[c].englishWidth;
-        setColumnWidth(c, width);
-        setColumnHidden(c, width == 0);
-    }
+    korean_ = IsKorean(languageId);
+    setIndentation(kTripIndentation);
+    ApplyColumns();
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setEnabled(false);
     connect(this, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) { emit rowActivated(indexOfTopLevelItem(item)); });
+            [this](QTreeWidgetItem* item, int) { OnDoubleClicked(item); });
+}
+
+void RecordingListView::ApplyColumns() {
+    setRootIsDecorated(showsTrips_);
+    for (int c = 0; c < kColumnCount; ++c) {
+        const ListColumn& column = kListColumns[c];
+        const int width = showsTrips_ ? column.tripWidth
+                          : korean_   ? column.koreanWidth
+                                      : column.englishWidth;
+        setColumnWidth(c, width);
+        setColumnHidden(c, width == 0);
+    }
+}
+
+void RecordingListView::OnDoubleClicked(QTreeWidgetItem* item) {
+    if (!showsTrips_) {
+        emit rowActivated(indexOfTopLevelItem(item));
+        return;
+    }
+    if (QTreeWidgetItem* trip = item->parent())
+        emit recordingActivated(indexOfTopLevelItem(trip), trip->indexOfChild(item));
+    else
+        emit tripActivated(indexOfTopLevelItem(item));
+}
+
+QTreeWidgetItem* RecordingListView::RecordingItem(const RecordingList::Row& row) {
+    auto* item = new QTreeWidgetItem(
+        QStringList{QString::fromStdString(row.label), QString::fromStdString(row.name),
+                    QString::fromStdString(row.dateText), QString::fromStdString(row.rear),
+                    QString(), QString()});
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Unchecked);
+    for (int c : {0, 2, 3, 4, 5})
+        item->setTextAlignment(c, Qt::AlignCenter);
+    return item;
+}
+
+std::vector<QTreeWidgetItem*> RecordingListView::RecordingItems() const {
+    std::vector<QTreeWidgetItem*> items;
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = topLevelItem(row);
+        if (!showsTrips_) {
+            items.push_back(item);
+            continue;
+        }
+        for (int member = 0; member < item->childCount(); ++member)
+            items.push_back(item->child(member));
+    }
+    return items;
 }
 
 void RecordingListView::ShowNames(const std::vector<std::string>& names) {
@@ -62,15 +117,44 @@ void RecordingListView::ShowNames(const std::vector<std::string>& names) {
 
 void RecordingListView::ShowRows(const std::vector<RecordingList::Row>& rows) {
     clear();
-    for (const RecordingList::Row& row : rows) {
-        auto* item = new QTreeWidgetItem(
-            QStringList{QString::fromStdString(row.label), QString::fromStdString(row.name),
-                        QString::fromStdString(row.dateText), QString::fromStdString(row.rear),
-                        QString(), QString()});
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, Qt::Unchecked);
+    showsTrips_ = false;
+    ApplyColumns();
+    for (const RecordingList::Row& row : rows)
+        addTopLevelItem(RecordingItem(row));
+}
+
+void RecordingListView::ShowTrips(const std::vector<TripRow>& trips) {
+    clear();
+    showsTrips_ = true;
+    ApplyColumns();
+    for (const TripRow& trip : trips) {
+        QString size = QString::fromStdString(trip.length);
+        if (!trip.distance.empty())
+            size += QLatin1Char(' ') + QString::fromStdString(trip.distance);
+        auto* item = new QTreeWidgetItem(QStringList{
+            QString::fromStdString(kTripLabel), QString(), QString::fromStdString(trip.start),
+            QString::fromStdString(trip.count), size, QString()});
+        // The trip's box follows its recordings' boxes and sets them all.
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
         for (int c : {0, 2, 3, 4, 5})
             item->setTextAlignment(c, Qt::AlignCenter);
+        QString tip = QStringLiteral("%1, %2, %3 recordings")
+                          .arg(item->text(2), QString::fromStdString(trip.length),
+                               QString::fromStdString(trip.count));
+        if (!trip.distance.empty())
+            tip += QStringLiteral(", ") + QString::fromStdString(trip.distance);
+        if (trip.holdsEvents) {
+            item->setForeground(0, kEventTripColor);
+            QFont bold = item->font(0);
+            bold.setBold(true);
+            item->setFont(0, bold);
+            tip += QStringLiteral(", with events");
+        }
+        for (int c = 0; c < kColumnCount; ++c)
+            item->setToolTip(c, tip);
+        for (const RecordingList::Row& member : trip.members)
+            item->addChild(RecordingItem(member));
+        item->setCheckState(0, Qt::Unchecked);
         addTopLevelItem(item);
     }
 }
@@ -96,10 +180,48 @@ void RecordingListView::SelectRow(int row) {
     setFocus();
 }
 
+int RecordingListView::MemberCount(int trip) const {
+    const QTreeWidgetItem* item = showsTrips_ ? topLevelItem(trip) : nullptr;
+    return item != nullptr ? item->childCount() : 0;
+}
+
+QString RecordingListView::MemberName(int trip, int member) const {
+    const QTreeWidgetItem* item = showsTrips_ ? topLevelItem(trip) : nullptr;
+    const QTreeWidgetItem* child = item != nullptr ? item->child(member) : nullptr;
+    return child != nullptr ? child->text(1) : QString();
+}
+
+void RecordingListView::SelectTripMember(int trip, int member) {
+    QTreeWidgetItem* item = showsTrips_ ? topLevelItem(trip) : nullptr;
+    if (item == nullptr)
+        return;
+    if (member >= 0) {
+        QTreeWidgetItem* child = item->child(member);
+        if (child == nullptr)
+            return;
+        item->setExpanded(true);
+        item = child;
+    }
+    clearSelection();
+    setCurrentItem(item);
+    item->setSelected(true);
+    scrollToItem(item);
+    setFocus();
+}
+
+RecordingListView::TripPlace RecordingListView::SelectedTripMember() const {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (!showsTrips_ || selected.isEmpty())
+        return {};
+    QTreeWidgetItem* item = selected.front();
+    if (QTreeWidgetItem* trip = item->parent())
+        return {indexOfTopLevelItem(trip), trip->indexOfChild(item)};
+    return {indexOfTopLevelItem(item), -1};
+}
+
 std::vector<std::string> RecordingListView::CheckedNames() const {
     std::vector<std::string> names;
-    for (int row = 0; row < topLevelItemCount(); ++row) {
-        const QTreeWidgetItem* item = topLevelItem(row);
+    for (const QTreeWidgetItem* item : RecordingItems()) {
         if (item->checkState(0) == Qt::Checked)
             names.push_back(item->text(1).toStdString());
     }
@@ -107,8 +229,8 @@ std::vector<std::string> RecordingListView::CheckedNames() const {
 }
 
 void RecordingListView::SetAllChecked(bool checked) {
-    for (int row = 0; row < topLevelItemCount(); ++row)
-        topLevelItem(row)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    for (QTreeWidgetItem* item : RecordingItems())
+        item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
 }
 
 bool RecordingListView::Contains(const QPoint& globalPointer) const {

@@ -5,6 +5,7 @@
 #include "resources/SkinBitmaps.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 namespace {
 
@@ -45,4 +46,18 @@ QLabel* MakeStatusText(const QString& text, Qt::Alignment alignment, const QColo
     font.setPixelSize(11);
     label->setFont(font);
     return label;
+}
+
+QPushButton* MakeToggleButton(const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setCheckable(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    // The colours of the filter plates (resources/skin/filter-*.svg, pressed.css).
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2a303a,"
+        " stop:1 #1c2028); border: 1px solid #363d49; border-radius: 5px; color: #dfe5ec;"
+        " font-weight: bold; font-size: 10px; padding: 0 4px; }"
+        "QPushButton:checked { background: #1b5883; border-color: #45a6ea; color: #ffffff; }"
+        "QPushButton:pressed { background: #1b5883; }"));
+    return button;
 }

@@ -9,6 +9,7 @@
 class CBitmapButtonTrans;
 class CBitmapSlider;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 // The main window's controls made from its skin: each is a child of parent, sized to its
@@ -27,3 +28,8 @@ CBitmapSlider* MakeSkinSlider(int id, int channel, int active, int minimum, int 
 // A status text in the window's 11-pixel font.
 QLabel* MakeStatusText(const QString& text, Qt::Alignment alignment, const QColor& color,
                        QWidget* parent);
+
+// A checkable text button drawn like the skin's list filters (a dark plate with a light caption,
+// lit in the accent colour while checked), for a control the skin has no bitmaps for; unchecked
+// at first.
+QPushButton* MakeToggleButton(const QString& text, QWidget* parent);

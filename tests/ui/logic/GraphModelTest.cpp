@@ -154,3 +154,33 @@ TEST(GraphModel, ClearsAndIgnoresUnknownSeries) {
     model.AddSample(x, 150);
     EXPECT_EQ(model.DrawnPoints(x), (std::vector<GraphPoint>{{4, 24}}));
 }
+
+TEST(GraphModel, TheSpeedLineHasItsOwnScaleAndGapsWithoutAFix) {
+    GraphModel model = MainWindowModel();
+    const std::vector<double> kmh = {50, std::nan(""), 100, 120, std::nan(""), 400};
+    EXPECT_FALSE(model.SetSpeeds(kmh)) << "no speed line set up";
+    EXPECT_TRUE(model.SpeedRuns().empty());
+    EXPECT_FALSE(model.SetSpeedLine(0x00FF00, 2, 0));
+    ASSERT_TRUE(model.SetSpeedLine(0x00FF00, 2, 200));
+    ASSERT_TRUE(model.SetSpeeds(kmh));
+    // Newest first (400 held at the top line), a gap, then 120 and 100, a gap, then 50; km/h
+    // x 104 / 200 above the bottom line, placed as the series' samples are.
+    EXPECT_EQ(model.SpeedRuns(),
+              (std::vector<std::vector<GraphPoint>>{
+                  {{4, 2}}, {{30, 102 - 62}, {43, 102 - 52}}, {{69, 102 - 26}}}));
+    // The scale can change under the speeds held; no speeds, no line.
+    ASSERT_TRUE(model.SetSpeedLine(0x00FF00, 2, 400));
+    EXPECT_EQ(model.SpeedRuns()[1].front(), (GraphPoint{30, 102 - 31}));
+    model.SetSpeeds({});
+    EXPECT_TRUE(model.SpeedRuns().empty());
+
+    // A span of 60 steps: 61 places from the left line (4) to the right one (758) whatever
+    // the width; a step given ends the span.
+    model.SetXSpan(60);
+    EXPECT_EQ(model.XOfAge(1), 4 + 754 / 60);
+    EXPECT_EQ(model.XOfAge(60), 758);
+    model.SetSize(380, 104);
+    EXPECT_EQ(model.XOfAge(60), 378);
+    model.SetXStep(13);
+    EXPECT_EQ(model.XOfAge(2), 30);
+}

@@ -47,6 +47,21 @@ TEST(KeyTableTest, ReviewKeysStepFramesAndChangeTheSpeedAsMpvDoes) {
     EXPECT_EQ(VirtualKeyCode(Key::Other), 0);
 }
 
+TEST(KeyTableTest, CtrlArrowsWalkTheMarkersAndUTogglesTheUnit) {
+    EXPECT_EQ(ActionOf(Key::CtrlRight), KeyAction::MarkerNext);
+    EXPECT_EQ(ActionOf(Key::CtrlLeft), KeyAction::MarkerPrevious);
+    EXPECT_EQ(ActionOf(Key::U), KeyAction::ToggleUnits);
+    // The plain arrows keep their 10 s steps.
+    EXPECT_EQ(ActionOf(Key::Left), KeyAction::SecBack);
+    EXPECT_EQ(ActionOf(Key::Right), KeyAction::SecForward);
+    KeyContext overList = Playing();
+    overList.pointerInsideList = true;
+    EXPECT_EQ(ActionOf(Key::CtrlRight, overList), KeyAction::MarkerNext) << "not the list's key";
+    EXPECT_EQ(VirtualKeyCode(Key::CtrlLeft), VirtualKeyCode(Key::Left));
+    EXPECT_EQ(VirtualKeyCode(Key::CtrlRight), VirtualKeyCode(Key::Right));
+    EXPECT_EQ(VirtualKeyCode(Key::U), 85);
+}
+
 TEST(KeyTableTest, EnterTogglesByLayout) {
     KeyContext context = Playing();
     EXPECT_EQ(ActionOf(Key::Enter, context), KeyAction::FullScreen);
@@ -89,9 +104,11 @@ TEST(KeyTableTest, EverythingIsSwallowedWhileDownloading) {
     KeyContext context = Playing();
     context.downloadBusy = true;
     context.pointerInsideList = true;
-    for (const Key key : {Key::Enter, Key::Space, Key::PageUp, Key::PageDown, Key::Left, Key::Right,
-                          Key::Up, Key::Down, Key::F2, Key::F3, Key::Escape, Key::Tab, Key::Period,
-                          Key::Comma, Key::BracketLeft, Key::BracketRight, Key::Other})
+    for (const Key key :
+         {Key::Enter,        Key::Space,    Key::PageUp,    Key::PageDown, Key::Left,
+          Key::Right,        Key::Up,       Key::Down,      Key::F2,       Key::F3,
+          Key::Escape,       Key::Tab,      Key::Period,    Key::Comma,    Key::BracketLeft,
+          Key::BracketRight, Key::CtrlLeft, Key::CtrlRight, Key::U,        Key::Other})
         EXPECT_EQ(DecideKey(key, context), (KeyDecision{KeyAction::Swallow, 50}));
 }
 

@@ -57,7 +57,7 @@ TEST(MainLayoutTest, EachLayoutShowsItsOwnButtons) {
     using namespace ControlId;
     const std::set<int> normalOnly = {
         Settings,         Snapshot,     Zoom,      MapSize,  FullScreen, FilterEvent, FilterMotion,
-        FilterContinuous, FilterManual, FilterAll, Download, List,       Graph};
+        FilterContinuous, FilterManual, FilterAll, Download, List,       Graph,       TripView};
     for (const int id : normalOnly) {
         EXPECT_EQ(VisibilityOf(LayoutMode::Normal, id), Visibility::Show) << id;
         EXPECT_EQ(VisibilityOf(LayoutMode::FullScreen, id), Visibility::Hide) << id;
@@ -111,6 +111,18 @@ TEST(MainLayoutTest, ThePlayingSpeedSitsInTheTransportBarOfBothLayouts) {
         else
             EXPECT_LE(speed.x + speed.w, RectOf(mode, Mute).x);
     }
+}
+
+TEST(MainLayoutTest, TheTripViewToggleSitsBetweenSelectAllAndTheDownloadButton) {
+    using namespace ControlId;
+    const Rect trips = RectOf(LayoutMode::Normal, TripView);
+    const Rect selectAll = RectOf(LayoutMode::Normal, SelectAll);
+    const Rect download = RectOf(LayoutMode::Normal, Download);
+    EXPECT_EQ(trips.y, selectAll.y);
+    EXPECT_EQ(trips.h, selectAll.h);
+    EXPECT_GT(trips.x, selectAll.x + selectAll.w);
+    EXPECT_LT(trips.x + trips.w, download.x);
+    EXPECT_GE(trips.y, kListRect.y + kListRect.h); // under the list, clear of it
 }
 
 TEST(MainLayoutTest, FullScreenPictureCentresOrFills) {

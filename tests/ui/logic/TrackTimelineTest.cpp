@@ -1,6 +1,8 @@
 // A folder recording's telemetry by play time: the fix and sample current at a time whichever
-// way the time jumps, the graph's samples, the route, and the track read on its own thread.
+// way the time jumps, the graph's samples and window, the route, and the track read on its own
+// thread.
 #include "ui/logic/TrackTimeline.h"
+#include "ui/logic/GraphWindow.h"
 #include "ui/logic/TrackLoader.h"
 
 #include "telemetry/FixMaker.h"
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -117,6 +120,54 @@ TEST(TrackTimeline, GraphShowsOneSampleForEachSecondUpToThePlayTime) {
     ASSERT_EQ(graph.size(), 2u); // seconds 2 and 3
     EXPECT_EQ(graph[0].x, 0.30);
     EXPECT_EQ(graph[1].x, -0.45);
+}
+
+TEST(GraphWindow, TheLastMinuteOfAxesAndSpeedAtAnyTimeAfterAnySeek) {
+    // Five minutes: a sample every 100 ms whose x is its second, a fix a second at the second's
+    // number in km/h, none (lost) from 100 s to 110 s and an invalid one at 200 s.
+    TelemetryTrack track;
+    for (int64_t ms = 0; ms <= 300000; ms += 100)
+        track.accelerations.push_back({ms, static_cast<double>(ms / 1000), 0.0, 1.0});
+    for (int64_t s = 0; s <= 300; ++s) {
+        if (s > 100 && s < 110)
+            continue;
+        track.fixes.push_back(FixAt(s * 1000, 37.5, 127.0, static_cast<double>(s), s != 200));
+    }
+    const TrackTimeline timeline(std::move(track));
+
+    GraphWindow window = GraphWindowAt(timeline, 150700);
+    EXPECT_EQ(window.lastSecond, 150);
+    ASSERT_EQ(window.samples.size(), 61u); // seconds 90 .. 150
+    EXPECT_EQ(window.samples.front().x, 90);
+    EXPECT_EQ(window.samples.back().x, 150);
+    ASSERT_EQ(window.speedsKmh.size(), 61u);
+    EXPECT_NEAR(window.speedsKmh.front(), 90, 0.01);
+    EXPECT_NEAR(window.speedsKmh.back(), 150, 0.01);
+    // Second 100's fix is current at 101 and 102 s (within 2 s); 103 to 109 s have none.
+    EXPECT_NEAR(window.speedsKmh[12], 100, 0.01);
+    EXPECT_TRUE(std::isnan(window.speedsKmh[13])) << "second 103";
+    EXPECT_TRUE(std::isnan(window.speedsKmh[19])) << "second 109";
+    EXPECT_NEAR(window.speedsKmh[20], 110, 0.01);
+
+    // A seek back: the window of the new time at once, the invalid fix without a speed.
+    window = GraphWindowAt(timeline, 230000);
+    window = GraphWindowAt(timeline, 200400);
+    EXPECT_EQ(window.samples.front().x, 140);
+    EXPECT_EQ(window.samples.back().x, 200);
+    EXPECT_TRUE(std::isnan(window.speedsKmh.back()));
+    EXPECT_NEAR(window.speedsKmh[59], 199, 0.01);
+
+    // At the start the window holds what there is so far.
+    window = GraphWindowAt(timeline, 4999);
+    EXPECT_EQ(window.lastSecond, 4);
+    EXPECT_EQ(window.samples.size(), 5u);
+    EXPECT_EQ(window.speedsKmh.size(), 5u);
+    EXPECT_NEAR(window.speedsKmh.front(), 0, 0.01);
+    window = GraphWindowAt(timeline, -1);
+    EXPECT_EQ(window.lastSecond, -1);
+    EXPECT_TRUE(window.samples.empty() && window.speedsKmh.empty());
+    // A shorter window.
+    EXPECT_EQ(GraphWindowAt(timeline, 150000, 10).speedsKmh.size(), 11u);
 }
 
 TEST(TrackLoader, HandsOutTheLatestLoadOnce) {

@@ -2,6 +2,7 @@
 #include "ui/widgets/CBitmapSlider.h"
 #include "ui/widgets/TransparentBitmap.h"
 
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -141,6 +142,76 @@ private slots:
         }
         QTest::keyClick(w.slider, Qt::Key_A);
         QCOMPARE(moved.count(), 8);
+    }
+
+    void drawsMarkersOverTheChannelUnderTheThumb() {
+        SliderWindow w;
+        w.slider->SetPos(50); // thumb over 95..104, rows 0..3
+        // Pixels of positions 20, 70, 90, 50 and 102 (beyond the range): 43, 138, 176, 100
+        // and 198. Ticks are 3 wide, rows 2..7 of the 10-row channel.
+        w.slider->SetMarkers({{20, MarkerKind::Event},
+                              {70, MarkerKind::Manual},
+                              {90, MarkerKind::GForce},
+                              {90, MarkerKind::Event}, // an event over the peak of its time
+                              {50, MarkerKind::Parking},
+                              {102, MarkerKind::Event}});
+        const QColor event = CBitmapSlider::MarkerColor(MarkerKind::Event);
+        const QColor parking = CBitmapSlider::MarkerColor(MarkerKind::Parking);
+        QCOMPARE(QSet<QRgb>({event.rgb(), parking.rgb(),
+                             CBitmapSlider::MarkerColor(MarkerKind::Manual).rgb(),
+                             CBitmapSlider::MarkerColor(MarkerKind::GForce).rgb()})
+                     .size(),
+                 4);
+        for (const QPoint p : {QPoint(42, 5), QPoint(44, 5), QPoint(43, 2), QPoint(43, 7)})
+            QCOMPARE(w.At(p.x(), p.y()), event);
+        for (const QPoint p : {QPoint(41, 5), QPoint(45, 5), QPoint(43, 1), QPoint(43, 8)})
+            QCOMPARE(w.At(p.x(), p.y()), kActiveChannel);
+        QCOMPARE(w.At(138, 5), CBitmapSlider::MarkerColor(MarkerKind::Manual));
+        QCOMPARE(w.At(176, 5), event);
+        QCOMPARE(w.At(100, 3), kThumb);  // the thumb covers a mark under it
+        QCOMPARE(w.At(100, 6), parking); // below the thumb the tick shows
+        QCOMPARE(w.At(198, 5), kChannel);
+        w.slider->SetMarkers({});
+        QCOMPARE(w.At(43, 5), kActiveChannel);
+    }
+
+    void clickOnAMarkerJumpsToItWithoutSliderNotifications() {
+        SliderWindow w;
+        w.slider->SetPos(50);
+        w.slider->SetMarkers({{20, MarkerKind::Event}, {80, MarkerKind::GForce}});
+        QSignalSpy moving(w.slider, &CBitmapSlider::sliderMoving);
+        QSignalSpy moved(w.slider, &CBitmapSlider::sliderMoved);
+        QSignalSpy clicked(w.slider, &CBitmapSlider::markerClicked);
+
+        QTest::mousePress(w.slider, Qt::LeftButton, {}, {46, 5}); // 3 px right of the tick
+        QTest::mouseMove(w.slider, {60, 5});
+        QCOMPARE(w.slider->GetPos(), 50);
+        QTest::mouseRelease(w.slider, Qt::LeftButton, {}, {41, 5});
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked.at(0), QVariantList{20});
+        QCOMPARE(w.slider->GetPos(), 20);
+        QCOMPARE(moving.count(), 0);
+        QCOMPARE(moved.count(), 0);
+        QVERIFY(!w.slider->IsDragging());
+
+        // Released away from the mark: no click, nothing moves.
+        QTest::mousePress(w.slider, Qt::LeftButton, {}, {157, 5});
+        QTest::mouseRelease(w.slider, Qt::LeftButton, {}, {170, 5});
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(w.slider->GetPos(), 20);
+        QCOMPARE(moved.count(), 0);
+
+        // The thumb on a mark is dragged as before; a press beside a mark is a jump.
+        QTest::mousePress(w.slider, Qt::LeftButton, {}, {43, 5});
+        QTest::mouseMove(w.slider, {62, 5});
+        QTest::mouseRelease(w.slider, Qt::LeftButton, {}, {62, 5});
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(w.slider->GetPos(), 30);
+        QTest::mouseClick(w.slider, Qt::LeftButton, {}, {161, 5}); // 4 px from the tick
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(moved.count(), 2);
+        QCOMPARE(w.slider->GetPos(), 82);
     }
 
     void refusesKeyPointOutsideBitmap() {

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -161,6 +162,38 @@ private slots:
         QCOMPARE(w.graph->DrawnPoints(w.x).size(), size_t{60});
         QCOMPARE(w.graph->DrawnPoints(w.x).front().y, 102 - 23 * 104 / 200); // 1223 % 200
         QCOMPARE(w.At(700, 50), kYellow);
+    }
+
+    void drawsTheSpeedLineOverTheAxesWithGapsAndTheWindowAcrossTheWidth() {
+        MainWindowGraph w;
+        constexpr QRgb kGreen = qRgb(0, 255, 0);
+        w.Refill(std::vector<int>(61, 0), std::vector<int>(61, 0), std::vector<int>(61, 0));
+        w.graph->Redraw();
+        QCOMPARE(w.At(4, 50), kYellow); // no speed line: the axes alone, as ever
+
+        QVERIFY(!w.graph->SetSpeedLine(0x00FF00, 1, 0));
+        QVERIFY(w.graph->SetSpeedLine(0x00FF00, 1, 200));
+        // 100 km/h of 200 lies on row 50, where the y axis' zero is: the speed is drawn over.
+        const double none = std::nan("");
+        w.graph->SetSpeeds(std::vector<double>{100, 100, none, 100, 100, 100});
+        w.graph->Redraw();
+        QCOMPARE(w.At(4, 50), kGreen);
+        QCOMPARE(w.At(30, 50), kGreen);
+        QCOMPARE(w.At(43, 50), kYellow); // no speed at that second: a gap
+        QCOMPARE(w.At(56, 50), kGreen);
+        QCOMPARE(w.At(69, 50), kGreen);
+        QCOMPARE(w.At(82, 50), kYellow); // older than the speeds given
+        QCOMPARE(w.graph->SpeedRuns().size(), size_t{2});
+
+        // A minute of places across the width: the 61st sample on the right line.
+        w.graph->SetXSpan(60);
+        QCOMPARE(w.graph->DrawnPoints(w.z).back(), (GraphPoint{758, 76}));
+        QCOMPARE(w.At(758, 76), kRed);
+        QCOMPARE(w.At(4 + 5 * 754 / 60, 50), kGreen);
+
+        w.graph->SetSpeeds({});
+        w.graph->Redraw();
+        QCOMPARE(w.At(4, 50), kYellow);
     }
 };
 

@@ -11,6 +11,7 @@ int RunBitmapButtonTransTests(int argc, char** argv);
 int RunSkinButtonTests(int argc, char** argv);
 int RunGraphStaticTests(int argc, char** argv);
 int RunSettingsDialogsTests(int argc, char** argv);
+int RunTripControlsTests(int argc, char** argv);
 
 // An image of one colour.
 inline QImage SolidImage(QSize size, QColor color) {

@@ -10,5 +10,6 @@ int main(int argc, char** argv) {
     failures += RunSkinButtonTests(argc, argv);
     failures += RunGraphStaticTests(argc, argv);
     failures += RunSettingsDialogsTests(argc, argv);
+    failures += RunTripControlsTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "RecordingList.h"
+#include "SpeedUnit.h"
+#include "storage/CivilTime.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the recording list's trip view shows of one trip (a drive's recordings played as one):
+// the texts of its own row and the rows of its recordings. Plain values.
+struct TripRow {
+    std::string start;        // the first recording's local start, "YYYY.MM.DD hh:mm:ss"
+    std::string length;       // "mm:ss", or "h:mm:ss" from an hour on
+    std::string count;        // how many recordings, "3"
+    std::string distance;     // "12.3 km", "7.6 mi"; empty when unknown (no fixes)
+    bool holdsEvents = false; // an event recording is among them
+    std::vector<RecordingList::Row> members; // in play order
+};
+
+namespace TripRows {
+
+// "mm:ss" of a length in milliseconds (whole seconds, rounded down; negative reads "00:00"),
+// "h:mm:ss" from an hour on.
+std::string LengthText(int64_t lengthMs);
+// "12.3 km" or "7.6 mi": the distance in the unit with one decimal.
+std::string DistanceText(double km, SpeedUnit unit);
+// The row's texts; members are left empty for the caller to fill. distanceKm: nothing when the
+// trip has no fixes.
+TripRow RowOf(const CivilTime& start, int64_t lengthMs, size_t recordings,
+              std::optional<double> distanceKm, SpeedUnit unit, bool holdsEvents);
+
+} // namespace TripRows
