@@ -33,3 +33,41 @@ TileSource AppProfile::MapTiles() const {
     }
     return UsableTileSource(source);
 }
+
+bool AppProfile::TripView() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    return settings.value(QStringLiteral("Trips/View"), false).toBool();
+}
+
+void AppProfile::SetTripView(bool on) {
+    QSettings settings(m_path, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Trips/View"), on);
+}
+
+int64_t AppProfile::TripGapMs() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    bool ok = false;
+    const double seconds = settings.value(QStringLiteral("Trips/GapSeconds"), 10).toDouble(&ok);
+    if (!ok || !(seconds >= 0) || !(seconds <= 3600))
+        return 10000;
+    return static_cast<int64_t>(seconds * 1000.0);
+}
+
+double AppProfile::PeakThresholdG() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    bool ok = false;
+    const double g = settings.value(QStringLiteral("Trips/PeakG"), 0.4).toDouble(&ok);
+    return ok && g >= 0.05 && g <= 4.0 ? g : 0.4;
+}
+
+SpeedUnit AppProfile::Unit() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    const SpeedUnit fallback = speedunit::DefaultFromEnvironment();
+    return speedunit::FromWord(
+        settings.value(QStringLiteral("Units/Speed")).toString().toStdString(), fallback);
+}
+
+void AppProfile::SetUnit(SpeedUnit unit) {
+    QSettings settings(m_path, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Units/Speed"), QString::fromLatin1(speedunit::Word(unit)));
+}

@@ -1,7 +1,10 @@
 #pragma once
+#include "ui/logic/SpeedUnit.h"
 #include "ui/logic/TileSource.h"
 
 #include <QString>
+
+#include <cstdint>
 
 // The application's own profile: values that must survive between runs, kept in the user's
 // XDG configuration folder ($XDG_CONFIG_HOME/tatview/varnelplayer.ini).
@@ -20,6 +23,16 @@ public:
     // Section "Map", keys "TileUrl" and "TileAttribution": where the map's tiles come from
     // ({z}/{x}/{y} URL template). OpenStreetMap's when unset or unusable.
     TileSource MapTiles() const;
+    // Section "Trips": "View" (the list shows drives: true/false), "GapSeconds" (how far apart
+    // two recordings of one drive may be, 0 to 3600; default 10), "PeakG" (the G-force
+    // departure that marks the slider, 0.05 to 4 g; default 0.4).
+    bool TripView() const;
+    void SetTripView(bool on);
+    int64_t TripGapMs() const;
+    double PeakThresholdG() const;
+    // Section "Units", key "Speed": "kmh" or "mph"; the locale's unit when unset.
+    SpeedUnit Unit() const;
+    void SetUnit(SpeedUnit unit);
     QString FilePath() const { return m_path; }
 
 private:

@@ -4,6 +4,7 @@
 #include "SettingsCommand.h"
 #include "SnapshotCommand.h"
 #include "StatusPresenter.h"
+#include "TripView.h"
 #include "ZoomFeed.h"
 #include "resources/SkinBitmaps.h"
 #include "resources/strings/StringTable.h"
@@ -29,13 +30,17 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 constexpr int kCutShortText = 626; // "%s: the recording could not be read to its end"
+// The line under the title (the normal layout), beside the window's name.
+constexpr Rect kInfoRect{340, 10, 550, 18};
 } // namespace
 
 CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
@@ -61,6 +66,12 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
                                  static_cast<QLabel*>(Control(ControlId::Speed)), m_position,
                                  m_graph, m_map, Control(ControlId::MapSize)},
         &m_diag);
+    m_trips = std::make_unique<TripView>(
+        *m_controller, *m_status, m_profile,
+        TripView::Widgets{m_list, static_cast<QAbstractButton*>(Control(ControlId::TripView)),
+                          m_position, m_info},
+        [this] { return Busy(); });
+    m_controller->SetTripGap(m_profile.TripGapMs());
     m_review = std::make_unique<ReviewCommands>(
         *m_controller, *m_status, m_position, [this] { return Busy(); }, this);
     m_controls[ControlId::PlaySpeed] = m_review->SpeedWidget();
@@ -165,6 +176,10 @@ void CSamplePlayerDlg::CreateControls() {
 
     m_list = new RecordingListView(m_options.languageId, this);
     m_controls[ControlId::List] = m_list;
+    m_controls[ControlId::TripView] = MakeToggleButton(QStringLiteral("Trips"), this);
+
+    // What plays, under the title: the recording, its wall-clock time, the drive's figures.
+    m_info = MakeStatusText(QString(), Qt::AlignLeft, QColor(200, 200, 200), this);
 }
 
 void CSamplePlayerDlg::ConnectCommands() {
@@ -208,7 +223,7 @@ void CSamplePlayerDlg::ConnectCommands() {
 void CSamplePlayerDlg::ConnectController() {
     PlaybackController* controller = m_controller.get();
     connect(controller, &PlaybackController::rowsChanged, this, [this] {
-        m_list->ShowRows(m_controller->RowTexts());
+        m_trips->ShowRows();
         m_selectAll->setChecked(false); // new rows start unticked
     });
     connect(m_download.get(), &DownloadController::titleChanged, this, &QWidget::setWindowTitle);
@@ -224,6 +239,7 @@ void CSamplePlayerDlg::ConnectController() {
         m_front->Clear();
         m_rear->Clear();
         m_status->RecordingOpened();
+        m_trips->RecordingOpened();
         m_panes = PanesForNewRecording(m_controller->ChannelCount());
         LayoutPanes();
         update();
@@ -249,6 +265,7 @@ void CSamplePlayerDlg::ConnectController() {
     });
     connect(controller, &PlaybackController::recordingEnded, this, &CSamplePlayerDlg::OnNext);
     connect(controller, &PlaybackController::statusTick, m_status.get(), &StatusPresenter::Tick);
+    connect(controller, &PlaybackController::statusTick, m_trips.get(), &TripView::Tick);
     connect(m_status.get(), &StatusPresenter::mapRevealed, this, [this] {
         if (m_panes.map == PaneMode::Hidden) {
             m_panes.map = PaneMode::Small;
@@ -281,6 +298,9 @@ void CSamplePlayerDlg::ApplyLayout(LayoutMode mode) {
     Control(ControlId::Play)->setVisible(m_playShown);
     Control(ControlId::Pause)->setVisible(!m_playShown);
     Control(ControlId::MapSize)->setEnabled(false);
+    // The line under the title has room in the normal layout only.
+    m_info->setGeometry(kInfoRect.x, kInfoRect.y, kInfoRect.w, kInfoRect.h);
+    m_info->setVisible(mode == LayoutMode::Normal);
     m_front->SyncSize();
     m_rear->SyncSize();
     update();
@@ -426,7 +446,7 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
     context.pointerInsideList = m_list->Contains(QCursor::pos());
     context.downloadBusy = Busy();
     context.volume = m_volume->GetPos();
-    const KeyDecision decision = DecideKey(KeyOfQtKey(event->key()), context);
+    const KeyDecision decision = DecideKey(KeyOfEvent(*event), context);
     using Command = void (CSamplePlayerDlg::*)();
     static const std::map<KeyAction, Command> kCommands = {
         {KeyAction::FullScreen, &CSamplePlayerDlg::OnFullScreen},
@@ -441,6 +461,18 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
         {KeyAction::Open, &CSamplePlayerDlg::OnOpen}};
     if (decision.action == KeyAction::PassToList)
         return false;
+    if (decision.action == KeyAction::MarkerNext) {
+        m_trips->NextMark();
+        return true;
+    }
+    if (decision.action == KeyAction::MarkerPrevious) {
+        m_trips->PreviousMark();
+        return true;
+    }
+    if (decision.action == KeyAction::ToggleUnits) {
+        m_trips->ToggleUnit();
+        return true;
+    }
     if (m_review->HandleKey(decision.action))
         return true;
     if (decision.action == KeyAction::VolumeUp || decision.action == KeyAction::VolumeDown)
@@ -502,8 +534,24 @@ void CSamplePlayerDlg::OnListDblClk(int row) {
 }
 
 void CSamplePlayerDlg::OnPlay() {
-    if (!Busy())
-        m_controller->Play(m_list->SelectedRow());
+    if (Busy())
+        return;
+    if (m_trips->Shown() && !m_controller->Loaded() && m_list->TripCount() > 0) {
+        const RecordingListView::TripPlace place = m_list->SelectedTripMember();
+        m_trips->PlayListed(std::max(place.trip, 0), std::max(place.member, 0));
+        return;
+    }
+    m_controller->Play(m_list->SelectedRow());
+}
+
+bool CSamplePlayerDlg::PlayTripNumber(int number) {
+    m_controller->PollCard();
+    m_controller->ListRecordings(RecordingList::kFilterAll);
+    m_trips->Show(true);
+    const std::vector<size_t>& listed = m_trips->Listed();
+    const auto row = std::find(listed.begin(), listed.end(), static_cast<size_t>(number - 1));
+    return number >= 1 && row != listed.end() &&
+           m_trips->PlayListed(static_cast<int>(row - listed.begin()), 0);
 }
 
 void CSamplePlayerDlg::OnPause() {

@@ -28,6 +28,7 @@ class ReviewCommands;
 class SettingsCommand;
 class SnapshotCommand;
 class StatusPresenter;
+class TripView;
 class ZoomFeed;
 
 // The program's main window: a frameless, skinned window with the two picture areas, the map
@@ -80,6 +81,11 @@ public:
     SnapshotCommand& Snapshot() { return *m_snapshot; }
     SettingsCommand& Settings() { return *m_settings; }
     DownloadController& Download() { return *m_download; }
+    TripView& Trips() { return *m_trips; }
+    QLabel* InfoLine() const { return m_info; }
+    // Shows the drives and plays drive `number` (1 the oldest, as tatcard trips numbers them)
+    // from its start; false when there is no such drive.
+    bool PlayTripNumber(int number);
 
     // Commands (reached through the buttons and keys).
     void OnQuit();
@@ -156,6 +162,8 @@ private:
     CBitmapSlider* m_brightness = nullptr;
     CxSkinButton* m_mute = nullptr;
     std::unique_ptr<StatusPresenter> m_status;
+    std::unique_ptr<TripView> m_trips;
+    QLabel* m_info = nullptr;
     std::unique_ptr<ReviewCommands> m_review;
     std::unique_ptr<ZoomFeed> m_zoom;
     std::unique_ptr<SnapshotCommand> m_snapshot;

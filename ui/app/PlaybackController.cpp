@@ -8,6 +8,7 @@
 #include "ui/logic/StatusText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -38,6 +39,18 @@ PlaybackController::PlaybackController(Options options, const DiagLog* diag, boo
 
     m_cardTimer.setInterval(1000);
     connect(&m_cardTimer, &QTimer::timeout, this, &PlaybackController::PollCard);
+    m_figuresTimer.setInterval(200);
+    connect(&m_figuresTimer, &QTimer::timeout, this, [this] {
+        if (!m_figuresLoad.valid() ||
+            m_figuresLoad.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
+        m_figuresTimer.stop();
+        std::vector<std::optional<TripFigures>> figures = m_figuresLoad.get();
+        if (m_figuresCancel && m_figuresCancel->load())
+            return; // for drives that are no longer listed
+        m_figures = std::move(figures);
+        emit tripFiguresReady();
+    });
     m_statusTimer.setInterval(100);
     connect(&m_statusTimer, &QTimer::timeout, this, &PlaybackController::OnStatusTimer);
 }
@@ -62,6 +75,11 @@ void PlaybackController::ShutDown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
+    m_figuresTimer.stop();
+    if (m_figuresCancel)
+        m_figuresCancel->store(true);
+    if (m_figuresLoad.valid())
+        m_figuresLoad.wait();
     m_cardTimer.stop();
     m_statusTimer.stop();
     m_engine.Shutdown();
@@ -80,6 +98,8 @@ void PlaybackController::PollCard() {
     if (swapped)
         Stop(); // nothing of the old source plays on
     m_sourceRoot = root;
+    m_figures.clear();
+    m_figuresFor.clear();
     m_source = root.empty() ? nullptr : sources::Open(root, sources::WithMediaParsers(m_diag));
     m_trips = m_source ? m_source->Trips(m_tripGapMs) : std::vector<trips::Trip>{};
     if (m_source) {
@@ -121,6 +141,7 @@ std::string PlaybackController::FolderSource() const {
 }
 
 void PlaybackController::ListRecordings(int filter) {
+    m_filter = filter;
     m_rows.clear();
     m_rowTexts.clear();
     if (m_source) {
@@ -218,6 +239,38 @@ bool PlaybackController::PlayTrip(size_t trip, size_t member) {
     return true;
 }
 
+void PlaybackController::ReadTripFigures() {
+    if (!m_source)
+        return;
+    const bool same = m_figuresFor.size() == m_trips.size() &&
+                      std::equal(m_figuresFor.begin(), m_figuresFor.end(), m_trips.begin(),
+                                 [](const trips::Trip& a, const trips::Trip& b) {
+                                     return a.members == b.members;
+                                 });
+    if (same && (m_figuresLoad.valid() || !m_figures.empty()))
+        return;
+    if (m_figuresCancel)
+        m_figuresCancel->store(true);
+    m_figuresFor = m_trips;
+    m_figures.clear();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    m_figuresCancel = cancel;
+    const std::shared_ptr<const VRecordingSource> source = m_source;
+    m_figuresLoad = std::async(std::launch::async, [source, drives = m_trips, cancel] {
+        std::vector<std::optional<TripFigures>> figures(drives.size());
+        for (size_t t = 0; t < drives.size() && !cancel->load(); ++t) {
+            const TripPlan plan = tripplan::Plan(*source, drives[t]);
+            figures[t] = TripFigures::Of(tripplan::JoinedTrack(*source, plan), plan.lengthMs);
+        }
+        return figures;
+    });
+    m_figuresTimer.start();
+}
+
+std::optional<TripFigures> PlaybackController::FiguresOf(size_t trip) const {
+    return trip < m_figures.size() ? m_figures[trip] : std::nullopt;
+}
+
 std::string PlaybackController::CurrentRecordingName() const {
     if (!Loaded())
         return {};
@@ -313,6 +366,14 @@ void PlaybackController::Halt() {
 }
 
 void PlaybackController::Next() {
+    if (m_tripPlan && Loaded()) {
+        const int m = m_tripPlan->MemberAt(m_engine.CurrentMs());
+        if (m >= 0 && static_cast<size_t>(m) + 1 < m_tripPlan->members.size())
+            m_engine.SeekToMs(m_tripPlan->OffsetMs(static_cast<size_t>(m) + 1));
+        else
+            Stop();
+        return;
+    }
     if (m_currentRow <= 0) {
         Stop();
         return;
@@ -323,6 +384,13 @@ void PlaybackController::Next() {
 }
 
 void PlaybackController::Previous() {
+    if (m_tripPlan && Loaded()) {
+        const int64_t now = m_engine.CurrentMs();
+        const int m = std::max(m_tripPlan->MemberAt(now), 0);
+        const bool intoIt = now - m_tripPlan->OffsetMs(static_cast<size_t>(m)) >= 3000;
+        m_engine.SeekToMs(m_tripPlan->OffsetMs(static_cast<size_t>(intoIt || m == 0 ? m : m - 1)));
+        return;
+    }
     const int row = m_currentRow + 1;
     if (row >= static_cast<int>(m_rows.size())) {
         Stop();
@@ -349,6 +417,10 @@ bool PlaybackController::PlayRecording(const std::string& name) {
 
 void PlaybackController::SeekToSecond(int second) {
     m_engine.SeekToMs(static_cast<int64_t>(second) * 1000);
+}
+
+void PlaybackController::SeekToMs(int64_t ms) {
+    m_engine.SeekToMs(std::max<int64_t>(ms, 0));
 }
 
 void PlaybackController::ScrubToSecond(int second) {

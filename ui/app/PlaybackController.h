@@ -9,6 +9,7 @@
 #include "sources/VRecordingSource.h"
 #include "storage/CTATLibrary.h"
 #include "telemetry/CTextData.h"
+#include "telemetry/TripFigures.h"
 #include "ui/logic/RecordingList.h"
 #include "ui/logic/TrackLoader.h"
 #include "ui/logic/TrackTimeline.h"
@@ -16,7 +17,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -108,6 +111,8 @@ public:
     // none without a card.
     void ListRecordings(int filter);
     const std::vector<std::string>& Rows() const { return m_rows; }
+    // The filter listed last (4 before any listing).
+    int Filter() const { return m_filter; }
     // The texts of the rows, in the same order.
     const std::vector<RecordingList::Row>& RowTexts() const { return m_rowTexts; }
     // The current row; -1 for none.
@@ -130,6 +135,12 @@ public:
     const TripPlan* PlayingTrip() const { return m_tripPlan ? &*m_tripPlan : nullptr; }
     // Index into Trips() of the drive that plays; -1 for none.
     int PlayingTripIndex() const { return m_playingTrip; }
+    // Reads the figures of every drive (TripFigures: distance, top and average speed; from
+    // their recordings' telemetry) on a thread of its own; tripFiguresReady tells when they are
+    // there. Started again only when the drives changed since.
+    void ReadTripFigures();
+    // A drive's figures once read; nullopt before, and for an index out of range.
+    std::optional<TripFigures> FiguresOf(size_t trip) const;
     // The name of the recording that plays at the current time (the drive's member then);
     // empty when nothing is loaded.
     std::string CurrentRecordingName() const;
@@ -154,15 +165,19 @@ public:
     // Quitting: the engine stops, the status tick and the card poll end; the window's state
     // is left as it is (the user may still answer No).
     void Halt();
-    // NEXT: the row above the current one; stops after the first row.
+    // NEXT: the row above the current one; stops after the first row. While a drive plays:
+    // the start of its next recording; stops after the last.
     void Next();
-    // PRE: the row below the current one; stops after the last row.
+    // PRE: the row below the current one; stops after the last row. While a drive plays: the
+    // start of the recording that plays (of the one before within its first 3 s).
     void Previous();
     // The card is looked for, every recording listed, and the one with this name played as a
     // double click on its row would. False when there is no such recording.
     bool PlayRecording(const std::string& name);
     // Seeks to a second of the recording (also while paused: the paused picture moves).
     void SeekToSecond(int second);
+    // The same to a time in milliseconds (a mark on the slider).
+    void SeekToMs(int64_t ms);
     // While the position thumb is dragged: the key frame at or before the second, quickly.
     void ScrubToSecond(int second);
     // Pauses a recording that plays, then moves `frames` frames from the picture on screen
@@ -231,6 +246,8 @@ signals:
     // Every 100 ms while a recording is loaded (after FolderTrack took a track that has been
     // read).
     void statusTick();
+    // The figures of the drives have been read (FiguresOf).
+    void tripFiguresReady();
 
 private:
     void PlayRowName(int row);
@@ -267,10 +284,17 @@ private:
     std::vector<std::string> m_rows;
     std::vector<RecordingList::Row> m_rowTexts;
     int m_currentRow = -1;
+    int m_filter = RecordingList::kFilterAll;
     int64_t m_tripGapMs = trips::kDefaultGapMs;
     std::vector<trips::Trip> m_trips;
     std::optional<TripPlan> m_tripPlan; // the drive that plays
     int m_playingTrip = -1;
+    // The drives' figures: read on a thread of their own, for the drives of m_figuresFor.
+    std::vector<trips::Trip> m_figuresFor;
+    std::future<std::vector<std::optional<TripFigures>>> m_figuresLoad;
+    std::shared_ptr<std::atomic<bool>> m_figuresCancel;
+    std::vector<std::optional<TripFigures>> m_figures;
+    QTimer m_figuresTimer; // looks for the figures' end
     int64_t m_durationSeconds = 0;
     std::string m_openName; // the recording opened last
     uint32_t m_deviceVolume = kInitialDeviceVolume;

@@ -4,6 +4,7 @@
 #include "base/DiagLog.h"
 #include "telemetry/CGSensorData.h"
 #include "ui/logic/GraphSeries.h"
+#include "ui/logic/GraphWindow.h"
 #include "ui/logic/MapUpdateRule.h"
 #include "ui/logic/StatusText.h"
 #include "ui/logic/TrackTimeline.h"
@@ -39,13 +40,25 @@ StatusPresenter::StatusPresenter(const PlaybackController& controller, Widgets w
     m_seriesX = graph->AddSeries(0xFF0000, 1);
     m_seriesY = graph->AddSeries(0x00FFFF, 1);
     m_seriesZ = graph->AddSeries(0x0000FF, 1);
+    // The speed over the axes: white, 160 km/h at the top.
+    graph->SetSpeedLine(0xFFFFFF, 1, 160.0);
+}
+
+void StatusPresenter::SetUnit(SpeedUnit unit) {
+    m_unit = unit;
+}
+
+QString StatusPresenter::NoSpeedText() const {
+    return m_unit == SpeedUnit::kMph ? QStringLiteral("mph") : QStringLiteral("Km/h");
 }
 
 void StatusPresenter::ClearTelemetry() {
-    m_widgets.speed->setText(QStringLiteral("Km/h"));
+    m_widgets.speed->setText(NoSpeedText());
     m_graphDrawnCount = 0;
     for (int series : {m_seriesX, m_seriesY, m_seriesZ})
         m_widgets.graph->ClearSeries(series);
+    m_widgets.graph->SetSpeeds({});
+    m_widgets.graph->SetXSpan(0);
     m_widgets.graph->Redraw();
     m_widgets.map->ClearRoute();
     m_mapDrawn.reset();
@@ -116,7 +129,7 @@ void StatusPresenter::Refresh() {
     if (map.revealMap) {
         TATV_DIAG(m_diag, "GPS Data => %f, %f\n", fix.LatitudeDegrees(), fix.LongitudeDegrees());
         RevealMap();
-        SetSpeedText(QString::fromStdString(StatusText::SpeedText(fix.GetSpeed())));
+        SetSpeedText(QString::fromStdString(StatusText::SpeedText(fix.GetSpeed(), m_unit)));
     }
     UpdateGraph(t);
 }
@@ -140,9 +153,10 @@ void StatusPresenter::RefreshFromTrack(const std::shared_ptr<const TrackTimeline
         fix = NewestFix{current->fix.valid != 0, PositionOf(current->fix)};
     if (MapRefreshFor(fix).revealMap) {
         RevealMap();
-        SetSpeedText(QString::fromStdString(StatusText::SpeedText(current->fix.GetSpeed())));
+        SetSpeedText(
+            QString::fromStdString(StatusText::SpeedText(current->fix.GetSpeed(), m_unit)));
     } else {
-        SetSpeedText(QStringLiteral("Km/h"));
+        SetSpeedText(NoSpeedText());
     }
     // The marker stays on the route: an impossible fix does not move it.
     if (const TimedFix* onRoute = track->RouteFixAt(playMs)) {
@@ -158,10 +172,12 @@ void StatusPresenter::RefreshFromTrack(const std::shared_ptr<const TrackTimeline
     if (shown == m_graphDrawnCount)
         return;
     m_graphDrawnCount = shown;
-    const std::vector<TimedAcceleration> samples =
-        track->GraphSamples(playMs, static_cast<size_t>(GraphSeries::kCapacity));
+    // The last minute: the G-forces and the speed (km/h, however the speed text reads).
+    const GraphWindow window = GraphWindowAt(*track, playMs);
+    m_widgets.graph->SetXSpan(GraphWindow::kSeconds);
+    m_widgets.graph->SetSpeeds(window.speedsKmh);
     std::vector<double> xs, ys, zs;
-    for (const TimedAcceleration& sample : samples) {
+    for (const TimedAcceleration& sample : window.samples) {
         xs.push_back(sample.x * CGSensorData::kUnitsPerG + kGraphZeroX);
         ys.push_back(sample.y * CGSensorData::kUnitsPerG + kGraphZeroY);
         zs.push_back(sample.z * CGSensorData::kUnitsPerG + kGraphZeroZ);

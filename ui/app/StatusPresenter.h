@@ -1,6 +1,7 @@
 #pragma once
 #include "ui/logic/GeoPoint.h"
 #include "ui/logic/RouteGate.h"
+#include "ui/logic/SpeedUnit.h"
 
 #include <QObject>
 
@@ -28,9 +29,10 @@ class TrackTimeline;
 // fix's speed and position, the route of the fixes seen, one G-sensor sample a second. A
 // dash-cam folder's recording, whose telemetry is read whole (PlaybackController::FolderTrack),
 // shows what is current at the play time: the speed of the fix at or before it, the marker on
-// the route's fix at or before it, the graph's samples up to it (TrackTimeline), and the whole
-// route from the start. The graph's values are in the card's G-sensor units
-// (CGSensorData::kUnitsPerG to the g), unrounded for a folder's samples.
+// the route's fix at or before it, the graph's last minute of samples and speeds up to it
+// (GraphWindowAt), and the whole route from the start (a drive's whole route). The graph's values
+// are in the card's G-sensor units (CGSensorData::kUnitsPerG to the g), unrounded for a folder's
+// samples.
 //
 // Threads: GUI thread.
 class StatusPresenter final : public QObject {
@@ -67,6 +69,8 @@ public:
     // Nothing plays: both time texts 00:00:00 and the thumb at the start.
     void Reset();
     void UpdateTimeTexts(int64_t currentSeconds, int64_t lengthSeconds);
+    // The unit of the speed text (the graph's speed line stays in km/h).
+    void SetUnit(SpeedUnit unit);
     // The next refresh redraws the graph even when its sample count did not change.
     void RedrawGraphNext() { m_graphDrawnCount = 0; }
 
@@ -88,6 +92,8 @@ private:
     void ShowGraph(const std::vector<double>& xs, const std::vector<double>& ys,
                    const std::vector<double>& zs);
     void SetSpeedText(const QString& text);
+    // The speed text without a fix: the unit's name.
+    QString NoSpeedText() const;
     void RevealMap();
 
     const PlaybackController& m_controller;
@@ -102,4 +108,5 @@ private:
     std::optional<GeoPoint> m_mapDrawn;           // the position the map was last asked to show
     RouteGate m_route;                            // keeps impossible fixes off the route
     std::shared_ptr<const TrackTimeline> m_track; // the folder track shown; null: none yet
+    SpeedUnit m_unit = SpeedUnit::kKmh;
 };

@@ -35,4 +35,22 @@ TripRow RowOf(const CivilTime& start, int64_t lengthMs, size_t recordings,
     return row;
 }
 
+std::string PlayLine(const std::string& name, int64_t wallSeconds, const TripFigures* figures,
+                     SpeedUnit unit) {
+    std::string line = name;
+    if (wallSeconds >= 0)
+        line += "  " + RecordingList::DateText(CivilTime::FromSeconds(wallSeconds));
+    if (figures != nullptr) {
+        line += "  |  trip " + DistanceText(figures->distanceKm, unit);
+        if (figures->hasFixes) {
+            char speeds[96];
+            std::snprintf(speeds, sizeof speeds, ", top %.0f %s, average %.0f %s",
+                          speedunit::Speed(figures->topSpeedKmh, unit), speedunit::SpeedName(unit),
+                          speedunit::Speed(figures->averageKmh, unit), speedunit::SpeedName(unit));
+            line += speeds;
+        }
+    }
+    return line;
+}
+
 } // namespace TripRows

@@ -3,6 +3,7 @@
 #include "RecordingList.h"
 #include "SpeedUnit.h"
 #include "storage/CivilTime.h"
+#include "telemetry/TripFigures.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,5 +33,12 @@ std::string DistanceText(double km, SpeedUnit unit);
 // trip has no fixes.
 TripRow RowOf(const CivilTime& start, int64_t lengthMs, size_t recordings,
               std::optional<double> distanceKm, SpeedUnit unit, bool holdsEvents);
+
+// The line that tells what plays: the recording's name and the wall-clock time at the play
+// position ("20240305_090702_N  2024.03.05 09:07:32"; the time left out when wallSeconds < 0),
+// and for a drive its figures ("  |  trip 12.3 km, top 81 km/h, average 46 km/h"; the speeds
+// left out without fixes).
+std::string PlayLine(const std::string& name, int64_t wallSeconds, const TripFigures* figures,
+                     SpeedUnit unit);
 
 } // namespace TripRows

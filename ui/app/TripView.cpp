@@ -1,0 +1,185 @@
+#include "TripView.h"
+
+#include "AppProfile.h"
+#include "PlaybackController.h"
+#include "StatusPresenter.h"
+#include "ui/logic/TrackTimeline.h"
+#include "ui/logic/TripRows.h"
+#include "ui/widgets/CBitmapSlider.h"
+#include "ui/widgets/RecordingListView.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+
+TripView::TripView(PlaybackController& controller, StatusPresenter& status, AppProfile& profile,
+                   Widgets widgets, std::function<bool()> busy, QObject* parent)
+    : QObject(parent), m_controller(controller), m_status(status), m_profile(profile),
+      m_widgets(widgets), m_busy(std::move(busy)) {
+    m_shown = m_profile.TripView();
+    m_unit = m_profile.Unit();
+    m_status.SetUnit(m_unit);
+    m_widgets.toggle->setCheckable(true);
+    m_widgets.toggle->setChecked(m_shown);
+    connect(m_widgets.toggle, &QAbstractButton::clicked, this, [this](bool on) {
+        if (m_busy())
+            m_widgets.toggle->setChecked(m_shown);
+        else
+            Show(on);
+    });
+    connect(m_widgets.list, &RecordingListView::tripActivated, this, [this](int row) {
+        if (!m_busy())
+            PlayListed(row, 0);
+    });
+    connect(m_widgets.list, &RecordingListView::recordingActivated, this,
+            [this](int row, int member) {
+                if (!m_busy())
+                    PlayListed(row, member);
+            });
+    connect(m_widgets.position, &CBitmapSlider::markerClicked, this, [this](int second) {
+        if (!m_busy() && m_controller.Loaded()) {
+            m_controller.SeekToSecond(second);
+            m_status.RedrawGraphNext();
+            m_status.Refresh();
+        }
+    });
+    connect(&m_controller, &PlaybackController::tripFiguresReady, this, [this] {
+        if (m_shown)
+            ShowRows();
+        UpdateInfo();
+    });
+}
+
+void TripView::Show(bool drives) {
+    m_shown = drives;
+    m_profile.SetTripView(drives);
+    m_widgets.toggle->setChecked(drives);
+    ShowRows();
+}
+
+void TripView::ShowRows() {
+    if (!m_shown) {
+        m_listed.clear();
+        m_widgets.list->ShowRows(m_controller.RowTexts());
+        return;
+    }
+    const std::shared_ptr<VRecordingSource> source = m_controller.Source();
+    m_listed = m_controller.ListTrips(m_controller.Filter());
+    std::vector<TripRow> rows;
+    if (source) {
+        const std::vector<trips::Trip>& drives = m_controller.Trips();
+        for (const size_t t : m_listed) {
+            const trips::Trip& trip = drives[t];
+            const std::optional<TripFigures> figures = m_controller.FiguresOf(t);
+            std::optional<double> km;
+            if (figures && figures->hasFixes)
+                km = figures->distanceKm;
+            TripRow row =
+                TripRows::RowOf(source->Recordings()[trip.members.front()].start, trip.LengthMs(),
+                                trip.members.size(), km, m_unit, trip.holdsEvents);
+            for (const size_t m : trip.members)
+                row.members.push_back(source->RowOf(m));
+            rows.push_back(std::move(row));
+        }
+        m_controller.ReadTripFigures();
+    }
+    m_widgets.list->ShowTrips(rows);
+}
+
+bool TripView::PlayListed(int row, int member) {
+    if (row < 0 || static_cast<size_t>(row) >= m_listed.size() || member < 0)
+        return false;
+    if (!m_controller.PlayTrip(m_listed[static_cast<size_t>(row)], static_cast<size_t>(member)))
+        return false;
+    m_widgets.list->SelectTripMember(row, member);
+    return true;
+}
+
+void TripView::RecordingOpened() {
+    m_marksTrack = nullptr;
+    BuildMarks(nullptr);
+    UpdateInfo();
+}
+
+void TripView::BuildMarks(const TrackTimeline* track) {
+    std::vector<TripMarkers::Recording> recordings;
+    const std::shared_ptr<VRecordingSource> source = m_controller.Source();
+    if (const TripPlan* plan = m_controller.PlayingTrip(); plan != nullptr && source) {
+        for (size_t k = 0; k < plan->members.size(); ++k)
+            recordings.push_back(
+                {plan->OffsetMs(k), source->Recordings()[plan->members[k]].category});
+    }
+    const int64_t length = m_controller.DurationSeconds() * 1000 + 999;
+    const std::vector<TimedAcceleration> none;
+    const std::vector<TimedAcceleration>& gsensor =
+        track != nullptr ? track->Track().accelerations : none;
+    m_marks = TripMarkers(length, recordings, gsensor, m_profile.PeakThresholdG());
+    m_widgets.position->SetMarkers(m_marks.ForSlider(1000));
+}
+
+void TripView::Tick() {
+    const std::shared_ptr<const TrackTimeline> track = m_controller.FolderTrack();
+    if (track && track.get() != m_marksTrack) {
+        m_marksTrack = track.get();
+        BuildMarks(track.get());
+    }
+    UpdateInfo();
+}
+
+bool TripView::NextMark() {
+    if (!m_controller.Loaded())
+        return false;
+    const std::optional<TripMarkers::Marker> mark = m_marks.Next(m_controller.CurrentMs());
+    if (!mark)
+        return false;
+    m_controller.SeekToMs(mark->timeMs);
+    m_status.RedrawGraphNext();
+    m_status.Refresh();
+    return true;
+}
+
+bool TripView::PreviousMark() {
+    if (!m_controller.Loaded())
+        return false;
+    const std::optional<TripMarkers::Marker> mark = m_marks.Previous(m_controller.CurrentMs());
+    if (!mark)
+        return false;
+    m_controller.SeekToMs(mark->timeMs);
+    m_status.RedrawGraphNext();
+    m_status.Refresh();
+    return true;
+}
+
+void TripView::ToggleUnit() {
+    m_unit = speedunit::Toggle(m_unit);
+    m_profile.SetUnit(m_unit);
+    m_status.SetUnit(m_unit);
+    if (m_shown)
+        ShowRows();
+    m_status.Refresh();
+    UpdateInfo();
+}
+
+void TripView::UpdateInfo() {
+    QString line;
+    if (m_controller.Loaded()) {
+        std::optional<TripFigures> figures;
+        if (const TripPlan* plan = m_controller.PlayingTrip()) {
+            // The drive's own track once it is read, else the figures of the listing.
+            if (const std::shared_ptr<const TrackTimeline> track = m_controller.FolderTrack()) {
+                if (track.get() != m_figuresTrack) {
+                    m_figuresTrack = track.get();
+                    m_trackFigures = TripFigures::Of(track->Track(), plan->lengthMs);
+                }
+                figures = m_trackFigures;
+            } else {
+                figures =
+                    m_controller.FiguresOf(static_cast<size_t>(m_controller.PlayingTripIndex()));
+            }
+        }
+        line = QString::fromStdString(TripRows::PlayLine(m_controller.CurrentRecordingName(),
+                                                         m_controller.WallClockSeconds(),
+                                                         figures ? &*figures : nullptr, m_unit));
+    }
+    if (m_widgets.info->text() != line)
+        m_widgets.info->setText(line);
+}
