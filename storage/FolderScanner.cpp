@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <string_view>
 #include <sys/stat.h>
 #include <tuple>
@@ -123,23 +125,93 @@ std::string_view FileNameOf(std::string_view relative) {
     return slash == std::string_view::npos ? relative : relative.substr(slash + 1);
 }
 
-// The quality of each camera's played file; -1 where there is none yet.
-using Qualities = std::array<int, dashcam::kChannelCount>;
+// The quality (-1 where there is none yet) and modification time of each camera's played
+// file.
+struct PlayedFiles {
+    std::array<int, dashcam::kChannelCount> quality;
+    std::array<int64_t, dashcam::kChannelCount> mtime;
+    PlayedFiles() {
+        quality.fill(-1);
+        mtime.fill(0);
+    }
+};
 
 void Place(DashcamRecording& recording, const dashcam::FileNameInfo& info, std::string path,
-           Qualities& quality) {
+           int64_t mtime, PlayedFiles& played) {
     const auto slot = static_cast<size_t>(info.channel);
     std::string& current = recording.channels[slot];
     if (current.empty()) {
         current = std::move(path);
-        quality[slot] = info.quality;
-    } else if (info.quality > quality[slot]) {
+    } else if (info.quality > played.quality[slot]) {
         recording.extraFiles.push_back(std::move(current));
         current = std::move(path);
-        quality[slot] = info.quality;
     } else {
         recording.extraFiles.push_back(std::move(path));
+        return;
     }
+    played.quality[slot] = info.quality;
+    played.mtime[slot] = mtime;
+}
+
+// The offset of local wall-clock time from UTC in the machine's zone for the last local hour
+// asked for: a folder's recordings fall in few hours, and mktime reads the zone (TZ, or a
+// stat of /etc/localtime) on every call.
+struct ZoneHour {
+    int64_t hour = std::numeric_limits<int64_t>::min(); // local seconds / 3600
+    bool known = false;
+    int64_t offset = 0; // local wall-clock seconds minus UTC seconds
+};
+
+// Seconds since 1970 (UTC) of a local wall-clock time in the machine's zone, daylight saving
+// time as the zone has it on that date (mktime with tm_isdst = -1); false when mktime cannot
+// tell.
+bool LocalToUtc(const CivilTime& local, ZoneHour& zone, int64_t& utc) {
+    const int64_t wall = local.ToSeconds();
+    const int64_t hour = wall >= 0 ? wall / 3600 : -((-wall + 3599) / 3600);
+    if (hour != zone.hour) {
+        zone.hour = hour;
+        zone.known = false;
+        const CivilTime start = CivilTime::FromSeconds(hour * 3600);
+        if (start.year >= 1900 && start.year <= 9999) {
+            std::tm parts{};
+            parts.tm_year = start.year - 1900;
+            parts.tm_mon = start.month - 1;
+            parts.tm_mday = start.day;
+            parts.tm_hour = start.hour;
+            parts.tm_isdst = -1;
+            errno = 0;
+            const time_t t = std::mktime(&parts);
+            if (t != static_cast<time_t>(-1) || errno == 0) {
+                zone.known = true;
+                zone.offset = hour * 3600 - static_cast<int64_t>(t);
+            }
+        }
+    }
+    utc = wall - zone.offset;
+    return zone.known;
+}
+
+// A recording's length in milliseconds from its played files' modification times and the
+// local start its name carries, as Group describes it; -1 when no reading fits.
+int64_t TimedLengthMs(const CivilTime& start, const PlayedFiles& played, ZoneHour& zone) {
+    int64_t startUtc = 0;
+    const bool zoneKnown = LocalToUtc(start, zone, startUtc);
+    const int64_t startAsUtc = start.ToSeconds();
+    int64_t zoneReading = -1;
+    int64_t fatReading = -1;
+    const auto fits = [](int64_t seconds) {
+        return seconds >= 0 && seconds <= kMaxTimedLengthSeconds;
+    };
+    for (const int64_t mtime : played.mtime) {
+        if (mtime <= 0)
+            continue;
+        if (zoneKnown && fits(mtime - startUtc))
+            zoneReading = std::max(zoneReading, mtime - startUtc);
+        if (fits(mtime - startAsUtc))
+            fatReading = std::max(fatReading, mtime - startAsUtc);
+    }
+    const int64_t seconds = zoneReading >= 0 ? zoneReading : fatReading;
+    return seconds >= 0 ? seconds * 1000 : -1;
 }
 
 } // namespace
@@ -164,7 +236,7 @@ std::vector<DashcamRecording> Scan(const std::string& root) {
 
 std::vector<DashcamRecording> Group(const std::string& root, const std::vector<FoundFile>& files) {
     std::vector<DashcamRecording> list;
-    std::vector<Qualities> qualities;
+    std::vector<PlayedFiles> played;
     std::unordered_map<std::string, size_t> byKey;
     std::unordered_map<std::string, size_t> byStemPath; // a video file's path without extension
     struct Side {
@@ -205,8 +277,7 @@ std::vector<DashcamRecording> Group(const std::string& root, const std::vector<F
             recording.start = info.start;
             recording.startFromName = info.hasTime;
             list.push_back(std::move(recording));
-            qualities.emplace_back();
-            qualities.back().fill(-1);
+            played.emplace_back();
             earliest.push_back(-1);
         }
         DashcamRecording& recording = list[at->second];
@@ -218,7 +289,7 @@ std::vector<DashcamRecording> Group(const std::string& root, const std::vector<F
         if (earliest[at->second] < 0 || file.mtime < earliest[at->second])
             earliest[at->second] = file.mtime;
         byStemPath.emplace(std::string(StemPathOf(relative)), at->second);
-        Place(recording, info, Join(root, relative), qualities[at->second]);
+        Place(recording, info, Join(root, relative), file.mtime, played[at->second]);
     }
 
     // Side files without a convention: beside a video file of the same stem, or named as a
@@ -258,13 +329,19 @@ std::vector<DashcamRecording> Group(const std::string& root, const std::vector<F
         }
     }
 
-    // Recordings of side files alone are no recordings; plain files are dated by their time.
+    // Recordings of side files alone are no recordings; plain files are dated by their time,
+    // named ones timed by it.
     std::vector<DashcamRecording> result;
     result.reserve(list.size());
+    ZoneHour zone;
     for (size_t i = 0; i < list.size(); ++i) {
         if (list[i].ChannelCount() == 0)
             continue;
-        if (!list[i].startFromName && earliest[i] > 0)
+        list[i].mtime =
+            std::max<int64_t>(0, *std::max_element(played[i].mtime.begin(), played[i].mtime.end()));
+        if (list[i].startFromName)
+            list[i].lengthMs = TimedLengthMs(list[i].start, played[i], zone);
+        else if (earliest[i] > 0)
             list[i].start = LocalTime(earliest[i]);
         std::sort(list[i].sideFiles.begin(), list[i].sideFiles.end());
         std::sort(list[i].extraFiles.begin(), list[i].extraFiles.end());
@@ -310,8 +387,15 @@ DashcamRecording SingleFile(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
         recording.sizeBytes = st.st_size;
-        if (!info.hasTime)
+        recording.mtime = std::max<int64_t>(0, st.st_mtime);
+        if (!info.hasTime) {
             recording.start = LocalTime(st.st_mtime);
+        } else {
+            PlayedFiles played;
+            played.mtime[dashcam::kFront] = recording.mtime;
+            ZoneHour zone;
+            recording.lengthMs = TimedLengthMs(recording.start, played, zone);
+        }
     }
     return recording;
 }

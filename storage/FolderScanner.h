@@ -21,7 +21,16 @@ struct DashcamRecording {
     std::vector<std::string> extraFiles; // more video files of the moment that are not played
                                          // (a lower quality, a further camera)
     int64_t sizeBytes = 0;               // all its files together
-    int64_t lengthMs = -1;               // from the files' times; < 0 unknown
+    // The latest modification time of its played video files (channels), seconds since 1970
+    // as the file system reports it: true UTC for files written on this machine, the
+    // camera's local time read as UTC on the camera's own FAT card; 0 when unknown.
+    int64_t mtime = 0;
+    // How long it lasts, in milliseconds, from mtime (the camera sets it when it closes a
+    // file) and the start its name carries; no file opened. -1 when unknown: the start did
+    // not come from the name, or neither reading of the clocks gives a length from 0 to
+    // folderscan::kMaxTimedLengthSeconds (a file copied here without its time, a camera clock
+    // far off). See folderscan::Group.
+    int64_t lengthMs = -1;
 
     // Cameras with a video file.
     int ChannelCount() const;
@@ -59,7 +68,20 @@ struct FoundFile {
 };
 // The grouping step of Scan over files already found (any order; the list's order decides
 // which of two equal files is played).
+//
+// It also sets each recording's mtime and lengthMs. The name's start is local wall-clock
+// time; a file's mtime is read two ways: (a) as the camera's local time shown as if it were
+// UTC (a FAT card mounted on Linux), length = mtime - start.ToSeconds(); (b) as true UTC (a
+// file written or copied with its time on this machine), length = mtime - the start turned
+// from local time to UTC in the machine's zone (TZ respected; daylight saving time as the
+// zone has it on that date). Of each reading the longest length any played file gives within
+// 0 to kMaxTimedLengthSeconds counts; (b) is taken when it has one, else (a), else the length is
+// unknown. Reads the zone (mktime) once per local hour of the recordings.
 std::vector<DashcamRecording> Group(const std::string& root, const std::vector<FoundFile>& files);
+
+// The longest a recording's length read from its file times may be (cameras close a file
+// after 1 to 10 minutes); a longer or negative one means the times do not fit.
+inline constexpr int64_t kMaxTimedLengthSeconds = 15 * 60;
 
 // Whether the folder holds at least one video file within kMaxDepth levels, looking at no
 // more than maxEntries directory entries.
@@ -69,7 +91,7 @@ bool HoldsVideoFiles(const std::string& root, int maxEntries = 5000);
 const DashcamRecording* Find(const std::vector<DashcamRecording>& list, const std::string& name);
 
 // One file as a recording of its own (a single video file opened by name), dated by the
-// file's modification time in local time.
+// file's modification time in local time; its mtime and lengthMs as Group sets them.
 DashcamRecording SingleFile(const std::string& path);
 
 } // namespace folderscan

@@ -14,12 +14,13 @@
 // recordings' local start times), so a drive across midnight is one trip. Plain functions over
 // what the listing already knows: no file is opened.
 //
-// Any thread.
+// Any thread; no state.
 namespace trips {
 
 inline constexpr int64_t kDefaultGapMs = 10000;
 // A recording whose length is unknown (a file that tells nothing) is taken to last until the
-// next recording starts when that is at most this long after its start, else to last 0 ms.
+// next recording starts (the next later start, of any category) when that is at most this
+// long after its start, else to last 0 ms.
 inline constexpr int64_t kUnknownSpanMs = 5 * 60 * 1000;
 
 struct Item {

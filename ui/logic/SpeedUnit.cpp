@@ -1,8 +1,8 @@
 #include "SpeedUnit.h"
 
-#include <algorithm>
+#include "base/AsciiText.h"
+
 #include <array>
-#include <cctype>
 #include <cstdlib>
 
 namespace speedunit {
@@ -11,42 +11,48 @@ namespace {
 
 constexpr double kKmPerMile = 1.609344;
 
-// Territories whose roads are signed in miles: the United States and its territories (Puerto
-// Rico, Guam, the Virgin Islands, American Samoa, the Northern Marianas, the outlying
-// islands), the United Kingdom, Liberia and Myanmar.
-constexpr std::array<std::string_view, 10> kMileTerritories = {"US", "PR", "GU", "VI", "AS",
-                                                               "MP", "UM", "GB", "LR", "MM"};
+// The territories whose roads are signed in miles (ISO 3166-1 alpha-2), as the header lists
+// them.
+constexpr std::array<std::string_view, 29> kMileTerritories{
+    "US", "PR", "GU", "VI", "AS", "MP", "UM",                         // the United States
+    "GB", "IM", "JE", "GG", "AI", "VG", "KY", "FK", "MS", "SH", "TC", // the United Kingdom
+    "LR", "MM",                                                       // Liberia, Myanmar
+    "AG", "BS", "BZ", "DM", "GD", "KN", "LC", "VC", "WS",             // Caribbean and Pacific
+};
 
-bool SameWord(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
+// The territory of a locale name: what follows the language and '_' (or '-') up to the
+// codeset or modifier; empty when there is none.
+std::string_view TerritoryOf(std::string_view locale) {
+    const size_t languageEnd = locale.find_first_of("_-.@");
+    if (languageEnd == std::string_view::npos ||
+        (locale[languageEnd] != '_' && locale[languageEnd] != '-'))
+        return {};
+    const std::string_view rest = locale.substr(languageEnd + 1);
+    return rest.substr(0, rest.find_first_of(".@"));
 }
 
 } // namespace
 
 SpeedUnit DefaultForLocale(std::string_view locale) {
-    // language[_TERRITORY][.codeset][@modifier]
-    const size_t end = locale.find_first_of(".@");
-    const std::string_view name = locale.substr(0, end);
-    const size_t separator = name.find_first_of("_-");
-    if (separator == std::string_view::npos)
+    const std::string_view territory = TerritoryOf(locale);
+    if (territory.size() != 2)
         return SpeedUnit::kKmh;
-    const std::string_view territory = name.substr(separator + 1);
     for (const std::string_view miles : kMileTerritories)
-        if (SameWord(territory, miles))
+        if (ascii::EqualsIgnoreCase(territory, miles))
             return SpeedUnit::kMph;
     return SpeedUnit::kKmh;
 }
 
-SpeedUnit DefaultFromEnvironment() {
-    for (const char* variable : {"LC_ALL", "LC_MEASUREMENT", "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && *value != '\0')
+SpeedUnit DefaultFromEnvironment(const char* lcAll, const char* lcMeasurement, const char* lang) {
+    for (const char* value : {lcAll, lcMeasurement, lang})
+        if (value != nullptr && value[0] != '\0')
             return DefaultForLocale(value);
-    }
     return SpeedUnit::kKmh;
+}
+
+SpeedUnit DefaultFromEnvironment() {
+    return DefaultFromEnvironment(std::getenv("LC_ALL"), std::getenv("LC_MEASUREMENT"),
+                                  std::getenv("LANG"));
 }
 
 const char* Word(SpeedUnit unit) {
@@ -54,9 +60,9 @@ const char* Word(SpeedUnit unit) {
 }
 
 SpeedUnit FromWord(std::string_view word, SpeedUnit fallback) {
-    if (SameWord(word, "kmh"))
+    if (ascii::EqualsIgnoreCase(word, "kmh"))
         return SpeedUnit::kKmh;
-    if (SameWord(word, "mph"))
+    if (ascii::EqualsIgnoreCase(word, "mph"))
         return SpeedUnit::kMph;
     return fallback;
 }

@@ -25,11 +25,26 @@ uint32_t DeviceVolume(int position) {
     return level + level * 65536u;
 }
 
+namespace {
+
+// The whole part of a speed (toward zero; not a number reads 0, the rest held to ±1e6).
+std::string WholeSpeed(double speed) {
+    if (!std::isfinite(speed))
+        speed = 0;
+    const double clamped = std::clamp(speed, -1e6, 1e6);
+    return std::to_string(static_cast<int>(std::trunc(clamped)));
+}
+
+} // namespace
+
 std::string SpeedText(double kmh) {
-    if (!std::isfinite(kmh))
-        kmh = 0;
-    const double clamped = std::clamp(kmh, -1e6, 1e6);
-    return std::to_string(static_cast<int>(std::trunc(clamped))) + "Km/h";
+    return WholeSpeed(kmh) + "Km/h";
+}
+
+std::string SpeedText(double kmh, SpeedUnit unit) {
+    if (unit == SpeedUnit::kKmh)
+        return SpeedText(kmh);
+    return WholeSpeed(speedunit::Speed(kmh, unit)) + speedunit::SpeedName(unit);
 }
 
 int64_t GraphCount(int64_t t, int64_t n) {

@@ -1,4 +1,6 @@
 #pragma once
+#include "SpeedUnit.h"
+
 #include <cstdint>
 #include <string>
 
@@ -15,6 +17,9 @@ int64_t DurationSeconds(int64_t durationMs);
 uint32_t DeviceVolume(int position);
 // "%dKm/h" of a speed in km/h, truncated toward zero.
 std::string SpeedText(double kmh);
+// The same in a unit: "%dKm/h" for km/h (as above), "%dmph" of the speed in miles an hour,
+// truncated toward zero.
+std::string SpeedText(double kmh, SpeedUnit unit);
 // How many G-sensor samples the graph shows at second t with n samples loaded.
 int64_t GraphCount(int64_t t, int64_t n);
 
