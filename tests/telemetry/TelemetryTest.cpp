@@ -1,14 +1,12 @@
 #include "telemetry/CGPSData.h"
 #include "telemetry/CGSensorData.h"
 #include "telemetry/CTextData.h"
+#include "tests/support/ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <ctime>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -32,23 +30,8 @@ void FeedSample(CTextData& data, uint8_t rawX, uint8_t rawY, uint8_t rawZ, int64
 
 // Converts in a fixed zone so the local-time results are known; restores the caller's zone.
 class GpsTimeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ"))
-            m_savedTz = tz;
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (m_savedTz)
-            setenv("TZ", m_savedTz->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
 private:
-    std::optional<std::string> m_savedTz;
+    ScopedTimeZone m_zone{"UTC0"};
 };
 
 TEST(GpsParseTest, ValidSentenceFillsEveryField) {
