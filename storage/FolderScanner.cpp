@@ -153,62 +153,68 @@ void Place(DashcamRecording& recording, const dashcam::FileNameInfo& info, std::
     played.mtime[slot] = mtime;
 }
 
-// The offset of local wall-clock time from UTC in the machine's zone for the last local hour
-// asked for: a folder's recordings fall in few hours, and mktime reads the zone (TZ, or a
-// stat of /etc/localtime) on every call.
-struct ZoneHour {
-    int64_t hour = std::numeric_limits<int64_t>::min(); // local seconds / 3600
-    bool known = false;
-    int64_t offset = 0; // local wall-clock seconds minus UTC seconds
-};
+// The offsets of local wall-clock time from UTC in the machine's zone (local seconds minus UTC
+// seconds) by local hour (local seconds / 3600, rounded down), kNoOffset where mktime could
+// not tell: a folder's recordings fall in few hours, in any order, and mktime reads the zone
+// (TZ, or a stat of /etc/localtime) on every call.
+using ZoneHours = std::unordered_map<int64_t, int64_t>;
+constexpr int64_t kNoOffset = std::numeric_limits<int64_t>::min();
 
-// Seconds since 1970 (UTC) of a local wall-clock time in the machine's zone, daylight saving
-// time as the zone has it on that date (mktime with tm_isdst = -1); false when mktime cannot
-// tell.
-bool LocalToUtc(const CivilTime& local, ZoneHour& zone, int64_t& utc) {
+// The offset of one local hour (mktime with tm_isdst = -1: daylight saving time as the zone
+// has it on that date).
+int64_t HourOffset(int64_t hour) {
+    const CivilTime start = CivilTime::FromSeconds(hour * 3600);
+    if (start.year < 1900 || start.year > 9999)
+        return kNoOffset;
+    std::tm parts{};
+    parts.tm_year = start.year - 1900;
+    parts.tm_mon = start.month - 1;
+    parts.tm_mday = start.day;
+    parts.tm_hour = start.hour;
+    parts.tm_isdst = -1;
+    errno = 0;
+    const time_t t = std::mktime(&parts);
+    if (t == static_cast<time_t>(-1) && errno != 0)
+        return kNoOffset;
+    return hour * 3600 - static_cast<int64_t>(t);
+}
+
+// Seconds since 1970 (UTC) of a local wall-clock time in the machine's zone; false when
+// mktime cannot tell.
+bool LocalToUtc(const CivilTime& local, ZoneHours& zone, int64_t& utc) {
     const int64_t wall = local.ToSeconds();
     const int64_t hour = wall >= 0 ? wall / 3600 : -((-wall + 3599) / 3600);
-    if (hour != zone.hour) {
-        zone.hour = hour;
-        zone.known = false;
-        const CivilTime start = CivilTime::FromSeconds(hour * 3600);
-        if (start.year >= 1900 && start.year <= 9999) {
-            std::tm parts{};
-            parts.tm_year = start.year - 1900;
-            parts.tm_mon = start.month - 1;
-            parts.tm_mday = start.day;
-            parts.tm_hour = start.hour;
-            parts.tm_isdst = -1;
-            errno = 0;
-            const time_t t = std::mktime(&parts);
-            if (t != static_cast<time_t>(-1) || errno == 0) {
-                zone.known = true;
-                zone.offset = hour * 3600 - static_cast<int64_t>(t);
-            }
-        }
-    }
-    utc = wall - zone.offset;
-    return zone.known;
+    auto [at, added] = zone.try_emplace(hour, kNoOffset);
+    if (added)
+        at->second = HourOffset(hour);
+    if (at->second == kNoOffset)
+        return false;
+    utc = wall - at->second;
+    return true;
 }
 
 // A recording's length in milliseconds from its played files' modification times and the
 // local start its name carries, as Group describes it; -1 when no reading fits.
-int64_t TimedLengthMs(const CivilTime& start, const PlayedFiles& played, ZoneHour& zone) {
+int64_t TimedLengthMs(const CivilTime& start, const PlayedFiles& played, ZoneHours& zone) {
     int64_t startUtc = 0;
     const bool zoneKnown = LocalToUtc(start, zone, startUtc);
     const int64_t startAsUtc = start.ToSeconds();
     int64_t zoneReading = -1;
     int64_t fatReading = -1;
-    const auto fits = [](int64_t seconds) {
-        return seconds >= 0 && seconds <= kMaxTimedLengthSeconds;
+    // The seconds from `from` to `to` when they lie in 0 to kMaxTimedLengthSeconds (any file
+    // time, however far off, is compared without overflowing).
+    const auto fitting = [](int64_t to, int64_t from, int64_t& seconds) {
+        return !__builtin_sub_overflow(to, from, &seconds) && seconds >= 0 &&
+               seconds <= kMaxTimedLengthSeconds;
     };
     for (const int64_t mtime : played.mtime) {
+        int64_t seconds = 0;
         if (mtime <= 0)
             continue;
-        if (zoneKnown && fits(mtime - startUtc))
-            zoneReading = std::max(zoneReading, mtime - startUtc);
-        if (fits(mtime - startAsUtc))
-            fatReading = std::max(fatReading, mtime - startAsUtc);
+        if (zoneKnown && fitting(mtime, startUtc, seconds))
+            zoneReading = std::max(zoneReading, seconds);
+        if (fitting(mtime, startAsUtc, seconds))
+            fatReading = std::max(fatReading, seconds);
     }
     const int64_t seconds = zoneReading >= 0 ? zoneReading : fatReading;
     return seconds >= 0 ? seconds * 1000 : -1;
@@ -246,6 +252,12 @@ std::vector<DashcamRecording> Group(const std::string& root, const std::vector<F
     std::vector<Side> unmatchedSides;
     std::vector<Side> folderSides; // event.json: every recording of its folder
     std::vector<int64_t> earliest; // modification time of a recording's first video file
+    // Most recordings have two files or more: room for that many up front spares the growing
+    // lists' copies and, for thousands of recordings, fresh pages on every scan.
+    const size_t expected = files.size() / 2 + 1;
+    list.reserve(expected);
+    played.reserve(expected);
+    earliest.reserve(expected);
 
     for (const FoundFile& file : files) {
         const std::string& relative = file.relative;
@@ -333,7 +345,7 @@ std::vector<DashcamRecording> Group(const std::string& root, const std::vector<F
     // named ones timed by it.
     std::vector<DashcamRecording> result;
     result.reserve(list.size());
-    ZoneHour zone;
+    ZoneHours zone;
     for (size_t i = 0; i < list.size(); ++i) {
         if (list[i].ChannelCount() == 0)
             continue;
@@ -393,7 +405,7 @@ DashcamRecording SingleFile(const std::string& path) {
         } else {
             PlayedFiles played;
             played.mtime[dashcam::kFront] = recording.mtime;
-            ZoneHour zone;
+            ZoneHours zone;
             recording.lengthMs = TimedLengthMs(recording.start, played, zone);
         }
     }

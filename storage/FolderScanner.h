@@ -76,7 +76,7 @@ struct FoundFile {
 // from local time to UTC in the machine's zone (TZ respected; daylight saving time as the
 // zone has it on that date). Of each reading the longest length any played file gives within
 // 0 to kMaxTimedLengthSeconds counts; (b) is taken when it has one, else (a), else the length is
-// unknown. Reads the zone (mktime) once per local hour of the recordings.
+// unknown. Asks for the zone (mktime) once per local hour of the recordings.
 std::vector<DashcamRecording> Group(const std::string& root, const std::vector<FoundFile>& files);
 
 // The longest a recording's length read from its file times may be (cameras close a file
