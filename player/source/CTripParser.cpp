@@ -121,9 +121,11 @@ bool CTripParser::Advance() {
     if (impl.driveEnded || from >= static_cast<int>(m_segments.size()))
         return false;
     std::unique_ptr<OpenedSegment> next = impl.readAhead.Take(from);
-    if (!next)
+    if (!next) {
+        impl.readAhead.CloseQueued();
         next = OpenFirstSegment(m_factory, m_segments, static_cast<size_t>(from), kOpenHere,
                                 nullptr, nullptr, impl.buffer);
+    }
     impl.failed = impl.failed || next->skipped > 0;
     if (next->index < 0) {
         impl.driveEnded = true;
@@ -227,6 +229,7 @@ int CTripParser::SeekTime(float seconds) {
     std::unique_ptr<OpenedSegment> segment = impl.readAhead.Take(target);
     if (!segment) {
         impl.readAhead.Cancel();
+        impl.readAhead.CloseQueued();
         segment = OpenFirstSegment(m_factory, m_segments, static_cast<size_t>(target), kOpenHere,
                                    nullptr, nullptr, impl.buffer);
     }

@@ -28,8 +28,9 @@ struct OpenedSegment;
 // packets (1 s of front pictures, at most 8 MiB) into memory. When segment k's Read ends, the
 // same Read call goes on with k + 1: its packets in hand first, then its inner parser. The
 // thread also closes the inner parsers played out, so that closing does not stall Read.
-// Alive at any time: the current inner parser and at most two others (the next one and one
-// being closed, or two being closed).
+// At most three inner parsers are alive at once: the current one and two others (the next one
+// and one being closed, or two being closed; while a seek opens a segment here, that one and
+// one being closed).
 //
 // Open takes any name (the drive's); the segments are set before. It opens the first segment
 // here, on the caller's thread (the first that opens). The duration is the last segment's

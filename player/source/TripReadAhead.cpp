@@ -110,6 +110,17 @@ void TripReadAhead::Retire(std::unique_ptr<VMediaParser> parser) {
     CloseInnerParser(parser);
 }
 
+void TripReadAhead::CloseQueued() {
+    std::vector<std::unique_ptr<VMediaParser>> queued;
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        queued.swap(m_closing);
+        m_closingCount -= static_cast<int>(queued.size());
+    }
+    for (std::unique_ptr<VMediaParser>& parser : queued)
+        CloseInnerParser(parser);
+}
+
 void TripReadAhead::WaitIdle() {
     if (!m_started)
         return;

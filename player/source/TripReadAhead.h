@@ -23,8 +23,8 @@
 // on the thread when nothing else is being closed or abandoned there, else on the caller at
 // once, so that at most one inner parser besides the current and the next is ever alive.
 //
-// Threads: Start, Stop, Ask, Take, Cancel, Retire and WaitIdle on the trip parser's caller
-// thread, one at a time; the thread runs the factory and the inner parsers it prepares or
+// Threads: Start, Stop, Ask, Take, Cancel, Retire, CloseQueued and WaitIdle on the trip parser's
+// caller thread, one at a time; the thread runs the factory and the inner parsers it prepares or
 // closes. An OpenedSegment belongs to the thread until Take returns it; the job, the result,
 // the closing list and the counts are under the lock; the hurry flag and the generation
 // (bumped by Cancel, read by the preparation between packets) are atomics.
@@ -55,6 +55,9 @@ public:
     void Cancel();
     // Closes an inner parser (on the thread, or here; see above). Null: nothing.
     void Retire(std::unique_ptr<VMediaParser> parser);
+    // Closes here, at once, the inner parsers still waiting for the thread to close them:
+    // before the caller opens one of its own, so that the bound above holds with it.
+    void CloseQueued();
     // Waits until the thread prepares and closes nothing.
     void WaitIdle();
 

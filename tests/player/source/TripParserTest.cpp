@@ -413,7 +413,9 @@ TEST_F(TripParserTest, SkipsSegmentsThatDoNotOpenAndEndsFailedAfterAFailedRead) 
     EXPECT_EQ(first.tag, (Tag{3, 0}));
     EXPECT_EQ(first.timeUs, 3000000);
 
-    // Only the read failure: the same, for a drive whose last segment fails.
+    // Only the read failure: the same, for a drive whose last segment fails. (Closed first:
+    // the read-ahead thread reads the scripts.)
+    Trip().Close();
     for (const char* name : {"seg0", "seg2", "seg3"})
         m_log.scripts[name] = MakeScript(1, 0);
     m_log.scripts["seg4"].failAfter = 3;
@@ -423,6 +425,7 @@ TEST_F(TripParserTest, SkipsSegmentsThatDoNotOpenAndEndsFailedAfterAFailedRead) 
     EXPECT_EQ(Trip().LastReadEnd(), ReadEnd::kFailed);
 
     // None opens: the drive does not open.
+    Trip().Close();
     for (auto& [name, script] : m_log.scripts)
         script.failOpen = true;
     EXPECT_EQ(Trip().Open("drive", nullptr), 0);
