@@ -45,9 +45,11 @@ void TripReadAhead::Stop() {
 }
 
 void TripReadAhead::Ask(const std::vector<TripSegment>& segments, size_t from) {
-    if (!m_started || from >= segments.size() || m_asked == static_cast<int>(from))
+    if (m_asked == static_cast<int>(from))
         return;
     Cancel();
+    if (!m_started || from >= segments.size())
+        return;
     {
         std::lock_guard<std::mutex> hold(m_mutex);
         m_job.segments = segments;

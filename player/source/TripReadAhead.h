@@ -44,8 +44,8 @@ public:
     bool Started() const { return m_started; }
 
     // Prepares the first of segments[from], segments[from + 1], … that opens. Nothing when
-    // that preparation is already asked for (or `from` is past the end, or the thread does
-    // not run); another one asked before is cancelled.
+    // that preparation is already asked for; another one asked before is cancelled (also when
+    // `from` is past the end or the thread does not run: nothing is prepared then).
     void Ask(const std::vector<TripSegment>& segments, size_t from);
     // The index asked for and not yet taken or cancelled; -1 for none.
     int Asked() const { return m_asked; }
