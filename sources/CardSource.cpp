@@ -47,44 +47,38 @@ CardSource::~CardSource() {
 }
 
 void CardSource::ReadListing() {
-    for (const std::string& name :
-         RecordingList::ListNames(m_library, m_drive, RecordingList::kFilterAll)) {
-        SourceRecording recording;
-        recording.name = name;
-        tat::RecordingName parsed;
-        if (tat::ParseRecordingName(name, parsed, nullptr)) {
-            recording.category = parsed.category;
-            recording.start = parsed.start;
-        } else {
-            const int category = tat::CategoryFromName(name);
-            recording.category = category < 0 ? 1 : category;
-        }
-        recording.channels = tat::ChannelsOfPath(name);
-        TatDescription description;
-        if (m_library.DescribeByName(name, description)) {
-            const tat::InfoBlock block = tat::InfoBlock::Decode(description.info);
-            const int rate = block.frontFrameRate > 0 ? block.frontFrameRate : 30;
-            recording.lengthMs = FrontFrames(description) * 1000 / rate;
-        }
-        m_byName.emplace(name, m_recordings.size());
-        m_recordings.push_back(std::move(recording));
-    }
-    // The sizes, from the directories.
+    // Every recording of the four directories: the tools play and read any of them; the
+    // window's list leaves out those too small to play (List).
     for (int32_t category = 0; category < tat::kCategoryCount; ++category) {
         const int32_t count = m_library.CountEntries(m_drive, category);
         if (count <= 0)
             continue;
-        const std::unique_ptr<char[][40]> all(new char[static_cast<size_t>(count)][40]);
-        std::vector<int64_t> allSizes(static_cast<size_t>(count));
-        std::vector<int32_t> allIndexes(static_cast<size_t>(count));
-        const int32_t filled = m_library.ListEntries(m_drive, category, count, all.get(),
-                                                     allSizes.data(), allIndexes.data());
+        const std::unique_ptr<char[][40]> names(new char[static_cast<size_t>(count)][40]);
+        std::vector<int64_t> sizes(static_cast<size_t>(count));
+        std::vector<int32_t> indexes(static_cast<size_t>(count));
+        const int32_t filled = m_library.ListEntries(m_drive, category, count, names.get(),
+                                                     sizes.data(), indexes.data());
         for (int32_t i = 0; i < filled; ++i) {
-            const std::string name(all[static_cast<size_t>(i)],
-                                   strnlen(all[static_cast<size_t>(i)], 40));
-            const auto found = m_byName.find(name);
-            if (found != m_byName.end())
-                m_recordings[found->second].sizeBytes = allSizes[static_cast<size_t>(i)];
+            const auto at = static_cast<size_t>(i);
+            const std::string name(names[at], strnlen(names[at], 40));
+            if (name.empty() || m_byName.count(name) != 0)
+                continue;
+            SourceRecording recording;
+            recording.name = name;
+            recording.sizeBytes = sizes[at];
+            recording.category = category;
+            tat::RecordingName parsed;
+            if (tat::ParseRecordingName(name, parsed, nullptr))
+                recording.start = parsed.start;
+            recording.channels = tat::ChannelsOfPath(name);
+            TatDescription description;
+            if (m_library.DescribeByName(name, description)) {
+                const tat::InfoBlock block = tat::InfoBlock::Decode(description.info);
+                const int rate = block.frontFrameRate > 0 ? block.frontFrameRate : 30;
+                recording.lengthMs = FrontFrames(description) * 1000 / rate;
+            }
+            m_byName.emplace(name, m_recordings.size());
+            m_recordings.push_back(std::move(recording));
         }
     }
 }

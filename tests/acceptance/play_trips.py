@@ -3,6 +3,7 @@
 what a viewer would see and hear at the boundaries between the files.
 
     play_trips.py TATCARD VARNELPLAYER WORKDIR
+    play_trips.py --make FOLDER RECORDINGS SECONDS FRONT REAR   (makes a drive; for benches)
 
 FFmpeg makes a drive of RECORDINGS back-to-back two-camera recordings (front with sound that
 clicks at every whole second and a white picture at every whole second, rear without sound;
@@ -59,25 +60,31 @@ def stamp(seconds_after):
     return t, time.strftime("%Y%m%d_%H%M%S", time.gmtime(t))
 
 
-def make_drive(folder):
+def make_drive(folder, recordings=RECORDINGS, seconds=SECONDS, front_size="320x180",
+               rear_size="160x90"):
+    """recordings back to back of seconds each, then one five minutes later."""
     os.makedirs(folder, exist_ok=True)
-    starts = [k * SECONDS for k in range(RECORDINGS)] + [RECORDINGS * SECONDS + 300]
+    starts = [k * seconds for k in range(recordings)] + [recordings * seconds + 300]
     for k, after in enumerate(starts):
         epoch, name = stamp(after)
         letter = "E" if k == EVENT_AT else "N"
         front = os.path.join(folder, "%s_%sF.mp4" % (name, letter))
         rear = os.path.join(folder, "%s_%sR.mp4" % (name, letter))
         if not os.path.exists(front):
-            make_file(front, "libx264", "main", RATE, "320x180", ("aac", 48000, 1, 0.0), SECONDS)
-            make_file(rear, "libx264", "main", RATE, "160x90", None, SECONDS)
-        gps_side_file(os.path.join(folder, "%s_%s.gps" % (name, letter)), epoch, after, SECONDS)
+            make_file(front, "libx264", "main", RATE, front_size, ("aac", 48000, 1, 0.0),
+                      seconds)
+            make_file(rear, "libx264", "main", RATE, rear_size, None, seconds)
+        gps_side_file(os.path.join(folder, "%s_%s.gps" % (name, letter)), epoch, after, seconds)
         # The camera closes each file when its recording ends; its card shows the camera's
         # clock as if it were UTC.
         for path in (front, rear):
-            os.utime(path, (epoch + SECONDS, epoch + SECONDS))
+            os.utime(path, (epoch + seconds, epoch + seconds))
 
 
 def main():
+    if len(sys.argv) == 7 and sys.argv[1] == "--make":
+        make_drive(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5], sys.argv[6])
+        return 0
     if len(sys.argv) != 4:
         print(__doc__)
         return 2

@@ -35,10 +35,17 @@ std::vector<std::string> TripNames(const VRecordingSource& source, const trips::
 TEST(CardSource, ListsGroupsAndLaysOutDrivesFromTheFrameCounts) {
     TempDir dir;
     // Two back-to-back normal recordings and an event right after them; an hour later another.
-    MakeTestCard(dir.Path().string(), {{"REC_20240305_090000_D", 3},
-                                       {"REC_20240305_090003_D", 3},
-                                       {"EVENT_20240305_090006_D", 2},
-                                       {"REC_20240305_100000_D", 3}});
+    // Front frames big enough for the window's list (512 KiB a recording).
+    const auto big = [](const char* name, int seconds) {
+        TestRecording recording;
+        recording.name = name;
+        recording.seconds = seconds;
+        recording.frontBytes = 9000;
+        return recording;
+    };
+    MakeTestCard(dir.Path().string(),
+                 {big("REC_20240305_090000_D", 3), big("REC_20240305_090003_D", 3),
+                  big("EVENT_20240305_090006_D", 2), big("REC_20240305_100000_D", 3)});
     const std::shared_ptr<VRecordingSource> source =
         sources::Open(dir.Path().string(), sources::Options{});
     ASSERT_TRUE(source);
@@ -92,7 +99,13 @@ TEST(CardSource, ListsGroupsAndLaysOutDrivesFromTheFrameCounts) {
 
 TEST(CardSource, DownloadsAnAviWhileAnotherParserReadsTheCard) {
     TempDir dir;
-    MakeTestCard(dir.Path().string(), {{"REC_20240305_090000_D", 2}, {"REC_20240305_090002_D", 2}});
+    TestRecording first;
+    first.name = "REC_20240305_090000_D";
+    first.seconds = 2;
+    first.frontBytes = 9000;
+    TestRecording second = first;
+    second.name = "REC_20240305_090002_D";
+    MakeTestCard(dir.Path().string(), {first, second});
     const std::shared_ptr<VRecordingSource> source =
         sources::Open(dir.Path().string(), sources::Options{});
     ASSERT_TRUE(source);
@@ -194,7 +207,7 @@ TEST_F(FolderSourceTest, DownloadCopiesTheFilesAndHandsBackTheRoute) {
     EXPECT_FALSE(done.routeFolder.empty());
     size_t files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(out.Path()))
-        files += entry.is_regular_file() ? 1 : 0;
+        files += entry.is_regular_file() ? 1u : 0u;
     EXPECT_EQ(files, 3u); // front, rear, side file
     EXPECT_EQ(source->Download("nothing", out.Path().string(), {}).report.outcome,
               ExportReport::Outcome::kFailed);

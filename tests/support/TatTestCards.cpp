@@ -21,7 +21,9 @@ std::vector<TestTatPacket> TestRecordingPackets(const TestRecording& r) {
         const uint8_t type = key ? tat::VideoKeyFrame : tat::VideoFrame;
         for (uint8_t channel = 0; channel < (r.twoChannel ? 2 : 1); ++channel) {
             std::vector<uint8_t> payload(
-                static_cast<size_t>(channel == 0 ? 200 + f % 57 : 80 + f % 13), 0x5A);
+                static_cast<size_t>(channel == 0 ? (r.frontBytes > 0 ? r.frontBytes : 200 + f % 57)
+                                                 : 80 + f % 13),
+                0x5A);
             payload[0] = 'V';
             payload[1] = channel;
             StoreU32LE(payload.data() + 2, static_cast<uint32_t>(f));

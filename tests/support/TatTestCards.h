@@ -19,6 +19,8 @@ struct TestRecording {
     bool twoChannel = true;
     int keyEvery = 30;  // a front and rear key frame every this many frames
     bool finish = true; // false: abandoned mid-packet, as at a power cut
+    int frontBytes = 0; // the size of each front frame; 0: a couple of hundred bytes (such a
+                        // card's recordings are too small for the window's list)
 };
 
 // Makes the card (with a short configuration text) and writes the recordings; fails the test

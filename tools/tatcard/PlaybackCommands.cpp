@@ -309,6 +309,20 @@ PlaySource OpenSource(const std::string& path, const std::string& name, int trip
     return play;
 }
 
+// The process's resident memory (VmRSS of /proc/self/status) in KiB; -1 when unknown.
+long long ResidentKb() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr)
+        return -1;
+    char line[256];
+    long long kb = -1;
+    while (std::fgets(line, sizeof line, status) != nullptr)
+        if (std::sscanf(line, "VmRSS: %lld kB", &kb) == 1)
+            break;
+    std::fclose(status);
+    return kb;
+}
+
 // For each boundary of the drive that was played across: the largest wall-clock interval
 // between front pictures shown within half a second either side of it (ms).
 std::vector<double>
@@ -349,6 +363,7 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
     // Each front picture's wall time and play time, for the figures at a drive's boundaries.
     std::mutex shownMutex;
     std::vector<std::pair<Clock::time_point, int64_t>> shown;
+    long long rssFirstKb = -1;
     MeasuringPictureArea front(
         options.width, options.height,
         [&](const Picture& picture) {
@@ -358,6 +373,10 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
             if (!source.plan.segments.empty()) {
                 std::lock_guard<std::mutex> hold(shownMutex);
                 shown.emplace_back(now, engine.CurrentUs());
+                // The memory once the first recording has played.
+                if (rssFirstKb < 0 && source.plan.segments.size() > 1 &&
+                    engine.CurrentUs() >= source.plan.segments[1].offsetUs)
+                    rssFirstKb = ResidentKb();
             }
         },
         shownFront);
@@ -405,6 +424,7 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
         }
     }
     const ProcessClock::Reading finished = ProcessClock::Now();
+    const long long rssEndKb = ResidentKb();
     engine.Pause();
     engine.Stop();
     engine.Shutdown();
@@ -438,9 +458,10 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
         double largest = 0;
         for (const double ms : boundaries)
             largest = std::max(largest, ms);
-        std::printf(" recordings=%zu boundaries=%zu boundary_max_ms=%.1f sound_gap_ms=%.1f",
+        std::printf(" recordings=%zu boundaries=%zu boundary_max_ms=%.1f sound_gap_ms=%.1f "
+                    "rss_first_kb=%lld rss_end_kb=%lld",
                     source.plan.segments.size(), boundaries.size(), largest,
-                    static_cast<double>(stats.largestSoundHoleUs) / 1000.0);
+                    static_cast<double>(stats.largestSoundHoleUs) / 1000.0, rssFirstKb, rssEndKb);
         if (options.verbose) {
             std::fprintf(stderr, "tatcard: boundary intervals (ms):");
             for (const double ms : boundaries)

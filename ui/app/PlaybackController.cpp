@@ -87,11 +87,15 @@ void PlaybackController::ShutDown() {
 
 void PlaybackController::PollCard() {
     std::string root;
-    if (m_library.PollCardDrive() != 0)
+    const bool card = m_library.PollCardDrive() != 0;
+    if (card)
         root = m_library.CardRoot();
     if (root.empty())
         root = FindFolderSource();
-    if (root == m_sourceRoot && (m_source != nullptr) == !root.empty())
+    // The same path may turn from a card into a folder (its storage gone) and back.
+    const bool sameKind =
+        m_source != nullptr && (m_source->SourceType() == VRecordingSource::Type::kCard) == card;
+    if (root == m_sourceRoot && (root.empty() ? m_source == nullptr : sameKind))
         return;
     const bool swapped = m_source != nullptr && !root.empty();
     // The engine's parser stays alive (m_parserOwner) until another takes its place.

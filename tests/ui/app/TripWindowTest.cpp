@@ -1,0 +1,176 @@
+// Drives in the window as a user meets them: a dash-cam folder of back-to-back recordings shown
+// as drives, a drive expanded and played from one of its recordings on, the slider and time
+// spanning the drive, seeks across its files, the marks of its event recording and G-force
+// peak and the keys that go to them, the unit key, and the line that names what plays.
+#include "telemetry/NmeaChecksum.h"
+#include "tests/support/DashcamClips.h"
+#include "tests/support/TempDir.h"
+#include "ui/app/CSamplePlayerDlg.h"
+#include "ui/app/TripView.h"
+#include "ui/logic/MainLayout.h"
+#include "ui/widgets/CBitmapSlider.h"
+#include "ui/widgets/PictureWidget.h"
+#include "ui/widgets/RecordingListView.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QSettings>
+#include <QTest>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int kRecordings = 4;
+constexpr int kSeconds = 2;
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (done())
+            return true;
+        QTest::qWait(20);
+    }
+    return done();
+}
+
+// Four two-second recordings from 09:00:00 on, the third an event one, a jolt of 0.9 g
+// sideways in the fourth's second second; a fifth an hour later. Every second a fix.
+bool MakeDrive(const std::string& folder) {
+    std::filesystem::create_directories(folder);
+    const int starts[] = {0, 2, 4, 6, 3600};
+    for (int k = 0; k < kRecordings + 1; ++k) {
+        const int at = starts[k];
+        char name[40];
+        std::snprintf(name, sizeof name, "20240305_%02d%02d%02d_%s", 9 + at / 3600,
+                      at / 60 % 60, at % 60, k == 2 ? "E" : "N");
+        ClipSpec clip;
+        clip.seconds = kSeconds;
+        if (!MakeClip(folder + "/" + name + "F.mp4", clip))
+            return false;
+        std::string gps;
+        for (int s = 0; s < kSeconds; ++s) {
+            const long long stamp = 1709629200LL + at + s;
+            char body[128];
+            std::snprintf(body, sizeof body,
+                          "GNRMC,09%02d%02d.00,A,3733.0000,N,12658.%04d,E,38.9,90.0,050324,,,A",
+                          (at + s) / 60 % 60, (at + s) % 60, 10 * (at + s));
+            gps += "[" + std::to_string(stamp * 1000) + "]" + nmea::WithChecksum(body) + "\n";
+            const bool jolt = k == 3 && s == 1;
+            gps += "[" + std::to_string(stamp * 1000 + 500) + "]$GSENSOR," +
+                   (jolt ? "0.9" : "0.0") + ",0.0,1.0\n";
+        }
+        WriteFileText(folder + "/" + name + ".gps", gps);
+        // Closed by the camera when its recording ended.
+        const std::time_t end = 1709629200 + at + kSeconds;
+        const auto when = std::filesystem::file_time_type::clock::now() +
+                          (std::chrono::system_clock::from_time_t(end) -
+                           std::chrono::system_clock::now());
+        std::filesystem::last_write_time(folder + "/" + name + "F.mp4", when);
+    }
+    return true;
+}
+
+} // namespace
+
+class TripWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        m_dir = std::make_unique<TempDir>();
+        QVERIFY(MakeDrive(m_dir->File("drive")));
+    }
+
+    void aDriveIsListedExpandedAndPlayedAcrossItsFiles() {
+        TempDir home;
+        CSamplePlayerDlg::Options options;
+        options.scanRemovable = false;
+        options.cardFolder = m_dir->File("drive");
+        options.configPath = QString::fromStdString(home.File("config.cfg"));
+        options.profileFolder = QString::fromStdString(home.File("profile"));
+        options.audio = AudioOutputFactory::Choice::Null;
+        auto dlg = std::make_unique<CSamplePlayerDlg>(options);
+        dlg->show();
+        QTest::qWait(10);
+        auto* list = static_cast<RecordingListView*>(dlg->Control(ControlId::List));
+        auto* toggle = static_cast<QAbstractButton*>(dlg->Control(ControlId::TripView));
+        auto* slider = static_cast<CBitmapSlider*>(dlg->Control(ControlId::Position));
+        PlaybackController& controller = dlg->Controller();
+
+        dlg->OnOpen();
+        QCOMPARE(list->TripCount(), 0); // the plain view first
+        QVERIFY(toggle->isVisible());
+        toggle->click();
+        QVERIFY(dlg->Trips().Shown());
+        // Newest first: the later recording alone, then the drive of four.
+        QCOMPARE(list->TripCount(), 2);
+        QCOMPARE(list->MemberCount(1), kRecordings);
+        QCOMPARE(list->MemberName(1, 2), QStringLiteral("20240305_090004_E"));
+        // The view is kept in the profile.
+        QVERIFY(QSettings(options.profileFolder + "/varnelplayer.ini", QSettings::IniFormat)
+                    .value("Trips/View")
+                    .toBool());
+
+        // Play the drive from its second recording on.
+        QVERIFY(dlg->Trips().PlayListed(1, 1));
+        QVERIFY(controller.PlayingTrip() != nullptr);
+        QCOMPARE(controller.DurationSeconds(), int64_t{kRecordings * kSeconds});
+        QVERIFY(WaitUntil([&] { return controller.CurrentMs() >= 2000; }, 5000));
+        QCOMPARE(controller.CurrentRecordingName(), std::string("20240305_090002_N"));
+        auto* front = static_cast<PictureWidget*>(dlg->Control(ControlId::FrontPicture));
+        QVERIFY(WaitUntil([&] { return !front->CurrentImage().isNull(); }, 5000));
+        // It plays on into the next file.
+        QVERIFY(WaitUntil([&] { return controller.CurrentMs() >= 4300; }, 6000));
+        QCOMPARE(controller.CurrentRecordingName(), std::string("20240305_090004_E"));
+        QVERIFY(dlg->InfoLine()->text().contains(QStringLiteral("20240305_090004_E")));
+        QVERIFY(dlg->InfoLine()->text().contains(QStringLiteral("2024.03.05 09:00:0")));
+
+        // A seek back across two files.
+        dlg->OnPause();
+        controller.SeekToMs(1500);
+        QVERIFY(WaitUntil([&] { return controller.CurrentMs() < 2000; }, 5000));
+        QCOMPARE(controller.CurrentRecordingName(), std::string("20240305_090000_N"));
+
+        // The marks: the event recording at 4 s, the jolt in the fourth recording's second
+        // second; Ctrl+Right goes to each in turn, Ctrl+Left back.
+        QVERIFY(WaitUntil([&] { return dlg->Trips().Marks().Markers().size() >= 2; }, 5000));
+        const auto& marks = dlg->Trips().Marks().Markers();
+        QCOMPARE(marks[0].timeMs, int64_t{4000});
+        QCOMPARE(marks[0].kind, MarkerKind::Event);
+        QVERIFY(marks[1].kind == MarkerKind::GForce);
+        QVERIFY(marks[1].timeMs >= 6500 && marks[1].timeMs <= 7600);
+        QCOMPARE(static_cast<int>(slider->Markers().size()), static_cast<int>(marks.size()));
+        QTest::keyClick(dlg.get(), Qt::Key_Right, Qt::ControlModifier);
+        QVERIFY(WaitUntil([&] { return controller.CurrentMs() >= 3900; }, 5000));
+        QCOMPARE(controller.CurrentRecordingName(), std::string("20240305_090004_E"));
+        QTest::keyClick(dlg.get(), Qt::Key_Right, Qt::ControlModifier);
+        QVERIFY(WaitUntil([&] { return controller.CurrentMs() >= 6400; }, 5000));
+        QTest::keyClick(dlg.get(), Qt::Key_Left, Qt::ControlModifier);
+        QVERIFY(WaitUntil([&] { return controller.CurrentMs() < 4500; }, 5000));
+
+        // The unit key: the speed reads in mph, and the choice is kept.
+        const SpeedUnit before = dlg->Trips().Unit();
+        QTest::keyClick(dlg.get(), Qt::Key_U);
+        QVERIFY(dlg->Trips().Unit() != before);
+        auto* speed = static_cast<QLabel*>(dlg->Control(ControlId::Speed));
+        const QString unitName = dlg->Trips().Unit() == SpeedUnit::kMph ? "mph" : "Km/h";
+        QVERIFY(WaitUntil([&] { return speed->text().endsWith(unitName); }, 3000));
+        QCOMPARE(QSettings(options.profileFolder + "/varnelplayer.ini", QSettings::IniFormat)
+                     .value("Units/Speed")
+                     .toString(),
+                 QString::fromLatin1(speedunit::Word(dlg->Trips().Unit())));
+        // 72 km/h is 44 mph.
+        if (dlg->Trips().Unit() == SpeedUnit::kMph)
+            QCOMPARE(speed->text(), QStringLiteral("44mph"));
+        dlg->OnStop();
+    }
+
+private:
+    std::unique_ptr<TempDir> m_dir;
+};
+
+QTEST_MAIN(TripWindowTest)
+#include "TripWindowTest.moc"
