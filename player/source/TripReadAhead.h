@@ -19,15 +19,17 @@
 // One preparation is asked for at a time (Ask); Take hands it over, waiting for it when it is
 // not ready yet (it then cuts the reading of the first packets short). Cancel drops it; a
 // preparation under way when it is cancelled ends after the packet in hand (or after the
-// inner Open it is in) and is closed on the thread. Retire takes an inner parser to close:
-// on the thread when nothing else is being closed or abandoned there, else on the caller at
-// once, so that at most one inner parser besides the current and the next is ever alive.
+// inner Open it is in) and is closed on the thread. Retire takes an inner parser to close: on
+// the thread while it holds fewer than two others (to close, being prepared or prepared),
+// else on the caller at once. So besides the trip parser's current inner parser at most two
+// are alive: the next one and one being closed, or two being closed; CloseQueued, before the
+// caller opens one of its own, leaves only the one the thread has in hand.
 //
-// Threads: Start, Stop, Ask, Take, Cancel, Retire, CloseQueued and WaitIdle on the trip parser's
-// caller thread, one at a time; the thread runs the factory and the inner parsers it prepares or
-// closes. An OpenedSegment belongs to the thread until Take returns it; the job, the result,
-// the closing list and the counts are under the lock; the hurry flag and the generation
-// (bumped by Cancel, read by the preparation between packets) are atomics.
+// Threads: Start, Stop, Ask, Take, Cancel, Retire, CloseQueued and WaitIdle on the trip
+// parser's caller thread, one at a time; the thread runs the factory and the inner parsers it
+// prepares or closes. An OpenedSegment belongs to the thread until Take returns it; the job,
+// the result, the closing list and the counts are under the lock; the hurry flag and the
+// generation (bumped by Cancel, read by the preparation between packets) are atomics.
 // Owns the thread, its read buffer and the segments it holds; the factory stays the trip
 // parser's (referenced, it outlives this).
 class TripReadAhead {
@@ -41,14 +43,11 @@ public:
     bool Start();
     // Cancels the preparation, closes what the thread holds and ends it.
     void Stop();
-    bool Started() const { return m_started; }
 
     // Prepares the first of segments[from], segments[from + 1], … that opens. Nothing when
     // that preparation is already asked for; another one asked before is cancelled (also when
     // `from` is past the end or the thread does not run: nothing is prepared then).
     void Ask(const std::vector<TripSegment>& segments, size_t from);
-    // The index asked for and not yet taken or cancelled; -1 for none.
-    int Asked() const { return m_asked; }
     // The preparation of `from`, once it is done (OpenFirstSegment's answer: index -1 when
     // none opened); null when that was not asked for.
     std::unique_ptr<OpenedSegment> Take(int from);
@@ -78,7 +77,7 @@ private:
 
     // Caller thread only.
     bool m_started = false;
-    int m_asked = -1;
+    int m_asked = -1; // the index asked for, not yet taken or cancelled
 
     std::mutex m_mutex;
     std::condition_variable m_wake;  // the thread: a job, something to close, the end
