@@ -334,8 +334,9 @@ BoundaryIntervals(const TripPlan& plan,
         double largest = -1;
         for (size_t i = 1; i < shown.size(); ++i) {
             if (shown[i].second < boundary - 500000 || shown[i - 1].second > boundary + 500000 ||
-                shown[i].second <= shown[i - 1].second)
-                continue; // away from the boundary, or across a seek
+                shown[i].second <= shown[i - 1].second ||
+                shown[i].second - shown[i - 1].second > 500000)
+                continue; // away from the boundary, or across a seek either way
             const double ms =
                 std::chrono::duration<double, std::milli>(shown[i].first - shown[i - 1].first)
                     .count();

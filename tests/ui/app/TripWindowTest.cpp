@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QSettings>
 #include <QTest>
+#include <QTreeWidgetItem>
 
 #include <cstdio>
 #include <ctime>
@@ -93,6 +94,8 @@ private slots:
         options.profileFolder = QString::fromStdString(home.File("profile"));
         options.audio = AudioOutputFactory::Choice::Null;
         auto dlg = std::make_unique<CSamplePlayerDlg>(options);
+        QStringList messages;
+        dlg->SetMessageSink([&messages](const QString& text) { messages << text; });
         dlg->show();
         QTest::qWait(10);
         auto* list = static_cast<RecordingListView*>(dlg->Control(ControlId::List));
@@ -100,7 +103,9 @@ private slots:
         auto* slider = static_cast<CBitmapSlider*>(dlg->Control(ControlId::Position));
         PlaybackController& controller = dlg->Controller();
 
+        controller.PollCard();
         dlg->OnOpen();
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
         QCOMPARE(list->TripCount(), 0); // the plain view first
         QVERIFY(toggle->isVisible());
         toggle->click();
@@ -114,8 +119,14 @@ private slots:
                     .value("Trips/View")
                     .toBool());
 
-        // Play the drive from its second recording on.
-        QVERIFY(dlg->Trips().PlayListed(1, 1));
+        // Expand the drive and double-click its second recording: the drive plays from there.
+        QTreeWidgetItem* drive = list->topLevelItem(1);
+        list->expandItem(drive);
+        QVERIFY(drive->isExpanded());
+        const QRect rect = list->visualItemRect(drive->child(1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
         QVERIFY(controller.PlayingTrip() != nullptr);
         QCOMPARE(controller.DurationSeconds(), int64_t{kRecordings * kSeconds});
         QVERIFY(WaitUntil([&] { return controller.CurrentMs() >= 2000; }, 5000));
