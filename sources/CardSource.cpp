@@ -13,13 +13,6 @@
 
 namespace {
 
-TatCardSource OnlyThisCard(const std::string& root) {
-    TatCardSource source;
-    source.cardFolder = root;
-    source.scanRemovable = false;
-    return source;
-}
-
 // The full front frame count of the counts text ("cntVideo0=N; ..."); the 16-bit count of
 // the description where the text does not say.
 int64_t FrontFrames(const TatDescription& description) {
@@ -33,7 +26,8 @@ int64_t FrontFrames(const TatDescription& description) {
 } // namespace
 
 CardSource::CardSource(std::string root, const DiagLog* diag)
-    : m_root(std::move(root)), m_diag(diag), m_library(OnlyThisCard(m_root)), m_parser(&m_library) {
+    : m_root(std::move(root)), m_diag(diag), m_library(TatCardSource::OnlyFolder(m_root)),
+      m_parser(&m_library) {
     m_library.SetDiagLog(diag);
     m_parser.SetDiagLog(diag);
     m_drive = m_library.PollCardDrive();

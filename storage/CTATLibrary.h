@@ -23,6 +23,13 @@ struct TatCardSource {
 
     // --card DIR when given, else the TATVIEW_CARD environment variable.
     static TatCardSource FromCommandLine(const std::string& cardArgument);
+    // The card in folder `root` alone, no removable volumes looked at.
+    static TatCardSource OnlyFolder(const std::string& root) {
+        TatCardSource source;
+        source.cardFolder = root;
+        source.scanRemovable = false;
+        return source;
+    }
 };
 
 // What the library tells about one recording.

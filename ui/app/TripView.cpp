@@ -126,21 +126,14 @@ void TripView::Tick() {
 }
 
 bool TripView::NextMark() {
-    if (!m_controller.Loaded())
-        return false;
-    const std::optional<TripMarkers::Marker> mark = m_marks.Next(m_controller.CurrentMs());
-    if (!mark)
-        return false;
-    m_controller.SeekToMs(mark->timeMs);
-    m_status.RedrawGraphNext();
-    m_status.Refresh();
-    return true;
+    return m_controller.Loaded() && GoTo(m_marks.Next(m_controller.CurrentMs()));
 }
 
 bool TripView::PreviousMark() {
-    if (!m_controller.Loaded())
-        return false;
-    const std::optional<TripMarkers::Marker> mark = m_marks.Previous(m_controller.CurrentMs());
+    return m_controller.Loaded() && GoTo(m_marks.Previous(m_controller.CurrentMs()));
+}
+
+bool TripView::GoTo(const std::optional<TripMarkers::Marker>& mark) {
     if (!mark)
         return false;
     m_controller.SeekToMs(mark->timeMs);

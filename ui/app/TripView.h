@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class AppProfile;
@@ -66,6 +67,8 @@ public:
 
 private:
     void BuildMarks(const TrackTimeline* track);
+    // Seeks to the mark; false for none.
+    bool GoTo(const std::optional<TripMarkers::Marker>& mark);
     void UpdateInfo();
 
     PlaybackController& m_controller;
