@@ -16,8 +16,9 @@ void Append(std::string& out, int decimals, double value) {
 
 } // namespace
 
-std::string CsvWriter::Write(const TelemetryTrack& track) {
-    std::string out = "time_ms,kind,x_g,y_g,z_g,lat,lon,speed_kmh\n";
+std::string CsvWriter::Write(const TelemetryTrack& track, SpeedUnit unit) {
+    std::string out = unit == SpeedUnit::kMph ? "time_ms,kind,x_g,y_g,z_g,lat,lon,speed_mph\n"
+                                              : "time_ms,kind,x_g,y_g,z_g,lat,lon,speed_kmh\n";
     out.reserve(out.size() + (track.fixes.size() + track.accelerations.size()) * 48);
     size_t f = 0;
     size_t a = 0;
@@ -46,7 +47,7 @@ std::string CsvWriter::Write(const TelemetryTrack& track) {
             out += ',';
             Append(out, 7, fix.fix.LongitudeDegrees());
             out += ',';
-            Append(out, 1, fix.fix.GetSpeed());
+            Append(out, 1, speedunit::Speed(fix.fix.GetSpeed(), unit));
             out += '\n';
         }
     }

@@ -83,6 +83,10 @@ TEST(CsvWriterTest, RowsOfSamplesAndFixesInTimeOrder) {
                                        "500,gsensor,0.000,0.000,1.000,,,\n"
                                        "1000,nofix,,,,37.5000000,127.2500000,36.0\n"
                                        "1500,gsensor,0.001,0.000,0.000,,,\n");
+    // In miles only the speed column changes: 36 km/h is 22.4 mph.
+    const std::string miles = CsvWriter::Write(track, SpeedUnit::kMph);
+    EXPECT_EQ(miles.substr(0, miles.find('\n')), "time_ms,kind,x_g,y_g,z_g,lat,lon,speed_mph");
+    EXPECT_NE(miles.find("0,fix,,,,37.5000000,127.2500000,22.4\n"), std::string::npos);
 }
 
 TEST(TextChannelTrackTest, EveryLineOfTheCardAtItsTime) {

@@ -40,9 +40,9 @@ bool InsideStorage(const std::string& card, const std::string& out) {
 } // namespace
 
 int WriteTrack(const TelemetryTrack& track, const std::string& name, const std::string& out,
-               TrackFormat format) {
+               TrackFormat format, SpeedUnit unit) {
     const std::string document =
-        format == TrackFormat::kGpx ? GpxWriter::Write(track, name) : CsvWriter::Write(track);
+        format == TrackFormat::kGpx ? GpxWriter::Write(track, name) : CsvWriter::Write(track, unit);
     if (format == TrackFormat::kGpx && GpxWriter::PointCount(track) == 0)
         std::fprintf(stderr, "tatcard: %s: no GPS fixes\n", name.c_str());
     if (out.empty()) {
@@ -58,7 +58,7 @@ int WriteTrack(const TelemetryTrack& track, const std::string& name, const std::
 }
 
 int ExportTrack(const std::string& path, const std::string& name, const std::string& out,
-                TrackFormat format) {
+                TrackFormat format, SpeedUnit unit) {
     if (!out.empty() && InsideStorage(path, out))
         return CommandFailed(out + " lies inside the card's storage");
     const std::shared_ptr<VRecordingSource> source = OpenSourceOrTell(path);
@@ -66,7 +66,7 @@ int ExportTrack(const std::string& path, const std::string& name, const std::str
         return 1;
     if (source->Find(name) < 0)
         return CommandFailed("no recording " + name + " in " + path);
-    return WriteTrack(source->LoadTrack(name), name, out, format);
+    return WriteTrack(source->LoadTrack(name), name, out, format, unit);
 }
 
 bool InsideCardStorage(const std::string& card, const std::string& out) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "telemetry/SpeedUnit.h"
 #include "telemetry/TelemetryTrack.h"
 
 #include <string>
@@ -13,14 +14,15 @@ enum class TrackFormat { kGpx, kCsv };
 // Writes the track in the format to `out`, or to standard output when out is empty. A file is
 // replaced only once whole. Returns the exit status: 0 written (a track without fixes still
 // gives a valid document, with a note on standard error), 1 when the file cannot be written.
+// unit: the CSV's speed column (GPX speeds are m/s, as its extension's schema has them).
 int WriteTrack(const TelemetryTrack& track, const std::string& name, const std::string& out,
-               TrackFormat format);
+               TrackFormat format, SpeedUnit unit = SpeedUnit::kKmh);
 
 // gpx / csv SOURCE NAME [OUT]: the recording's telemetry (VRecordingSource::LoadTrack: a
 // card's text lines each at the time of the front frame before it, a folder's files) through
 // WriteTrack; an OUT inside the card's storage folder is refused before anything is read.
 int ExportTrack(const std::string& source, const std::string& name, const std::string& out,
-                TrackFormat format);
+                TrackFormat format, SpeedUnit unit = SpeedUnit::kKmh);
 
 // Whether the folder that would hold `out` is the storage folder of the card in `card` or lies
 // inside it (by device and inode, so another path to it is caught too).

@@ -4,7 +4,7 @@
 #include "FolderCommands.h"
 #include "sources/TripPlan.h"
 #include "telemetry/TripFigures.h"
-#include "ui/logic/SpeedUnit.h"
+#include "telemetry/SpeedUnit.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -117,7 +117,7 @@ int TripsCommand(const std::vector<std::string>& args) {
 }
 
 int ExportTripTrack(const std::string& path, int trip, int64_t gapMs, const std::string& out,
-                    TrackFormat format) {
+                    TrackFormat format, SpeedUnit unit) {
     if (!out.empty() && InsideCardStorage(path, out))
         return CommandFailed(out + " lies inside the card's storage");
     const std::shared_ptr<VRecordingSource> source = OpenSourceOrTell(path);
@@ -129,5 +129,5 @@ int ExportTripTrack(const std::string& path, int trip, int64_t gapMs, const std:
                              std::to_string(drives.size()) + " trips)");
     const TripPlan plan = tripplan::Plan(*source, drives[static_cast<size_t>(trip) - 1]);
     const std::string name = source->Recordings()[plan.members.front()].name;
-    return WriteTrack(tripplan::JoinedTrack(*source, plan), name, out, format);
+    return WriteTrack(tripplan::JoinedTrack(*source, plan), name, out, format, unit);
 }

@@ -19,4 +19,4 @@ int TripsCommand(const std::vector<std::string>& args);
 // gpx / csv SOURCE --trip N [--gap S] [OUT]: one track of the whole trip, in time order on the
 // trip's time line (its recordings back to back), through the same writers as one recording.
 int ExportTripTrack(const std::string& path, int trip, int64_t gapMs, const std::string& out,
-                    TrackFormat format);
+                    TrackFormat format, SpeedUnit unit = SpeedUnit::kKmh);

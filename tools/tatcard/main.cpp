@@ -105,6 +105,8 @@ constexpr char kUsage[] =
     "                                         without OUT\n"
     "  tatcard gpx DIR --trip N [--gap S] [OUT.gpx]\n"
     "  tatcard csv DIR --trip N [--gap S] [OUT.csv]\n"
+    "                                         (csv: --units mph gives speed_mph in place\n"
+    "                                         of speed_kmh)\n"
     "                                         one track of trip N (as tatcard trips numbers\n"
     "                                         them), its recordings back to back\n"
     "  tatcard trips DIR [--json] [--gap S] [--units kmh|mph]\n"
@@ -275,7 +277,7 @@ int List(std::vector<std::string> args) {
 }
 
 // gpx|csv DIR --trip N [--gap S] [OUT].
-int TripTrack(const std::vector<std::string>& args) {
+int TripTrack(const std::vector<std::string>& args, SpeedUnit unit) {
     std::string dir;
     std::string out;
     long trip = 0;
@@ -307,7 +309,7 @@ int TripTrack(const std::vector<std::string>& args) {
     if (dir.empty() || trip < 1)
         return BadArguments(args[0] + " --trip needs a source and a trip number from 1");
     return ExportTripTrack(dir, static_cast<int>(trip), gapMs, out,
-                           args[0] == "gpx" ? TrackFormat::kGpx : TrackFormat::kCsv);
+                           args[0] == "gpx" ? TrackFormat::kGpx : TrackFormat::kCsv, unit);
 }
 
 // Replaces this process with tatcard-media from this program's folder, which runs the same
@@ -362,15 +364,26 @@ int main(int argc, char** argv) {
         return Config(args);
     if (command == "trips")
         return TripsCommand(args);
+    SpeedUnit unit = SpeedUnit::kKmh;
+    if (command == "gpx" || command == "csv") {
+        // --units kmh|mph: the CSV's speed column.
+        const auto units = std::find(args.begin(), args.end(), "--units");
+        if (units != args.end()) {
+            if (units + 1 == args.end() || (units[1] != "kmh" && units[1] != "mph"))
+                return BadArguments("--units takes kmh or mph");
+            unit = speedunit::FromWord(units[1], unit);
+            args.erase(units, units + 2);
+        }
+    }
     if ((command == "gpx" || command == "csv") &&
         std::find(args.begin(), args.end(), "--trip") != args.end())
-        return TripTrack(args);
+        return TripTrack(args, unit);
     if (command == "gpx" || command == "csv") {
         if (args.size() != 3 && args.size() != 4)
             return BadArguments(command + " needs a card folder, a recording name and optionally "
                                           "a file");
         return ExportTrack(args[1], args[2], args.size() == 4 ? args[3] : std::string(),
-                           command == "gpx" ? TrackFormat::kGpx : TrackFormat::kCsv);
+                           command == "gpx" ? TrackFormat::kGpx : TrackFormat::kCsv, unit);
     }
     return BadArguments("unknown command " + command);
 }

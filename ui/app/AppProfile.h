@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/logic/SpeedUnit.h"
+#include "telemetry/SpeedUnit.h"
 #include "ui/logic/TileSource.h"
 
 #include <QString>

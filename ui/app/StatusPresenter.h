@@ -1,7 +1,7 @@
 #pragma once
 #include "ui/logic/GeoPoint.h"
 #include "ui/logic/RouteGate.h"
-#include "ui/logic/SpeedUnit.h"
+#include "telemetry/SpeedUnit.h"
 
 #include <QObject>
 

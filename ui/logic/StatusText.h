@@ -1,5 +1,5 @@
 #pragma once
-#include "SpeedUnit.h"
+#include "telemetry/SpeedUnit.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecordingList.h"
-#include "SpeedUnit.h"
+#include "telemetry/SpeedUnit.h"
 #include "storage/CivilTime.h"
 #include "telemetry/TripFigures.h"
 

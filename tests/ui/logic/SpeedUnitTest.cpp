@@ -1,4 +1,4 @@
-#include "ui/logic/SpeedUnit.h"
+#include "telemetry/SpeedUnit.h"
 #include "ui/logic/StatusText.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The trip view's row texts from a trip's figures, and the speed units they are shown in.
 #include "ui/logic/TripRows.h"
-#include "ui/logic/SpeedUnit.h"
+#include "telemetry/SpeedUnit.h"
 
 #include "storage/CivilTime.h"
 
