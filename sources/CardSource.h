@@ -13,9 +13,9 @@ class DiagLog;
 // The camera's storage on a card as a recording source. Its recordings are every entry of the
 // four categories' directories, each recording's length from its frame counts (its 512-byte
 // header is read once, when the card is listed); the list shows what the window's list rule
-// keeps (RecordingList: entries too small to play left out). Recordings play through the card parser (CTATParser) over a library of the
-// source's own; their GPS and G-sensor lines come with their packets; the download exports
-// NAME.avi (CRecordingExporter) through the same parser.
+// keeps (RecordingList: entries too small to play left out). Recordings play through the card
+// parser (CTATParser) over a library of the source's own; their GPS and G-sensor lines come with
+// their packets; the download exports NAME.avi (CRecordingExporter) through the same parser.
 //
 // Threads: as VRecordingSource. Owns its library and parser; the parser's reading thread runs
 // from the first EngineParser to the destruction.

@@ -3,8 +3,8 @@
 #include "CommandLine.h"
 #include "FolderCommands.h"
 #include "sources/TripPlan.h"
-#include "telemetry/TripFigures.h"
 #include "telemetry/SpeedUnit.h"
+#include "telemetry/TripFigures.h"
 
 #include <cerrno>
 #include <cstdio>

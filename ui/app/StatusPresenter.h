@@ -1,7 +1,7 @@
 #pragma once
+#include "telemetry/SpeedUnit.h"
 #include "ui/logic/GeoPoint.h"
 #include "ui/logic/RouteGate.h"
-#include "telemetry/SpeedUnit.h"
 
 #include <QObject>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "telemetry/TripFigures.h"
 #include "telemetry/SpeedUnit.h"
+#include "telemetry/TripFigures.h"
 #include "ui/logic/TripMarkers.h"
 
 #include <QObject>

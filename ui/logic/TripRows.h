@@ -1,8 +1,8 @@
 #pragma once
 
 #include "RecordingList.h"
-#include "telemetry/SpeedUnit.h"
 #include "storage/CivilTime.h"
+#include "telemetry/SpeedUnit.h"
 #include "telemetry/TripFigures.h"
 
 #include <cstddef>

@@ -46,8 +46,8 @@ bool MakeDrive(const std::string& folder) {
     for (int k = 0; k < kRecordings + 1; ++k) {
         const int at = starts[k];
         char name[40];
-        std::snprintf(name, sizeof name, "20240305_%02d%02d%02d_%s", 9 + at / 3600,
-                      at / 60 % 60, at % 60, k == 2 ? "E" : "N");
+        std::snprintf(name, sizeof name, "20240305_%02d%02d%02d_%s", 9 + at / 3600, at / 60 % 60,
+                      at % 60, k == 2 ? "E" : "N");
         ClipSpec clip;
         clip.seconds = kSeconds;
         if (!MakeClip(folder + "/" + name + "F.mp4", clip))
@@ -67,9 +67,9 @@ bool MakeDrive(const std::string& folder) {
         WriteFileText(folder + "/" + name + ".gps", gps);
         // Closed by the camera when its recording ended.
         const std::time_t end = 1709629200 + at + kSeconds;
-        const auto when = std::filesystem::file_time_type::clock::now() +
-                          (std::chrono::system_clock::from_time_t(end) -
-                           std::chrono::system_clock::now());
+        const auto when =
+            std::filesystem::file_time_type::clock::now() +
+            (std::chrono::system_clock::from_time_t(end) - std::chrono::system_clock::now());
         std::filesystem::last_write_time(folder + "/" + name + "F.mp4", when);
     }
     return true;
