@@ -6,6 +6,7 @@
 #include "telemetry/SpeedUnit.h"
 #include "telemetry/TripFigures.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -70,8 +71,8 @@ int TripsCommand(const std::vector<std::string>& args) {
         std::fputs("[", stdout);
     for (size_t t = 0; t < drives.size(); ++t) {
         const TripPlan plan = tripplan::Plan(*source, drives[t]);
-        const TripFigures figures =
-            TripFigures::Of(tripplan::JoinedTrack(*source, plan), plan.lengthMs);
+        const TripFigures figures = TripFigures::Of(tripplan::JoinedTrack(*source, plan),
+                                                    std::max(drives[t].LengthMs(), plan.lengthMs));
         const SourceRecording& first = list[plan.members.front()];
         if (json) {
             std::printf("%s\n{\"trip\": %zu, \"start\": \"%s\", \"duration_s\": %.3f, "

@@ -264,7 +264,8 @@ void PlaybackController::ReadTripFigures() {
         std::vector<std::optional<TripFigures>> figures(drives.size());
         for (size_t t = 0; t < drives.size() && !cancel->load(); ++t) {
             const TripPlan plan = tripplan::Plan(*source, drives[t]);
-            figures[t] = TripFigures::Of(tripplan::JoinedTrack(*source, plan), plan.lengthMs);
+            figures[t] = TripFigures::Of(tripplan::JoinedTrack(*source, plan),
+                                         std::max(drives[t].LengthMs(), plan.lengthMs));
         }
         return figures;
     });

@@ -11,6 +11,8 @@
 #include <QAbstractButton>
 #include <QLabel>
 
+#include <algorithm>
+
 TripView::TripView(PlaybackController& controller, StatusPresenter& status, AppProfile& profile,
                    Widgets widgets, std::function<bool()> busy, QObject* parent)
     : QObject(parent), m_controller(controller), m_status(status), m_profile(profile),
@@ -83,6 +85,13 @@ void TripView::ShowRows() {
         m_controller.ReadTripFigures();
     }
     m_widgets.list->ShowTrips(rows);
+    // The drive that plays stays the selected row, its recording that plays shown.
+    const auto playing = std::find(m_listed.begin(), m_listed.end(),
+                                   static_cast<size_t>(m_controller.PlayingTripIndex()));
+    if (m_controller.PlayingTrip() != nullptr && playing != m_listed.end())
+        m_widgets.list->SelectTripMember(
+            static_cast<int>(playing - m_listed.begin()),
+            std::max(m_controller.PlayingTrip()->MemberAt(m_controller.CurrentMs()), 0));
 }
 
 bool TripView::PlayListed(int row, int member) {
@@ -117,6 +126,17 @@ void TripView::BuildMarks(const TrackTimeline* track) {
 }
 
 void TripView::Tick() {
+    // The list follows the drive from recording to recording.
+    if (const TripPlan* plan = m_controller.PlayingTrip(); plan != nullptr && m_shown) {
+        const int member = plan->MemberAt(m_controller.CurrentMs());
+        const auto row = std::find(m_listed.begin(), m_listed.end(),
+                                   static_cast<size_t>(m_controller.PlayingTripIndex()));
+        const RecordingListView::TripPlace place = m_widgets.list->SelectedTripMember();
+        if (row != m_listed.end() && member >= 0 &&
+            place.trip == static_cast<int>(row - m_listed.begin()) && place.member >= 0 &&
+            place.member != member)
+            m_widgets.list->SelectTripMember(place.trip, member);
+    }
     const std::shared_ptr<const TrackTimeline> track = m_controller.FolderTrack();
     if (track && track.get() != m_marksTrack) {
         m_marksTrack = track.get();
@@ -161,7 +181,13 @@ void TripView::UpdateInfo() {
             if (const std::shared_ptr<const TrackTimeline> track = m_controller.FolderTrack()) {
                 if (track.get() != m_figuresTrack) {
                     m_figuresTrack = track.get();
-                    m_trackFigures = TripFigures::Of(track->Track(), plan->lengthMs);
+                    // The average over the drive as driven, its gaps included.
+                    const auto index = static_cast<size_t>(m_controller.PlayingTripIndex());
+                    const int64_t span = index < m_controller.Trips().size()
+                                             ? m_controller.Trips()[index].LengthMs()
+                                             : 0;
+                    m_trackFigures =
+                        TripFigures::Of(track->Track(), std::max(span, plan->lengthMs));
                 }
                 figures = m_trackFigures;
             } else {
