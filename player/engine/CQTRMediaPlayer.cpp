@@ -157,6 +157,7 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
     m_placement.SetFormat(m_audioBits, m_audioRate);
     ResetPlayState(0);
     m_loaded = opened;
+    m_endTold = false;
     m_pausedHandled = false;
     m_resyncOnResume = false;
     m_openStart = true;
@@ -346,7 +347,11 @@ bool CQTRMediaPlayer::WorkerStep() {
         std::lock_guard<CSync> hold(m_lock);
         // Stop or Open may have run between the test above and the lock; then there is
         // nothing to play and nothing to report.
-        if (m_running.load(std::memory_order_acquire)) {
+        if (m_running.load(std::memory_order_acquire) && !m_loaded && m_endTold) {
+            // A Resume after the end (or after an Open that failed): the end has been told
+            // once already; telling it again would make the window skip a recording.
+            m_running.store(false, std::memory_order_release);
+        } else if (m_running.load(std::memory_order_acquire)) {
             if (m_pausedHandled) {
                 m_pausedHandled = false;
                 // The sound read ahead was dropped at the pause: start again at the next
@@ -361,6 +366,7 @@ bool CQTRMediaPlayer::WorkerStep() {
                 m_state.store(kIdle, std::memory_order_release);
                 m_running.store(false, std::memory_order_release);
                 m_loaded = false;
+                m_endTold = true;
             }
         }
     }

@@ -272,6 +272,7 @@ private:
     int32_t m_audioBits = 16;
     int32_t m_audioRate = 8000;
     bool m_loaded = false;        // a recording is open and has not ended
+    bool m_endTold = false;       // under m_lock: the end of what Open loaded has been reported
     bool m_soundHeld = false;     // the media clock holds the sound until the first picture
     bool m_openStart = false;     // the next picture is a recording's first: it waits for its sound
     bool m_pausedHandled = false; // the worker has stopped the sound for a pause

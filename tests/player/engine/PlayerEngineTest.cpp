@@ -379,6 +379,30 @@ TEST(PlayerEngine, StopWaitsForTheWorkerAndSendsNoEndEvent) {
     EXPECT_FALSE(h.engine.SaveSnapshot(0, "/nonexistent/x.jpg")) << "idle engines save nothing";
 }
 
+// The end is told once: a Resume after it (the window resumes right after an Open, which may
+// have failed and ended at once) does not tell it again, or the window would play on past
+// the next recording.
+TEST(PlayerEngine, TheEndIsToldOnceAlsoWhenResumedAfterIt) {
+    for (const bool failOpen : {true, false}) {
+        Harness h({.frames = 6, .rate = 30, .twoChannel = false});
+        h.parser.failOpen = failOpen;
+        h.Play();
+        ASSERT_TRUE(h.WaitForEnd());
+        for (int i = 0; i < 3; ++i) {
+            h.engine.Resume();
+            std::this_thread::sleep_for(30ms);
+        }
+        EXPECT_EQ(h.Ends(), 1) << (failOpen ? "after a failed Open" : "after the end");
+        // A new Open is told again.
+        h.parser.failOpen = false;
+        h.Play();
+        for (int waited = 0; waited < 5000 && h.Ends() < 2; waited += 10)
+            std::this_thread::sleep_for(10ms);
+        std::this_thread::sleep_for(30ms);
+        EXPECT_EQ(h.Ends(), 2);
+    }
+}
+
 TEST(PlayerEngine, PacedPlaybackRunsAtTheFrameRateTimesTheSpeed) {
     Harness h({.frames = 45, .rate = 30, .twoChannel = false}, /*withAudio=*/false);
     h.engine.SetFramePacing(true);
