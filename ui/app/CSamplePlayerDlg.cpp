@@ -473,6 +473,14 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
         m_trips->ToggleUnit();
         return true;
     }
+    if (decision.action == KeyAction::MarkClipStart) {
+        m_trips->MarkClipStart();
+        return true;
+    }
+    if (decision.action == KeyAction::MarkClipEnd) {
+        m_trips->MarkClipEnd();
+        return true;
+    }
     if (m_review->HandleKey(decision.action))
         return true;
     if (decision.action == KeyAction::VolumeUp || decision.action == KeyAction::VolumeDown)

@@ -105,6 +105,7 @@ bool TripView::PlayListed(int row, int member) {
 
 void TripView::RecordingOpened() {
     m_marksTrack = nullptr;
+    m_clip.Clear();
     BuildMarks(nullptr);
     UpdateInfo();
 }
@@ -122,7 +123,30 @@ void TripView::BuildMarks(const TrackTimeline* track) {
     const std::vector<TimedAcceleration>& gsensor =
         track != nullptr ? track->Track().accelerations : none;
     m_marks = TripMarkers(length, recordings, gsensor, m_profile.PeakThresholdG());
-    m_widgets.position->SetMarkers(m_marks.ForSlider(1000));
+    ShowMarks();
+}
+
+void TripView::ShowMarks() {
+    std::vector<SliderMarker> marks = m_marks.ForSlider(1000);
+    if (m_clip.Start())
+        marks.push_back({static_cast<int>(*m_clip.Start() / 1000), MarkerKind::ClipIn});
+    if (m_clip.End())
+        marks.push_back({static_cast<int>(*m_clip.End() / 1000), MarkerKind::ClipOut});
+    m_widgets.position->SetMarkers(std::move(marks));
+}
+
+void TripView::MarkClipStart() {
+    if (!m_controller.Loaded())
+        return;
+    m_clip.MarkStart(m_controller.CurrentMs());
+    ShowMarks();
+}
+
+void TripView::MarkClipEnd() {
+    if (!m_controller.Loaded())
+        return;
+    m_clip.MarkEnd(m_controller.CurrentMs());
+    ShowMarks();
 }
 
 void TripView::Tick() {

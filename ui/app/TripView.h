@@ -2,6 +2,7 @@
 
 #include "telemetry/SpeedUnit.h"
 #include "telemetry/TripFigures.h"
+#include "ui/logic/ClipMarks.h"
 #include "ui/logic/TripMarkers.h"
 
 #include <QObject>
@@ -61,12 +62,20 @@ public:
     bool PreviousMark();
     const TripMarkers& Marks() const { return m_marks; }
 
+    // "i" and "o": the clip's start and end at the time played, shown on the slider; they go
+    // when another recording or drive opens.
+    void MarkClipStart();
+    void MarkClipEnd();
+    const ClipMarks& Clip() const { return m_clip; }
+
     SpeedUnit Unit() const { return m_unit; }
     // The `u` key: the other unit, kept in the profile; texts follow at once.
     void ToggleUnit();
 
 private:
     void BuildMarks(const TrackTimeline* track);
+    // The slider's marks: the drive's and the clip's.
+    void ShowMarks();
     // Seeks to the mark; false for none.
     bool GoTo(const std::optional<TripMarkers::Marker>& mark);
     void UpdateInfo();
@@ -79,6 +88,7 @@ private:
     bool m_shown = false;
     std::vector<size_t> m_listed;
     TripMarkers m_marks;
+    ClipMarks m_clip;
     const TrackTimeline* m_marksTrack = nullptr; // the track the G-force marks came from
     SpeedUnit m_unit = SpeedUnit::kKmh;
     const TrackTimeline* m_figuresTrack = nullptr; // the track m_trackFigures came from

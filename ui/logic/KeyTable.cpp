@@ -45,6 +45,12 @@ KeyAction ActionFor(Key key, const KeyContext& context) {
         return KeyAction::MarkerPrevious;
     case Key::U:
         return KeyAction::ToggleUnits;
+    case Key::I:
+        return KeyAction::MarkClipStart;
+    case Key::O:
+        return KeyAction::MarkClipEnd;
+    case Key::CtrlE:
+        return KeyAction::ExportClip;
     case Key::Escape:
     case Key::Tab:
     case Key::Other:
@@ -103,6 +109,12 @@ int VirtualKeyCode(Key key) {
         return 221;
     case Key::U:
         return 85;
+    case Key::I:
+        return 73;
+    case Key::O:
+        return 79;
+    case Key::CtrlE:
+        return 69;
     case Key::Other:
         break;
     }

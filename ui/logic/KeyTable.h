@@ -24,6 +24,9 @@ enum class Key {
     CtrlLeft,     // Ctrl+Left: the previous marker
     CtrlRight,    // Ctrl+Right: the next marker
     U,            // "u" the other speed unit
+    I,            // "i" the clip's start here
+    O,            // "o" the clip's end here
+    CtrlE,        // Ctrl+E: the clip export
     Other
 };
 
@@ -47,6 +50,9 @@ enum class KeyAction {
     MarkerNext,     // to the next marker of the position slider
     MarkerPrevious, // to the previous marker
     ToggleUnits,    // speeds and distances in the other unit (km/h, mph)
+    MarkClipStart,  // the clip's start mark at the time played
+    MarkClipEnd,    // the clip's end mark at the time played
+    ExportClip,     // the clip export (its dialog)
     PassToList,     // the recording list handles the key itself
     Swallow,        // nothing happens and no control sees the key
 };

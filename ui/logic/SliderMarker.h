@@ -6,6 +6,8 @@ enum class MarkerKind {
     Manual,  // a manual recording begins
     Parking, // a parking recording begins
     GForce,  // a G-force peak
+    ClipIn,  // the clip's start mark ("i")
+    ClipOut, // the clip's end mark ("o")
 };
 
 // A mark at a position in the slider's value units (the position slider counts seconds).

@@ -149,6 +149,9 @@ QColor CBitmapSlider::MarkerColor(MarkerKind kind) {
         return QColor(255, 224, 48);
     case MarkerKind::Parking:
         return QColor(110, 140, 255); // lighter than the played part of the track
+    case MarkerKind::ClipIn:
+    case MarkerKind::ClipOut:
+        return QColor(80, 230, 120);
     case MarkerKind::GForce:
         break;
     }

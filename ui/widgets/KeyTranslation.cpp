@@ -40,8 +40,16 @@ Key KeyOfQtKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_BracketRight:
         return Key::BracketRight;
     case Qt::Key_U:
-        return modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier) ? Key::Other
-                                                                                      : Key::U;
+    case Qt::Key_I:
+    case Qt::Key_O: {
+        // The plain letters only: with Ctrl, Alt or Meta they belong to other shortcuts.
+        if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            return Key::Other;
+        return qtKey == Qt::Key_U ? Key::U : qtKey == Qt::Key_I ? Key::I : Key::O;
+    }
+    case Qt::Key_E:
+        return ctrl && !(modifiers & (Qt::AltModifier | Qt::MetaModifier)) ? Key::CtrlE
+                                                                           : Key::Other;
     default:
         return Key::Other;
     }

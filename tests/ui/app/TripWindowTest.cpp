@@ -176,6 +176,19 @@ private slots:
         // 72 km/h is 44 mph.
         if (dlg->Trips().Unit() == SpeedUnit::kMph)
             QCOMPARE(speed->text(), QStringLiteral("44mph"));
+
+        // The clip's marks: "i" here, "o" a little later, both on the slider.
+        QTest::keyClick(dlg.get(), Qt::Key_I);
+        QVERIFY(dlg->Trips().Clip().Start().has_value());
+        controller.SeekToMs(6200);
+        QVERIFY(WaitUntil([&] { return controller.CurrentMs() >= 6000; }, 5000));
+        QTest::keyClick(dlg.get(), Qt::Key_O);
+        QVERIFY(dlg->Trips().Clip().End().has_value());
+        QVERIFY(*dlg->Trips().Clip().Start() < *dlg->Trips().Clip().End());
+        int clipMarks = 0;
+        for (const SliderMarker& mark : slider->Markers())
+            clipMarks += mark.kind == MarkerKind::ClipIn || mark.kind == MarkerKind::ClipOut;
+        QCOMPARE(clipMarks, 2);
         dlg->OnStop();
     }
 

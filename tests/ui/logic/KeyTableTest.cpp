@@ -60,6 +60,10 @@ TEST(KeyTableTest, CtrlArrowsWalkTheMarkersAndUTogglesTheUnit) {
     EXPECT_EQ(VirtualKeyCode(Key::CtrlLeft), VirtualKeyCode(Key::Left));
     EXPECT_EQ(VirtualKeyCode(Key::CtrlRight), VirtualKeyCode(Key::Right));
     EXPECT_EQ(VirtualKeyCode(Key::U), 85);
+    // The clip's marks and its export.
+    EXPECT_EQ(ActionOf(Key::I), KeyAction::MarkClipStart);
+    EXPECT_EQ(ActionOf(Key::O), KeyAction::MarkClipEnd);
+    EXPECT_EQ(ActionOf(Key::CtrlE), KeyAction::ExportClip);
 }
 
 TEST(KeyTableTest, EnterTogglesByLayout) {
@@ -104,11 +108,12 @@ TEST(KeyTableTest, EverythingIsSwallowedWhileDownloading) {
     KeyContext context = Playing();
     context.downloadBusy = true;
     context.pointerInsideList = true;
-    for (const Key key :
-         {Key::Enter,        Key::Space,    Key::PageUp,    Key::PageDown, Key::Left,
-          Key::Right,        Key::Up,       Key::Down,      Key::F2,       Key::F3,
-          Key::Escape,       Key::Tab,      Key::Period,    Key::Comma,    Key::BracketLeft,
-          Key::BracketRight, Key::CtrlLeft, Key::CtrlRight, Key::U,        Key::Other})
+    for (const Key key : {Key::Enter,    Key::Space,     Key::PageUp,      Key::PageDown,
+                          Key::Left,     Key::Right,     Key::Up,          Key::Down,
+                          Key::F2,       Key::F3,        Key::Escape,      Key::Tab,
+                          Key::Period,   Key::Comma,     Key::BracketLeft, Key::BracketRight,
+                          Key::CtrlLeft, Key::CtrlRight, Key::U,           Key::I,
+                          Key::O,        Key::CtrlE,     Key::Other})
         EXPECT_EQ(DecideKey(key, context), (KeyDecision{KeyAction::Swallow, 50}));
 }
 
