@@ -2,17 +2,21 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 namespace evidence {
 
 namespace {
 
+// |ms|, the most negative value included.
+uint64_t Magnitude(int64_t ms) {
+    return ms < 0 ? static_cast<uint64_t>(-(ms + 1)) + 1 : static_cast<uint64_t>(ms);
+}
+
 // Milliseconds into a recording as "+H:MM:SS.mmm".
 std::string RecordingOffset(int64_t ms) {
-    const uint64_t magnitude =
-        ms < 0 ? static_cast<uint64_t>(-(ms + 1)) + 1 : static_cast<uint64_t>(ms);
+    const uint64_t magnitude = Magnitude(ms);
     char text[48];
     std::snprintf(text, sizeof text, "%c%" PRIu64 ":%02" PRIu64 ":%02" PRIu64 ".%03" PRIu64,
                   ms < 0 ? '-' : '+', magnitude / 3600000, magnitude / 60000 % 60,
@@ -22,8 +26,7 @@ std::string RecordingOffset(int64_t ms) {
 
 // Signed milliseconds as seconds with three decimals: "+1.250".
 std::string SignedSeconds(int64_t ms) {
-    const uint64_t magnitude =
-        ms < 0 ? static_cast<uint64_t>(-(ms + 1)) + 1 : static_cast<uint64_t>(ms);
+    const uint64_t magnitude = Magnitude(ms);
     char text[40];
     std::snprintf(text, sizeof text, "%c%" PRIu64 ".%03" PRIu64, ms < 0 ? '-' : '+',
                   magnitude / 1000, magnitude % 1000);
@@ -44,6 +47,21 @@ ReportPhrase KindPhrase(OutputKind kind) {
     return ReportPhrase::kKindClip;
 }
 
+// Columns a terminal or editor gives the UTF-8 text: two for each Hangul syllable and each
+// CJK character, one for anything else (a continuation byte adds none).
+size_t Columns(std::string_view text) {
+    size_t columns = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        // Three-byte sequences from U+1100 (0xE1 0x84) and all of 0xE3 to 0xED lead the
+        // Hangul and CJK blocks; a close enough rule for where to break a line.
+        columns += byte >= 0xE3 && byte <= 0xED ? 2 : 1;
+    }
+    return columns;
+}
+
 // Builds the text line by line in one language.
 class Lines {
 public:
@@ -51,6 +69,27 @@ public:
 
     std::string P(ReportPhrase phrase) const { return Phrase(phrase, m_language); }
     void Line(const std::string& text = {}) { m_text += text + "\n"; }
+    // text broken at spaces into lines of at most kWidth columns (a longer word keeps its
+    // line), each led by indent spaces.
+    void Paragraph(int indent, const std::string& text) {
+        const std::string lead(static_cast<size_t>(indent), ' ');
+        std::string line;
+        size_t begin = 0;
+        while (begin < text.size()) {
+            size_t end = text.find(' ', begin);
+            if (end == std::string::npos)
+                end = text.size();
+            const std::string_view word(text.data() + begin, end - begin);
+            if (!line.empty() && Columns(lead) + Columns(line) + 1 + Columns(word) > kWidth) {
+                Line(lead + line);
+                line.clear();
+            }
+            line += (line.empty() ? "" : " ") + std::string(word);
+            begin = end + 1;
+        }
+        if (!line.empty())
+            Line(lead + line);
+    }
     // "  Label: value" at the indent.
     void Field(int indent, ReportPhrase label, const std::string& value) {
         Line(std::string(static_cast<size_t>(indent), ' ') + P(label) + ": " + value);
@@ -58,6 +97,7 @@ public:
     const std::string& Text() const { return m_text; }
 
 private:
+    static constexpr size_t kWidth = 78;
     ReportLanguage m_language;
     std::string m_text;
 };
@@ -113,7 +153,7 @@ std::string ReportText(const Manifest& manifest, ReportLanguage language,
     Lines out(language);
     out.Line(out.P(ReportPhrase::kTitle));
     out.Line();
-    out.Line(out.P(ReportPhrase::kIntro));
+    out.Paragraph(0, out.P(ReportPhrase::kIntro));
     out.Line();
     out.Field(0, ReportPhrase::kProgram, manifest.programName + " " + manifest.programVersion);
     out.Field(0, ReportPhrase::kCreated, manifest.createdUtc);
@@ -144,7 +184,11 @@ std::string ReportText(const Manifest& manifest, ReportLanguage language,
     out.Line();
 
     out.Line(out.P(ReportPhrase::kHowToCheck));
-    out.Line("  " + out.P(ReportPhrase::kHowSha256));
+    out.Paragraph(2, out.P(ReportPhrase::kHowSha256));
+    const std::string file = out.P(ReportPhrase::kFile);
+    out.Line("    Linux:   sha256sum " + file);
+    out.Line("    macOS:   shasum -a 256 " + file);
+    out.Line("    Windows: certutil -hashfile " + file + " SHA256");
     out.Line("  " + out.P(ReportPhrase::kHowTatcard));
     out.Line("    tatcard verify " + manifestName);
     out.Line("  " + out.P(ReportPhrase::kHowTatcardEnd));

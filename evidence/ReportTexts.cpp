@@ -46,17 +46,17 @@ constexpr PhrasePair kPhrases[] = {
     {ReportPhrase::kBytes, "bytes", "바이트"},
     {ReportPhrase::kModified, "Modified (UTC)", "수정 시각 (UTC)"},
     {ReportPhrase::kKindClip, "clip", "영상"},
-    {ReportPhrase::kKindGpx, "GPS route (GPX)", "GPS 경로 (GPX)"},
-    {ReportPhrase::kKindCsv, "G-sensor and GPS data (CSV)", "G-센서와 GPS 데이터 (CSV)"},
+    {ReportPhrase::kKindGpx, "GPS route, GPX", "GPS 경로, GPX"},
+    {ReportPhrase::kKindCsv, "G-sensor and GPS data, CSV", "G-센서와 GPS 데이터, CSV"},
     {ReportPhrase::kKindCamera, "camera file, copied without loss", "카메라별 파일 (무손실 복사)"},
     {ReportPhrase::kHowToCheck, "How to check", "확인 방법"},
     {ReportPhrase::kHowSha256,
-     "Compute a file's SHA-256 with any standard tool (Linux: sha256sum FILE; Windows: certutil "
-     "-hashfile FILE SHA256; macOS: shasum -a 256 FILE) and compare it with the value above. The "
-     "same value means the same bytes; a file changed in any way gives another value.",
-     "일반적인 도구로 파일의 SHA-256 값을 계산해 위의 값과 비교하십시오 (Linux: sha256sum 파일, "
-     "Windows: certutil -hashfile 파일 SHA256, macOS: shasum -a 256 파일). 값이 같으면 파일의 "
-     "내용이 바이트 하나까지 같고, 파일이 조금이라도 바뀌면 다른 값이 나옵니다."},
+     "Compute a file's SHA-256 with any standard tool and compare it with the value above. The "
+     "same value means the same bytes; a file changed in any way gives another value. For "
+     "example:",
+     "일반적인 도구로 파일의 SHA-256 값을 계산해 위의 값과 비교하십시오. 값이 같으면 파일의 "
+     "내용이 바이트 하나까지 같고, 파일이 조금이라도 바뀌면 다른 값이 나옵니다. 예:"},
+    {ReportPhrase::kFile, "FILE", "파일"},
     {ReportPhrase::kHowTatcard, "The command", "다음 명령은"},
     {ReportPhrase::kHowTatcardEnd, "checks every file of the record at once.",
      "기록에 있는 모든 파일을 한 번에 확인합니다."},

@@ -39,6 +39,7 @@ enum class ReportPhrase {
     kKindCamera,
     kHowToCheck,
     kHowSha256,
+    kFile,       // stands for a file's name in a command line
     kHowTatcard, // followed by the command line
     kHowTatcardEnd,
     kCount,

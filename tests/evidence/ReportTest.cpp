@@ -45,7 +45,14 @@ TEST(ReportTest, EnglishSaysWhatTheManifestSays) {
     ExpectHas(text, "  incident/rear.mp4 (camera file, copied without loss: rear)\n");
     ExpectHas(text, "    SHA-256: " + std::string(64, 'c') + "\n");
     ExpectHas(text, "    tatcard verify incident.manifest.json\n");
-    ExpectHas(text, "sha256sum");
+    ExpectHas(text, "\n    Linux:   sha256sum FILE\n");
+    // The sentences are broken into lines that fit 78 columns.
+    size_t begin = 0;
+    while (begin < text.size()) {
+        const size_t end = text.find('\n', begin);
+        EXPECT_LE(end - begin, 78u) << text.substr(begin, end - begin);
+        begin = end + 1;
+    }
 
     // A lossless copy without fixes says so, and no CRF.
     evidence::Manifest lossless = Sample();
@@ -67,6 +74,7 @@ TEST(ReportTest, KoreanHasTheSameFactsInKorean) {
     ExpectHas(korean, "    크기: 1234 바이트\n");
     ExpectHas(korean, "  인코딩: h264, CRF 20, 프리셋 medium\n");
     ExpectHas(korean, "    tatcard verify incident.manifest.json\n");
+    ExpectHas(korean, "\n    Windows: certutil -hashfile 파일 SHA256\n");
     EXPECT_EQ(korean.find("Program"), std::string::npos);
     // The digests and names are the same in both.
     const std::string english = evidence::ReportText(Sample(), evidence::ReportLanguage::kEnglish,
