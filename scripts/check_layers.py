@@ -25,6 +25,7 @@ LAYERS = [
     ["storage"],
     ["formats"],
     ["telemetry"],
+    ["evidence"],
     ["devconfig"],
     ["resources"],
     ["player/source"],
@@ -37,7 +38,8 @@ LAYERS = [
     ["tests"],
 ]
 # Folders that are never to see Qt.
-NO_QT = ["base", "player", "storage", "formats", "telemetry", "devconfig", "ui/logic", "sources"]
+NO_QT = ["base", "player", "storage", "formats", "telemetry", "evidence", "devconfig", "ui/logic",
+         "sources"]
 # Layers that may not be used by a folder although they lie below it.
 FORBIDDEN = {"tools": ["ui/app"], "bench": ["ui/app"]}
 

@@ -378,8 +378,8 @@ TEST(TatcardHelpTest, NamesEveryCommandAndOption) {
     const TempDir scratch;
     const Result r = RunTatcard("--help", scratch);
     EXPECT_EQ(r.status, 0);
-    for (const char* command :
-         {"demo", "ls", "info", "rm", "export", "config", "import", "play", "bench", "gpx", "csv"})
+    for (const char* command : {"demo", "ls", "info", "rm", "export", "config", "import", "play",
+                                "bench", "gpx", "csv", "verify"})
         EXPECT_NE(r.out.find(std::string("tatcard ") + command), std::string::npos) << command;
     for (const char* option :
          {"--seconds N",  "--category WORD", "--to FOLDER",  "--set KEY=VALUE", "--front F",

@@ -10,6 +10,7 @@
 //   tatcard gpx DIR NAME [OUT.gpx]           writes a recording's route as GPX
 //   tatcard trips DIR [--json] [--gap S]     lists the drives: recordings that follow closely
 //   tatcard csv DIR NAME [OUT.csv]           writes a recording's fixes and G-sensor samples
+//   tatcard verify MANIFEST                  checks a clip export against its evidence record
 //   tatcard import DIR --front F ...         makes a recording from media files
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
 //   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
@@ -23,6 +24,7 @@
 #include "FolderCommands.h"
 #include "TrackCommands.h"
 #include "TripCommands.h"
+#include "VerifyCommand.h"
 #include "storage/TatCardFinder.h"
 
 #include <algorithm>
@@ -121,6 +123,14 @@ constexpr char kUsage[] =
     "                                         CSV, one row each in time order: time_ms, kind\n"
     "                                         (gsensor, fix, nofix), x_g, y_g, z_g, lat, lon,\n"
     "                                         speed_kmh; standard output without OUT\n"
+    "  tatcard verify MANIFEST                check a clip export against its evidence\n"
+    "                                         record (NAME.manifest.json): each output file\n"
+    "                                         beside it and each source recording still\n"
+    "                                         there, by size and SHA-256; one line per file\n"
+    "                                         (ok, DIFFERS, missing) and a summary; exits\n"
+    "                                         with 0 when every output matches and no source\n"
+    "                                         that is there differs, 1 otherwise, 2 when the\n"
+    "                                         manifest cannot be read\n"
     "  tatcard import DIR --front F [--rear R] [--nmea LOG] --category C --name N\n"
     "                                         make recording N on the card in DIR from video\n"
     "                                         files: F the front camera, R the rear one\n"
@@ -364,6 +374,8 @@ int main(int argc, char** argv) {
         return Config(args);
     if (command == "trips")
         return TripsCommand(args);
+    if (command == "verify")
+        return VerifyCommand(args);
     SpeedUnit unit = SpeedUnit::kKmh;
     if (command == "gpx" || command == "csv") {
         // --units kmh|mph: the CSV's speed column.
