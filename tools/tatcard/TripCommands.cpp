@@ -5,6 +5,7 @@
 #include "sources/TripPlan.h"
 #include "telemetry/SpeedUnit.h"
 #include "telemetry/TripFigures.h"
+#include "ui/logic/TripRows.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,19 +13,6 @@
 #include <cstdlib>
 
 namespace {
-
-std::string LengthText(int64_t ms) {
-    const int64_t seconds = ms / 1000;
-    char text[32];
-    if (seconds >= 3600)
-        std::snprintf(
-            text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-            static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
-                      static_cast<long long>(seconds % 60));
-    return text;
-}
 
 bool ParseGap(const std::string& text, int64_t& gapMs) {
     char* end = nullptr;
@@ -99,8 +87,9 @@ int TripsCommand(const std::vector<std::string>& args) {
         }
         std::printf("trip %zu  %s  %s  %zu recording%s  %.1f %s  top %.0f %s  average %.0f "
                     "%s%s\n",
-                    t + 1, IsoLocalTime(first.start).c_str(), LengthText(plan.lengthMs).c_str(),
-                    plan.members.size(), plan.members.size() == 1 ? "" : "s",
+                    t + 1, IsoLocalTime(first.start).c_str(),
+                    TripRows::LengthText(plan.lengthMs).c_str(), plan.members.size(),
+                    plan.members.size() == 1 ? "" : "s",
                     speedunit::Distance(figures.distanceKm, unit), speedunit::DistanceName(unit),
                     speedunit::Speed(figures.topSpeedKmh, unit), speedunit::SpeedName(unit),
                     speedunit::Speed(figures.averageKmh, unit), speedunit::SpeedName(unit),
@@ -108,8 +97,9 @@ int TripsCommand(const std::vector<std::string>& args) {
         for (size_t k = 0; k < plan.members.size(); ++k) {
             const SourceRecording& member = list[plan.members[k]];
             std::printf("  %-8s %-32s %s  at %s\n", dashcam::CategoryWord(member.category),
-                        member.name.c_str(), LengthText(plan.segments[k].lengthUs / 1000).c_str(),
-                        LengthText(plan.OffsetMs(k)).c_str());
+                        member.name.c_str(),
+                        TripRows::LengthText(plan.segments[k].lengthUs / 1000).c_str(),
+                        TripRows::LengthText(plan.OffsetMs(k)).c_str());
         }
     }
     if (json)

@@ -203,14 +203,18 @@ void PlaybackController::OpenAndPlay(const std::string& name, VMediaParser* pars
     m_engine.Resume();
 }
 
-void PlaybackController::PlayFile(const std::string& name) {
-    if (!m_source)
-        return;
+void PlaybackController::Unload() {
     m_engine.Pause();
     m_engine.Stop();
     m_telemetry.Clear();
     m_trackLoader.Cancel();
     m_folderTrack.reset();
+}
+
+void PlaybackController::PlayFile(const std::string& name) {
+    if (!m_source)
+        return;
+    Unload();
     m_tripPlan.reset();
     m_playingTrip = -1;
     std::string openName = name;
@@ -221,11 +225,7 @@ void PlaybackController::PlayFile(const std::string& name) {
 bool PlaybackController::PlayTrip(size_t trip, size_t member) {
     if (!m_source || trip >= m_trips.size() || member >= m_trips[trip].members.size())
         return false;
-    m_engine.Pause();
-    m_engine.Stop();
-    m_telemetry.Clear();
-    m_trackLoader.Cancel();
-    m_folderTrack.reset();
+    Unload();
     m_tripPlan = tripplan::Plan(*m_source, m_trips[trip]);
     m_playingTrip = static_cast<int>(trip);
     // The engine lets go of the drive parser it read before this one is made.

@@ -251,6 +251,9 @@ signals:
 
 private:
     void PlayRowName(int row);
+    // Before another recording or drive opens: the engine stopped, the telemetry of what
+    // played forgotten, its loading abandoned.
+    void Unload();
     // Loads a recording (through parser) or the drive of m_tripPlan (parser null) into the
     // engine and plays it from startMs.
     void OpenAndPlay(const std::string& name, VMediaParser* parser, const std::string& openName,
