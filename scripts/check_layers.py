@@ -32,6 +32,7 @@ LAYERS = [
     ["player/decoder", "player/audio", "player/engine"],
     ["ui/logic"],
     ["sources"],
+    ["clips"],
     ["ui/widgets"],
     ["ui/app"],
     ["tools", "bench"],
@@ -39,7 +40,7 @@ LAYERS = [
 ]
 # Folders that are never to see Qt.
 NO_QT = ["base", "player", "storage", "formats", "telemetry", "evidence", "devconfig", "ui/logic",
-         "sources"]
+         "sources", "clips"]
 # Layers that may not be used by a folder although they lie below it.
 FORBIDDEN = {"tools": ["ui/app"], "bench": ["ui/app"]}
 
