@@ -9,8 +9,8 @@ second and, where the clip has sound, a click at every whole second. `tatcard pl
 and its line gives the pictures presented, the frame intervals and the picture/click offsets;
 the window (offscreen) plays one of them and is looked at twice. Checked: at least 99 % of the
 pictures presented, the frame interval's 99th percentile within 1.5 periods, `--limit-ms`
-kept to within 300 ms, the picture/click offset within 20 ms, and the window's front pane lit
-and changing. Prints one table row per clip and exits 1 when any check fails.
+kept to within 300 ms (the process within 2.5 s), the picture/click offset within 20 ms, and
+the window's front pane lit and changing. Prints one table row per clip and exits 1 when any check fails.
 """
 import json
 import os
@@ -51,6 +51,8 @@ PULSE_CLIP = "h264-main-25-aac44-stereo-mov"
 WINDOW_CLIP = "h264-main-25-aac44-stereo-mov"
 LIMIT_CLIP = "h264-30-aac48-60s-mp4"
 LIMIT_MS = 1500
+# How much longer than the limit the whole process may take: starting, opening, ending.
+START_SLACK_MS = 2500
 
 
 def run(args, env=None, timeout=180):
@@ -220,10 +222,14 @@ def main():
                 limited = run([tatcard, "play", folder, recording, "--null-audio", "--limit-ms",
                                str(LIMIT_MS)], env=env)
                 took = (time.monotonic() - began) * 1000.0
-                limit_text = "%.0f" % took
-                if limited.returncode != 0 or took > LIMIT_MS + 300:
-                    failures.append("%s: --limit-ms %d took %.0f ms (exit %d)" %
-                                    (label, LIMIT_MS, took, limited.returncode))
+                # The play itself keeps to the limit; the process around it may take a while
+                # longer to start and to end on a loaded machine.
+                played = (play_line(limited.stdout) or {}).get("wall_ms", float("nan"))
+                limit_text = "%.0f" % played
+                if limited.returncode != 0 or not played <= LIMIT_MS + 300 or \
+                        took > LIMIT_MS + START_SLACK_MS:
+                    failures.append("%s: --limit-ms %d played %.0f ms, took %.0f ms (exit %d)" %
+                                    (label, LIMIT_MS, played, took, limited.returncode))
             print("%-46s %-6s %4d/%-5d %8.1f %8s %9.1f" % (name, output, shown, expected, p99,
                                                         limit_text, offset))
             if shown * 100 < expected * 99:
