@@ -16,7 +16,8 @@ ClipMark ClipPlan::MarkAt(int64_t lineMs) const {
     const int k = PartAt(lineMs);
     if (k < 0)
         return parts.empty() ? ClipMark{} : ClipMark{parts.front().recording, 0};
-    return {parts[k].recording, lineMs - parts[k].lineStartMs};
+    const ClipPart& part = parts[static_cast<size_t>(k)];
+    return {part.recording, lineMs - part.lineStartMs};
 }
 
 namespace {
