@@ -142,3 +142,18 @@ SourceDownload CardSource::Download(const std::string& name, const std::string& 
         result.routeFolder = std::filesystem::path(result.report.path).parent_path().string();
     return result;
 }
+
+std::vector<std::string> CardSource::SourceFiles(const std::string& name) const {
+    const auto found = m_byName.find(name);
+    if (found == m_byName.end() || !tat::IsStorableName(name))
+        return {};
+    const int category = m_recordings[found->second].category;
+    if (category < 0 || category >= tat::kCategoryCount)
+        return {};
+    const std::filesystem::path file = std::filesystem::path(m_root) / tat::kStoreFolder /
+                                       tat::kCategoryWords[static_cast<size_t>(category)] /
+                                       (name + tat::kRecordingExtension);
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    return {(error ? file : absolute).lexically_normal().string()};
+}

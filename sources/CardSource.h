@@ -46,6 +46,8 @@ public:
     SourceDownload Download(const std::string& name, const std::string& folder,
                             const ExportProgress& progress) override;
 
+    std::vector<std::string> SourceFiles(const std::string& name) const override;
+
     // The card's library (the settings dialog's and the tools' other commands read through it).
     CTATLibrary& Library() { return m_library; }
 

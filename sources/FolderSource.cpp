@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 FolderSource::FolderSource(std::string root, Type type, sources::Options options)
     : m_root(std::move(root)), m_type(type), m_options(std::move(options)) {
@@ -160,4 +161,17 @@ SourceDownload FolderSource::Download(const std::string& name, const std::string
         result.routeFolder = result.report.path;
     }
     return result;
+}
+
+std::vector<std::string> FolderSource::SourceFiles(const std::string& name) const {
+    const DashcamRecording* recording = Recording(name);
+    if (recording == nullptr)
+        return {};
+    std::vector<std::string> files;
+    for (const std::string& file : recording->AllFiles()) {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+        files.push_back(error ? file : absolute.lexically_normal().string());
+    }
+    return files;
 }

@@ -44,6 +44,8 @@ public:
     SourceDownload Download(const std::string& name, const std::string& folder,
                             const ExportProgress& progress) override;
 
+    std::vector<std::string> SourceFiles(const std::string& name) const override;
+
     // The files of a recording; null for an unknown name.
     const DashcamRecording* Recording(const std::string& name) const;
     const std::vector<DashcamRecording>& Files() const { return m_files; }

@@ -96,6 +96,17 @@ public:
     virtual SourceDownload Download(const std::string& name, const std::string& folder,
                                     const ExportProgress& progress) = 0;
 
+    // ---- Evidence ----
+    // The files a recording's pictures, sound and telemetry are read from, as absolute paths,
+    // for the evidence record of a clip (their digests) and for refusing to write over them:
+    // a folder's recording gives every file of it (each camera, further video files of the
+    // moment, side files such as .gps and .nmea); a card's recording gives its recording file
+    // in the storage (TATSTORE/<CATEGORY>/<NAME>.TRD), which holds all its packets (the
+    // category's directory and the volume record change with every recording the camera
+    // makes, so they are not the recording's). Names the listing holds only; empty for an
+    // unknown name. Cheap: no file is read. Any thread.
+    virtual std::vector<std::string> SourceFiles(const std::string& name) const = 0;
+
     // ---- Drives ----
     // The source's trips over every recording, oldest first; members index Recordings().
     std::vector<trips::Trip> Trips(int64_t gapMs = trips::kDefaultGapMs) const;

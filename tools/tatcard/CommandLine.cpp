@@ -1,7 +1,9 @@
 #include "CommandLine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 int BadArguments(const std::string& why) {
@@ -43,4 +45,21 @@ std::string ReadFolderAndOptions(const std::vector<std::string>& args,
         }
     }
     return {};
+}
+
+bool ParseGapSeconds(const std::string& text, int64_t& gapMs) {
+    char* end = nullptr;
+    errno = 0;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !(seconds >= 0) || !(seconds <= 3600))
+        return false;
+    gapMs = static_cast<int64_t>(seconds * 1000.0);
+    return true;
+}
+
+bool ParseSpeedUnitWord(const std::string& text, SpeedUnit& unit) {
+    if (text != speedunit::Word(SpeedUnit::kKmh) && text != speedunit::Word(SpeedUnit::kMph))
+        return false;
+    unit = speedunit::FromWord(text, unit);
+    return true;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "telemetry/SpeedUnit.h"
+
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,3 +33,13 @@ using OptionReader =
 std::string ReadFolderAndOptions(const std::vector<std::string>& args,
                                  const std::vector<std::string>& options, const OptionReader& read,
                                  std::string& folder);
+
+// --gap S, the trips' gap: seconds from 0 to 3600, fractions allowed. False for anything else,
+// gapMs then untouched; the complaint to give is kGapComplaint.
+bool ParseGapSeconds(const std::string& text, int64_t& gapMs);
+inline constexpr char kGapComplaint[] = "--gap takes seconds, 0 to 3600";
+
+// --units kmh|mph. False for another word, unit then untouched; the complaint to give is
+// kUnitsComplaint.
+bool ParseSpeedUnitWord(const std::string& text, SpeedUnit& unit);
+inline constexpr char kUnitsComplaint[] = "--units takes kmh or mph";

@@ -5,6 +5,8 @@
 //   tatcard-media import DIR --front F ...
 //   tatcard-media play DIR NAME [...]
 //   tatcard-media bench DIR NAME [--size WxH]
+//   tatcard-media clip SOURCE --from NAME@MM:SS --to NAME@MM:SS | --event NAME ... --out FILE
+#include "ClipCommand.h"
 #include "CommandLine.h"
 #include "DemoCard.h"
 #include "ImportCommand.h"
@@ -97,5 +99,7 @@ int main(int argc, char** argv) {
     }
     if (command == "bench")
         return BenchCommand(args);
+    if (command == "clip")
+        return ClipCommand(args);
     return BadArguments("unknown command " + command);
 }

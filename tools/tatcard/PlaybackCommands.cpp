@@ -147,10 +147,8 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
             ++i;
             options.trip = static_cast<int>(value);
         } else if (a == "--gap") {
-            if (!hasValue || !ParseInt(args[i + 1], 0, 3600, value))
-                return "--gap takes seconds, 0 to 3600";
-            ++i;
-            options.gapSetting = value * 1000;
+            if (!hasValue || !ParseGapSeconds(args[++i], options.gapSetting))
+                return kGapComplaint;
         } else if (a == "--show") {
             options.show = true;
         } else if (a == "--null-audio") {

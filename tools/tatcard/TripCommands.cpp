@@ -8,23 +8,7 @@
 #include "ui/logic/TripRows.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-bool ParseGap(const std::string& text, int64_t& gapMs) {
-    char* end = nullptr;
-    errno = 0;
-    const double seconds = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno != 0 || !(seconds >= 0) || !(seconds <= 3600))
-        return false;
-    gapMs = static_cast<int64_t>(seconds * 1000.0);
-    return true;
-}
-
-} // namespace
 
 int TripsCommand(const std::vector<std::string>& args) {
     std::string path;
@@ -36,12 +20,11 @@ int TripsCommand(const std::vector<std::string>& args) {
         if (a == "--json") {
             json = true;
         } else if (a == "--gap") {
-            if (i + 1 == args.size() || !ParseGap(args[++i], gapMs))
-                return BadArguments("--gap takes seconds, 0 to 3600");
+            if (i + 1 == args.size() || !ParseGapSeconds(args[++i], gapMs))
+                return BadArguments(kGapComplaint);
         } else if (a == "--units") {
-            if (i + 1 == args.size() || (args[i + 1] != "kmh" && args[i + 1] != "mph"))
-                return BadArguments("--units takes kmh or mph");
-            unit = speedunit::FromWord(args[++i], unit);
+            if (i + 1 == args.size() || !ParseSpeedUnitWord(args[++i], unit))
+                return BadArguments(kUnitsComplaint);
         } else if (a.rfind("--", 0) == 0 || !path.empty()) {
             return BadArguments("unexpected argument " + a);
         } else {

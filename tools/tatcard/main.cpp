@@ -14,8 +14,9 @@
 //   tatcard import DIR --front F ...         makes a recording from media files
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
 //   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
+//   tatcard clip SOURCE ... --out FILE.mp4   exports an incident clip with its evidence record
 //
-// The commands that code, decode or show pictures (demo, import, play, bench) are in the
+// The commands that code, decode or show pictures (demo, import, play, bench, clip) are in the
 // program tatcard-media beside this one, which tatcard runs in its place: listing, describing
 // and exporting then start without loading FFmpeg and Qt (a few milliseconds instead of tens).
 #include "CardCommands.h"
@@ -186,6 +187,33 @@ constexpr char kUsage[] =
     "  tatcard bench DIR NAME [--size WxH]    decode and convert every front and rear\n"
     "                                         picture as fast as possible to WxH (default\n"
     "                                         640x360) and print frames, wall_ms, cpu_ms, fps\n"
+    "  tatcard clip SOURCE --from NAME@MM:SS[.mmm] --to NAME@MM:SS[.mmm] --out FILE.mp4\n"
+    "  tatcard clip SOURCE --event NAME --out FILE.mp4\n"
+    "                                         export an incident clip: from --from to --to\n"
+    "                                         (the end may lie in a later recording of the\n"
+    "                                         same drive), or with --event from 30 s before\n"
+    "                                         the event recording's start to 10 s after it;\n"
+    "                                         beside FILE.mp4 its route (FILE.gpx), its\n"
+    "                                         telemetry (FILE.csv) and its evidence record\n"
+    "                                         (FILE.manifest.json, which tatcard verify\n"
+    "                                         checks, and FILE.report.txt); the folder must\n"
+    "                                         exist; older files are replaced only once the\n"
+    "                                         new ones are whole; a source file or the card's\n"
+    "                                         storage is never written to. Prints the files\n"
+    "                                         written; Ctrl+C stops it leaving nothing\n"
+    "      --layout front|pip|side|grid       how the cameras are laid out (pip)\n"
+    "      --no-overlay                       no time, speed, place, name and G-forces\n"
+    "      --crf N                            quality, 20 (best) to 28 (23)\n"
+    "      --preset P                         x264's preset (veryfast)\n"
+    "      --lossless                         the recordings' own pictures copied from the\n"
+    "                                         key frame at or before --from, one file per\n"
+    "                                         camera (FILE.mp4 the front, FILE-rear.mp4 ...),\n"
+    "                                         no overlay; a card's sound coded as ALAC, which\n"
+    "                                         decodes to the same samples\n"
+    "      --no-sound                         leave the sound out\n"
+    "      --units kmh|mph                    the CSV's speed column (kmh)\n"
+    "      --gap S                            the drives' gap in seconds (default 10)\n"
+    "      --lang en|ko                       the report's language (en)\n"
     "  tatcard --help                         this text\n";
 
 // export DIR NAME OUT.avi, or export DIR --to FOLDER [--category WORD] [NAME...].
@@ -294,18 +322,18 @@ int TripTrack(const std::vector<std::string>& args, SpeedUnit unit) {
     int64_t gapMs = trips::kDefaultGapMs;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& word = args[i];
-        if (word == "--trip" || word == "--gap") {
+        if (word == "--gap") {
+            if (i + 1 == args.size() || !ParseGapSeconds(args[++i], gapMs))
+                return BadArguments(kGapComplaint);
+        } else if (word == "--trip") {
             if (i + 1 == args.size())
-                return BadArguments(word + " needs a number");
+                return BadArguments("--trip needs a number");
             char* end = nullptr;
             const std::string& value = args[++i];
             const double number = std::strtod(value.c_str(), &end);
             if (value.empty() || *end != '\0' || !(number >= 0) || !(number <= 1e6))
-                return BadArguments(word + " needs a number");
-            if (word == "--trip")
-                trip = static_cast<long>(number);
-            else
-                gapMs = static_cast<int64_t>(number * 1000.0);
+                return BadArguments("--trip needs a number");
+            trip = static_cast<long>(number);
         } else if (word.rfind("--", 0) == 0) {
             return BadArguments("unexpected argument " + word);
         } else if (dir.empty()) {
@@ -352,7 +380,8 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (command == "demo" || command == "import" || command == "play" || command == "bench")
+    if (command == "demo" || command == "import" || command == "play" || command == "bench" ||
+        command == "clip")
         return RunMediaProgram(argv);
     if (command == "ls")
         return List(args);
@@ -381,9 +410,8 @@ int main(int argc, char** argv) {
         // --units kmh|mph: the CSV's speed column.
         const auto units = std::find(args.begin(), args.end(), "--units");
         if (units != args.end()) {
-            if (units + 1 == args.end() || (units[1] != "kmh" && units[1] != "mph"))
-                return BadArguments("--units takes kmh or mph");
-            unit = speedunit::FromWord(units[1], unit);
+            if (units + 1 == args.end() || !ParseSpeedUnitWord(units[1], unit))
+                return BadArguments(kUnitsComplaint);
             args.erase(units, units + 2);
         }
     }
