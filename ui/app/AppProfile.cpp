@@ -44,13 +44,47 @@ void AppProfile::SetTripView(bool on) {
     settings.setValue(QStringLiteral("Trips/View"), on);
 }
 
+namespace {
+
+// A setting in seconds, 0 to 3600, as milliseconds; fallbackMs when unset or unusable.
+int64_t SecondsSetting(const QSettings& settings, const QString& key, int64_t fallbackMs) {
+    bool ok = false;
+    const double seconds =
+        settings.value(key, static_cast<double>(fallbackMs) / 1000.0).toDouble(&ok);
+    if (!ok || !(seconds >= 0) || !(seconds <= 3600))
+        return fallbackMs;
+    return static_cast<int64_t>(seconds * 1000.0);
+}
+
+} // namespace
+
 int64_t AppProfile::TripGapMs() const {
     QSettings settings(m_path, QSettings::IniFormat);
-    bool ok = false;
-    const double seconds = settings.value(QStringLiteral("Trips/GapSeconds"), 10).toDouble(&ok);
-    if (!ok || !(seconds >= 0) || !(seconds <= 3600))
-        return 10000;
-    return static_cast<int64_t>(seconds * 1000.0);
+    return SecondsSetting(settings, QStringLiteral("Trips/GapSeconds"), 10000);
+}
+
+ClipDefaults AppProfile::ClipSpanDefaults() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    const ClipDefaults builtIn;
+    ClipDefaults defaults;
+    defaults.beforeEventMs =
+        SecondsSetting(settings, QStringLiteral("Clips/BeforeEventSeconds"), builtIn.beforeEventMs);
+    defaults.afterEventMs =
+        SecondsSetting(settings, QStringLiteral("Clips/AfterEventSeconds"), builtIn.afterEventMs);
+    defaults.aroundMs =
+        SecondsSetting(settings, QStringLiteral("Clips/AroundSeconds"), builtIn.aroundMs);
+    return defaults;
+}
+
+QString AppProfile::ClipFolder() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    return settings.value(QStringLiteral("Clips/Folder"), QString()).toString();
+}
+
+void AppProfile::SetClipFolder(const QString& folder) {
+    QSettings settings(m_path, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Clips/Folder"), folder);
+    settings.sync();
 }
 
 double AppProfile::PeakThresholdG() const {

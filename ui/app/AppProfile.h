@@ -1,5 +1,6 @@
 #pragma once
 #include "telemetry/SpeedUnit.h"
+#include "ui/logic/ClipMarks.h"
 #include "ui/logic/TileSource.h"
 
 #include <QString>
@@ -33,6 +34,14 @@ public:
     // Section "Units", key "Speed": "kmh" or "mph"; the locale's unit when unset.
     SpeedUnit Unit() const;
     void SetUnit(SpeedUnit unit);
+    // Section "Clips": the default clip without marks, "BeforeEventSeconds" and
+    // "AfterEventSeconds" around the start of the event recording that plays (default 30 and
+    // 10), "AroundSeconds" either side of the time played otherwise (default 20); each 0 to
+    // 3600, an unusable value gives its default. "Folder": where the last clip went (empty
+    // before the first).
+    ClipDefaults ClipSpanDefaults() const;
+    QString ClipFolder() const;
+    void SetClipFolder(const QString& folder);
     QString FilePath() const { return m_path; }
 
 private:

@@ -1,5 +1,6 @@
 #include "CSamplePlayerDlg.h"
 
+#include "ClipCommand.h"
 #include "ReviewCommands.h"
 #include "SettingsCommand.h"
 #include "SnapshotCommand.h"
@@ -38,7 +39,8 @@
 #include <cstdio>
 
 namespace {
-constexpr int kCutShortText = 626; // "%s: the recording could not be read to its end"
+constexpr int kCutShortText = 626;   // "%s: the recording could not be read to its end"
+constexpr int kClipButtonText = 694; // "Clip"
 // The line under the title (the normal layout), beside the window's name.
 constexpr Rect kInfoRect{340, 10, 550, 18};
 } // namespace
@@ -91,6 +93,8 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
             [this] { return m_profile.TargetFolder(); },
             [this](const QString& f) { m_profile.SetTargetFolder(f); }},
         m_options.languageId, this);
+    m_clip = std::make_unique<ClipCommand>(*m_controller, *m_trips, m_profile, m_options.languageId,
+                                           this, tell);
     m_layoutMode = LayoutMode::Normal;
     m_panes = PaneModes{};
     PlacePane(m_map, PanePlace{Rect{kSmallSlot.x, kSmallSlot.y, 0, 0}, true});
@@ -117,6 +121,7 @@ void CSamplePlayerDlg::ShutDown() {
     qApp->removeEventFilter(this);
     m_zoom->Stop();
     m_download->Stop();
+    m_clip->Stop();
     m_controller->ShutDown();
 }
 
@@ -177,6 +182,7 @@ void CSamplePlayerDlg::CreateControls() {
     m_list = new RecordingListView(m_options.languageId, this);
     m_controls[ControlId::List] = m_list;
     m_controls[ControlId::TripView] = MakeToggleButton(QStringLiteral("Trips"), this);
+    m_controls[ControlId::Clip] = MakePlateButton(Text(kClipButtonText), this);
 
     // What plays, under the title: the recording, its wall-clock time, the drive's figures.
     m_info = MakeStatusText(QString(), Qt::AlignLeft, QColor(200, 200, 200), this);
@@ -203,6 +209,7 @@ void CSamplePlayerDlg::ConnectCommands() {
     onClick(ControlId::Zoom, &CSamplePlayerDlg::OnZoomWindow);
     onClick(ControlId::Mute, &CSamplePlayerDlg::OnMute);
     onClick(ControlId::Snapshot, &CSamplePlayerDlg::OnCapture);
+    onClick(ControlId::Clip, &CSamplePlayerDlg::OnClip);
     onClick(ControlId::Settings, &CSamplePlayerDlg::OnSettings);
     onClick(ControlId::Download, &CSamplePlayerDlg::OnFileDownload);
     connect(m_selectAll, &QCheckBox::clicked, this, &CSamplePlayerDlg::OnSelectAll);
@@ -458,6 +465,7 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
         {KeyAction::Next, &CSamplePlayerDlg::OnNext},
         {KeyAction::Pre, &CSamplePlayerDlg::OnPre},
         {KeyAction::Settings, &CSamplePlayerDlg::OnSettings},
+        {KeyAction::ExportClip, &CSamplePlayerDlg::OnClip},
         {KeyAction::Open, &CSamplePlayerDlg::OnOpen}};
     if (decision.action == KeyAction::PassToList)
         return false;
@@ -626,6 +634,11 @@ void CSamplePlayerDlg::OnMute() {
 void CSamplePlayerDlg::OnCapture() {
     if (!Busy())
         m_snapshot->Capture(m_list->RowCount());
+}
+
+void CSamplePlayerDlg::OnClip() {
+    if (!Busy() && !m_shutDown)
+        m_clip->Run();
 }
 
 void CSamplePlayerDlg::OnSettings() {

@@ -15,6 +15,7 @@
 #include <memory>
 
 class CBitmapButtonTrans;
+class ClipCommand;
 class CBitmapSlider;
 class CGraphStatic;
 class CMapView;
@@ -40,7 +41,8 @@ class ZoomFeed;
 // playback controller, which plays the card's recordings; the review commands scrub, step
 // frames and set the playing speed; the status presenter shows time, speed, graph and map;
 // the zoom feed runs the zoom window; the snapshot command and the download controller save
-// pictures and export recordings; the settings command edits the camera's settings on a card.
+// pictures and export recordings; the clip command exports an incident clip on a thread of its
+// own while the window plays on; the settings command edits the camera's settings on a card.
 // While a download runs every command and key is ignored.
 //
 // Threads: GUI thread.
@@ -82,6 +84,7 @@ public:
     SettingsCommand& Settings() { return *m_settings; }
     DownloadController& Download() { return *m_download; }
     TripView& Trips() { return *m_trips; }
+    ClipCommand& Clip() { return *m_clip; }
     QLabel* InfoLine() const { return m_info; }
     // Shows the drives and plays drive `number` (1 the oldest, as tatcard trips numbers them)
     // from its start; false when there is no such drive.
@@ -106,6 +109,8 @@ public:
     void OnMute();
     void OnZoomWindow();
     void OnCapture();
+    // The clip button (1242) and Ctrl+E: the incident clip of what plays.
+    void OnClip();
     // Settings (1016, F3): the camera's settings on a card.
     void OnSettings();
     // FileDownload (1143): stops playback and exports the ticked recordings.
@@ -169,6 +174,7 @@ private:
     std::unique_ptr<SnapshotCommand> m_snapshot;
     std::unique_ptr<SettingsCommand> m_settings;
     std::unique_ptr<DownloadController> m_download;
+    std::unique_ptr<ClipCommand> m_clip;
     QCheckBox* m_selectAll = nullptr;
 
     QImage m_background; // null in full screen (released)

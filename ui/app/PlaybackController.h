@@ -204,6 +204,8 @@ public:
     bool Playing() const { return Loaded() && m_engine.IsRunning(); }
     int64_t CurrentMs() const { return m_engine.CurrentMs(); }
     int64_t DurationSeconds() const { return m_durationSeconds; }
+    // The length of what the engine opened last, in milliseconds (a drive's whole line).
+    int64_t DurationMs() const { return m_engine.DurationMs(); }
     // Video channels of the recording the engine opened last.
     int ChannelCount() const { return m_engine.ChannelCount(); }
     // The telemetry of the text lines the engine hands out (a card's recording, an AVI file).

@@ -14,6 +14,8 @@ std::vector<ControlPlacement> NormalLayout() {
         {Settings, Rect{546, 471, 21, 21}, Show},
         {PlaySpeed, Rect{584, 471, 56, 21}, Show},
         {Snapshot, Rect{484, 472, 30, 20}, Show},
+        // Between the capture and the settings buttons.
+        {Clip, Rect{517, 471, 27, 21}, Show},
         {FullScreen, Rect{922, 5, 25, 25}, Show},
         {Minimise, Rect{898, 5, 25, 25}, Keep},
         {Quit, Rect{946, 5, 25, 25}, Keep},
@@ -79,6 +81,7 @@ std::vector<ControlPlacement> FullScreenLayout(int w, int h) {
         {List, std::nullopt, Hide},
         {Settings, std::nullopt, Hide},
         {Snapshot, std::nullopt, Hide},
+        {Clip, std::nullopt, Hide},
         {Zoom, std::nullopt, Hide},
         {MapSize, std::nullopt, Hide},
         {FullScreen, std::nullopt, Hide},

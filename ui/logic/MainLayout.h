@@ -58,6 +58,7 @@ constexpr int FrontPicture = 1238;
 constexpr int RearPicture = 1239;
 constexpr int Speed = 1240;
 constexpr int PlaySpeed = 1241; // the playing speed's control
+constexpr int Clip = 1242;      // the incident clip's export, beside the capture button
 } // namespace ControlId
 
 // Fixed places of the normal layout.

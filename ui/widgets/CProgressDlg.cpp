@@ -62,8 +62,17 @@ void CProgressDlg::SetFrames(int64_t written, int64_t total) {
     m_frames->setValue(std::min(BarValue(written), m_frames->maximum()));
 }
 
+void CProgressDlg::SetText(const QString& text) {
+    m_file->setText(text);
+}
+
+void CProgressDlg::SetFileBarVisible(bool visible) {
+    m_files->setVisible(visible);
+}
+
 void CProgressDlg::reject() {
     Cancel();
+    emit cancelRequested();
 }
 
 QString CProgressDlg::FileText() const {

@@ -48,9 +48,8 @@ QLabel* MakeStatusText(const QString& text, Qt::Alignment alignment, const QColo
     return label;
 }
 
-QPushButton* MakeToggleButton(const QString& text, QWidget* parent) {
+QPushButton* MakePlateButton(const QString& text, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
-    button->setCheckable(true);
     button->setFocusPolicy(Qt::NoFocus);
     // The colours of the filter plates (resources/skin/filter-*.svg, pressed.css).
     button->setStyleSheet(QStringLiteral(
@@ -59,5 +58,11 @@ QPushButton* MakeToggleButton(const QString& text, QWidget* parent) {
         " font-weight: bold; font-size: 10px; padding: 0 4px; }"
         "QPushButton:checked { background: #1b5883; border-color: #45a6ea; color: #ffffff; }"
         "QPushButton:pressed { background: #1b5883; }"));
+    return button;
+}
+
+QPushButton* MakeToggleButton(const QString& text, QWidget* parent) {
+    QPushButton* button = MakePlateButton(text, parent);
+    button->setCheckable(true);
     return button;
 }

@@ -29,7 +29,8 @@ CBitmapSlider* MakeSkinSlider(int id, int channel, int active, int minimum, int 
 QLabel* MakeStatusText(const QString& text, Qt::Alignment alignment, const QColor& color,
                        QWidget* parent);
 
-// A checkable text button drawn like the skin's list filters (a dark plate with a light caption,
-// lit in the accent colour while checked), for a control the skin has no bitmaps for; unchecked
-// at first.
+// A text button drawn like the skin's list filters (a dark plate with a light caption, lit in
+// the accent colour while pressed or checked), for a control the skin has no bitmaps for.
+QPushButton* MakePlateButton(const QString& text, QWidget* parent);
+// The same, checkable; unchecked at first.
 QPushButton* MakeToggleButton(const QString& text, QWidget* parent);

@@ -11,5 +11,6 @@ int main(int argc, char** argv) {
     failures += RunGraphStaticTests(argc, argv);
     failures += RunSettingsDialogsTests(argc, argv);
     failures += RunTripControlsTests(argc, argv);
+    failures += RunClipExportTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
