@@ -3,12 +3,12 @@
 // cameras), the evidence record (checked by evidence::VerifyManifest and the shipped tatcard
 // verify), the targets it refuses, a cancel that leaves nothing, and the re-encoded clip.
 #include "clips/ClipExport.h"
-#include "tests/clips/StoredMedia.h"
 #include "evidence/Manifest.h"
 #include "evidence/ReportTexts.h"
 #include "evidence/Verify.h"
 #include "sources/MediaOptions.h"
 #include "sources/SourceOpening.h"
+#include "tests/clips/StoredMedia.h"
 #include "tests/support/ClipDrives.h"
 #include "tests/support/ScopedTimeZone.h"
 #include "tests/support/TempDir.h"
