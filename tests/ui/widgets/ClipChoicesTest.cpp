@@ -2,8 +2,8 @@
 // clip's marks name (across a drive's borders, with the default spans), and the dialog's
 // choices: what applies to a lossless copy, the checks before an export, the default target,
 // the request they make and the texts at the end.
-#include "tests/support/TempDir.h"
 #include "ui/widgets/ClipChoices.h"
+#include "tests/support/TempDir.h"
 #include "ui/widgets/ClipLine.h"
 
 #include <gtest/gtest.h>
@@ -44,8 +44,8 @@ struct Drive {
     TripPlan plan;
     Drive() {
         plan.members = {1, 2, 3};
-        plan.segments = {{"a", 0, 10'000'000}, {"b", 10'000'000, 10'000'000},
-                         {"c", 20'000'000, 5'000'000}};
+        plan.segments = {
+            {"a", 0, 10'000'000}, {"b", 10'000'000, 10'000'000}, {"c", 20'000'000, 5'000'000}};
         plan.lengthMs = 25000;
     }
     ClipLine Line() const { return ClipLine::OfDrive(plan, listing); }
@@ -266,8 +266,9 @@ TEST(ClipChoicesTest, FilesTheExportWouldReplaceAreFoundFirst) {
     EXPECT_EQ(choices.ExistingOutputs(), std::vector<std::string>{dir.File("clip.manifest.json")});
     // A lossless copy writes the rear camera beside the clip.
     choices.SetLossless(true);
-    EXPECT_EQ(choices.ExistingOutputs(),
-              (std::vector<std::string>{dir.File("clip-rear.mp4"), dir.File("clip.manifest.json")}));
+    EXPECT_EQ(
+        choices.ExistingOutputs(),
+        (std::vector<std::string>{dir.File("clip-rear.mp4"), dir.File("clip.manifest.json")}));
     WriteFileText(dir.File("clip.mp4"), "old");
     EXPECT_EQ(choices.ExistingOutputs().front(), dir.File("clip.mp4"));
 }
@@ -279,7 +280,8 @@ TEST(ClipChoicesTest, TheSpanProgressAndOutcomeAreToldInWords) {
     EXPECT_NE(span.find("00:09"), std::string::npos) << span; // its length
     EXPECT_NE(span.find("20240305_090000_N \u2013 20240305_090010_E"), std::string::npos) << span;
 
-    EXPECT_EQ(ClipChoices::ProgressText({120, 900, 11.2}, kEnglish), "120 of 900 frames, 00:12 left");
+    EXPECT_EQ(ClipChoices::ProgressText({120, 900, 11.2}, kEnglish),
+              "120 of 900 frames, 00:12 left");
     EXPECT_EQ(ClipChoices::ProgressText({0, 0, -1}, kEnglish), "0 of 0 frames");
     EXPECT_TRUE(HasHangul(ClipChoices::ProgressText({1, 2, 3}, kKorean)));
 
