@@ -110,7 +110,8 @@ private slots:
         CClipExportDlg& dlg = *w.dlg;
         QVERIFY(dlg.SpanLabel()->text().contains(QStringLiteral("09:00:04")));
         QCOMPARE(dlg.LayoutBox()->count(), 4);
-        QCOMPARE(dlg.LayoutBox()->currentText(), QStringLiteral("Front with rear picture-in-picture"));
+        QCOMPARE(dlg.LayoutBox()->currentText(),
+                 QStringLiteral("Front with rear picture-in-picture"));
         QVERIFY(dlg.OverlayBox()->isChecked());
         QCOMPARE(dlg.CrfSlider()->value(), clips::kDefaultCrf);
         QCOMPARE(dlg.CrfBox()->minimum(), clips::kMinCrf);
@@ -122,11 +123,10 @@ private slots:
 
         QTest::mouseClick(dlg.LosslessButton(), Qt::LeftButton);
         QVERIFY(dlg.Choices().Lossless());
-        for (QWidget* control : {static_cast<QWidget*>(dlg.LayoutBox()),
-                                 static_cast<QWidget*>(dlg.OverlayBox()),
-                                 static_cast<QWidget*>(dlg.CrfSlider()),
-                                 static_cast<QWidget*>(dlg.CrfBox()),
-                                 static_cast<QWidget*>(dlg.PresetBox())})
+        for (QWidget* control :
+             {static_cast<QWidget*>(dlg.LayoutBox()), static_cast<QWidget*>(dlg.OverlayBox()),
+              static_cast<QWidget*>(dlg.CrfSlider()), static_cast<QWidget*>(dlg.CrfBox()),
+              static_cast<QWidget*>(dlg.PresetBox())})
             QVERIFY(!control->isEnabled());
         QVERIFY(dlg.SoundBox()->isEnabled());
         QVERIFY(dlg.NoticeLabel()->isVisible());
