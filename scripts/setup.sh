@@ -168,7 +168,7 @@ tests() {
     echo "== AddressSanitizer + UBSan (at ${SECONDS} s)"
     configure_build "$BUILD_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=address,undefined \
         -DTATV_APP=OFF
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest "$BUILD_ROOT/build-asan"
+    ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 run_ctest "$BUILD_ROOT/build-asan"
 
     echo "== ThreadSanitizer (at ${SECONDS} s)"
     configure_build "$BUILD_ROOT/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTATV_SANITIZE=thread -DTATV_APP=OFF
