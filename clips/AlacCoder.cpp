@@ -1,9 +1,12 @@
 #include "clips/AlacCoder.h"
 
+#include "clips/AvErrorText.h"
 #include "clips/Mp4Writer.h"
 
 #include <algorithm>
 #include <cstring>
+
+using clips::AvErrorText;
 
 AlacCoder::~AlacCoder() {
     av_packet_free(&m_packet);

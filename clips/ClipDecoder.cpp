@@ -1,5 +1,7 @@
 #include "clips/ClipDecoder.h"
 
+#include "clips/AvErrorText.h"
+
 #include "clips/ClipMuxer.h"
 
 extern "C" {

@@ -1,5 +1,6 @@
 #include "clips/ClipEncoder.h"
 
+#include "clips/AvErrorText.h"
 #include "clips/ClipDecoder.h"
 #include "clips/ClipGraph.h"
 #include "clips/ClipMuxer.h"

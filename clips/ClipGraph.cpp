@@ -1,5 +1,6 @@
 #include "clips/ClipGraph.h"
 
+#include "clips/AvErrorText.h"
 #include "clips/ClipMuxer.h"
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 #include "clips/ClipMuxer.h"
 
+#include "clips/AvErrorText.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -8,13 +10,6 @@ extern "C" {
 }
 
 namespace clips {
-
-std::string AvErrorText(int error) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    if (av_strerror(error, text, sizeof text) < 0)
-        return "error " + std::to_string(error);
-    return text;
-}
 
 ClipMuxer::ClipMuxer(std::string path) : m_path(std::move(path)) {}
 

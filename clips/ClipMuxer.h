@@ -65,7 +65,4 @@ private:
     bool m_finished = false;
     std::string m_error;
 };
-
-// libav's text for an error code ("No space left on device").
-std::string AvErrorText(int error);
 } // namespace clips

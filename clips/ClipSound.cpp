@@ -1,5 +1,6 @@
 #include "clips/ClipSound.h"
 
+#include "clips/AvErrorText.h"
 #include "clips/ClipMuxer.h"
 
 extern "C" {

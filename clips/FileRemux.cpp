@@ -1,5 +1,6 @@
 #include "clips/FileRemux.h"
 
+#include "clips/AvErrorText.h"
 #include "clips/Mp4Writer.h"
 #include "sources/FolderSource.h"
 

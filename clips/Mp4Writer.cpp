@@ -1,14 +1,11 @@
 #include "clips/Mp4Writer.h"
 
+#include "clips/AvErrorText.h"
+
 #include <algorithm>
 #include <utility>
 
-std::string AvErrorText(int error) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    if (av_strerror(error, text, sizeof text) < 0)
-        return "error " + std::to_string(error);
-    return text;
-}
+using clips::AvErrorText;
 
 Mp4Writer::Mp4Writer(std::string path, std::string shownPath)
     : m_path(std::move(path)), m_shown(std::move(shownPath)) {

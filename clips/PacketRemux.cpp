@@ -1,6 +1,7 @@
 #include "clips/PacketRemux.h"
 
 #include "clips/AlacCoder.h"
+#include "clips/AvErrorText.h"
 #include "clips/Mp4Writer.h"
 #include "formats/AnnexB.h"
 #include "sources/TripPlan.h"
