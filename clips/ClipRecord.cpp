@@ -5,8 +5,6 @@
 #include "telemetry/ClockOffset.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <ctime>
 #include <filesystem>
 
 namespace clips {
@@ -16,19 +14,7 @@ namespace {
 // Local wall-clock time minus UTC in the machine's zone at a local time (daylight saving time
 // as the zone has it then); 0 when the C library cannot tell.
 int64_t ZoneOffsetSeconds(const CivilTime& local) {
-    std::tm parts{};
-    parts.tm_year = local.year - 1900;
-    parts.tm_mon = local.month - 1;
-    parts.tm_mday = local.day;
-    parts.tm_hour = local.hour;
-    parts.tm_min = local.minute;
-    parts.tm_sec = local.second;
-    parts.tm_isdst = -1;
-    errno = 0;
-    const std::time_t utc = std::mktime(&parts);
-    if (utc == static_cast<std::time_t>(-1) && errno != 0)
-        return 0;
-    return local.ToSeconds() - static_cast<int64_t>(utc);
+    return local.ToSeconds() - evidence::LocalToUnixSeconds(local);
 }
 
 std::string Beside(const std::string& outPath, const std::string& tail) {

@@ -1,5 +1,6 @@
 #include "IsoTime.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -49,19 +50,24 @@ std::string IsoLocalWithOffset(int64_t unixMilliseconds) {
     return text;
 }
 
+int64_t LocalToUnixSeconds(const CivilTime& local) {
+    std::tm parts{};
+    parts.tm_year = local.year - 1900;
+    parts.tm_mon = local.month - 1;
+    parts.tm_mday = local.day;
+    parts.tm_hour = local.hour;
+    parts.tm_min = local.minute;
+    parts.tm_sec = local.second;
+    parts.tm_isdst = -1; // the zone decides whether daylight saving applies then
+    errno = 0;
+    const std::time_t moment = std::mktime(&parts);
+    if (moment == static_cast<std::time_t>(-1) && errno != 0) // out of range
+        return local.ToSeconds();
+    return static_cast<int64_t>(moment);
+}
+
 std::string IsoWallClock(const CivilTime& localStart, int64_t offsetMs) {
-    std::tm local{};
-    local.tm_year = localStart.year - 1900;
-    local.tm_mon = localStart.month - 1;
-    local.tm_mday = localStart.day;
-    local.tm_hour = localStart.hour;
-    local.tm_min = localStart.minute;
-    local.tm_sec = localStart.second;
-    local.tm_isdst = -1; // the zone decides whether daylight saving applies then
-    std::time_t start = std::mktime(&local);
-    if (start == static_cast<std::time_t>(-1)) // out of range (or the very second before 1970)
-        start = static_cast<std::time_t>(localStart.ToSeconds());
-    return IsoLocalWithOffset(static_cast<int64_t>(start) * 1000 + offsetMs);
+    return IsoLocalWithOffset(LocalToUnixSeconds(localStart) * 1000 + offsetMs);
 }
 
 } // namespace evidence

@@ -18,6 +18,11 @@ std::string IsoUtcTime(int64_t unixSeconds);
 // that moment: "2024-03-05T09:07:02.250+09:00" ("+00:00" for UTC).
 std::string IsoLocalWithOffset(int64_t unixMilliseconds);
 
+// The moment a time on the local clock names (mktime: daylight saving time as the process's zone
+// has it then), in seconds since 1970-01-01 UTC; the time read as UTC where the C library cannot
+// tell (out of its range).
+int64_t LocalToUnixSeconds(const CivilTime& local);
+
 // The moment offsetMs after localStart, a recording's start on the local clock (as its name
 // says), in IsoLocalWithOffset's form. A clip that crosses a daylight-saving change gets the
 // offset of each of its ends.
