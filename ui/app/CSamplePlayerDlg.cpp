@@ -39,8 +39,9 @@
 #include <cstdio>
 
 namespace {
-constexpr int kCutShortText = 626;   // "%s: the recording could not be read to its end"
-constexpr int kClipButtonText = 694; // "Clip"
+constexpr int kCutShortText = 626;    // "%s: the recording could not be read to its end"
+constexpr int kClipButtonText = 694;  // "Clip"
+constexpr int kClipDialogTitle = 630; // "Export incident clip"
 // The line under the title (the normal layout), beside the window's name.
 constexpr Rect kInfoRect{340, 10, 550, 18};
 } // namespace
@@ -183,6 +184,7 @@ void CSamplePlayerDlg::CreateControls() {
     m_controls[ControlId::List] = m_list;
     m_controls[ControlId::TripView] = MakeToggleButton(QStringLiteral("Trips"), this);
     m_controls[ControlId::Clip] = MakePlateButton(Text(kClipButtonText), this);
+    Control(ControlId::Clip)->setToolTip(Text(kClipDialogTitle) + QStringLiteral(" (Ctrl+E)"));
 
     // What plays, under the title: the recording, its wall-clock time, the drive's figures.
     m_info = MakeStatusText(QString(), Qt::AlignLeft, QColor(200, 200, 200), this);

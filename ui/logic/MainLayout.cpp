@@ -15,7 +15,7 @@ std::vector<ControlPlacement> NormalLayout() {
         {PlaySpeed, Rect{584, 471, 56, 21}, Show},
         {Snapshot, Rect{484, 472, 30, 20}, Show},
         // Between the capture and the settings buttons.
-        {Clip, Rect{517, 471, 27, 21}, Show},
+        {Clip, Rect{516, 471, 28, 21}, Show},
         {FullScreen, Rect{922, 5, 25, 25}, Show},
         {Minimise, Rect{898, 5, 25, 25}, Keep},
         {Quit, Rect{946, 5, 25, 25}, Keep},

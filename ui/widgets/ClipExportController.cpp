@@ -51,11 +51,11 @@ bool ClipExportController::Start(clips::ClipRequest request) {
     m_progress->SetText(QString::fromStdString(ClipChoices::ProgressText({}, m_language)));
     m_progress->show();
     m_busy.store(true, std::memory_order_release);
-    m_thread = std::thread(&ClipExportController::Run, this, std::move(request));
+    m_thread = std::thread(&ClipExportController::Run, this, std::move(request), m_export);
     return true;
 }
 
-void ClipExportController::Run(clips::ClipRequest request) {
+void ClipExportController::Run(clips::ClipRequest request, ExportFn exportFn) {
     auto shown = std::chrono::steady_clock::time_point{};
     const clips::ProgressFn progress = [this, &shown](const clips::ClipProgress& now) {
         const auto clock = std::chrono::steady_clock::now();
@@ -71,7 +71,7 @@ void ClipExportController::Run(clips::ClipRequest request) {
             },
             Qt::QueuedConnection);
     };
-    clips::ClipResult result = m_export(request, progress, m_cancel);
+    clips::ClipResult result = exportFn(request, progress, m_cancel);
     // The source's share goes here, not on the GUI thread whenever the request is destroyed.
     request.source.reset();
     QMetaObject::invokeMethod(

@@ -28,7 +28,8 @@ class ClipExportController final : public QObject {
     Q_OBJECT
 public:
     // What exports: clips::Export unless a test puts another in (same contract: blocking, on
-    // the exporting thread, progress on that thread, cancel read there).
+    // the exporting thread, progress on that thread, cancel read there). Each export takes a
+    // copy of the one set when it starts.
     using ExportFn = std::function<clips::ClipResult(
         const clips::ClipRequest&, const clips::ProgressFn&, const std::atomic<bool>&)>;
 
@@ -56,11 +57,12 @@ signals:
     void finished(const QString& message);
 
 private:
-    void Run(clips::ClipRequest request);
+    // The exporting thread: owns its request and its copy of the export function.
+    void Run(clips::ClipRequest request, ExportFn exportFn);
     void Finish(clips::ClipResult result);
 
-    uint16_t m_language;
-    CProgressDlg* m_progress;
+    const uint16_t m_language;
+    CProgressDlg* const m_progress;
     ExportFn m_export;
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_cancel{false};

@@ -55,7 +55,7 @@ QPushButton* MakePlateButton(const QString& text, QWidget* parent) {
     button->setStyleSheet(QStringLiteral(
         "QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2a303a,"
         " stop:1 #1c2028); border: 1px solid #363d49; border-radius: 5px; color: #dfe5ec;"
-        " font-weight: bold; font-size: 10px; padding: 0 4px; }"
+        " font-weight: bold; font-size: 10px; padding: 0 2px; }"
         "QPushButton:checked { background: #1b5883; border-color: #45a6ea; color: #ffffff; }"
         "QPushButton:pressed { background: #1b5883; }"));
     return button;

@@ -55,9 +55,10 @@ TEST(MainLayoutTest, FullScreenLayoutFollowsTheClientSize) {
 
 TEST(MainLayoutTest, EachLayoutShowsItsOwnButtons) {
     using namespace ControlId;
-    const std::set<int> normalOnly = {
-        Settings,         Snapshot,     Zoom,      MapSize,  FullScreen, FilterEvent, FilterMotion,
-        FilterContinuous, FilterManual, FilterAll, Download, List,       Graph,       TripView};
+    const std::set<int> normalOnly = {Settings,     Snapshot,    Zoom,         MapSize,
+                                      FullScreen,   FilterEvent, FilterMotion, FilterContinuous,
+                                      FilterManual, FilterAll,   Download,     List,
+                                      Graph,        TripView,    Clip};
     for (const int id : normalOnly) {
         EXPECT_EQ(VisibilityOf(LayoutMode::Normal, id), Visibility::Show) << id;
         EXPECT_EQ(VisibilityOf(LayoutMode::FullScreen, id), Visibility::Hide) << id;
@@ -123,6 +124,18 @@ TEST(MainLayoutTest, TheTripViewToggleSitsBetweenSelectAllAndTheDownloadButton) 
     EXPECT_GT(trips.x, selectAll.x + selectAll.w);
     EXPECT_LT(trips.x + trips.w, download.x);
     EXPECT_GE(trips.y, kListRect.y + kListRect.h); // under the list, clear of it
+}
+
+TEST(MainLayoutTest, TheClipButtonSitsInTheTransportBarBetweenCaptureAndSettings) {
+    using namespace ControlId;
+    const Rect clip = RectOf(LayoutMode::Normal, Clip);
+    const Rect capture = RectOf(LayoutMode::Normal, Snapshot);
+    const Rect settings = RectOf(LayoutMode::Normal, Settings);
+    EXPECT_GE(clip.x, capture.x + capture.w);
+    EXPECT_LE(clip.x + clip.w, settings.x);
+    EXPECT_LT(clip.y, capture.y + capture.h);
+    EXPECT_GT(clip.y + clip.h, capture.y);
+    EXPECT_GE(clip.w, 24); // room for its caption
 }
 
 TEST(MainLayoutTest, FullScreenPictureCentresOrFills) {
