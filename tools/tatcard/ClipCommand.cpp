@@ -15,6 +15,10 @@
 #include <cstdlib>
 #include <unistd.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace {
 
 // Set by SIGINT and SIGTERM while an export runs; read by the export between its steps.
@@ -200,6 +204,9 @@ int ClipCommand(const std::vector<std::string>& args) {
     const std::string complaint = ParseClipArguments(args, parsed);
     if (!complaint.empty())
         return BadArguments(complaint);
+    // The encoders' own statistics stay off the terminal; their failures reach the user as
+    // the export's reason.
+    av_log_set_level(AV_LOG_ERROR);
     clips::ClipRequest& request = parsed.request;
     request.source = sources::Open(parsed.source, sources::WithMediaParsers(nullptr));
     if (!request.source)
