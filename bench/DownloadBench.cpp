@@ -4,7 +4,7 @@
 //   download files=N complete=N ms=T
 //
 //   download_bench CARD FOLDER [NAME...]
-#include "player/source/CTATParser.h"
+#include "sources/SourceOpening.h"
 #include "storage/CTATLibrary.h"
 #include "ui/logic/RecordingList.h"
 #include "ui/widgets/DownloadController.h"
@@ -37,15 +37,16 @@ int main(int argc, char** argv) {
     const std::vector<std::string> names =
         argc > 3 ? std::vector<std::string>(argv + 3, argv + argc)
                  : RecordingList::ListNames(library, drive, RecordingList::kFilterAll);
-    CTATParser parser(&library);
-    if (!parser.Start())
+    const std::shared_ptr<VRecordingSource> recordings = sources::Open(argv[1], {});
+    if (!recordings) {
+        std::fprintf(stderr, "download_bench: %s cannot be read\n", argv[1]);
         return 1;
+    }
 
     QWidget window;
-    const std::string storage = library.CardRoot() + "/TATSTORE";
     const QString folder = QString::fromLocal8Bit(argv[2]);
     DownloadController download(
-        parser, [&storage] { return storage; },
+        [&recordings] { return recordings; },
         DownloadController::TargetFolder{[] { return QString(); }, [](const QString&) {}}, 0x09,
         &window);
     download.SetAskFolder([&folder](const QString&, const QString&) { return folder; });
@@ -60,7 +61,6 @@ int main(int argc, char** argv) {
     size_t complete = 0;
     for (const ExportReport& report : download.Reports())
         complete += report.outcome == ExportReport::Outcome::kComplete;
-    parser.Stop();
     std::printf("download files=%zu complete=%zu ms=%.1f\n", names.size(), complete, took.count());
     return complete == names.size() ? 0 : 1;
 }
