@@ -132,9 +132,13 @@ public:
         if (m_cancel.load())
             return Cancelled();
 
-        // The record of the clip's span, from its first picture.
+        // The record of the clip's span, from its first picture to where its pictures end:
+        // the marks' end, or less where the recordings could not be read that far.
         const int64_t fromMs = m_plan.startMs - clip.startShiftMs;
-        const TelemetryTrack track = ClipTrack(line, fromMs, m_plan.endMs);
+        const int64_t askedMs = m_plan.endMs - fromMs;
+        const bool cutShort = clip.lengthMs + kCutShortToleranceMs < askedMs;
+        const int64_t endMs = cutShort ? fromMs + clip.lengthMs : m_plan.endMs;
+        const TelemetryTrack track = ClipTrack(line, fromMs, endMs);
         const std::string name = m_plan.parts.front().recording;
         const std::string gpx = GpxWriter::Write(track, name);
         const std::string csv = CsvWriter::Write(track, m_request.units);
@@ -146,8 +150,8 @@ public:
         manifest.programVersion = TATV_VERSION;
         manifest.sources = std::move(digested);
         manifest.start = PointAt(m_plan, fromMs);
-        manifest.end = PointAt(m_plan, m_plan.endMs);
-        manifest.cameraMinusGpsMs = CameraMinusGpsMs(m_plan, line, fromMs, m_plan.endMs);
+        manifest.end = PointAt(m_plan, endMs);
+        manifest.cameraMinusGpsMs = CameraMinusGpsMs(m_plan, line, fromMs, endMs);
         manifest.layout = m_request.lossless ? kLosslessLayout : LayoutWord(m_request.layout);
         manifest.overlay.on = m_request.overlay && !m_request.lossless;
         if (manifest.overlay.on)
@@ -198,6 +202,8 @@ public:
         result.frames = clip.frames;
         result.lengthMs = clip.lengthMs;
         result.startShiftMs = clip.startShiftMs;
+        result.askedMs = askedMs;
+        result.cutShort = cutShort;
         return result;
     }
 

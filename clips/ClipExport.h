@@ -12,7 +12,8 @@
 //
 // Never writes over a source file: a target that is one of the clip's sources fails at once.
 // On failure or cancel nothing of this export is left (temporary files removed) and any older
-// file at the target stays as it was.
+// file at the target stays as it was. Recordings that cannot be read to the clip's end
+// give a clip as far as they read, with its record, told by ClipResult::cutShort.
 //
 // Blocking, on the exporting thread (the window runs it on a thread of its own); progress is
 // called on that thread and cancel read there. The request's source must allow NewParser and

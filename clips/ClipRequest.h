@@ -86,7 +86,17 @@ struct ClipResult {
     int64_t frames = 0;       // front pictures in the clip
     int64_t lengthMs = 0;     // from the clip's first front picture to its end
     int64_t startShiftMs = 0; // lossless: how far before `from` the copy starts (its key frame)
+    // The span asked for, from the clip's first front picture (lossless: its key frame) to
+    // `to`. A clip whose recordings could not be read that far (a damaged or cut-off file) is
+    // written as far as they read, with the record's end where the pictures end, ok set and
+    // cutShort set: lengthMs then falls short of askedMs by more than kCutShortToleranceMs.
+    int64_t askedMs = 0;
+    bool cutShort = false;
 };
+
+// How far a clip may fall short of its span before it counts as cut short: a few pictures'
+// rounding at either end, far less than any damage.
+inline constexpr int64_t kCutShortToleranceMs = 200;
 
 // The camera names of the outputs and the evidence record: "front", "rear", then "camera3"...
 std::string CameraName(int channel);

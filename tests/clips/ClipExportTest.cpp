@@ -159,6 +159,7 @@ TEST_F(ClipExportTest, FolderLosslessCopiesThePacketsFromTheKeyFrameBeforeTheSta
     EXPECT_EQ(result.startShiftMs, 200);
     EXPECT_EQ(result.frames, 45);
     EXPECT_NEAR(static_cast<double>(result.lengthMs), 1500.0, 1000.0 / kRate);
+    EXPECT_FALSE(result.cutShort); // the recordings read to the end
 
     for (const auto& [copy, source] : {std::pair{out, FrontFile(s_folder, kFirstFolder)},
                                        std::pair{rear, RearFile(s_folder, kFirstFolder)}}) {
@@ -193,6 +194,7 @@ TEST_F(ClipExportTest, FolderLosslessAppendsTheNextRecordingAcrossTheBoundary) {
     EXPECT_EQ(result.startShiftMs, 0); // 2.0 s is a key frame
     EXPECT_EQ(result.frames, 60);
     EXPECT_NEAR(static_cast<double>(result.lengthMs), 2000.0, 1000.0 / kRate);
+    EXPECT_FALSE(result.cutShort); // the recordings read to the end
 
     const StoredStream front = ReadStream(m_out.File("incident.mp4"), true);
     std::vector<StoredPacket> expected =
@@ -234,6 +236,7 @@ TEST_F(ClipExportTest, CardLosslessKeepsTheAccessUnitsAndCodesTheSoundSampleForS
     EXPECT_EQ(result.startShiftMs, 200);
     EXPECT_EQ(result.frames, 45);
     EXPECT_NEAR(static_cast<double>(result.lengthMs), 1500.0, 1000.0 / kRate);
+    EXPECT_FALSE(result.cutShort); // the recordings read to the end
 
     const CardRecording card = ReadCard(*m_card, kFirstCard);
     ASSERT_EQ(card.front.size(), 90u);
@@ -468,6 +471,7 @@ TEST_F(ClipEncodeTest, AFolderClipIsCodedAgainWithItsRecord) {
     EXPECT_EQ(result->startShiftMs, 0);
     EXPECT_NEAR(static_cast<double>(result->frames), 75.0, 1.0); // 1.8 s + 0.7 s
     EXPECT_NEAR(static_cast<double>(result->lengthMs), 2500.0, 2000.0 / kRate);
+    EXPECT_FALSE(result->cutShort);        // the recordings read to the end
     EXPECT_EQ(result->written.size(), 5u); // clip, GPX, CSV, manifest, report
     EXPECT_EQ(ReadStream(request.outPath, true).codec, "h264");
     EXPECT_EQ(ReadStream(request.outPath, false).codec, "aac");

@@ -258,6 +258,37 @@ TEST_F(ClipCommandTest, AFullDiskLeavesNoTemporaryFileAndTheOlderClipAsItWas) {
     EXPECT_FALSE(std::filesystem::exists(m_out.File("incident.gpx")));
 }
 
+TEST_F(ClipCommandTest, ARecordingCutOffPartWayGivesTheClipAsFarAsItReadsAndExitsWithOne) {
+    // The second recording's front file with its index first and its last half gone, as a
+    // card pulled while the camera wrote it leaves it: its header still says 3 s.
+    const std::string folder = m_scratch.File("cut");
+    std::filesystem::copy(s_folder, folder, std::filesystem::copy_options::recursive);
+    const std::string front = FrontFile(folder, kSecondFolder);
+    const std::string indexed = m_scratch.File("indexed.mp4");
+    ASSERT_EQ(RunCommand("ffmpeg -v error -y -i " + Quoted(front) +
+                         " -map 0 -c copy -movflags +faststart " + Quoted(indexed)),
+              0);
+    std::filesystem::rename(indexed, front);
+    std::filesystem::resize_file(front, std::filesystem::file_size(front) * 55 / 100);
+
+    const std::string out = m_out.File("cut.mp4");
+    const TatcardRun r =
+        Clip(folder, std::string("--from ") + kFirstFolder + "@00:02 --to " + kSecondFolder +
+                         "@00:02.500 --lossless --out " + Quoted(out));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("incomplete: exported"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" of 3.5 s; the rest cannot be read"), std::string::npos) << r.err;
+    EXPECT_EQ(Lines(r.out), 6); // every file is written and named
+    const double seconds = std::stod(Probe("-show_entries format=duration", out));
+    EXPECT_GT(seconds, 1.0);
+    EXPECT_LT(seconds, 3.2);
+    // The record ends where the pictures end, and it checks.
+    const std::string manifest = ReadFileText(m_out.File("cut.manifest.json"));
+    EXPECT_EQ(manifest.find("\"offset_ms\": 2500"), std::string::npos) << manifest;
+    EXPECT_EQ(RunTatcard("verify " + Quoted(m_out.File("cut.manifest.json")), m_scratch).status, 0);
+    EXPECT_TRUE(Leftovers().empty());
+}
+
 TEST_F(ClipCommandTest, AReencodedClipIsOneFileWithItsRecord) {
     const std::string out = m_out.File("coded.mp4");
     const TatcardRun r =

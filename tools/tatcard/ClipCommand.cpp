@@ -94,6 +94,18 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
+// "clip: incomplete: exported 2.5 s of 3.5 s; the rest cannot be read (the clip and its
+// record end there)", as the card's exports tell a recording read part-way.
+std::string IncompleteText(const clips::ClipResult& result) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "clip: incomplete: exported %.1f s of %.1f s; the rest cannot be read (the clip "
+                  "and its record end there)",
+                  static_cast<double>(result.lengthMs) / 1000.0,
+                  static_cast<double>(result.askedMs) / 1000.0);
+    return text;
+}
+
 } // namespace
 
 std::optional<clips::ClipMark> ParseClipMark(const std::string& text) {
@@ -242,5 +254,7 @@ int ClipCommand(const std::vector<std::string>& args) {
     std::fputs("\n", stderr);
     for (const std::string& file : result.written)
         std::printf("%s\n", file.c_str());
+    if (result.cutShort)
+        return CommandFailed(IncompleteText(result));
     return 0;
 }

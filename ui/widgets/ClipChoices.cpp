@@ -25,6 +25,7 @@ constexpr int kNoFolderText = 676;
 constexpr int kSavedText = 678;
 constexpr int kFailedText = 680;
 constexpr int kCancelledText = 682;
+constexpr int kCutShortText = 700; // "The recordings could not be read to the clip's end: ..."
 constexpr int kFramesLeftText = 688;
 constexpr int kFramesText = 690;
 constexpr int kLengthWord = 698;
@@ -198,5 +199,11 @@ std::string ClipChoices::OutcomeText(const clips::ClipResult& result, uint16_t l
                 (record.empty() ? "" : ", ") + std::filesystem::path(file).filename().string();
     if (record.empty())
         record = "-";
-    return FormatText(kSavedText, languageId, clip.c_str(), record.c_str());
+    std::string text = FormatText(kSavedText, languageId, clip.c_str(), record.c_str());
+    if (result.cutShort) {
+        const std::string written = TripRows::LengthText(result.lengthMs);
+        const std::string asked = TripRows::LengthText(result.askedMs);
+        text += "\n" + FormatText(kCutShortText, languageId, written.c_str(), asked.c_str());
+    }
+    return text;
 }

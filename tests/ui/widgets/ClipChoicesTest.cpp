@@ -292,6 +292,16 @@ TEST(ClipChoicesTest, TheSpanProgressAndOutcomeAreToldInWords) {
     EXPECT_NE(told.find("/v/clip.mp4"), std::string::npos) << told;
     EXPECT_NE(told.find("clip.manifest.json, clip.report.txt"), std::string::npos) << told;
     EXPECT_EQ(told.find("clip.gpx"), std::string::npos) << told;
+    EXPECT_EQ(told.find("could not be read"), std::string::npos) << told;
+    clips::ClipResult cutShort = saved;
+    cutShort.cutShort = true;
+    cutShort.lengthMs = 12400;
+    cutShort.askedMs = 40000;
+    const std::string short_ = ClipChoices::OutcomeText(cutShort, kEnglish);
+    EXPECT_NE(short_.find("/v/clip.mp4"), std::string::npos) << short_;
+    EXPECT_NE(short_.find("could not be read to the clip's end: it holds 00:12 of 00:40"),
+              std::string::npos)
+        << short_;
 
     clips::ClipResult failed;
     failed.error = "No space left on device (writing /v/clip.mp4)";
