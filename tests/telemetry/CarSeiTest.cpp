@@ -290,7 +290,18 @@ TEST(CarSeiOutputTest, CsvHasAColumnPerFieldAndGpxTheCarsPoints) {
     EXPECT_NE(mph.find("66,car,,,,,,11.2,"), std::string::npos) << mph;
     const std::string gpx = GpxWriter::Write(track, "car");
     EXPECT_NE(gpx.find("<trkpt lat=\"37.5000100\" lon=\"127.2500000\">"), std::string::npos) << gpx;
-    EXPECT_NE(gpx.find("<gpxtpx:speed>10.25</gpxtpx:speed>"), std::string::npos) << gpx;
+    EXPECT_NE(
+        gpx.find("<gpxtpx:speed>10.25</gpxtpx:speed><gpxtpx:course>90.5</gpxtpx:course>"
+                 "</gpxtpx:TrackPointExtension><tatv:car><tatv:gear>D</tatv:gear>"
+                 "<tatv:accelerator>21.0</tatv:accelerator><tatv:brake>1</tatv:brake>"
+                 "<tatv:steering>-14.5</tatv:steering><tatv:blinkerLeft>0</tatv:blinkerLeft>"
+                 "<tatv:blinkerRight>0</tatv:blinkerRight><tatv:assist>autosteer</tatv:assist>"
+                 "</tatv:car></extensions></trkpt>"),
+        std::string::npos)
+        << gpx;
+    EXPECT_NE(gpx.find("xmlns:tatv=\"urn:tatview:car:1\""), std::string::npos);
+    // Without car states the document declares no namespace of ours.
+    EXPECT_EQ(GpxWriter::Write(TelemetryTrack{}, "x").find("tatv:"), std::string::npos);
     // Without car states the columns stay as they were.
     EXPECT_EQ(CsvWriter::Write(TelemetryTrack{}), "time_ms,kind,x_g,y_g,z_g,lat,lon,speed_kmh\n");
 }

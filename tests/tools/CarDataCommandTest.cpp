@@ -127,7 +127,14 @@ TEST_F(CarDataCommandTest, GpxHasTheCarsRouteAndParkedClipsSayNothing) {
     EXPECT_EQ(r.err, "");
     const std::string gpx = ReadFileText(out);
     EXPECT_NE(gpx.find("<trkpt lat=\"37.5500000\" lon=\"126.9700000\">"), std::string::npos) << gpx;
-    EXPECT_NE(gpx.find("<gpxtpx:speed>20.00</gpxtpx:speed>"), std::string::npos) << gpx;
+    EXPECT_NE(gpx.find("<gpxtpx:speed>20.00</gpxtpx:speed><gpxtpx:course>180.0</gpxtpx:course>"),
+              std::string::npos)
+        << gpx;
+    EXPECT_NE(gpx.find("<tatv:gear>D</tatv:gear><tatv:accelerator>35.0</tatv:accelerator>"
+                       "<tatv:brake>0</tatv:brake><tatv:steering>-12.5</tatv:steering>"
+                       "<tatv:blinkerLeft>1</tatv:blinkerLeft>"),
+              std::string::npos)
+        << gpx;
     size_t points = 0;
     for (size_t at = 0; (at = gpx.find("<trkpt ", at)) != std::string::npos; ++at)
         ++points;
