@@ -15,6 +15,9 @@ constexpr uint8_t kCarPrefix = 0x42;
 constexpr uint8_t kCarMarker = 0x69;
 // Bytes read at the start of each sample; the SEI units and the slice header fit in it.
 constexpr size_t kSampleHead = 512;
+// NAL units looked at before a sample's first slice (an encoder writes a handful: delimiter,
+// parameter sets, SEI): a hostile sample of tiny units costs no more than this.
+constexpr int kMaxUnitsBeforeSlice = 64;
 
 // The NAL length size of an avc1 / avc3 sample description (its avcC box), 1, 2 or 4; 0 when
 // there is none.
@@ -208,7 +211,9 @@ std::vector<TimedCarState> CarSeiReader::Read(ByteSource& source) {
             continue;
         const int64_t timeMs = sample.presentationMs - firstMs;
         uint64_t at = 0; // within the sample
-        while (at + static_cast<uint64_t>(lengthSize) < sample.size) {
+        for (int units = 0;
+             units < kMaxUnitsBeforeSlice && at + static_cast<uint64_t>(lengthSize) < sample.size;
+             ++units) {
             // The length and header byte, from the head when they lie in it.
             uint8_t prefix[5] = {};
             const size_t prefixSize = static_cast<size_t>(lengthSize) + 1;

@@ -18,7 +18,8 @@
 // big-endian lengths of the size avcC gives.
 //
 // Only the head of each sample is read (the SEI units come before the slices; the walk of a
-// sample ends at its first slice), so a minute of video costs a few small reads per frame.
+// sample ends at its first slice, or after 64 units), so a minute of video costs a few small
+// reads per frame.
 // Every length is checked against the sample and the file; a message that is cut off, has
 // no car prefix, or does not decode is skipped. Each state carries its sample's presentation
 // time, counted from the first picture; states come in ascending time.
