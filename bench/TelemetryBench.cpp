@@ -1,11 +1,15 @@
 // telemetry_bench: the time to read the embedded telemetry of a one-minute recording of each
 // kind, as opening a recording does it (EmbeddedTelemetry::Read on the file, from the page
-// cache). Makes one synthetic file per kind in a folder, laid out as the cameras lay them out
-// (1,800 video samples of a 60 MB picture stream, the telemetry at its usual rate), reads
-// each `rounds` times and prints the median, the slowest and what was found.
+// cache), and the car's driving data of a one-minute front video (CarSeiReader::Read: an SEI
+// unit before each of the 1,800 pictures), also as a multiple of real time. Makes one synthetic
+// file per kind in a folder, laid out as the cameras lay them out (1,800 video samples of a 60 MB
+// picture stream, the telemetry at its usual rate), reads each `rounds` times and prints the
+// median, the slowest and what was found.
 //
 //   telemetry_bench [FOLDER] [ROUNDS]      FOLDER defaults to a new temporary folder
 //   telemetry_bench --file FILE [ROUNDS]   a file of one's own
+#include "telemetry/CarSei.pb.h"
+#include "telemetry/CarSeiReader.h"
 #include "telemetry/EmbeddedTelemetry.h"
 
 #include <algorithm>
@@ -74,9 +78,10 @@ struct Sample {
     uint32_t size;
 };
 
-// A track of one sample per chunk.
+// A track of one sample per chunk; entryBoxes go into the sample description after its
+// fields (a visual sample entry's 78 bytes when given).
 Bytes Track(std::string_view handler, std::string_view format, uint32_t timescale, uint32_t ticks,
-            const std::vector<Sample>& samples) {
+            const std::vector<Sample>& samples, const Bytes& entryBoxes = {}) {
     Bytes mdhd(8, 0);
     U32(mdhd, timescale);
     U32(mdhd, ticks * static_cast<uint32_t>(samples.size()));
@@ -86,6 +91,10 @@ Bytes Track(std::string_view handler, std::string_view format, uint32_t timescal
     hdlr.resize(hdlr.size() + 13, 0);
     Bytes entry(6, 0);
     U16(entry, 1);
+    if (!entryBoxes.empty()) {
+        entry.resize(78, 0);
+        entry.insert(entry.end(), entryBoxes.begin(), entryBoxes.end());
+    }
     Bytes stsd;
     U32(stsd, 1);
     const Bytes sampleEntry = Box(format, entry);
@@ -123,7 +132,8 @@ struct Insert {
 
 void WriteMp4(const std::string& path, const Bytes& free, const std::vector<Insert>& inserts,
               const std::vector<Sample>& telemetrySamples, std::string_view handler,
-              std::string_view format, uint32_t ticks, const Bytes& extraMoov, bool withMoov) {
+              std::string_view format, uint32_t ticks, const Bytes& extraMoov, bool withMoov,
+              const Bytes& videoEntry = {}) {
     Bytes ftypPayload;
     Text(ftypPayload, "isom");
     U32(ftypPayload, 0);
@@ -137,7 +147,7 @@ void WriteMp4(const std::string& path, const Bytes& free, const std::vector<Inse
     std::vector<Sample> data = telemetrySamples;
     for (Sample& s : data)
         s.offset += mdatData;
-    Bytes moov = Track("vide", "avc1", 30000, 1001, video);
+    Bytes moov = Track("vide", "avc1", 30000, 1001, video, videoEntry);
     if (!data.empty()) {
         const Bytes t = Track(handler, format, 1000, ticks, data);
         moov.insert(moov.end(), t.begin(), t.end());
@@ -299,6 +309,44 @@ void MakeFiles(const std::string& folder) {
         }
         WriteMp4(folder + "/thinkware.mp4", {}, cues, samples, "sbtl", "tx3g", 100, {}, true);
     }
+    // A car's front video: before each picture's slice an SEI unit of the car's message.
+    {
+        const uint32_t frameBytes = static_cast<uint32_t>(kVideoBytes / kFrames);
+        std::vector<Insert> units;
+        for (uint32_t i = 0; i < kFrames; ++i) {
+            tatv::carsei::SeiMetadata m;
+            m.set_version(1);
+            m.set_gear_state(tatv::carsei::SeiMetadata::GEAR_DRIVE);
+            m.set_frame_seq_no(100000 + i);
+            m.set_vehicle_speed_mps(20.0f + static_cast<float>(i % 50) * 0.1f);
+            m.set_accelerator_pedal_position(30.0f);
+            m.set_steering_wheel_angle(-3.5f);
+            m.set_autopilot_state(tatv::carsei::SeiMetadata::TACC);
+            m.set_latitude_deg(37.5 + i * 1e-5);
+            m.set_longitude_deg(127.0 + i * 1e-5);
+            m.set_heading_deg(45.0);
+            m.set_linear_acceleration_mps2_x(0.25);
+            m.set_linear_acceleration_mps2_y(-0.1);
+            m.set_linear_acceleration_mps2_z(9.8);
+            const std::string message = m.SerializeAsString();
+            Bytes rbsp = {0x05, static_cast<uint8_t>(16 + message.size())};
+            rbsp.insert(rbsp.end(), 15, 0x42);
+            rbsp.push_back(0x69);
+            Text(rbsp, message);
+            rbsp.push_back(0x80);
+            Bytes nal = {0x06};
+            const Bytes escaped = CarSeiReader::AddEmulationPrevention(rbsp.data(), rbsp.size());
+            nal.insert(nal.end(), escaped.begin(), escaped.end());
+            Bytes sample;
+            U32(sample, static_cast<uint32_t>(nal.size()));
+            sample.insert(sample.end(), nal.begin(), nal.end());
+            U32(sample, frameBytes - 64 - static_cast<uint32_t>(sample.size()) - 4);
+            sample.push_back(0x65);
+            units.push_back({uint64_t{i} * frameBytes, sample});
+        }
+        const Bytes avcc = Box("avcC", Bytes{1, 0x64, 0, 0x28, 0xFF, 0xE0, 0});
+        WriteMp4(folder + "/car-front.mp4", {}, units, {}, "", "", 0, {}, true, avcc);
+    }
     // MPEG-TS: 60 MB of packets, a GPS record in a private PES packet each second.
     {
         std::ofstream out(folder + "/novatek.ts", std::ios::binary | std::ios::trunc);
@@ -374,6 +422,27 @@ void Measure(const std::string& path, int rounds) {
                 ms[ms.size() / 2], ms.back());
 }
 
+// The car's data of a one-minute front video: the median read and how many times faster than
+// the minute plays.
+void MeasureCar(const std::string& path, int rounds) {
+    std::vector<double> ms;
+    size_t states = 0;
+    for (int i = 0; i < rounds + 1; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        states = CarSeiReader::Read(path).size();
+        const auto end = std::chrono::steady_clock::now();
+        if (i > 0)
+            ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    const double median = ms[ms.size() / 2];
+    std::printf("%-16s %-11s %6.1f MB  states=%-5zu median_ms=%.3f max_ms=%.3f "
+                "real_time_x=%.0f\n",
+                fs::path(path).filename().c_str(), "car-sei",
+                static_cast<double>(fs::file_size(path)) / 1e6, states, median, ms.back(),
+                kSeconds * 1000.0 / median);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -394,6 +463,7 @@ int main(int argc, char** argv) {
     for (const char* name : {"blackvue.mp4", "novatek.mp4", "gpmf.mp4", "thinkware.mp4",
                              "novatek.ts", "novatek-cut.mp4"})
         Measure(folder + "/" + name, rounds);
+    MeasureCar(folder + "/car-front.mp4", rounds);
     if (made)
         fs::remove_all(folder);
     return 0;

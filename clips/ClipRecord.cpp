@@ -55,6 +55,11 @@ TelemetryTrack ClipTrack(const TelemetryTrack& line, int64_t fromMs, int64_t toM
             sample.timeMs -= fromMs;
             clip.accelerations.push_back(sample);
         }
+    for (TimedCarState state : line.carStates)
+        if (state.timeMs >= fromMs && state.timeMs < toMs) {
+            state.timeMs -= fromMs;
+            clip.carStates.push_back(state);
+        }
     return clip;
 }
 

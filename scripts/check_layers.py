@@ -88,7 +88,10 @@ def check_includes(root, path, findings):
                 findings.append(f'{where}: "{name}" does not name its header from the '
                                 f"repository root")
             continue
-        if not os.path.exists(os.path.join(root, name)):
+        made_by_protoc = name.endswith(".pb.h") and os.path.exists(
+            os.path.join(root, name[:-len(".pb.h")] + ".proto"))
+        if not made_by_protoc and not os.path.exists(os.path.join(root, name)):
+            # (protoc makes NAME.pb.h in the build folder from NAME.proto of the tree.)
             findings.append(f'{where}: "{name}" is not a file under the repository root')
             continue
         theirs = layer_of(name)

@@ -58,6 +58,9 @@ TelemetryTrack JoinedTrack(const VRecordingSource& source, const TripPlan& plan)
         for (TimedAcceleration& sample : one.accelerations)
             if ((sample.timeMs += offset) < end)
                 joined.accelerations.push_back(sample);
+        for (TimedCarState& state : one.carStates)
+            if ((state.timeMs += offset) < end)
+                joined.carStates.push_back(state);
     }
     joined.SortByTime();
     return joined;

@@ -104,6 +104,16 @@ void ReadSamples(const Payload& stbl, uint32_t timescale, uint64_t fileSize, Mp4
     const uint32_t chunkRuns =
         static_cast<uint32_t>(std::min<uint64_t>(LoadU32BE(stsc.data + 4), (stsc.size - 8) / 12));
 
+    // Composition offsets: ctts runs of (count, offset), the offset signed in version 1 and
+    // read as signed in version 0 too (writers put negative values there).
+    Payload ctts;
+    uint32_t offsetRuns = 0;
+    if (FindPayload(stbl, "ctts", ctts) && ctts.size >= 8)
+        offsetRuns = static_cast<uint32_t>(
+            std::min<uint64_t>(LoadU32BE(ctts.data + 4), (ctts.size - 8) / 8));
+    uint32_t offsetRun = 0;
+    uint32_t leftInOffsetRun = offsetRuns > 0 ? LoadU32BE(ctts.data + 8) : 0;
+
     // What the size table may claim is checked as the samples are taken.
     track.samples.reserve(std::min<uint32_t>(count, 4096));
     uint64_t sampleBytes = 0;
@@ -129,6 +139,14 @@ void ReadSamples(const Payload& stbl, uint32_t timescale, uint64_t fileSize, Mp4
                     timeRuns > 0 ? LoadU32BE(stts.data + 12 + size_t{timeRun} * 8) : 0;
                 if (leftInRun > 0)
                     --leftInRun;
+                while (leftInOffsetRun == 0 && offsetRun + 1 < offsetRuns)
+                    leftInOffsetRun = LoadU32BE(ctts.data + 8 + size_t{++offsetRun} * 8);
+                const int32_t shift =
+                    leftInOffsetRun > 0
+                        ? static_cast<int32_t>(LoadU32BE(ctts.data + 12 + size_t{offsetRun} * 8))
+                        : 0;
+                if (leftInOffsetRun > 0)
+                    --leftInOffsetRun;
                 const uint32_t size =
                     fixedSize != 0 ? fixedSize : LoadU32BE(stsz.data + 12 + size_t{sample} * 4);
                 if (offset > fileSize || size > fileSize - offset || size > fileSize - sampleBytes)
@@ -139,6 +157,10 @@ void ReadSamples(const Payload& stbl, uint32_t timescale, uint64_t fileSize, Mp4
                 entrySample.size = size;
                 entrySample.timeMs = TicksToMs(ticks, timescale);
                 entrySample.durationMs = TicksToMs(delta, timescale);
+                entrySample.presentationMs =
+                    shift >= 0 ? TicksToMs(ticks + static_cast<uint64_t>(shift), timescale)
+                               : entrySample.timeMs -
+                                     TicksToMs(static_cast<uint64_t>(-int64_t{shift}), timescale);
                 track.samples.push_back(entrySample);
                 ticks += delta;
                 offset += size;
@@ -251,8 +273,12 @@ std::vector<Mp4Track> Mp4File::Tracks(std::initializer_list<std::string_view> sa
         if (hdlr.size >= 12)
             track.handler = FourCc(hdlr.data + 8);
         // stsd: version and flags, count, then the first entry (size, type).
-        if (stsd.size >= 16)
+        if (stsd.size >= 16) {
             track.format = FourCc(stsd.data + 12);
+            const uint64_t entrySize = LoadU32BE(stsd.data + 8);
+            if (entrySize >= 8 && entrySize <= stsd.size - 8)
+                track.description.assign(stsd.data + 16, stsd.data + 8 + entrySize);
+        }
         if (sampleFormats.size() == 0 || std::find(sampleFormats.begin(), sampleFormats.end(),
                                                    track.format) != sampleFormats.end())
             ReadSamples(stbl, track.timescale, m_fileSize, track);

@@ -22,8 +22,9 @@ struct Mp4Box {
 struct Mp4Sample {
     uint64_t offset = 0;
     uint32_t size = 0;
-    int64_t timeMs = 0;     // from the track's start
-    int64_t durationMs = 0; // up to the next sample
+    int64_t timeMs = 0;         // from the track's start (decoding order)
+    int64_t durationMs = 0;     // up to the next sample
+    int64_t presentationMs = 0; // timeMs moved by the composition offset (ctts), if any
 };
 
 // A track as its sample description names it.
@@ -31,11 +32,14 @@ struct Mp4Track {
     std::string handler;    // the handler type: "vide", "soun", "meta", "text", "sbtl", ...
     std::string format;     // the first sample description's type: "avc1", "gpmd", "tx3g", ...
     uint32_t timescale = 0; // ticks per second
+    // The first sample description's payload, after its size and type (for a video track
+    // the visual sample entry with its codec boxes, such as avcC).
+    std::vector<uint8_t> description;
     std::vector<Mp4Sample> samples;
 };
 
 // Reads what the telemetry readers need of an MP4 file: the top-level boxes, the movie box
-// (moov) whole, and the sample tables of its tracks (stts, stsc, stsz, stco / co64).
+// (moov) whole, and the sample tables of its tracks (stts, stsc, stsz, stco / co64, ctts).
 //
 // Every size, count and offset is checked against the box that holds it and the file:
 // a damaged or hostile file gives fewer boxes, tracks or samples, never a read outside them.

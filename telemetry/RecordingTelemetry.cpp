@@ -1,9 +1,12 @@
 #include "RecordingTelemetry.h"
 
 #include "BlackVueTelemetry.h"
+#include "CarRoute.h"
+#include "CarSeiReader.h"
 #include "EmbeddedTelemetry.h"
 #include "NmeaSideFile.h"
 #include "base/AsciiText.h"
+#include "storage/DashcamNaming.h"
 
 #include <algorithm>
 #include <fstream>
@@ -30,6 +33,25 @@ std::string ReadUpTo(const std::string& path, size_t limit) {
 bool IsVideo(const std::string& path) {
     return ascii::HasExtension(path, "mp4") || ascii::HasExtension(path, "mov") ||
            ascii::HasExtension(path, "ts") || ascii::HasExtension(path, "m2ts");
+}
+
+// The video file of a car with built-in cameras that its driving data is read from: the
+// front camera's (every camera's file holds the same messages); null for other cameras'
+// recordings.
+const std::string* CarVideo(const std::vector<std::string>& files) {
+    const std::string* best = nullptr;
+    int bestChannel = dashcam::kChannelCount;
+    for (const std::string& file : files) {
+        const size_t slash = file.find_last_of('/');
+        const dashcam::FileNameInfo info =
+            dashcam::ReadFileName(slash == std::string::npos ? file : file.substr(slash + 1));
+        if (info.role == dashcam::FileRole::kVideo && info.family == "tesla" &&
+            info.channel < bestChannel && ascii::HasExtension(file, "mp4")) {
+            best = &file;
+            bestChannel = info.channel;
+        }
+    }
+    return best;
 }
 
 void Append(TelemetryTrack& to, const TelemetryTrack& from) {
@@ -64,6 +86,13 @@ TelemetryTrack RecordingTelemetry::Load(const std::vector<std::string>& files) {
                 merged.accelerations = std::move(embedded.accelerations);
             break;
         }
+    }
+    // A car's own data: its states, and from them the route where nothing else gives one and
+    // the speed wherever it drove.
+    if (const std::string* car = CarVideo(files)) {
+        merged.carStates = CarSeiReader::Read(*car);
+        merged.SortByTime();
+        carroute::Merge(merged);
     }
     merged.SortByTime();
     return merged;

@@ -11,7 +11,9 @@
 // and BlackVue's binary G-sensor records (.3gf). A kind (fixes, G-sensor samples) that no
 // side file holds is taken from the data embedded in the video files (EmbeddedTelemetry), from
 // the first video file (MP4, MOV, TS) that holds any. The tracks of several files are merged in
-// time order.
+// time order. For a car with built-in cameras (its file names), the driving data in its
+// front video (CarSeiReader) becomes the track's car states; their positions make the
+// fixes where no other file gives any, and their speed replaces the receiver's.
 //
 // Reads each side file whole, up to kMaxFileBytes (a larger one is read that far); a video
 // file is read as EmbeddedTelemetry says (a few small reads for an MP4 with its index; a

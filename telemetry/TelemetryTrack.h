@@ -1,6 +1,7 @@
 #pragma once
 
 #include "telemetry/CGPSData.h"
+#include "telemetry/CarState.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -25,13 +26,18 @@ struct TimedAcceleration {
     double z = 0;
 };
 
-// Both lists in ascending time.
+// Every list in ascending time. carStates are what a car with built-in cameras records about
+// itself (speed, pedals, steering, signals, position) with each frame of its video.
 struct TelemetryTrack {
     std::vector<TimedFix> fixes;
     std::vector<TimedAcceleration> accelerations;
-    bool Empty() const { return fixes.empty() && accelerations.empty(); }
-    // Puts both lists in ascending time; items of the same time keep their order.
+    std::vector<TimedCarState> carStates;
+    bool Empty() const { return fixes.empty() && accelerations.empty() && carStates.empty(); }
+    // Puts every list in ascending time; items of the same time keep their order.
     void SortByTime() {
+        std::stable_sort(
+            carStates.begin(), carStates.end(),
+            [](const TimedCarState& a, const TimedCarState& b) { return a.timeMs < b.timeMs; });
         std::stable_sort(fixes.begin(), fixes.end(),
                          [](const TimedFix& a, const TimedFix& b) { return a.timeMs < b.timeMs; });
         std::stable_sort(accelerations.begin(), accelerations.end(),
