@@ -5,9 +5,10 @@
 # top-level CMakeLists.txt), the same one the programs print with --version.
 include(GNUInstallDirs)
 
-# Debian wants the copyright file and the changelog, gzip'd (-n: no name or time stamp, so
-# that the same sources give the same bytes), in /usr/share/doc/<package>/. The changelog's
-# newest entry carries the project's version.
+# Debian wants the copyright file and the changelog in /usr/share/doc/<package>/, the changelog
+# gzip'd (-n: no name or time stamp, so that the same sources give the same bytes) and named
+# changelog.gz, as in a package made by its own authors (a version without a Debian revision).
+# The changelog's newest entry carries the project's version.
 set(TATV_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tatview)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in
     ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
@@ -25,11 +26,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "tatview dev <dev@tatview.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer for the recordings of two-camera dash cameras")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "tatview plays the front and rear recordings of a dash camera's SD card, or of a
-folder of ordinary dash-cam video files, side by side with their sound, and shows
-the time, the speed, a three-axis G-sensor graph and the car's route on a map.
-It saves snapshots, exports recordings to AVI and incident clips to MP4 with an
-evidence record, and edits the camera's settings file.
+    "tatview plays the front and rear recordings of a dash camera's SD card, or
+of a folder of ordinary dash-cam video files, side by side with their sound,
+and shows the time, the speed, a three-axis G-sensor graph and the car's route
+on a map. It saves snapshots, exports recordings to AVI and incident clips to
+MP4 with an evidence record, and edits the camera's settings file.
 .
 The package holds the window (varnelplayer), the command-line companion for
 cards (tatcard, with tatcard-media for the commands that code and decode

@@ -28,7 +28,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libavfilter-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
           libopencv-core-dev libpulse-dev qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
           xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet python3 strace time
-          pulseaudio pulseaudio-utils libssl-dev nlohmann-json3-dev dpkg-dev lintian man-db)
+          pulseaudio pulseaudio-utils libssl-dev nlohmann-json3-dev dpkg-dev lintian man-db
+          bash-completion)
 
 install_packages() {
     local missing=() p

@@ -177,11 +177,17 @@ def check_manual_pages(root, env):
               f"the manual page of {program} has no NAME and SYNOPSIS")
 
 
-def completions(script, words, env):
+# bash-completion's helpers, which the completion uses where they are loaded (as in a user's
+# shell) and does without otherwise.
+BASH_COMPLETION = "/usr/share/bash-completion/bash_completion"
+
+
+def completions(script, words, env, helpers):
     """What the completion offers for the command line `words`, its last word being the one
-    completed."""
+    completed, with or without bash-completion's helpers loaded."""
     quoted = " ".join("'" + w.replace("'", "'\\''") + "'" for w in words)
-    program = f"""source '{script}'
+    program = f"""{"source " + BASH_COMPLETION if helpers else ""}
+source '{script}'
 COMP_WORDS=({quoted}); COMP_CWORD=$((${{#COMP_WORDS[@]}} - 1))
 COMP_LINE="${{COMP_WORDS[*]}}"; COMP_POINT=${{#COMP_LINE}}
 _tatcard; printf '%s\\n' "${{COMPREPLY[@]}}"
@@ -206,13 +212,17 @@ def check_completion(root, tatcard, card, names, env):
         ([tatcard, "config", card, "--set", "mic_"], {"mic_in=", "mic_volume="}),
         ([tatcard, "info", card, ""], set(names)),
     ]
-    for words, wanted in cases:
-        offered = set(completions(script, words, env))
-        check(wanted <= offered, f"completing {words[1:]} offered {sorted(offered)}, not "
-                                 f"{sorted(wanted - offered)}")
-    # Only what fits the word typed.
-    offered = completions(script, [tatcard, "ls", card, "--category", "ev"], env)
-    check(offered == ["event"], f"completing --category ev offered {offered}")
+    for helpers in [False, True] if os.path.isfile(BASH_COMPLETION) else [False]:
+        for words, wanted in cases:
+            offered = set(completions(script, words, env, helpers))
+            check(wanted <= offered, f"completing {words[1:]} offered {sorted(offered)}, "
+                                     f"not {sorted(wanted - offered)}")
+        # Only what fits the word typed.
+        offered = completions(script, [tatcard, "ls", card, "--category", "ev"], env, helpers)
+        check(offered == ["event"], f"completing --category ev offered {offered}")
+        # After a trip's number comes the output file, not a recording.
+        offered = completions(script, [tatcard, "gpx", card, "--trip", "1", card], env, helpers)
+        check(offered == [card], f"completing gpx --trip 1 offered {offered}")
 
 
 def main():
