@@ -9,9 +9,9 @@
 #                           under AddressSanitizer+UBSan and ThreadSanitizer, the fuzz targets
 #                           over their corpora and for a bounded time, and the format check
 #   scripts/setup.sh package
-#                           install what is missing, build the Debian package in a Release
-#                           build folder (build-package), check it unpacked in a scratch root
-#                           and run lintian on it
+#                           install what is missing, build the Debian package in its own build
+#                           folder (build-package), check it unpacked in a scratch root and run
+#                           lintian on it
 #
 # Environment: JOBS (parallel build jobs, default: all cores), FUZZ_SECONDS (per fuzz target,
 # default 15), BUILD_ROOT (where the build folders go, default: the repo), DEMO_CARD (the demo
@@ -200,7 +200,9 @@ tests() {
 package() {
     local build="$BUILD_ROOT/build-package"
     echo "== building the package in $build (at ${SECONDS} s)"
-    configure_build "$build" -DCMAKE_BUILD_TYPE=Release -DTATV_TESTS=OFF -- package
+    # Optimised and with debugging information as Debian builds its packages (-O2 -g), the
+    # programs then stripped by CPack; GCC 12's -O3 warns falsely about std::optional members.
+    configure_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=OFF -- package
     local version deb
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
     deb=$(ls -t "$build"/tatview_"$version"_*.deb | head -1)
