@@ -1,5 +1,6 @@
 #include "clips/ClipExport.h"
 
+#include "base/ProgramVersion.h"
 #include "clips/ClipRecord.h"
 #include "clips/ClipTarget.h"
 #include "clips/CopyProgress.h"
@@ -19,10 +20,6 @@
 #include <filesystem>
 #include <memory>
 #include <set>
-
-#ifndef TATV_VERSION
-#define TATV_VERSION "unknown"
-#endif
 
 namespace clips {
 
@@ -147,7 +144,7 @@ public:
 
         evidence::Manifest manifest;
         manifest.programName = "tatview";
-        manifest.programVersion = TATV_VERSION;
+        manifest.programVersion = ProgramVersion();
         manifest.sources = std::move(digested);
         manifest.start = PointAt(m_plan, fromMs);
         manifest.end = PointAt(m_plan, endMs);

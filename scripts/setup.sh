@@ -8,6 +8,10 @@
 #                           against a private sound server), the parts without Qt again
 #                           under AddressSanitizer+UBSan and ThreadSanitizer, the fuzz targets
 #                           over their corpora and for a bounded time, and the format check
+#   scripts/setup.sh package
+#                           install what is missing, build the Debian package in its own build
+#                           folder (build-package), check it unpacked in a scratch root and run
+#                           lintian on it
 #
 # Environment: JOBS (parallel build jobs, default: all cores), FUZZ_SECONDS (per fuzz target,
 # default 15), BUILD_ROOT (where the build folders go, default: the repo), DEMO_CARD (the demo
@@ -25,7 +29,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libopencv-core-dev libpulse-dev qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
           xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet python3 strace time
           pulseaudio pulseaudio-utils libssl-dev nlohmann-json3-dev libprotobuf-dev
-          protobuf-compiler fonts-dejavu-core)
+          protobuf-compiler fonts-dejavu-core dpkg-dev lintian man-db bash-completion)
 
 install_packages() {
     local missing=() p
@@ -193,11 +197,28 @@ tests() {
     [ "$FAILED" -eq 0 ]
 }
 
+package() {
+    local build="$BUILD_ROOT/build-package"
+    echo "== building the package in $build (at ${SECONDS} s)"
+    # Optimised and with debugging information as Debian builds its packages (-O2 -g), the
+    # programs then stripped by CPack; GCC 12's -O3 warns falsely about std::optional members.
+    configure_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTATV_TESTS=OFF -- package
+    local version deb
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    deb=$(ls -t "$build"/tatview_"$version"_*.deb | head -1)
+    echo "== checking $deb unpacked (at ${SECONDS} s)"
+    python3 "$ROOT/tests/package/check_package.py" "$version" "$build"
+    echo "== lintian (at ${SECONDS} s)"
+    lintian --fail-on error,warning "$deb"
+    echo "package: $deb ($(du -h "$deb" | cut -f1)); install it with: sudo apt install $deb"
+}
+
 case "${1:-}" in
 demo) install_packages && demo ;;
 test) install_packages && tests ;;
+package) install_packages && package ;;
 *)
-    echo "usage: scripts/setup.sh demo|test" >&2
+    echo "usage: scripts/setup.sh demo|test|package" >&2
     exit 2
     ;;
 esac

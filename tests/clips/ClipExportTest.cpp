@@ -3,6 +3,7 @@
 // cameras), the evidence record (checked by evidence::VerifyManifest and the shipped tatcard
 // verify), the targets it refuses, a cancel that leaves nothing, and the re-encoded clip.
 #include "clips/ClipExport.h"
+#include "base/ProgramVersion.h"
 #include "evidence/Manifest.h"
 #include "evidence/ReportTexts.h"
 #include "evidence/Verify.h"
@@ -296,7 +297,7 @@ TEST_F(ClipExportTest, TheManifestListsEverySourceAndOutputAndVerifyCatchesAFlip
     ASSERT_TRUE(read.manifest) << read.error;
     const evidence::Manifest& m = *read.manifest;
     EXPECT_EQ(m.programName, "tatview");
-    EXPECT_EQ(m.programVersion, TATV_VERSION);
+    EXPECT_EQ(m.programVersion, ProgramVersion());
     ASSERT_EQ(m.sources.size(), 6u); // each recording's front, rear and .gps
     EXPECT_EQ(
         m.sources[0].path,

@@ -8,9 +8,11 @@
 //                                    led by a delimiter), with a clicking tone and made-up
 //                                    GPS and G-sensor lines
 //   --verbose                        diagnostic lines on standard output
+//   --help, --version                the usage and the version
 #include "base/AlignedBuffer.h"
 #include "base/ByteOrder.h"
 #include "base/DiagLog.h"
+#include "base/ProgramVersion.h"
 #include "formats/AnnexB.h"
 #include "formats/CAVIExtractor.h"
 #include "formats/CAVIWriter.h"
@@ -32,10 +34,13 @@ constexpr int kFrameRate = 30;
 constexpr int kAudioRate = 8000;
 constexpr int kAudioBlock = 3840; // bytes: 240 ms of 16-bit mono at 8 kHz
 
+constexpr char kUsage[] = "usage: aviinfo info FILE.avi | chunks FILE.avi [N] | "
+                          "sample OUT.avi --front F.h264 [--rear R.h264] [--seconds S] "
+                          "[--front-size WxH] [--rear-size WxH] [--verbose]\n";
+
+// The usage on standard error after a command line aviinfo cannot use; exit status 2.
 int Usage() {
-    std::fprintf(stderr, "usage: aviinfo info FILE.avi | chunks FILE.avi [N] | "
-                         "sample OUT.avi --front F.h264 [--rear R.h264] [--seconds S] "
-                         "[--front-size WxH] [--rear-size WxH] [--verbose]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -229,6 +234,14 @@ int Sample(const std::string& out, const SampleOptions& options, const DiagLog* 
 int main(int argc, char** argv) {
     std::vector<std::string> args;
     bool verbose = false;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("aviinfo %s\n", ProgramVersion());
+        return 0;
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--verbose") == 0)
             verbose = true;

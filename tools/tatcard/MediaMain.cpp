@@ -11,6 +11,7 @@
 #include "DemoCard.h"
 #include "ImportCommand.h"
 #include "PlaybackCommands.h"
+#include "base/ProgramVersion.h"
 #ifdef TATCARD_WITH_WINDOW
 #include "PlayWindow.h"
 #endif
@@ -22,6 +23,13 @@
 #include <vector>
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: tatcard-media demo|import|play|bench|clip ...\n"
+    "  tatcard's commands that code, decode or show pictures; tatcard runs this program in\n"
+    "  its own place for them, with the same command line (tatcard --help describes them)\n"
+    "  tatcard-media --help                   this text\n"
+    "  tatcard-media --version                the program's version\n";
 
 // "WxH" with both in 16 … 4096 and even (H.264's 4:2:0 pictures); false otherwise.
 bool ParsePictureSize(const std::string& text, int& width, int& height) {
@@ -86,6 +94,14 @@ int main(int argc, char** argv) {
     if (args.empty())
         return BadArguments("no command");
     const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::printf("tatcard-media %s\n", ProgramVersion());
+        return 0;
+    }
     if (command == "demo")
         return Demo(args);
     if (command == "import")

@@ -15,6 +15,7 @@
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
 //   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
 //   tatcard clip SOURCE ... --out FILE.mp4   exports an incident clip with its evidence record
+//   tatcard --help | --version               the usage, the version
 //
 // The commands that code, decode or show pictures (demo, import, play, bench, clip) are in the
 // program tatcard-media beside this one, which tatcard runs in its place: listing, describing
@@ -26,6 +27,7 @@
 #include "TrackCommands.h"
 #include "TripCommands.h"
 #include "VerifyCommand.h"
+#include "base/ProgramVersion.h"
 #include "storage/TatCardFinder.h"
 
 #include <algorithm>
@@ -219,7 +221,8 @@ constexpr char kUsage[] =
     "      --units kmh|mph                    the CSV's speed column (kmh)\n"
     "      --gap S                            the drives' gap in seconds (default 10)\n"
     "      --lang en|ko                       the report's language (en)\n"
-    "  tatcard --help                         this text\n";
+    "  tatcard --help                         this text\n"
+    "  tatcard --version                      the program's version\n";
 
 // export DIR NAME OUT.avi, or export DIR --to FOLDER [--category WORD] [NAME...].
 int Export(const std::vector<std::string>& args) {
@@ -383,6 +386,10 @@ int main(int argc, char** argv) {
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::printf("tatcard %s\n", ProgramVersion());
         return 0;
     }
     if (command == "demo" || command == "import" || command == "play" || command == "bench" ||

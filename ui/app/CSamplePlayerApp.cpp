@@ -1,5 +1,6 @@
 #include "CSamplePlayerApp.h"
 
+#include "base/ProgramVersion.h"
 #include "player/decoder/CFFMH264_Decoder.h"
 #include "storage/FolderScanner.h"
 #include "storage/TatCardFinder.h"
@@ -104,7 +105,7 @@ int CSamplePlayerApp::AnswerWithoutWindow(const std::vector<std::string>& args, 
             return 0;
         }
         if (a == "--version") {
-            out = std::string("varnelplayer ") + TATV_VERSION + "\n";
+            out = std::string("varnelplayer ") + ProgramVersion() + "\n";
             return 0;
         }
     }

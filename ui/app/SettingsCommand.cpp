@@ -1,6 +1,7 @@
 #include "SettingsCommand.h"
 
 #include "PlaybackController.h"
+#include "base/ProgramVersion.h"
 #include "devconfig/DeviceSettingsFile.h"
 #include "ui/logic/DriveList.h"
 #include "ui/widgets/CSelectDriveDlg.h"
@@ -29,7 +30,7 @@ SettingsCommand::SettingsCommand(PlaybackController& controller, uint16_t langua
       m_diag(diag), m_clock(LocalTime) {}
 
 QString SettingsCommand::ViewerVersion() {
-    return QStringLiteral(TATV_VERSION);
+    return QString::fromUtf8(ProgramVersion());
 }
 
 void SettingsCommand::Run() {

@@ -2,6 +2,7 @@
 // the card confirmed or typed in the drive dialog, values changed in the settings dialog, Save
 // or the close box, and the file read back from a copy of the demo card. Each dialog is worked
 // from inside its own modal loop, as a user would.
+#include "base/ProgramVersion.h"
 #include "tests/support/TempDir.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/SettingsCommand.h"
@@ -177,7 +178,7 @@ private slots:
                  QVERIFY(settings != nullptr);
                  prepared = ReadFileText(m_file);
                  QCOMPARE(static_cast<QLabel*>(settings->Control(CSettingDlg::ViewerText))->text(),
-                          QStringLiteral(TATV_VERSION));
+                          QString::fromUtf8(ProgramVersion()));
                  QTest::keyClick(settings->Control(CSettingDlg::MicSlider), Qt::Key_Right);
                  QTest::keyClick(settings->Control(CSettingDlg::TimeZoneList), Qt::Key_Down);
                  QTest::mouseClick(settings->Control(CSettingDlg::SaveButton), Qt::LeftButton);
