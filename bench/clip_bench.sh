@@ -13,6 +13,8 @@
 #     (what the export guarantees, from the shell's tools); the program's start is printed.
 #
 #   bench/clip_bench.sh BUILD_DIR [SECONDS]   (BUILD_DIR configured with -DTATV_BENCHMARKS=ON)
+# CLIP_BENCH_DRIVE=FOLDER takes a drive made before with `play_trips.py --make FOLDER 1 SECONDS
+# 1920x1080 1280x720` instead of making one.
 set -euo pipefail
 source "$(dirname "$0")/bench_lib.sh"
 BUILD=$1
@@ -22,8 +24,12 @@ GRAPH=$BUILD/bench/clip_graph
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-python3 "$(dirname "$0")/../tests/acceptance/play_trips.py" --make "$WORK/drive" \
-    1 "$SECONDS_LONG" 1920x1080 1280x720 >/dev/null
+if [[ -n ${CLIP_BENCH_DRIVE:-} ]]; then
+    ln -s "$(realpath "$CLIP_BENCH_DRIVE")" "$WORK/drive" # one made before by the same maker
+else
+    python3 "$(dirname "$0")/../tests/acceptance/play_trips.py" --make "$WORK/drive" \
+        1 "$SECONDS_LONG" 1920x1080 1280x720 >/dev/null
+fi
 front=$(ls "$WORK/drive" | grep '_NF\.mp4$' | head -1)
 rear=${front/_NF.mp4/_NR.mp4}
 name=${front%F.mp4}
