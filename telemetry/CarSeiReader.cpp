@@ -85,6 +85,18 @@ TimedCarState FromMessage(const tatv::carsei::SeiMetadata& m, int64_t timeMs) {
     return state;
 }
 
+// An SEI message's type or size at `at`: a run of 0xFF bytes and one last byte, summed; `at`
+// moves past it. False when the bytes end first.
+bool ReadSeiNumber(const std::vector<uint8_t>& rbsp, size_t& at, size_t& value) {
+    value = 0;
+    while (at < rbsp.size() && rbsp[at] == 0xFF)
+        value += rbsp[at++];
+    if (at >= rbsp.size())
+        return false;
+    value += rbsp[at++];
+    return true;
+}
+
 // The car's protobuf bytes inside a user-data payload: after the run of prefix bytes and
 // the marker. False when the payload is not the car's.
 bool CarMessage(const uint8_t* payload, size_t size, const uint8_t*& message, size_t& length) {
@@ -143,17 +155,9 @@ std::optional<TimedCarState> CarSeiReader::DecodeSeiNal(const uint8_t* nal, size
     // payload; the RBSP ends with its stop bit (0x80).
     while (at < rbsp.size() && !(rbsp[at] == 0x80 && at + 1 == rbsp.size())) {
         size_t type = 0;
-        while (at < rbsp.size() && rbsp[at] == 0xFF)
-            type += rbsp[at++];
-        if (at >= rbsp.size())
-            return std::nullopt;
-        type += rbsp[at++];
         size_t payloadSize = 0;
-        while (at < rbsp.size() && rbsp[at] == 0xFF)
-            payloadSize += rbsp[at++];
-        if (at >= rbsp.size())
+        if (!ReadSeiNumber(rbsp, at, type) || !ReadSeiNumber(rbsp, at, payloadSize))
             return std::nullopt;
-        payloadSize += rbsp[at++];
         size_t available = rbsp.size() - at;
         if (payloadSize > available) {
             // A size past the unit's end: what is there, short of the stop bit, is the

@@ -90,8 +90,7 @@ TelemetryTrack RecordingTelemetry::Load(const std::vector<std::string>& files) {
     // A car's own data: its states, and from them the route where nothing else gives one and
     // the speed wherever it drove.
     if (const std::string* car = CarVideo(files)) {
-        merged.carStates = CarSeiReader::Read(*car);
-        merged.SortByTime();
+        merged.carStates = CarSeiReader::Read(*car); // in ascending time, as Merge wants them
         carroute::Merge(merged);
     }
     merged.SortByTime();
