@@ -19,6 +19,11 @@ struct SourceRecording {
     CivilTime start;       // local wall-clock time the recording began
     int64_t lengthMs = -1; // from what the listing read (no file opened); < 0 unknown
     int channels = 1;      // cameras
+    // The cameras' words in channel order (0 front first): "front", "rear" for two-camera
+    // recordings; a car's "front", "back", "left_repeater", "right_repeater", "left_pillar",
+    // "right_pillar" (those it has). Snapshots and the window's panes are named by them.
+    // Empty where the listing does not tell: then channel 0 is "front" and 1 "rear".
+    std::vector<std::string> cameras;
     int64_t sizeBytes = 0;
 };
 

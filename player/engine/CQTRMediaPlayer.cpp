@@ -57,6 +57,14 @@ const char* CQTRMediaPlayer::PartName(Part part) {
     return "";
 }
 
+CQTRMediaPlayer::StartResult CQTRMediaPlayer::Start(const std::vector<VPictureArea*>& areas) {
+    return Start(areas.empty() ? nullptr : areas[0], areas.size() < 2 ? nullptr : areas[1]);
+}
+
+CQTRMediaPlayer::CameraStats CQTRMediaPlayer::CameraStatsOf(int /*channel*/) const {
+    return {};
+}
+
 CQTRMediaPlayer::StartResult CQTRMediaPlayer::Start(VPictureArea* front, VPictureArea* rear) {
     if (m_started.load(std::memory_order_acquire))
         return {};

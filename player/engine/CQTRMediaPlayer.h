@@ -108,6 +108,16 @@ public:
     // closed, feed thread ended), the engine stays unstarted and Start may be called again.
     // On an engine already started: nothing happens and the result is Ok.
     StartResult Start(VPictureArea* front, VPictureArea* rear);
+    // The same with one area per camera: areas[c] shows channel c (0 front, 1 rear or back,
+    // 2 … further cameras), at most kMaxCameras; a null entry or a missing one shows nothing
+    // for that camera. The areas belong to the caller and outlive the engine's Shutdown.
+    StartResult Start(const std::vector<VPictureArea*>& areas);
+    // The most cameras one recording plays with.
+    static constexpr int kMaxCameras = 6;
+    // The camera the window shows large (0 … kMaxCameras − 1); the others may be decoded at
+    // a lower cost. Any thread, any time; 0 by default.
+    void SetMainCamera(int channel) { m_mainCamera.store(channel, std::memory_order_relaxed); }
+    int MainCamera() const { return m_mainCamera.load(std::memory_order_relaxed); }
     // Stops the worker, the feed thread and the parser; closes the audio output. Nothing on
     // an engine that is not started.
     void Shutdown();
@@ -163,6 +173,14 @@ public:
         int64_t largestSoundHoleUs = 0;
     };
     FrameStats Stats() const;
+    // Pictures of one camera (0 … kMaxCameras − 1) since the last Open: presented, and
+    // decoded or read but not presented because they came too late to keep up. The front
+    // camera's drops are Stats().skipped.
+    struct CameraStats {
+        int64_t presented = 0;
+        int64_t dropped = 0;
+    };
+    CameraStats CameraStatsOf(int channel) const;
     // The open recording's video channels as its parser tells them; else 2 when its name says
     // two channels (tat::ChannelsOfPath: its last letter, in front of an extension if it has
     // one, is 'D'); before any Open, 2 when a rear frame rate is known.
@@ -295,6 +313,7 @@ private:
     std::atomic<int64_t> m_positionUs{0};
     std::atomic<int64_t> m_shownUs{-1};
     std::atomic<int32_t> m_repositions{0};
+    std::atomic<int> m_mainCamera{0};
     RepositionQueue m_requests;
     std::atomic<int64_t> m_onTime{0};
     std::atomic<int64_t> m_late{0};
