@@ -32,26 +32,27 @@ bool FixFilter::Accept(const CGPSData& fix, int64_t timeMs) {
         return false;
     if (!m_kept || Reachable(*m_kept, point)) {
         m_kept = point;
-        m_stray.reset();
+        m_haveStray = false;
         m_agreeing = 0;
         return true;
     }
-    if (m_stray && Reachable(*m_stray, point))
+    if (m_haveStray && Reachable(m_stray, point))
         ++m_agreeing;
     else
         m_agreeing = 1;
     m_stray = point;
+    m_haveStray = true;
     if (m_agreeing < kAgreeingFixes)
         return false;
     m_kept = point;
-    m_stray.reset();
+    m_haveStray = false;
     m_agreeing = 0;
     return true;
 }
 
 void FixFilter::Reset() {
     m_kept.reset();
-    m_stray.reset();
+    m_haveStray = false;
     m_agreeing = 0;
 }
 

@@ -37,7 +37,10 @@ private:
     static bool Reachable(const Point& from, const Point& to);
 
     std::optional<Point> m_kept;
-    std::optional<Point> m_stray; // the last fix refused, and how many agree with it
+    // The last fix refused (when m_haveStray), and how many agree with it. A flag rather than
+    // an optional: GCC 12 at -O3 takes the optional's value for uninitialized.
+    Point m_stray;
+    bool m_haveStray = false;
     int m_agreeing = 0;
 };
 
