@@ -152,7 +152,7 @@ public:
         manifest.layout = m_request.lossless ? kLosslessLayout : LayoutWord(m_request.layout);
         manifest.overlay.on = m_request.overlay && !m_request.lossless;
         if (manifest.overlay.on)
-            manifest.overlay.fields = OverlayFields();
+            manifest.overlay.fields = OverlayFields(!track.carStates.empty());
         manifest.encoder.codec = clip.codec;
         manifest.encoder.lossless = m_request.lossless;
         manifest.encoder.sound = clip.sound;

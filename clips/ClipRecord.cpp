@@ -97,9 +97,10 @@ evidence::ClipPoint PointAt(const ClipPlan& plan, int64_t lineMs) {
     return point;
 }
 
-const std::vector<std::string>& OverlayFields() {
-    static const std::vector<std::string> fields = {"time", "speed", "place", "recording",
-                                                    "g-force"};
+std::vector<std::string> OverlayFields(bool carStates) {
+    std::vector<std::string> fields = {"time", "speed", "place", "recording", "g-force"};
+    if (carStates)
+        fields.emplace_back("car");
     return fields;
 }
 

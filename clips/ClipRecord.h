@@ -49,8 +49,9 @@ std::optional<int64_t> CameraMinusGpsMs(const ClipPlan& plan, const TelemetryTra
 // and that moment on the wall clock (IsoWallClock of the recording's start).
 evidence::ClipPoint PointAt(const ClipPlan& plan, int64_t lineMs);
 
-// What a re-encoded clip's overlay shows, in the manifest's words.
-const std::vector<std::string>& OverlayFields();
+// What a re-encoded clip's overlay shows, in the manifest's words; "car" (gear, pedals,
+// steering, turn signals, driver assist) when the clip's track holds the car's own states.
+std::vector<std::string> OverlayFields(bool carStates);
 
 // The manifest's word for the layout of a lossless copy: one file per camera.
 inline constexpr char kLosslessLayout[] = "per-camera";

@@ -2,6 +2,7 @@
 
 #include "evidence/IsoTime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string_view>
@@ -29,6 +30,30 @@ std::string Axis(double g) {
     char text[32];
     std::snprintf(text, sizeof text, "%+.2f", shown);
     return text;
+}
+
+// A value the car sent, within [low, high]; zero for one it left out or that is not a number.
+double Field(const std::optional<double>& value, double low, double high) {
+    const double v = value.value_or(0.0);
+    return std::isfinite(v) ? std::clamp(v, low, high) : 0.0;
+}
+
+// The car's line: gear, pedals, steering, turn signals and driver assist. The car leaves out
+// fields that hold zero, so a missing one reads as zero (park, released, straight, off).
+std::string CarLine(const TimedCarState& state) {
+    const bool left = state.blinkerLeft.value_or(false);
+    const bool right = state.blinkerRight.value_or(false);
+    const char* signal = left && right ? "both" : left ? "left" : right ? "right" : "off";
+    char line[160];
+    std::snprintf(
+        line, sizeof line,
+        "gear %s   accelerator %d %%   brake %s   steering %+d\u00b0   signal %s   assist %s",
+        CarGearName(state.gear.value_or(CarGear::kPark)),
+        static_cast<int>(std::lround(Field(state.acceleratorPercent, 0.0, 100.0))),
+        state.brake.value_or(false) ? "on" : "off",
+        static_cast<int>(std::lround(Field(state.steeringDegrees, -9999.0, 9999.0))), signal,
+        DriveAssistName(state.assist.value_or(DriveAssist::kOff)));
+    return line;
 }
 
 template <typename Item> bool Current(const Item* item, int64_t timeMs) {
@@ -64,8 +89,16 @@ std::string OverlayText(const ClipPlan& plan, const TrackTimeline& telemetry, in
 
     const TimedFix* fix = telemetry.FixAt(lineMs);
     const bool located = Current(fix, lineMs) && fix->fix.valid != 0;
+    const TimedCarState* car = telemetry.CarStateAt(lineMs);
+    if (!Current(car, lineMs))
+        car = nullptr;
     char speed[48];
-    if (located)
+    if (car != nullptr) // the car's own speed, where it tells one, before the receiver's
+        std::snprintf(speed, sizeof speed, "%lld %s",
+                      static_cast<long long>(std::llround(
+                          speedunit::Speed(Field(car->speedMps, 0.0, 1000.0) * 3.6, units))),
+                      speedunit::SpeedName(units));
+    else if (located)
         std::snprintf(speed, sizeof speed, "%lld %s",
                       static_cast<long long>(speedunit::Speed(fix->fix.GetSpeed(), units)),
                       speedunit::SpeedName(units));
@@ -92,6 +125,10 @@ std::string OverlayText(const ClipPlan& plan, const TrackTimeline& telemetry, in
     text += name;
     text += "   ";
     text += forces;
+    if (car != nullptr) {
+        text += '\n';
+        text += CarLine(*car);
+    }
     return text;
 }
 

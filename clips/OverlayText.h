@@ -14,7 +14,10 @@
 //   2024-03-05 09:08:14 +09:00   52 km/h
 //   37.51872, 127.01234
 //   20240305_090702_N   G x +0.02 y -0.10 z +0.98
+//   gear D   accelerator 34 %   brake off   steering -12°   signal left   assist autosteer
 //
+// The last line only where the car recorded its own state (a car's front camera) within
+// kTelemetryHoldMs; its speed then stands in the first line instead of the receiver's.
 // The text belongs to a wall-clock second of a recording, so that it changes once a second:
 // OverlaySecondAt tells which second a time of the clip's line falls in, and the text is that
 // of the second's first moment.

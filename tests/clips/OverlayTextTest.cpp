@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <string>
 
 namespace {
@@ -101,3 +103,42 @@ TEST(OverlaySecondAt, TurnsAtEachRecordingsWholeSeconds) {
 }
 
 } // namespace
+
+TEST(OverlayText, TheCarsOwnStateAddsALineAndItsSpeed) {
+    ScopedTimeZone zone("UTC");
+    TelemetryTrack track;
+    track.fixes.push_back(Fix(1000, 80));
+    TimedCarState driving;
+    driving.timeMs = 2000;
+    driving.speedMps = 25.0; // 90 km/h
+    driving.gear = CarGear::kDrive;
+    driving.acceleratorPercent = 33.6;
+    driving.steeringDegrees = -12.4;
+    driving.blinkerLeft = true;
+    driving.assist = DriveAssist::kAutosteer;
+    track.carStates.push_back(driving);
+    // A state with every field left out: the car sends none that hold zero.
+    TimedCarState parked;
+    parked.timeMs = 10000;
+    parked.steeringDegrees = std::numeric_limits<double>::quiet_NaN();
+    track.carStates.push_back(parked);
+    const TrackTimeline telemetry(track);
+
+    const std::string text = OverlayText(TwoParts(), telemetry, 2500, SpeedUnit::kKmh);
+    EXPECT_EQ(Line(text, 0), "2024-03-05 09:08:12 +00:00   90 km/h");
+    EXPECT_EQ(Line(text, 3), "gear D   accelerator 34 %   brake off   steering -12\u00b0   "
+                             "signal left   assist autosteer");
+    EXPECT_EQ(Line(OverlayText(TwoParts(), telemetry, 2500, SpeedUnit::kMph), 0),
+              "2024-03-05 09:08:12 +00:00   56 mph");
+    EXPECT_EQ(Line(OverlayText(TwoParts(), telemetry, 10000, SpeedUnit::kKmh), 3),
+              "gear P   accelerator 0 %   brake off   steering +0\u00b0   signal off   assist off");
+
+    // Before the car's first state, and once its last is stale, the receiver's speed stands
+    // and there is no car line.
+    const std::string before = OverlayText(TwoParts(), telemetry, 1500, SpeedUnit::kKmh);
+    EXPECT_EQ(Line(before, 0), "2024-03-05 09:08:11 +00:00   80 km/h");
+    EXPECT_EQ(std::count(before.begin(), before.end(), '\n'), 2);
+    const std::string stale =
+        OverlayText(TwoParts(), telemetry, 10001 + clips::kTelemetryHoldMs, SpeedUnit::kKmh);
+    EXPECT_EQ(std::count(stale.begin(), stale.end(), '\n'), 2);
+}

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,6 +35,31 @@ std::vector<std::vector<std::string>> CarRows(const std::string& csv) {
         if (line.find(",car,") != std::string::npos)
             rows.push_back(Split(line, ','));
     return rows;
+}
+
+// The first picture of a video as 8-bit gray rows, read back through ffmpeg; empty when it
+// cannot be read.
+std::vector<std::vector<uint8_t>> FirstPictureGray(const std::string& video,
+                                                   const TempDir& scratch) {
+    const std::string pgm = scratch.File("first.pgm");
+    const std::string command = "ffmpeg -nostdin -v error -y -i " + Quoted(video) +
+                                " -frames:v 1 -pix_fmt gray -f image2 " + Quoted(pgm);
+    std::vector<std::vector<uint8_t>> rows;
+    if (std::system(command.c_str()) != 0)
+        return rows;
+    std::ifstream in(pgm, std::ios::binary);
+    std::string magic;
+    int width = 0;
+    int height = 0;
+    int most = 0;
+    in >> magic >> width >> height >> most;
+    in.get();
+    if (magic != "P5" || width <= 0 || height <= 0 || most != 255)
+        return rows;
+    rows.assign(static_cast<size_t>(height), std::vector<uint8_t>(static_cast<size_t>(width)));
+    for (std::vector<uint8_t>& row : rows)
+        in.read(reinterpret_cast<char*>(row.data()), width);
+    return in ? rows : std::vector<std::vector<uint8_t>>{};
 }
 
 class CarDataCommandTest : public ::testing::Test {
@@ -159,4 +187,59 @@ TEST_F(CarDataCommandTest, ADrivesCsvHoldsBothRecordingsStates) {
     EXPECT_EQ(later[7], "18.0");
     EXPECT_EQ(later[8], "");
     EXPECT_EQ(later[14], "");
+}
+
+TEST_F(CarDataCommandTest, ClipOverlayShowsTheCarsLineOnlyWhereTheCarRecordedIt) {
+    // One picture source copied twice: with the car's messages and without any.
+    TempDir cars;
+    ClipSpec spec;
+    spec.width = 640;
+    spec.height = 360;
+    spec.seconds = 1.0;
+    spec.audioRate = 0;
+    const std::string plain = cars.File("plain.mp4");
+    ASSERT_TRUE(MakeClip(plain, spec));
+    std::vector<carsei::Insert> inserts;
+    for (int k = 0; k < 30; ++k) {
+        TimedCarState s;
+        s.speedMps = 20.0;
+        s.gear = CarGear::kDrive;
+        s.steeringDegrees = 30.0;
+        inserts.push_back({k, carsei::CarNal(s)});
+    }
+    const std::string withData = "TeslaCam/SavedClips/2024-03-06_10-00-00/2024-03-06_10-00-00";
+    const std::string without = "TeslaCam/SavedClips/2024-03-07_10-00-00/2024-03-07_10-00-00";
+    for (const std::string& stem : {withData, without})
+        std::filesystem::create_directories(std::filesystem::path(cars.File(stem)).parent_path());
+    ASSERT_TRUE(carsei::InsertUnits(plain, cars.File(withData + "-front.mp4"), inserts));
+    ASSERT_TRUE(carsei::InsertUnits(plain, cars.File(without + "-front.mp4"), {}));
+    std::filesystem::remove(plain);
+
+    std::vector<std::vector<std::vector<uint8_t>>> pictures;
+    for (const std::string name : {"2024-03-06_10-00-00", "2024-03-07_10-00-00"}) {
+        const std::string out = m_scratch.File(name + std::string(".mp4"));
+        const TatcardRun r = RunTatcard(
+            "clip " + Quoted(cars.Path().string()) + " --from " + name + "@00:00.2 --to " + name +
+                "@00:00.8 --layout front --no-sound --out " + Quoted(out),
+            m_scratch);
+        ASSERT_EQ(r.status, 0) << r.err;
+        pictures.push_back(FirstPictureGray(out, m_scratch));
+        ASSERT_EQ(pictures.back().size(), 360u);
+        // The evidence record names the car's fields among the overlay's.
+        const std::string manifest =
+            ReadFileText(m_scratch.File(name + std::string(".manifest.json")));
+        EXPECT_NE(manifest.find("\"g-force\""), std::string::npos) << manifest;
+        EXPECT_EQ(manifest.find("\"car\"") != std::string::npos, pictures.size() == 1) << manifest;
+    }
+    // The car's clip has one line more: rows of the lower half where its text box darkens
+    // the picture and the other clip's does not (at the left, which every line's box covers).
+    int darker = 0;
+    for (size_t y = 180; y < 360; ++y) {
+        long sum = 0;
+        for (size_t x = 8; x < 72; ++x)
+            sum += int{pictures[1][y][x]} - int{pictures[0][y][x]};
+        darker += sum / 64 > 20 ? 1 : 0;
+    }
+    EXPECT_GE(darker, 10);
+    EXPECT_LE(darker, 60);
 }
