@@ -29,7 +29,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libopencv-core-dev libpulse-dev qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
           xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet python3 strace time
           pulseaudio pulseaudio-utils libssl-dev nlohmann-json3-dev libprotobuf-dev
-          protobuf-compiler fonts-dejavu-core dpkg-dev lintian man-db bash-completion)
+          protobuf-compiler fonts-dejavu-core dpkg-dev lintian man-db bash-completion ccache)
 
 install_packages() {
     local missing=() p
@@ -55,6 +55,14 @@ configure_build() {
         shift
     done
     [ $# -eq 0 ] || { shift; targets=("$@"); }
+    # ccache, where it is installed, keeps the objects of earlier builds; paths under the
+    # checkout are read relative to it, and the build folder's own path is left out of the
+    # key (debug information names sources relative to it), so another clone of the same
+    # sources hits them too.
+    if command -v ccache >/dev/null; then
+        export CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1
+        options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    fi
     local log
     log=$(mktemp)
     if ! { cmake -S "$ROOT" -B "$dir" -G Ninja -DTATV_WERROR=ON "${options[@]}" &&
