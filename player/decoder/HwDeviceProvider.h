@@ -3,9 +3,11 @@
 #include "HwDecode.h"
 #include "HwDevice.h"
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 // Hands the decoders of one player the hardware device of the setting, opened once and
