@@ -48,7 +48,7 @@ bool CDecoder::Open() {
         std::lock_guard lock(channel.lock);
         channel.picture.reset();
         channel.stale = false;
-        opened = channel.decoder.Open(channel.codec) && opened;
+        opened = channel.decoder.Open(channel.codec, m_hwDevices.get()) && opened;
     }
     return opened;
 }
@@ -60,7 +60,7 @@ bool CDecoder::SetVideoCodec(int channel, VideoCodec codec) {
         return true;
     c.codec = codec;
     c.stale = false;
-    return c.decoder.Open(codec);
+    return c.decoder.Open(codec, m_hwDevices.get());
 }
 
 void CDecoder::Close() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CFFMH264_Decoder.h"
+#include "HwDeviceProvider.h"
 #include "PicturePool.h"
 #include "base/CSync.h"
 #include "player/api/Picture.h"
@@ -39,6 +40,12 @@ public:
     ~CDecoder() override = default;
     CDecoder(const CDecoder&) = delete;
     CDecoder& operator=(const CDecoder&) = delete;
+
+    // The hardware devices the channels decode on from the next Open or SetVideoCodec on (null:
+    // software only). Call before Open, while no channel decodes; the decoder shares it.
+    void SetHwDevices(std::shared_ptr<HwDeviceProvider> devices) {
+        m_hwDevices = std::move(devices);
+    }
 
     // Opens both channel decoders. False when either could not be opened.
     bool Open() override;
@@ -109,5 +116,6 @@ private:
     // presents. Under the channel's lock; false when there is nothing to present.
     bool PresentLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh);
 
+    std::shared_ptr<HwDeviceProvider> m_hwDevices; // before m_channels: they use it to the end
     std::array<Channel, kChannels> m_channels;
 };

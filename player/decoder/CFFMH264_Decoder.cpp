@@ -29,7 +29,7 @@ void CFFMH264_Decoder::SetLibraryMessages(bool shown) {
     av_log_set_level(shown ? AV_LOG_INFO : AV_LOG_QUIET);
 }
 
-bool CFFMH264_Decoder::Open(VideoCodec coding) {
+bool CFFMH264_Decoder::Open(VideoCodec coding, HwDeviceProvider* hardware) {
     std::lock_guard lock(m_lock);
     CloseLocked();
     const AVCodec* codec =
@@ -51,6 +51,8 @@ bool CFFMH264_Decoder::Open(VideoCodec coding) {
     m_context->thread_count = 1;
     // Packet times are microseconds; libavcodec hands each back with the picture it yields.
     m_context->pkt_timebase = AVRational{1, 1000000};
+    m_codec = codec;
+    m_hw.Attach(hardware, m_context, coding);
     if (avcodec_open2(m_context, codec, nullptr) < 0) {
         CloseLocked();
         return false;
@@ -64,6 +66,7 @@ void CFFMH264_Decoder::Close() {
 }
 
 void CFFMH264_Decoder::CloseLocked() {
+    m_hw.Reset();
     m_shownConverter.Reset();
     m_nativeConverter.Reset();
     m_regionConverter.Reset();
@@ -80,20 +83,31 @@ bool CFFMH264_Decoder::Decode(const uint8_t* bytes, int32_t length, int64_t time
         return false;
     if (m_draining)
         FlushLocked();
+    if (m_hw.WaitingForKey(bytes, length))
+        return false;
     // libavcodec copies unreferenced packet data (with its padding) before reading it.
     m_packet->data = const_cast<uint8_t*>(bytes);
     m_packet->size = length;
     m_packet->pts = timeUs == kNoTimeUs ? AV_NOPTS_VALUE : timeUs;
     m_packet->dts = AV_NOPTS_VALUE;
+    const bool onDevice = m_hw.Active();
+    if (onDevice)
+        m_hw.Keep(m_packet);
     int result = avcodec_send_packet(m_context, m_packet);
     bool produced = false;
     if (result == AVERROR(EAGAIN)) {
-        // Pictures were left waiting; take them and offer the packet again.
+        // Pictures were left waiting; take them and offer the packet again (unless software
+        // took over meanwhile: its replay had the packet already).
         produced = DrainLocked();
-        result = avcodec_send_packet(m_context, m_packet);
+        if (m_context != nullptr && m_hw.Active() == onDevice)
+            result = avcodec_send_packet(m_context, m_packet);
     }
     m_packet->data = nullptr;
     m_packet->size = 0;
+    if (m_context == nullptr)
+        return produced;
+    if (onDevice && m_hw.Active() && HwDecodePath::IsFault(result))
+        return HandOverLocked() || produced;
     // Whether or not the packet was accepted, take what is ready: a damaged packet must not
     // leave pictures queued behind it.
     produced = DrainLocked() || produced;
@@ -111,10 +125,17 @@ bool CFFMH264_Decoder::DrainOne() {
             return false;
         }
     }
-    if (avcodec_receive_frame(m_context, m_received) >= 0) {
-        av_frame_unref(m_picture);
-        av_frame_move_ref(m_picture, m_received);
+    const int result = avcodec_receive_frame(m_context, m_received);
+    if (result >= 0 && TakeLocked())
         return true;
+    if (m_hw.Active() && (result >= 0 || HwDecodePath::IsFault(result))) {
+        // Software takes over the end of the stream as well.
+        const bool produced = HandOverLocked();
+        if (m_context != nullptr && avcodec_send_packet(m_context, nullptr) >= 0 && produced)
+            return true;
+        if (m_context != nullptr && avcodec_receive_frame(m_context, m_received) >= 0 &&
+            TakeLocked())
+            return true;
     }
     FlushLocked(); // none left: ready for a new stream
     return false;
@@ -128,17 +149,47 @@ void CFFMH264_Decoder::Flush() {
 void CFFMH264_Decoder::FlushLocked() {
     if (m_context != nullptr)
         avcodec_flush_buffers(m_context);
+    m_hw.Flushed();
     m_draining = false;
 }
 
 bool CFFMH264_Decoder::DrainLocked() {
     bool produced = false;
-    while (avcodec_receive_frame(m_context, m_received) >= 0) {
-        av_frame_unref(m_picture);
-        av_frame_move_ref(m_picture, m_received);
+    int result = 0;
+    while ((result = avcodec_receive_frame(m_context, m_received)) >= 0) {
+        if (!TakeLocked())
+            return HandOverLocked() || produced;
         produced = true;
     }
+    if (m_hw.Active() && HwDecodePath::IsFault(result))
+        return HandOverLocked() || produced;
     return produced;
+}
+
+bool CFFMH264_Decoder::TakeLocked() {
+    if (m_hw.Active())
+        return m_hw.Take(m_received, m_picture);
+    av_frame_unref(m_picture);
+    av_frame_move_ref(m_picture, m_received);
+    return true;
+}
+
+bool CFFMH264_Decoder::HandOverLocked() {
+    bool produced = false;
+    AVCodecContext* software = m_hw.HandOver(m_codec, m_picture, produced);
+    avcodec_free_context(&m_context);
+    m_context = software;
+    return produced;
+}
+
+bool CFFMH264_Decoder::OnHardware() const {
+    std::lock_guard lock(m_lock);
+    return m_hw.Active();
+}
+
+void CFFMH264_Decoder::SetHwReplayLimit(size_t bytes) {
+    std::lock_guard lock(m_lock);
+    m_hw.SetReplayLimit(bytes);
 }
 
 int64_t CFFMH264_Decoder::PictureTimeUs() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CPictureConverter.h"
+#include "HwDecodePath.h"
 #include "player/api/MediaPacket.h"
 #include "player/api/Picture.h"
 #include "player/api/VideoCodec.h"
@@ -8,9 +9,11 @@
 #include <cstdint>
 #include <mutex>
 
+struct AVCodec;
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
+class HwDeviceProvider;
 
 // One H.264 (or H.265) decoder (libavcodec, one thread) with its conversion to BGR.
 //
@@ -18,6 +21,10 @@ struct AVPacket;
 // available for ConvertTo and CopyNative until a later packet yields a newer one or the
 // decoder is closed. A damaged packet yields nothing and leaves the decoder ready for the
 // next one (from the next key frame on, pictures are whole again).
+//
+// With a hardware device (Open's provider) the pictures are decoded on it and brought back to
+// memory for the converters; a picture the device fails on is decoded again in software, and
+// software decodes from then on (HwDecodePath).
 //
 // Brightness and contrast apply to every conversion, whichever converter does it.
 //
@@ -34,9 +41,15 @@ public:
     CFFMH264_Decoder(const CFFMH264_Decoder&) = delete;
     CFFMH264_Decoder& operator=(const CFFMH264_Decoder&) = delete;
 
-    // Opens a fresh decoder of the coding (H.264 unless told), closing any previous one. False
-    // when libavcodec has no such decoder or cannot open it.
-    bool Open(VideoCodec codec = VideoCodec::kH264);
+    // Opens a fresh decoder of the coding (H.264 unless told), closing any previous one, on
+    // the provider's device when it has one that takes the coding (the provider must outlive
+    // the decoder's next Open or Close; null: software). False when libavcodec has no such
+    // decoder or cannot open it.
+    bool Open(VideoCodec codec = VideoCodec::kH264, HwDeviceProvider* hardware = nullptr);
+    // Whether pictures are decoded on a hardware device now.
+    bool OnHardware() const;
+    // Packet bytes kept to decode a failed picture again (HwDecodePath::kDefaultReplayLimit).
+    void SetHwReplayLimit(size_t bytes);
     // Releases the decoder, its last picture and the converters. Safe to call twice.
     void Close();
 
@@ -94,10 +107,16 @@ public:
 private:
     void CloseLocked();
     bool DrainLocked();
+    // Moves a received picture into m_picture (through the device when decoding on one).
+    bool TakeLocked();
+    // The device failed: software takes over (HwDecodePath::HandOver). True when that yielded
+    // a new picture.
+    bool HandOverLocked();
     int FixedBrightness() const;
     int FixedContrast() const;
 
     mutable std::mutex m_lock;
+    const AVCodec* m_codec = nullptr;    // the open context's decoder
     AVCodecContext* m_context = nullptr; // owned
     AVPacket* m_packet = nullptr;        // owned; points at the caller's bytes during Decode
     AVFrame* m_received = nullptr;       // owned; receives each picture
@@ -110,4 +129,5 @@ private:
     float m_contrast = 1.0f;
     void FlushLocked();
     bool m_draining = false; // the end was sent: no packet is taken until a flush
+    HwDecodePath m_hw;
 };

@@ -25,7 +25,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: tatcard-media demo|import|play|bench|clip ...\n"
+    "usage: tatcard-media demo|import|play|bench|hwdec|clip ...\n"
     "  tatcard's commands that code, decode or show pictures; tatcard runs this program in\n"
     "  its own place for them, with the same command line (tatcard --help describes them)\n"
     "  tatcard-media --help                   this text\n"
@@ -115,6 +115,8 @@ int main(int argc, char** argv) {
     }
     if (command == "bench")
         return BenchCommand(args);
+    if (command == "hwdec")
+        return HwdecCommand(args);
     if (command == "clip")
         return ClipCommand(args);
     return BadArguments("unknown command " + command);

@@ -11,6 +11,8 @@
 #include "player/audio/AudioOutputFactory.h"
 #include "player/audio/CAudioTempo.h"
 #include "player/decoder/CDecoder.h"
+#include "player/decoder/FFmpegHwDevice.h"
+#include "player/decoder/HwDeviceProvider.h"
 #include "player/engine/CQTRMediaPlayer.h"
 #include "sources/MediaOptions.h"
 #include "sources/TripPlan.h"
@@ -24,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -75,7 +78,28 @@ struct PlayOptions {
     bool show = false;
     int trip = 0;                              // --trip N: drive N instead of a recording
     int64_t gapSetting = trips::kDefaultGapMs; // --gap S
+    HwDecode hwdec = HwDecode::kNo;            // --hwdec: software unless asked
 };
+
+constexpr char kHwdecComplaint[] = "--hwdec takes auto, vaapi, cuda or no";
+
+// --hwdec WORD.
+bool ParseHwdecOption(const std::string& text, HwDecode& choice) {
+    const std::optional<HwDecode> parsed = ParseHwDecode(text);
+    if (!parsed)
+        return false;
+    choice = *parsed;
+    return true;
+}
+
+// The decoder's devices for the setting; a fallback to software is said once on standard
+// error. FFmpeg's own messages (a device library that does not load, ...) only with verbose.
+void UseHardware(CDecoder& decoder, HwDecode choice, bool verbose) {
+    CFFMH264_Decoder::SetLibraryMessages(verbose);
+    if (choice != HwDecode::kNo)
+        decoder.SetHwDevices(
+            std::make_shared<HwDeviceProvider>(choice, HwDeviceProvider::ToStream(stderr)));
+}
 
 // A speed from 0.25 to 8 (a factor of the recording's pace) in whole percent.
 bool ParseSpeed(const std::string& text, int32_t& percent) {
@@ -149,6 +173,9 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
         } else if (a == "--gap") {
             if (!hasValue || !ParseGapSeconds(args[++i], options.gapSetting))
                 return kGapComplaint;
+        } else if (a == "--hwdec") {
+            if (!hasValue || !ParseHwdecOption(args[++i], options.hwdec))
+                return kHwdecComplaint;
         } else if (a == "--show") {
             options.show = true;
         } else if (a == "--null-audio") {
@@ -352,6 +379,7 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
     const DiagLog diag = options.verbose ? DiagLog::ToStdout() : DiagLog();
     PlayMeasurements measurements(options.speedPercent);
     CDecoder decoder;
+    UseHardware(decoder, options.hwdec, options.verbose);
     const AudioOutputFactory factory(stderr);
     const std::unique_ptr<VAudio> device = factory.Make(
         options.nullAudio ? AudioOutputFactory::Choice::Null : AudioOutputFactory::Choice::Auto);
@@ -512,10 +540,14 @@ int BenchCommand(const std::vector<std::string>& args) {
     std::vector<std::string> positional;
     int32_t width = 640;
     int32_t height = 360;
+    HwDecode hwdec = HwDecode::kNo;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--size") {
             if (i + 1 >= args.size() || !ParseSize(args[++i], width, height))
                 return BadArguments("--size takes WIDTHxHEIGHT, 16 to 4096 each");
+        } else if (args[i] == "--hwdec") {
+            if (i + 1 >= args.size() || !ParseHwdecOption(args[++i], hwdec))
+                return BadArguments(kHwdecComplaint);
         } else if (args[i].rfind("--", 0) == 0) {
             return BadArguments("unknown option " + args[i]);
         } else {
@@ -529,6 +561,7 @@ int BenchCommand(const std::vector<std::string>& args) {
         return 1;
     VMediaParser& parser = *source.parser;
     CDecoder decoder;
+    UseHardware(decoder, hwdec, false);
     MeasuringPictureArea front(width, height);
     MeasuringPictureArea rear(width, height);
     if (!parser.Start())
@@ -559,4 +592,23 @@ int BenchCommand(const std::vector<std::string>& args) {
                 wallMs > 0 ? static_cast<double>(frames) * 1000.0 / static_cast<double>(wallMs)
                            : 0.0);
     return frames > 0 ? 0 : 1;
+}
+
+int HwdecCommand(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return BadArguments("hwdec takes no arguments");
+    CFFMH264_Decoder::SetLibraryMessages(false);
+    const auto words = [](const std::vector<std::string>& names) {
+        std::string line;
+        for (const std::string& name : names)
+            line += (line.empty() ? "" : " ") + name;
+        return line.empty() ? std::string("none") : line;
+    };
+    std::printf("hwdec compiled=%s\n", words(FFmpegHwDevice::CompiledTypes()).c_str());
+    std::printf("hwdec h264=%s\n", words(FFmpegHwDevice::DecoderTypes(false)).c_str());
+    std::printf("hwdec hevc=%s\n", words(FFmpegHwDevice::DecoderTypes(true)).c_str());
+    for (const HwDeviceKind kind : {HwDeviceKind::kVaapi, HwDeviceKind::kCuda})
+        std::printf("hwdec %s=%s\n", kind == HwDeviceKind::kVaapi ? "vaapi" : "cuda",
+                    FFmpegHwDevice::Create(kind) ? "answers" : "no device");
+    return 0;
 }

@@ -21,6 +21,14 @@ using PlayWindowRunner =
 // one-line complaint).
 int PlayCommand(const std::vector<std::string>& args, const PlayWindowRunner& window = {});
 
+// The play and bench commands take --hwdec auto|vaapi|cuda|no (default no: the figures stay
+// those of software decoding unless asked); a device that does not answer leaves decoding in
+// software after one line on standard error.
+
 // bench DIR NAME [--size WxH]: decodes and converts every front and rear packet as fast as it
 // can and prints frames, wall time, processor time and pictures per second.
 int BenchCommand(const std::vector<std::string>& args);
+
+// hwdec: prints the hardware device types FFmpeg was built with, those its H.264 and H.265
+// decoders can decode on, and whether a VAAPI and a CUDA device answer here.
+int HwdecCommand(const std::vector<std::string>& args);

@@ -14,11 +14,12 @@
 //   tatcard import DIR --front F ...         makes a recording from media files
 //   tatcard play DIR NAME [...]              plays a recording headless and prints figures
 //   tatcard bench DIR NAME [--size WxH]      decodes every picture as fast as it can
+//   tatcard hwdec                            the hardware decoders and devices there are
 //   tatcard clip SOURCE ... --out FILE.mp4   exports an incident clip with its evidence record
 //   tatcard --help | --version               the usage, the version
 //
-// The commands that code, decode or show pictures (demo, import, play, bench, clip) are in the
-// program tatcard-media beside this one, which tatcard runs in its place: listing, describing
+// The commands that code, decode or show pictures (demo, import, play, bench, hwdec, clip) are in
+// the program tatcard-media beside this one, which tatcard runs in its place: listing, describing
 // and exporting then start without loading FFmpeg and Qt (a few milliseconds instead of tens).
 #include "CardCommands.h"
 #include "CommandLine.h"
@@ -190,10 +191,16 @@ constexpr char kUsage[] =
     "                                         hole filled in the sound)\n"
     "      --gap S                            the trips' gap in seconds (default 10)\n"
     "      --show                             show the pictures in a window\n"
+    "      --hwdec auto|vaapi|cuda|no         decode on a VAAPI or CUDA device (auto: the\n"
+    "                                         first that answers; default no); without one,\n"
+    "                                         one line says so and software decodes\n"
     "      --verbose                          the player's diagnostic lines\n"
-    "  tatcard bench DIR NAME [--size WxH]    decode and convert every front and rear\n"
+    "  tatcard bench DIR NAME [--size WxH] [--hwdec auto|vaapi|cuda|no]\n"
+    "                                         decode and convert every front and rear\n"
     "                                         picture as fast as possible to WxH (default\n"
     "                                         640x360) and print frames, wall_ms, cpu_ms, fps\n"
+    "  tatcard hwdec                          the hardware decoders FFmpeg was built with\n"
+    "                                         and whether a VAAPI and a CUDA device answer\n"
     "  tatcard clip SOURCE --from NAME@MM:SS[.mmm] --to NAME@MM:SS[.mmm] --out FILE.mp4\n"
     "  tatcard clip SOURCE --event NAME --out FILE.mp4\n"
     "                                         export an incident clip: from --from to --to\n"
@@ -393,7 +400,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "demo" || command == "import" || command == "play" || command == "bench" ||
-        command == "clip")
+        command == "hwdec" || command == "clip")
         return RunMediaProgram(argv);
     if (command == "ls")
         return List(args);

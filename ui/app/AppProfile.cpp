@@ -105,3 +105,9 @@ void AppProfile::SetUnit(SpeedUnit unit) {
     QSettings settings(m_path, QSettings::IniFormat);
     settings.setValue(QStringLiteral("Units/Speed"), QString::fromLatin1(speedunit::Word(unit)));
 }
+
+HwDecode AppProfile::HwDecoding() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    const std::string word = settings.value(QStringLiteral("Video/hwdec")).toString().toStdString();
+    return ParseHwDecode(word).value_or(HwDecode::kAuto);
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include "player/decoder/HwDecode.h"
 #include "telemetry/SpeedUnit.h"
 #include "ui/logic/ClipMarks.h"
 #include "ui/logic/TileSource.h"
@@ -42,6 +43,9 @@ public:
     ClipDefaults ClipSpanDefaults() const;
     QString ClipFolder() const;
     void SetClipFolder(const QString& folder);
+    // Section "Video", key "hwdec": auto, vaapi, cuda or no; auto when unset or unusable
+    // (software stays the fallback whenever no device answers).
+    HwDecode HwDecoding() const;
     QString FilePath() const { return m_path; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "base/ProgramVersion.h"
 #include "player/decoder/CFFMH264_Decoder.h"
+#include "player/decoder/HwDecode.h"
 #include "storage/FolderScanner.h"
 #include "storage/TatCardFinder.h"
 #include "ui/logic/Language.h"
@@ -42,6 +43,13 @@ CSamplePlayerApp::ParseArguments(const std::vector<std::string>& args, bool& hel
             help = true;
         } else if (a == "--verbose") {
             options.verbose = true;
+        } else if (a == "--hwdec") {
+            options.hwdec = i + 1 < args.size() ? ParseHwDecode(args[i + 1]) : std::nullopt;
+            if (!options.hwdec) {
+                complaint = "--hwdec takes auto, vaapi, cuda or no";
+                return std::nullopt;
+            }
+            ++i;
         } else if (a == "--card") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 complaint = "--card needs a folder";

@@ -11,6 +11,7 @@ class CSamplePlayerApp {
 public:
     static constexpr const char* kUsage =
         "usage: varnelplayer [PATH | --card DIR] [--play NAME | --trip N] [--verbose]\n"
+        "                    [--hwdec auto|vaapi|cuda|no]\n"
         "                    [--screenshot FILE [--after MS]] [--help] [--version]\n"
         "  PATH          open the camera card in folder PATH, a folder of dash-cam video\n"
         "                files (searched through), or one video file (played at once)\n"
@@ -18,6 +19,9 @@ public:
         "                either, cards and dash-cam folders in mounted removable volumes\n"
         "                are found\n"
         "  --verbose     diagnostic lines on standard output\n"
+        "  --hwdec WORD  decode on a VAAPI or CUDA device, auto the first that answers\n"
+        "                (default: the profile's Video/hwdec, else auto), or no; without\n"
+        "                a device one line says so and software decodes\n"
         "  --play NAME   open the card and play recording NAME at once\n"
         "  --trip N      show the drives and play drive N at once (1 the oldest, as\n"
         "                tatcard trips numbers them)\n"

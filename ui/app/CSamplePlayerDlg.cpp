@@ -52,7 +52,8 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
       m_profile(m_options.profileFolder),
       m_controller(std::make_unique<PlaybackController>(
           PlaybackController::Options{m_options.cardFolder, m_options.scanRemovable,
-                                      m_options.audio},
+                                      m_options.audio,
+                                      m_options.hwdec.value_or(m_profile.HwDecoding())},
           &m_diag, m_options.verbose)) {
     m_targetFolder = m_profile.TargetFolder();
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |

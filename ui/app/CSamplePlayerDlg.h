@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 class CBitmapButtonTrans;
 class ClipCommand;
@@ -57,6 +58,7 @@ public:
         QString configPath = QStringLiteral("./config.cfg");
         QString profileFolder; // empty: the user's configuration folder
         AudioOutputFactory::Choice audio = AudioOutputFactory::Choice::Auto;
+        std::optional<HwDecode> hwdec; // --hwdec; none: the profile's setting
     };
     // Asks the quit question (text, caption); true for Yes. The default shows a message box;
     // tests answer it themselves.

@@ -32,6 +32,9 @@ PlaybackController::PlaybackController(Options options, const DiagLog* diag, boo
     m_engine.SetEventCallback(&PlaybackController::EngineEvent, this);
     m_engine.SetTextCallback(&PlaybackController::EngineText, this);
     m_engine.SetParser(&m_parsers);
+    if (options.hwdec != HwDecode::kNo)
+        m_decoder.SetHwDevices(
+            std::make_shared<HwDeviceProvider>(options.hwdec, HwDeviceProvider::ToStream(stderr)));
     m_engine.SetDecoder(&m_decoder);
     m_engine.SetAudio(m_audio.get());
     m_engine.SetTempo(&m_tempo);

@@ -72,6 +72,8 @@ public:
                                    // folder or a video file; empty: none
         bool scanRemovable = true; // look at mounted removable volumes too
         AudioOutputFactory::Choice audio = AudioOutputFactory::Choice::Auto;
+        // Hardware decoding; a device that does not answer is said once on standard error.
+        HwDecode hwdec = HwDecode::kNo;
     };
     // The device volume before the user sets one, and after the card has gone.
     static constexpr uint32_t kInitialDeviceVolume = 0x7FFF7FFF;

@@ -8,6 +8,7 @@
 #include "ui/widgets/PictureWidget.h"
 
 #include <QLabel>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -17,6 +18,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -247,6 +250,26 @@ private slots:
         QVERIFY(!CSamplePlayerApp::ParseArguments({"--frobnicate"}, help, complaint));
         QVERIFY(CSamplePlayerApp::ParseArguments({"--help"}, help, complaint).has_value());
         QVERIFY(help);
+
+        // --hwdec: one of its words, else the profile's setting (auto when it has none).
+        QVERIFY(!parsed->window.hwdec.has_value());
+        parsed = CSamplePlayerApp::ParseArguments({"--hwdec", "cuda"}, help, complaint);
+        QVERIFY(parsed.has_value());
+        QCOMPARE(parsed->window.hwdec, std::optional<HwDecode>(HwDecode::kCuda));
+        QVERIFY(!CSamplePlayerApp::ParseArguments({"--hwdec", "nvdec"}, help, complaint));
+        QVERIFY(!CSamplePlayerApp::ParseArguments({"--hwdec"}, help, complaint));
+        {
+            TempDir profileDir;
+            const AppProfile profile(QString::fromStdString(profileDir.Path().string()));
+            QCOMPARE(profile.HwDecoding(), HwDecode::kAuto);
+            for (const auto& [word, choice] : {std::pair{"no", HwDecode::kNo},
+                                               {"VAAPI", HwDecode::kVaapi},
+                                               {"junk", HwDecode::kAuto}}) {
+                QSettings(profile.FilePath(), QSettings::IniFormat)
+                    .setValue(QStringLiteral("Video/hwdec"), QString::fromLatin1(word));
+                QCOMPARE(profile.HwDecoding(), choice);
+            }
+        }
 
         // PATH: a folder is opened as --card is; one video file is also played at once.
         TempDir dir;
