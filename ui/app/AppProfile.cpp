@@ -39,7 +39,7 @@ int AppProfile::MapCacheMegabytes() const {
     QSettings settings(m_path, QSettings::IniFormat);
     bool ok = false;
     const int megabytes = settings.value(QStringLiteral("Map/CacheMegabytes"), kDefault).toInt(&ok);
-    return ok && megabytes >= 0 && megabytes <= 100000 ? megabytes : kDefault;
+    return ok && megabytes >= 0 && megabytes <= 2000 ? megabytes : kDefault;
 }
 
 QString AppProfile::MapCacheFolder() const {

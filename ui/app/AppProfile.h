@@ -26,7 +26,7 @@ public:
     // "mbtiles:/path/file.mbtiles" names a local MBTiles file instead.
     TileSource MapTiles() const;
     // Section "Map", key "CacheMegabytes": the most the map's tile cache may hold on disk, in
-    // MB (10^6 bytes), 0 to 100000; 0 keeps no tiles on disk; default 200. The cache lies in
+    // MB (10^6 bytes), 0 to 2000; 0 keeps no tiles on disk; default 200. The cache lies in
     // MapCacheFolder(): in the user's XDG cache folder, $XDG_CACHE_HOME/tatview/map (for a
     // profile in a folder of its own, "map-cache" in that folder).
     int MapCacheMegabytes() const;

@@ -203,7 +203,7 @@ private slots:
             settings.setValue(QString::fromLatin1(key), value);
         };
         for (const auto& [value, megabytes] : std::vector<std::pair<QVariant, int>>{
-                 {0, 0}, {1500, 1500}, {-1, 200}, {100001, 200}, {QStringLiteral("lots"), 200}}) {
+                 {0, 0}, {1500, 1500}, {-1, 200}, {2001, 200}, {QStringLiteral("lots"), 200}}) {
             set("Map/CacheMegabytes", value);
             QCOMPARE(profile.MapCacheMegabytes(), megabytes);
         }
