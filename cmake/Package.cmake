@@ -39,9 +39,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from the programs (dpkg-shlibdeps); the rest is read at run time: the
-# clip overlay's font (DejaVu Sans), the Korean texts' font and the map library.
+# clip overlay's font (DejaVu Sans), the Korean texts' font, the map library and Qt's SQLite
+# driver (a plugin, which dpkg-shlibdeps does not see; it reads local MBTiles map files).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-nanum, libjs-leaflet")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-dejavu-core, fonts-nanum, libjs-leaflet, libqt6sql6-sqlite")
 set(CPACK_STRIP_FILES ON)
 # Folders 0755 and control files 0644/0755 whatever the builder's umask.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

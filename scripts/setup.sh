@@ -27,8 +27,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
           libavfilter-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
           libopencv-core-dev libpulse-dev qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
-          xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet python3 strace time
-          pulseaudio pulseaudio-utils libssl-dev nlohmann-json3-dev libprotobuf-dev
+          xvfb xauth librsvg2-bin qt6-webengine-dev libjs-leaflet libqt6sql6-sqlite python3
+          strace time pulseaudio pulseaudio-utils libssl-dev nlohmann-json3-dev libprotobuf-dev
           protobuf-compiler fonts-dejavu-core dpkg-dev lintian man-db bash-completion ccache)
 
 install_packages() {

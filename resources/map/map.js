@@ -4,7 +4,9 @@
 // position, does nothing.
 //
 // Page options come in the query of the page's URL:
-//   tiles        tile URL template (Leaflet form); OpenStreetMap when absent
+//   tiles        tile URL template (Leaflet form); OpenStreetMap when absent; tatvtiles: for
+//                the program's local tile file
+//   maxNativeZoom  the deepest zoom level the tiles have; deeper, the map enlarges its tiles
 //   attribution  the tile provider's credit, plain text
 //   offline      "1" when the program found no network; shows offlineText over the map
 //   offlineText  the note to show
@@ -18,7 +20,8 @@ var map = null;
 var marker = null;
 var markers = [];
 var route = null;
-var pageOptions = { tiles: DEFAULT_TILES, attribution: DEFAULT_ATTRIBUTION, offline: false };
+var pageOptions = { tiles: DEFAULT_TILES, attribution: DEFAULT_ATTRIBUTION, offline: false,
+                    maxNativeZoom: null };
 
 window.onerror = function () { return true; };
 
@@ -31,8 +34,11 @@ function escapeHtml(text) {
 function readOptions() {
   var params = new URLSearchParams(window.location.search);
   var tiles = params.get("tiles");
-  if (tiles && /^(https?|file):\/\//.test(tiles))
+  if (tiles && (/^(https?|file):\/\//.test(tiles) || /^tatvtiles:\//.test(tiles)))
     pageOptions.tiles = tiles;
+  var nativeZoom = params.get("maxNativeZoom");
+  if (nativeZoom && /^\d{1,2}$/.test(nativeZoom) && Number(nativeZoom) <= 19)
+    pageOptions.maxNativeZoom = Number(nativeZoom);
   if (params.has("attribution"))
     pageOptions.attribution = params.get("attribution");
   pageOptions.offline = params.get("offline") === "1";
@@ -63,10 +69,10 @@ function initialize() {
     // No fading: offline, every tile that fails to load would animate the page for a while.
     map = L.map("map-canvas", { center: DEFAULT_CENTER, zoom: DEFAULT_ZOOM, fadeAnimation: false });
     map.attributionControl.setPrefix(false);
-    L.tileLayer(pageOptions.tiles, {
-      maxZoom: 19,
-      attribution: escapeHtml(pageOptions.attribution)
-    }).addTo(map);
+    var layerOptions = { maxZoom: 19, attribution: escapeHtml(pageOptions.attribution) };
+    if (pageOptions.maxNativeZoom !== null)
+      layerOptions.maxNativeZoom = pageOptions.maxNativeZoom;
+    L.tileLayer(pageOptions.tiles, layerOptions).addTo(map);
     route = L.polyline([], { color: "#e8402f", weight: 4, opacity: 0.8 }).addTo(map);
     marker = L.marker(DEFAULT_CENTER).addTo(map);
     if (pageOptions.offline) {

@@ -29,10 +29,10 @@ import tempfile
 
 PROGRAMS = ["varnelplayer", "tatcard", "tatcard-media", "aviinfo"]
 ICON_SIZES = [16, 22, 24, 32, 48, 64, 128, 256, 512]
-RUNTIME_DEPENDS = ["fonts-dejavu-core", "fonts-nanum", "libjs-leaflet"]
+RUNTIME_DEPENDS = ["fonts-dejavu-core", "fonts-nanum", "libjs-leaflet", "libqt6sql6-sqlite"]
 # Libraries the programs link, which only dpkg-shlibdeps puts in Depends.
 LIBRARY_DEPENDS = ["libc6", "libstdc++6", "libqt6widgets6", "libqt6webenginewidgets6",
-                   "libavcodec", "libavformat", "libpulse0", "libssl3"]
+                   "libqt6sql6", "libavcodec", "libavformat", "libpulse0", "libssl3"]
 
 failures = []
 

@@ -4,7 +4,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-AppProfile::AppProfile(QString folder) {
+AppProfile::AppProfile(QString folder) : m_ownFolder(folder) {
     if (folder.isEmpty())
         folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                  QStringLiteral("/tatview");
@@ -32,6 +32,21 @@ TileSource AppProfile::MapTiles() const {
             settings.value(QStringLiteral("Map/TileAttribution")).toString().toStdString();
     }
     return UsableTileSource(source);
+}
+
+int AppProfile::MapCacheMegabytes() const {
+    constexpr int kDefault = 200;
+    QSettings settings(m_path, QSettings::IniFormat);
+    bool ok = false;
+    const int megabytes = settings.value(QStringLiteral("Map/CacheMegabytes"), kDefault).toInt(&ok);
+    return ok && megabytes >= 0 && megabytes <= 2000 ? megabytes : kDefault;
+}
+
+QString AppProfile::MapCacheFolder() const {
+    if (!m_ownFolder.isEmpty())
+        return QDir(m_ownFolder).filePath(QStringLiteral("map-cache"));
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/tatview/map");
 }
 
 bool AppProfile::TripView() const {

@@ -24,7 +24,14 @@ public:
     void SetTargetFolder(const QString& folder);
     // Section "Map", keys "TileUrl" and "TileAttribution": where the map's tiles come from
     // ({z}/{x}/{y} URL template). OpenStreetMap's when unset or unusable.
+    // "mbtiles:/path/file.mbtiles" names a local MBTiles file instead.
     TileSource MapTiles() const;
+    // Section "Map", key "CacheMegabytes": the most the map's tile cache may hold on disk, in
+    // MB (10^6 bytes), 0 to 2000; 0 keeps no tiles on disk; default 200. The cache lies in
+    // MapCacheFolder(): in the user's XDG cache folder, $XDG_CACHE_HOME/tatview/map (for a
+    // profile in a folder of its own, "map-cache" in that folder).
+    int MapCacheMegabytes() const;
+    QString MapCacheFolder() const;
     // Section "Trips": "View" (the list shows drives: true/false), "GapSeconds" (how far apart
     // two recordings of one drive may be, 0 to 3600; default 10), "PeakG" (the G-force
     // departure that marks the slider, 0.05 to 4 g; default 0.4).
@@ -50,4 +57,5 @@ public:
 
 private:
     QString m_path;
+    QString m_ownFolder; // the folder given, empty for the user's
 };

@@ -6,6 +6,7 @@
 #include "storage/FolderScanner.h"
 #include "storage/TatCardFinder.h"
 #include "ui/logic/Language.h"
+#include "ui/widgets/LocalTileSchemeHandler.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -158,6 +159,9 @@ int CSamplePlayerApp::Run(int argc, char** argv) {
             g_previousHandler = qInstallMessageHandler(&QuietAboutNoOpenGl);
         }
     }
+    // The map's local tiles come through a URL scheme of our own, known to the browser only
+    // when registered before the application exists.
+    LocalTileSchemeHandler::RegisterScheme();
     // Qt takes its own options (-platform, ...) out of argv first.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnelplayer"));

@@ -176,6 +176,8 @@ void CSamplePlayerDlg::CreateControls() {
     const TileSource tiles = m_profile.MapTiles();
     m_map->SetTileSource(QString::fromStdString(tiles.urlTemplate),
                          QString::fromStdString(tiles.attribution));
+    m_map->SetCache(m_profile.MapCacheFolder(),
+                    static_cast<qint64>(m_profile.MapCacheMegabytes()) * 1000 * 1000);
     m_controls[ControlId::Map] = m_map;
     m_graph = new CGraphStatic(this);
     m_graph->setGeometry(30, 520, 760, 104);

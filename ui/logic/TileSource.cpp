@@ -1,5 +1,7 @@
 #include "TileSource.h"
 
+#include "LocalTiles.h"
+
 #include <array>
 
 TileSource DefaultTileSource() {
@@ -8,6 +10,8 @@ TileSource DefaultTileSource() {
 }
 
 bool IsUsableTileTemplate(std::string_view urlTemplate) {
+    if (MbtilesPathOf(urlTemplate))
+        return true;
     constexpr std::array<std::string_view, 3> kSchemes = {"https://", "http://", "file://"};
     bool schemeOk = false;
     for (const std::string_view scheme : kSchemes)

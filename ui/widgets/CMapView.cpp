@@ -1,12 +1,16 @@
 #include "CMapView.h"
 
 #include "CMapPage.h"
+#include "LocalTileSchemeHandler.h"
+#include "ui/logic/LocalTiles.h"
 #include "ui/logic/MapScript.h"
 #include "ui/logic/ScriptUrl.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkInformation>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QUrlQuery>
 #include <QVBoxLayout>
@@ -14,6 +18,9 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -51,13 +58,29 @@ CMapView::~CMapView() {
     delete m_browser;
     delete m_page;
     delete m_profile;
+    delete m_localTiles;
 }
 
 void CMapView::EnsureBrowser() {
     if (m_browser != nullptr)
         return;
-    // A private in-memory profile: tiles are cached for the session, nothing is written to disk.
-    m_profile = new QWebEngineProfile(this);
+    if (m_cacheFolder.isEmpty()) {
+        // A private in-memory profile: tiles are cached for the session, nothing is written to
+        // disk.
+        m_profile = new QWebEngineProfile(this);
+    } else {
+        // A named profile whose every file lies in the cache folder: the HTTP cache, and the
+        // browser's own storage (no cookies are kept).
+        QDir().mkpath(m_cacheFolder);
+        m_profile = new QWebEngineProfile(QStringLiteral("map"), this);
+        m_profile->setCachePath(m_cacheFolder);
+        m_profile->setPersistentStoragePath(
+            QDir(m_cacheFolder).filePath(QStringLiteral("storage")));
+        m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        m_profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+        m_profile->setHttpCacheMaximumSize(
+            static_cast<int>(std::min<qint64>(m_cacheBytes, std::numeric_limits<int>::max())));
+    }
     m_profile->setHttpUserAgent(m_profile->httpUserAgent() + QStringLiteral(" tatview"));
     m_page = new CMapPage(m_profile, this);
     m_page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
@@ -73,16 +96,50 @@ void CMapView::SetTileSource(const QString& urlTemplate, const QString& attribut
     m_tiles = UsableTileSource({urlTemplate.toStdString(), attribution.toStdString()});
 }
 
+void CMapView::SetCache(const QString& folder, qint64 maxBytes) {
+    if (m_profile != nullptr)
+        return;
+    m_cacheFolder = maxBytes > 0 ? folder : QString();
+    m_cacheBytes = maxBytes;
+}
+
+void CMapView::OpenLocalTiles() {
+    const std::optional<std::string> path = MbtilesPathOf(m_tiles.urlTemplate);
+    m_localOpen = false;
+    m_localAttribution.clear();
+    if (!path)
+        return;
+    if (m_localTiles == nullptr) {
+        m_localTiles = new LocalTileSchemeHandler;
+        m_profile->installUrlSchemeHandler(LocalTileSchemeHandler::SchemeName(), m_localTiles);
+    }
+    // Opened afresh for every page, so that a file replaced meanwhile is read as it is now.
+    m_localOpen = m_localTiles->Open(QString::fromStdString(*path));
+    if (m_localOpen)
+        m_localAttribution =
+            QTextDocumentFragment::fromHtml(m_localTiles->File().Attribution()).toPlainText();
+}
+
 void CMapView::SetReachabilityProbe(Reachability probe) {
     m_reachable = probe ? std::move(probe) : Reachability(SystemReachable);
 }
 
 QUrl CMapView::PageUrl(bool online) const {
     QUrlQuery query;
-    query.addQueryItem(QStringLiteral("tiles"),
-                       Encoded(QString::fromStdString(m_tiles.urlTemplate)));
-    query.addQueryItem(QStringLiteral("attribution"),
-                       Encoded(QString::fromStdString(m_tiles.attribution)));
+    const bool local = MbtilesPathOf(m_tiles.urlTemplate).has_value();
+    // A local file's tiles come through our scheme; the page is given its template only.
+    query.addQueryItem(
+        QStringLiteral("tiles"),
+        Encoded(local ? QString::fromLatin1(kLocalTileTemplate.data(), kLocalTileTemplate.size())
+                      : QString::fromStdString(m_tiles.urlTemplate)));
+    QString attribution = QString::fromStdString(m_tiles.attribution);
+    if (local && attribution.isEmpty())
+        attribution = m_localAttribution;
+    query.addQueryItem(QStringLiteral("attribution"), Encoded(attribution));
+    // Deeper than the file's deepest level, the page enlarges that level's tiles.
+    if (local && m_localOpen && m_localTiles->File().MaxZoom() >= 0)
+        query.addQueryItem(QStringLiteral("maxNativeZoom"),
+                           QString::number(m_localTiles->File().MaxZoom()));
     if (!online) {
         query.addQueryItem(QStringLiteral("offline"), QStringLiteral("1"));
         query.addQueryItem(QStringLiteral("offlineText"), Encoded(m_offlineText));
@@ -94,6 +151,7 @@ QUrl CMapView::PageUrl(bool online) const {
 
 void CMapView::LoadMapPage() {
     EnsureBrowser();
+    OpenLocalTiles();
     m_track.Clear();
     m_ready = false;
     m_loading = true;

@@ -15,6 +15,7 @@ class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 class CMapPage;
+class LocalTileSchemeHandler;
 
 // The map page's state as read back from the page (ReadMarker).
 struct MapPageState {
@@ -30,6 +31,13 @@ struct MapPageState {
 // The map pane: our map page (Leaflet, tiles from a configurable source) in an embedded
 // browser. The browser is heavy and is created on the first LoadMapPage; until then the widget
 // is an empty pane and every call is cheap.
+//
+// Tiles come from the tile source: a URL template, or a local MBTiles file ("mbtiles:/path")
+// served through the program's own URL scheme (LocalTileSchemeHandler; its scheme must be
+// registered before the QApplication is made). Tiles fetched from the network are kept in the
+// browser's HTTP cache: on disk when SetCache named a folder (a route driven before then shows
+// its tiles offline, for as long as the provider's cache headers allow), else in memory for the
+// view's life.
 //
 // Every script call is asynchronous. Positions and the route are kept here as well, so that
 // those that arrive while the page loads are drawn once it is ready.
@@ -74,6 +82,11 @@ public:
     void SetTileSource(const QString& urlTemplate, const QString& attribution);
     TileSource CurrentTileSource() const { return m_tiles; }
 
+    // Keeps the tiles the page fetches in an HTTP cache on disk in folder (made if missing), of
+    // at most maxBytes (bytes; the oldest entries go first). Takes effect only before the first
+    // LoadMapPage; an empty folder or maxBytes <= 0 keeps them in memory only (the default).
+    void SetCache(const QString& folder, qint64 maxBytes);
+
     // The note shown over the map when the page was loaded without network.
     void SetOfflineText(const QString& text) { m_offlineText = text; }
 
@@ -92,6 +105,10 @@ public:
     // The URL LoadMapPage loads (qrc page, tile source and offline note in its query).
     QUrl PageUrl(bool online) const;
 
+    // The local tile file the page reads, when the tile source names one and LoadMapPage
+    // opened it; nullptr otherwise.
+    const LocalTileSchemeHandler* LocalTiles() const { return m_localTiles; }
+
 signals:
     // The page of the latest LoadMapPage finished loading: ok when its map is ready.
     void loaded(bool ok);
@@ -102,11 +119,13 @@ private:
     void RunScript(const QString& script, ScriptResult done);
     void Answer(ScriptResult done, const QString& result);
     void SendTrack();
+    void OpenLocalTiles();
 
-    QWebEngineProfile* m_profile = nullptr; // owned; deleted after the page
-    CMapPage* m_page = nullptr;             // owned; deleted before the profile
-    QWebEngineView* m_browser = nullptr;    // child widget
-    std::shared_ptr<bool> m_alive;          // expires when the view goes
+    QWebEngineProfile* m_profile = nullptr;         // owned; deleted after the page
+    CMapPage* m_page = nullptr;                     // owned; deleted before the profile
+    LocalTileSchemeHandler* m_localTiles = nullptr; // owned; deleted after the profile
+    QWebEngineView* m_browser = nullptr;            // child widget
+    std::shared_ptr<bool> m_alive;                  // expires when the view goes
     bool m_ready = false;
     bool m_loading = false;    // LoadMapPage's load has not finished yet
     unsigned m_generation = 0; // counts LoadMapPage calls
@@ -114,4 +133,8 @@ private:
     TileSource m_tiles;
     QString m_offlineText;
     Reachability m_reachable;
+    QString m_cacheFolder;      // empty: the cache is in memory
+    qint64 m_cacheBytes = 0;    // the disk cache's limit
+    bool m_localOpen = false;   // the tile source's MBTiles file is open
+    QString m_localAttribution; // its credit, as plain text
 };

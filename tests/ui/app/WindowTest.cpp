@@ -1,6 +1,7 @@
 // The main window as a user meets it: where every control sits in both layouts, what the keys
 // do, the settings file, the two languages and the card coming and going.
 #include "tests/support/TempDir.h"
+#include "ui/app/AppProfile.h"
 #include "ui/app/CSamplePlayerApp.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/logic/MainLayout.h"
@@ -190,6 +191,28 @@ private slots:
         Window clamped(0x09, "[config]\r\nvolume=150\r\nbrightness=-9\r\n");
         QCOMPARE(clamped.Slider(ControlId::Volume), 99);
         QCOMPARE(clamped.Slider(ControlId::Brightness), -5);
+    }
+
+    void mapSettingsTakeALocalFileAndTheCacheSize() {
+        TempDir dir;
+        const QString folder = QString::fromStdString(dir.File("profile"));
+        AppProfile profile(folder);
+        QCOMPARE(profile.MapCacheMegabytes(), 200);
+        QCOMPARE(profile.MapCacheFolder(), folder + QStringLiteral("/map-cache"));
+        QVERIFY(AppProfile().MapCacheFolder().endsWith(QStringLiteral("/tatview/map")));
+        const auto set = [&](const char* key, const QVariant& value) {
+            QSettings settings(profile.FilePath(), QSettings::IniFormat);
+            settings.setValue(QString::fromLatin1(key), value);
+        };
+        for (const auto& [value, megabytes] : std::vector<std::pair<QVariant, int>>{
+                 {0, 0}, {1500, 1500}, {-1, 200}, {2001, 200}, {QStringLiteral("lots"), 200}}) {
+            set("Map/CacheMegabytes", value);
+            QCOMPARE(profile.MapCacheMegabytes(), megabytes);
+        }
+        set("Map/TileUrl", QStringLiteral("mbtiles:/srv/maps/korea.mbtiles"));
+        QCOMPARE(profile.MapTiles().urlTemplate, std::string("mbtiles:/srv/maps/korea.mbtiles"));
+        set("Map/TileUrl", QStringLiteral("mbtiles:korea.mbtiles"));
+        QCOMPARE(profile.MapTiles().urlTemplate, DefaultTileSource().urlTemplate);
     }
 
     void koreanAndEnglishTexts() {

@@ -1,4 +1,5 @@
 #include "ui/logic/CMapTrack.h"
+#include "ui/logic/LocalTiles.h"
 #include "ui/logic/MapScript.h"
 #include "ui/logic/MapUpdateRule.h"
 #include "ui/logic/RouteGate.h"
@@ -105,6 +106,49 @@ TEST(TileSource, TakesUsableTemplatesAndFallsBackToOpenStreetMap) {
     const TileSource own{"https://tiles.example.org/{z}/{x}/{y}.png", "Example <b>tiles</b>"};
     EXPECT_EQ(UsableTileSource(own), own);
     EXPECT_EQ(UsableTileSource({"nonsense", "x"}), DefaultTileSource());
+}
+
+TEST(TileSource, TakesALocalMbtilesFileByItsAbsolutePath) {
+    EXPECT_EQ(MbtilesPathOf("mbtiles:/home/me/My Maps/seoul.mbtiles"),
+              "/home/me/My Maps/seoul.mbtiles");
+    EXPECT_TRUE(IsUsableTileTemplate("mbtiles:/srv/a.mbtiles"));
+    for (const char* refused :
+         {"mbtiles:", "mbtiles:/", "mbtiles:relative.mbtiles", "mbtiles:~/a.mbtiles",
+          "mbtiles:/a\nb.mbtiles", "/a.mbtiles", "MBTILES:/a.mbtiles"}) {
+        EXPECT_FALSE(MbtilesPathOf(refused)) << refused;
+        EXPECT_FALSE(IsUsableTileTemplate(refused)) << refused;
+    }
+    const TileSource local{"mbtiles:/srv/a.mbtiles", ""};
+    EXPECT_EQ(UsableTileSource(local), local);
+}
+
+TEST(LocalTiles, ReadsThePagesTileAddressesAndFlipsTheRow) {
+    EXPECT_EQ(ParseTilePath("/16/55876/25378"), (TileAddress{16, 55876, 25378}));
+    EXPECT_EQ(ParseTilePath("/0/0/0.png"), (TileAddress{0, 0, 0}));
+    EXPECT_EQ(ParseTilePath("/30/1073741823/0.jpg"), (TileAddress{30, 1073741823, 0}));
+    // Off the level's grid, not digits, too deep, or not a tile path at all.
+    for (const char* refused : {"", "/", "/1/2/0", "/1/0/2", "/31/0/0", "16/1/1", "/16/1",
+                                "/16/1/1/1", "/16/-1/1", "/16/+1/1", "/16/1/1.gif", "/16/1/ 1",
+                                "/16//1", "/99999999999/1/1", "/1/0x1/0", "/16/1/1.png.png"})
+        EXPECT_FALSE(ParseTilePath(refused)) << refused;
+    // MBTiles numbers rows from the south.
+    EXPECT_EQ(TmsRow({0, 0, 0}), 0);
+    EXPECT_EQ(TmsRow({1, 0, 0}), 1);
+    EXPECT_EQ(TmsRow({16, 55876, 25378}), 65535 - 25378);
+    EXPECT_EQ(TmsRow({30, 0, 0}), (int64_t{1} << 30) - 1);
+}
+
+TEST(LocalTiles, TellsPicturesFromOtherBytes) {
+    using namespace std::string_literals;
+    EXPECT_EQ(SniffTileImage("\x89PNG\r\n\x1A\n..."), TileImage::Png);
+    EXPECT_EQ(SniffTileImage("\xFF\xD8\xFF\xE0"), TileImage::Jpeg);
+    EXPECT_EQ(SniffTileImage("RIFF\0\0\0\0WEBPVP8 "s), TileImage::Webp);
+    // Vector tiles (gzip), truncated headers and nothing at all are no pictures.
+    for (const std::string& other :
+         {"\x1F\x8B\x08"s, "\x89PNG"s, "\xFF\xD8"s, "RIFF\0\0\0\0WEB"s, ""s})
+        EXPECT_EQ(SniffTileImage(other), TileImage::Other);
+    EXPECT_EQ(TileImageMime(TileImage::Jpeg), "image/jpeg");
+    EXPECT_TRUE(TileImageMime(TileImage::Other).empty());
 }
 
 TEST(RouteGate, ASpikeRepeatedOnEveryTickStaysOffTheRoute) {

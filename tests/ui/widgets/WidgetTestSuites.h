@@ -13,6 +13,7 @@ int RunGraphStaticTests(int argc, char** argv);
 int RunSettingsDialogsTests(int argc, char** argv);
 int RunTripControlsTests(int argc, char** argv);
 int RunClipExportTests(int argc, char** argv);
+int RunMbtilesFileTests(int argc, char** argv);
 
 // An image of one colour.
 inline QImage SolidImage(QSize size, QColor color) {

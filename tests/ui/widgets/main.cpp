@@ -12,5 +12,6 @@ int main(int argc, char** argv) {
     failures += RunSettingsDialogsTests(argc, argv);
     failures += RunTripControlsTests(argc, argv);
     failures += RunClipExportTests(argc, argv);
+    failures += RunMbtilesFileTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
