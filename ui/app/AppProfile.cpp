@@ -105,3 +105,15 @@ void AppProfile::SetUnit(SpeedUnit unit) {
     QSettings settings(m_path, QSettings::IniFormat);
     settings.setValue(QStringLiteral("Units/Speed"), QString::fromLatin1(speedunit::Word(unit)));
 }
+
+QString AppProfile::MainCamera() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    const QString word = settings.value(QStringLiteral("Cameras/Main")).toString();
+    return word.isEmpty() ? QStringLiteral("front") : word;
+}
+
+void AppProfile::SetMainCamera(const QString& word) {
+    QSettings settings(m_path, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Cameras/Main"), word);
+    settings.sync();
+}

@@ -42,6 +42,11 @@ public:
     ClipDefaults ClipSpanDefaults() const;
     QString ClipFolder() const;
     void SetClipFolder(const QString& folder);
+    // Section "Cameras", key "Main": the word of the camera shown large in the grid of a
+    // recording with more than two cameras ("front", "back", "left_repeater", ...); "front"
+    // when unset.
+    QString MainCamera() const;
+    void SetMainCamera(const QString& word);
     QString FilePath() const { return m_path; }
 
 private:

@@ -34,6 +34,10 @@ const TimedAcceleration* TrackTimeline::SampleAt(int64_t timeMs) const {
     return AtOrBefore(m_track.accelerations, timeMs);
 }
 
+const TimedCarState* TrackTimeline::CarStateAt(int64_t timeMs) const {
+    return AtOrBefore(m_track.carStates, timeMs);
+}
+
 std::vector<TimedAcceleration> TrackTimeline::GraphSamples(int64_t timeMs, size_t most) const {
     std::vector<TimedAcceleration> samples;
     const std::vector<TimedAcceleration>& all = m_track.accelerations;

@@ -27,6 +27,9 @@ public:
     const TimedFix* RouteFixAt(int64_t timeMs) const;
     // The G-sensor sample at or before timeMs; null before the first.
     const TimedAcceleration* SampleAt(int64_t timeMs) const;
+    // The car's own state (a car with built-in cameras) at or before timeMs; null before the
+    // first and for a track without car states.
+    const TimedCarState* CarStateAt(int64_t timeMs) const;
 
     // The samples the graph shows at timeMs, oldest first, one for each whole second of play
     // up to timeMs: for second s the sample at or before s × 1000 ms, so the newest is that of
