@@ -166,9 +166,15 @@ bool InsertUnits(const std::string& from, const std::string& to, const std::vect
 
 bool MakeCarClip(const std::string& path, const std::vector<TimedCarState>& states, double seconds,
                  std::vector<int64_t>* packetTimesMs) {
-    const std::string plain = path + ".plain.mp4";
     ClipSpec spec;
     spec.seconds = seconds;
+    return MakeCarClip(path, states, spec, packetTimesMs);
+}
+
+bool MakeCarClip(const std::string& path, const std::vector<TimedCarState>& states,
+                 const ClipSpec& given, std::vector<int64_t>* packetTimesMs) {
+    const std::string plain = path + ".plain.mp4";
+    ClipSpec spec = given;
     spec.audioRate = 0;
     if (!MakeClip(plain, spec))
         return false;

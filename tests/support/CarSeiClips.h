@@ -1,6 +1,7 @@
 #pragma once
 
 #include "telemetry/CarState.h"
+#include "tests/support/DashcamClips.h"
 
 #include <cstdint>
 #include <string>
@@ -40,5 +41,8 @@ bool InsertUnits(const std::string& from, const std::string& to, const std::vect
 // packets as there are states). False when ffmpeg or the copy failed.
 bool MakeCarClip(const std::string& path, const std::vector<TimedCarState>& states, double seconds,
                  std::vector<int64_t>* packetTimesMs = nullptr);
+// The same from a clip of the spec's size, rate, length and picture (its sound is left out).
+bool MakeCarClip(const std::string& path, const std::vector<TimedCarState>& states,
+                 const ClipSpec& spec, std::vector<int64_t>* packetTimesMs = nullptr);
 
 } // namespace carsei

@@ -15,11 +15,14 @@ bool MakeClip(const std::string& path, const ClipSpec& spec) {
     const std::string audioOutput =
         spec.audioRate > 0 ? " -c:a " + spec.audioCodec : std::string(" -an");
     const std::string quiet = spec.codec == "libx265" ? " -x265-params log-level=error" : "";
+    const std::string source =
+        spec.color.empty() ? std::string("testsrc=") : "color=c=" + spec.color + ":";
     std::snprintf(line, sizeof line,
-                  "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=%dx%d:rate=%s%s -t %.3f "
+                  "ffmpeg -nostdin -v error -y -f lavfi -i %ssize=%dx%d:rate=%s%s -t %.3f "
                   "-c:v %s%s -g 15 -pix_fmt yuv420p%s '%s'",
-                  spec.width, spec.height, spec.rate.c_str(), audioInput.c_str(), spec.seconds,
-                  spec.codec.c_str(), quiet.c_str(), audioOutput.c_str(), path.c_str());
+                  source.c_str(), spec.width, spec.height, spec.rate.c_str(), audioInput.c_str(),
+                  spec.seconds, spec.codec.c_str(), quiet.c_str(), audioOutput.c_str(),
+                  path.c_str());
     return std::system(line) == 0;
 }
 

@@ -126,3 +126,15 @@ HwDecode AppProfile::HwDecoding() const {
     const std::string word = settings.value(QStringLiteral("Video/hwdec")).toString().toStdString();
     return ParseHwDecode(word).value_or(HwDecode::kAuto);
 }
+
+QString AppProfile::MainCamera() const {
+    QSettings settings(m_path, QSettings::IniFormat);
+    const QString word = settings.value(QStringLiteral("Cameras/Main")).toString();
+    return word.isEmpty() ? QStringLiteral("front") : word;
+}
+
+void AppProfile::SetMainCamera(const QString& word) {
+    QSettings settings(m_path, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Cameras/Main"), word);
+    settings.sync();
+}

@@ -53,6 +53,11 @@ public:
     // Section "Video", key "hwdec": auto, vaapi, cuda or no; auto when unset or unusable
     // (software stays the fallback whenever no device answers).
     HwDecode HwDecoding() const;
+    // Section "Cameras", key "Main": the word of the camera shown large in the grid of a
+    // recording with more than two cameras ("front", "back", "left_repeater", ...); "front"
+    // when unset.
+    QString MainCamera() const;
+    void SetMainCamera(const QString& word);
     QString FilePath() const { return m_path; }
 
 private:

@@ -1,5 +1,6 @@
 #include "CSamplePlayerDlg.h"
 
+#include "CameraPanes.h"
 #include "ClipCommand.h"
 #include "ReviewCommands.h"
 #include "SettingsCommand.h"
@@ -16,6 +17,7 @@
 #include "ui/widgets/CBitmapSlider.h"
 #include "ui/widgets/CGraphStatic.h"
 #include "ui/widgets/CMapView.h"
+#include "ui/widgets/CarReadoutWidget.h"
 #include "ui/widgets/CxSkinButton.h"
 #include "ui/widgets/DownloadController.h"
 #include "ui/widgets/KeyTranslation.h"
@@ -68,7 +70,7 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
         StatusPresenter::Widgets{static_cast<QLabel*>(Control(ControlId::CurrentTime)),
                                  static_cast<QLabel*>(Control(ControlId::Length)),
                                  static_cast<QLabel*>(Control(ControlId::Speed)), m_position,
-                                 m_graph, m_map, Control(ControlId::MapSize)},
+                                 m_graph, m_map, Control(ControlId::MapSize), m_carReadout},
         &m_diag);
     m_trips = std::make_unique<TripView>(
         *m_controller, *m_status, m_profile,
@@ -80,11 +82,11 @@ CSamplePlayerDlg::CSamplePlayerDlg(Options options, QWidget* parent)
         *m_controller, *m_status, m_position, [this] { return Busy(); }, this);
     m_controls[ControlId::PlaySpeed] = m_review->SpeedWidget();
     PlaceIdlePictures();
-    const CQTRMediaPlayer::StartResult started = m_controller->Start(m_front, m_rear);
+    const CQTRMediaPlayer::StartResult started = m_controller->Start(m_cameras->Areas());
     if (!started.Ok())
         std::fprintf(stderr, "varnelplayer: the player did not start: its %s failed\n",
                      CQTRMediaPlayer::PartName(started.failed));
-    m_zoom = std::make_unique<ZoomFeed>(*m_controller, m_front, m_rear, this);
+    m_zoom = std::make_unique<ZoomFeed>(*m_controller, m_cameras->Pictures(), this);
     const auto tell = [this](const QString& text) { ShowText(text); };
     m_snapshot = std::make_unique<SnapshotCommand>(*m_controller, m_options.languageId, this, tell);
     m_settings =
@@ -168,8 +170,9 @@ void CSamplePlayerDlg::CreateControls() {
     m_selectAll->setFocusPolicy(Qt::NoFocus);
     m_controls[ControlId::SelectAll] = m_selectAll;
 
-    m_front = new PictureWidget(this);
-    m_rear = new PictureWidget(this);
+    m_cameras = new CameraPanes(*m_controller, m_profile, this);
+    m_front = m_cameras->Picture(0);
+    m_rear = m_cameras->Picture(1);
     m_controls[ControlId::FrontPicture] = m_front;
     m_controls[ControlId::RearPicture] = m_rear;
     m_map = new CMapView(this);
@@ -182,6 +185,8 @@ void CSamplePlayerDlg::CreateControls() {
     m_graph = new CGraphStatic(this);
     m_graph->setGeometry(30, 520, 760, 104);
     m_controls[ControlId::Graph] = m_graph;
+    m_carReadout = new CarReadoutWidget(this);
+    m_controls[ControlId::CarReadout] = m_carReadout;
 
     m_list = new RecordingListView(m_options.languageId, this);
     m_controls[ControlId::List] = m_list;
@@ -248,8 +253,7 @@ void CSamplePlayerDlg::ConnectController() {
     connect(controller, &PlaybackController::playingChanged, this,
             [this](bool playing) { ShowPlayButton(!playing); });
     connect(controller, &PlaybackController::recordingOpened, this, [this] {
-        m_front->Clear();
-        m_rear->Clear();
+        m_cameras->RecordingOpened(m_controller->ChannelCount(), m_controller->CameraWords());
         m_status->RecordingOpened();
         m_trips->RecordingOpened();
         m_panes = PanesForNewRecording(m_controller->ChannelCount());
@@ -258,8 +262,7 @@ void CSamplePlayerDlg::ConnectController() {
     });
     connect(controller, &PlaybackController::stopped, this, [this] {
         PlaceIdlePictures();
-        m_front->Clear();
-        m_rear->Clear();
+        m_cameras->Stopped();
         m_status->Reset();
         ShowPlayButton(true);
         m_panes = PaneModes{};
@@ -278,6 +281,7 @@ void CSamplePlayerDlg::ConnectController() {
     connect(controller, &PlaybackController::recordingEnded, this, &CSamplePlayerDlg::OnNext);
     connect(controller, &PlaybackController::statusTick, m_status.get(), &StatusPresenter::Tick);
     connect(controller, &PlaybackController::statusTick, m_trips.get(), &TripView::Tick);
+    connect(m_cameras, &CameraPanes::mainChanged, this, &CSamplePlayerDlg::LayoutPanes);
     connect(m_status.get(), &StatusPresenter::mapRevealed, this, [this] {
         if (m_panes.map == PaneMode::Hidden) {
             m_panes.map = PaneMode::Small;
@@ -338,9 +342,18 @@ void CSamplePlayerDlg::PlacePane(QWidget* pane, const PanePlace& place) {
 void CSamplePlayerDlg::PlaceIdlePictures() {
     PlacePane(m_front, PanePlace{Rect{kLargeSlot.x, kLargeSlot.y, 0, 0}, false});
     PlacePane(m_rear, PanePlace{Rect{kSmallSlot.x, kSmallSlot.y, 0, 0}, false});
+    m_cameras->HideFurther();
 }
 
 void CSamplePlayerDlg::LayoutPanes() {
+    if (m_controller->Loaded() && m_cameras->Grid()) {
+        PlacePane(m_map, m_cameras->Place(m_layoutMode, m_panes.map,
+                                          FullScreenPicture(width(), height())));
+        Control(ControlId::MapSize)->setToolTip(Text(MapSizeCaptionId(m_panes.map)));
+        update();
+        return;
+    }
+    m_cameras->HideFurther();
     const int channels = m_controller->Loaded() ? m_controller->ChannelCount() : 1;
     const PanePlaces places =
         ::LayoutPanes(m_layoutMode, m_panes, channels, FullScreenPicture(width(), height()));
@@ -458,6 +471,7 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
     context.pointerInsideList = m_list->Contains(QCursor::pos());
     context.downloadBusy = Busy();
     context.volume = m_volume->GetPos();
+    context.cameras = m_controller->Loaded() ? m_cameras->Cameras() : 0;
     const KeyDecision decision = DecideKey(KeyOfEvent(*event), context);
     using Command = void (CSamplePlayerDlg::*)();
     static const std::map<KeyAction, Command> kCommands = {
@@ -480,6 +494,10 @@ bool CSamplePlayerDlg::HandleKey(QKeyEvent* event) {
     }
     if (decision.action == KeyAction::MarkerPrevious) {
         m_trips->PreviousMark();
+        return true;
+    }
+    if (decision.action == KeyAction::MainCamera) {
+        m_cameras->SetMain(decision.camera);
         return true;
     }
     if (decision.action == KeyAction::ToggleUnits) {
@@ -615,7 +633,13 @@ void CSamplePlayerDlg::OnZoomWindow() {
 void CSamplePlayerDlg::OnMapSizeButton() {
     if (Busy())
         return;
-    m_panes = ToggleMapSize(m_panes, m_controller->Loaded() ? m_controller->ChannelCount() : 0);
+    if (m_controller->Loaded() && m_cameras->Grid()) {
+        // The grid: the map takes the large slot, every camera a cell of the grid, and back.
+        if (m_panes.map != PaneMode::Hidden)
+            m_panes.map = m_panes.map == PaneMode::Large ? PaneMode::Small : PaneMode::Large;
+    } else {
+        m_panes = ToggleMapSize(m_panes, m_controller->Loaded() ? m_controller->ChannelCount() : 0);
+    }
     LayoutPanes();
 }
 

@@ -16,6 +16,8 @@
 #include <optional>
 
 class CBitmapButtonTrans;
+class CameraPanes;
+class CarReadoutWidget;
 class ClipCommand;
 class CBitmapSlider;
 class CGraphStatic;
@@ -33,7 +35,8 @@ class StatusPresenter;
 class TripView;
 class ZoomFeed;
 
-// The program's main window: a frameless, skinned window with the two picture areas, the map
+// The program's main window: a frameless, skinned window with the picture areas (front and
+// rear, or a grid of up to six cameras, CameraPanes), the car readout, the map
 // and graph panes, the recording list, the transport buttons, the three sliders and the status
 // texts, in a normal layout (the 975 × 635 background) and a full-screen one.
 //
@@ -87,6 +90,7 @@ public:
     DownloadController& Download() { return *m_download; }
     TripView& Trips() { return *m_trips; }
     ClipCommand& Clip() { return *m_clip; }
+    CameraPanes& Cameras() { return *m_cameras; }
     QLabel* InfoLine() const { return m_info; }
     // Shows the drives and plays drive `number` (1 the oldest, as tatcard trips numbers them)
     // from its start; false when there is no such drive.
@@ -159,8 +163,10 @@ private:
     bool m_shutDown = false;
 
     std::map<int, QWidget*> m_controls;
+    CameraPanes* m_cameras = nullptr; // a child of the window; its pictures 0 and 1 follow
     PictureWidget* m_front = nullptr;
     PictureWidget* m_rear = nullptr;
+    CarReadoutWidget* m_carReadout = nullptr;
     CMapView* m_map = nullptr;
     CGraphStatic* m_graph = nullptr;
     RecordingListView* m_list = nullptr;

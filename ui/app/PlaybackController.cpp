@@ -63,12 +63,16 @@ PlaybackController::~PlaybackController() {
 }
 
 CQTRMediaPlayer::StartResult PlaybackController::Start(VPictureArea* front, VPictureArea* rear) {
-    CQTRMediaPlayer::StartResult result = m_engine.Start(front, rear);
+    return Start(std::vector<VPictureArea*>{front, rear});
+}
+
+CQTRMediaPlayer::StartResult PlaybackController::Start(const std::vector<VPictureArea*>& areas) {
+    CQTRMediaPlayer::StartResult result = m_engine.Start(areas);
     if (result.failed == CQTRMediaPlayer::Part::kAudioOutput) {
         std::fprintf(stderr, "tatview: the sound output did not open; playing without sound\n");
         m_audio = AudioOutputFactory(nullptr).Make(AudioOutputFactory::Choice::Null);
         m_engine.SetAudio(m_audio.get());
-        result = m_engine.Start(front, rear);
+        result = m_engine.Start(areas);
     }
     m_cardTimer.start();
     return result;
@@ -289,6 +293,15 @@ std::string PlaybackController::CurrentRecordingName() const {
                  : m_source->Recordings()[m_tripPlan->members[static_cast<size_t>(m)]].name;
 }
 
+std::vector<std::string> PlaybackController::CameraWords() const {
+    if (!Loaded() || !m_source)
+        return {};
+    const int index = m_source->Find(CurrentRecordingName());
+    if (index < 0)
+        return {};
+    return m_source->Recordings()[static_cast<size_t>(index)].cameras;
+}
+
 int64_t PlaybackController::WallClockSeconds() const {
     if (!Loaded() || !m_source)
         return -1;
@@ -470,8 +483,8 @@ void PlaybackController::SetDeviceVolume(uint32_t volume) {
 }
 
 void PlaybackController::SetBrightness(int level) {
-    m_engine.SetBrightness(0, level);
-    m_engine.SetBrightness(1, level);
+    for (int channel = 0; channel < CQTRMediaPlayer::kMaxCameras; ++channel)
+        m_engine.SetBrightness(channel, level);
 }
 
 void PlaybackController::OnEngineEnd(bool readFailed) {

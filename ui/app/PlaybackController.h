@@ -89,6 +89,9 @@ public:
     // standard error), as when no sound server answers; the result names the part that still
     // did not start.
     CQTRMediaPlayer::StartResult Start(VPictureArea* front, VPictureArea* rear);
+    // The same with one area per camera (areas[c] shows channel c, at most
+    // CQTRMediaPlayer::kMaxCameras).
+    CQTRMediaPlayer::StartResult Start(const std::vector<VPictureArea*>& areas);
     // Stops the timers and the engine (its threads, the parser's, the sound output). Safe to
     // call more than once.
     void ShutDown();
@@ -197,8 +200,12 @@ public:
     // The sound output's volume (two 16-bit channels, 0 muted).
     void SetDeviceVolume(uint32_t volume);
     uint32_t DeviceVolume() const { return m_deviceVolume; }
-    // Brightness of both pictures, -5 … 5.
+    // Brightness of every camera's picture, -5 … 5.
     void SetBrightness(int level);
+    // The camera the window shows large (0-based channel); the engine may decode the others
+    // at a lower cost.
+    void SetMainCamera(int channel) { m_engine.SetMainCamera(channel); }
+    int MainCamera() const { return m_engine.MainCamera(); }
 
     // ---- Read-outs ----
     bool Loaded() const { return m_engine.StateValue() != CQTRMediaPlayer::kIdle; }
@@ -210,14 +217,18 @@ public:
     int64_t DurationMs() const { return m_engine.DurationMs(); }
     // Video channels of the recording the engine opened last.
     int ChannelCount() const { return m_engine.ChannelCount(); }
+    // The words of the cameras of the recording that plays, in channel order, as its source
+    // lists them (SourceRecording::cameras); empty when it lists none or nothing is loaded.
+    std::vector<std::string> CameraWords() const;
     // The telemetry of the text lines the engine hands out (a card's recording, an AVI file).
     const CTextData& Telemetry() const { return m_telemetry; }
     // The telemetry of the dash-cam folder's recording that plays, looked up by play time;
     // null for a card's recording or an AVI file, and until the recording's files have been
     // read. A new recording gets a new one.
     std::shared_ptr<const TrackTimeline> FolderTrack() const { return m_folderTrack; }
-    // Writes the last decoded picture of a channel (0 front, 1 rear) at its recorded size as
-    // a JPEG file. False when the channel has no picture or the file could not be written.
+    // Writes the last decoded picture of a channel (0 front, 1 rear, 2 … further cameras) at its
+    // recorded size as a JPEG file. False when the channel has no picture or the file could not be
+    // written.
     bool SaveSnapshot(int channel, const std::string& path) {
         return m_engine.SaveSnapshot(channel, path);
     }

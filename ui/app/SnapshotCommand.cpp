@@ -2,12 +2,15 @@
 
 #include "PlaybackController.h"
 #include "resources/strings/StringTable.h"
+#include "ui/logic/CameraGrid.h"
 
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace {
 
@@ -43,14 +46,35 @@ QString SnapshotCommand::DefaultName(int year, int month, int day, int hour, int
         .arg(second);
 }
 
-QStringList SnapshotCommand::TargetsOf(const QString& chosen, int channels) {
+namespace {
+
+// The chosen name without its extension.
+QString BaseOf(const QString& chosen) {
     const QFileInfo info(chosen);
     QString base = chosen;
     if (!info.suffix().isEmpty())
         base.chop(info.suffix().size() + 1);
+    return base;
+}
+
+} // namespace
+
+QStringList SnapshotCommand::TargetsOf(const QString& chosen, int channels) {
+    const QString base = BaseOf(chosen);
     QStringList targets{base + QStringLiteral("_front.jpg")};
     if (channels > 1)
         targets << base + QStringLiteral("_rear.jpg");
+    return targets;
+}
+
+QStringList SnapshotCommand::TargetsOf(const QString& chosen,
+                                       const std::vector<std::string>& words) {
+    if (!cameragrid::UsesGrid(static_cast<int>(words.size())))
+        return TargetsOf(chosen, static_cast<int>(words.size()));
+    const QString base = BaseOf(chosen);
+    QStringList targets;
+    for (const std::string& word : words)
+        targets << base + QLatin1Char('_') + QString::fromStdString(word) + QStringLiteral(".jpg");
     return targets;
 }
 
@@ -67,7 +91,9 @@ void SnapshotCommand::Capture(int listRows) {
     const QString chosen = m_askPath(suggested);
     if (!chosen.isEmpty()) {
         m_folder = QFileInfo(chosen).absolutePath();
-        const QStringList targets = TargetsOf(chosen, m_controller.ChannelCount());
+        const int cameras = std::min(m_controller.ChannelCount(), cameragrid::kMaxCameras);
+        const QStringList targets =
+            TargetsOf(chosen, cameragrid::CameraWords(m_controller.CameraWords(), cameras));
         QStringList existing;
         for (const QString& target : targets)
             if (QFileInfo::exists(target))

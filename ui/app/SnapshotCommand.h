@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 class PlaybackController;
 class QWidget;
@@ -13,7 +15,9 @@ class QWidget;
 // recorded size. Playback pauses while the user picks a file name (default
 // "Capture_<y><m><d>_<h><m><s>.jpg" from the local time, without leading zeros); the front
 // picture goes to the chosen name with "_front.jpg" in place of its extension, the rear one
-// (two-channel recordings) with "_rear.jpg". Files that would be replaced are asked about
+// (two-channel recordings) with "_rear.jpg"; a recording of more than two cameras writes one
+// file per camera named by its word ("_front.jpg", "_back.jpg", "_left_repeater.jpg", ...).
+// Files that would be replaced are asked about
 // first; a picture that cannot be written is told. Playback resumes when it was running.
 //
 // Threads: GUI thread.
@@ -41,6 +45,9 @@ public:
     // "_front.jpg" and, for two channels, "_rear.jpg"; a dot in a folder's name is not an
     // extension.
     static QStringList TargetsOf(const QString& chosen, int channels);
+    // The files of the cameras with these words (channel order): those above for one or two
+    // cameras, "_<word>.jpg" for each camera of more.
+    static QStringList TargetsOf(const QString& chosen, const std::vector<std::string>& words);
     // "Capture_%d%d%d_%d%d%d.jpg" of a local date and time.
     static QString DefaultName(int year, int month, int day, int hour, int minute, int second);
 

@@ -3,6 +3,7 @@
 #include "PlaybackController.h"
 #include "base/DiagLog.h"
 #include "telemetry/CGSensorData.h"
+#include "ui/logic/CarReadout.h"
 #include "ui/logic/GraphSeries.h"
 #include "ui/logic/GraphWindow.h"
 #include "ui/logic/MapUpdateRule.h"
@@ -11,6 +12,7 @@
 #include "ui/widgets/CBitmapSlider.h"
 #include "ui/widgets/CGraphStatic.h"
 #include "ui/widgets/CMapView.h"
+#include "ui/widgets/CarReadoutWidget.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -66,6 +68,8 @@ void StatusPresenter::ClearTelemetry() {
     m_track.reset();
     m_widgets.map->LoadMapPage();
     m_widgets.mapSizeButton->setEnabled(false);
+    if (m_widgets.carReadout != nullptr)
+        m_widgets.carReadout->Show(CarReadout{});
 }
 
 void StatusPresenter::RecordingOpened() {
@@ -151,13 +155,19 @@ void StatusPresenter::RefreshFromTrack(const std::shared_ptr<const TrackTimeline
     std::optional<NewestFix> fix;
     if (current != nullptr)
         fix = NewestFix{current->fix.valid != 0, PositionOf(current->fix)};
+    // The car's speedometer, where the car wrote its data, before the receiver's speed.
+    const std::optional<double> carKmh = CarReadout::SpeedKmhAt(track.get(), playMs);
     if (MapRefreshFor(fix).revealMap) {
         RevealMap();
-        SetSpeedText(
-            QString::fromStdString(StatusText::SpeedText(current->fix.GetSpeed(), m_unit)));
+        SetSpeedText(QString::fromStdString(
+            StatusText::SpeedText(carKmh.value_or(current->fix.GetSpeed()), m_unit)));
+    } else if (carKmh) {
+        SetSpeedText(QString::fromStdString(StatusText::SpeedText(*carKmh, m_unit)));
     } else {
         SetSpeedText(NoSpeedText());
     }
+    if (m_widgets.carReadout != nullptr)
+        m_widgets.carReadout->Show(CarReadout::At(track.get(), playMs, m_unit));
     // The marker stays on the route: an impossible fix does not move it.
     if (const TimedFix* onRoute = track->RouteFixAt(playMs)) {
         const GeoPoint position = PositionOf(onRoute->fix);

@@ -12,6 +12,7 @@
 #include <vector>
 
 class CBitmapSlider;
+class CarReadoutWidget;
 class CGraphStatic;
 class CMapView;
 class DiagLog;
@@ -30,7 +31,10 @@ class TrackTimeline;
 // dash-cam folder's recording, whose telemetry is read whole (PlaybackController::FolderTrack),
 // shows what is current at the play time: the speed of the fix at or before it, the marker on
 // the route's fix at or before it, the graph's last minute of samples and speeds up to it
-// (GraphWindowAt), and the whole route from the start (a drive's whole route). The graph's values
+// (GraphWindowAt), and the whole route from the start (a drive's whole route). A car's
+// recording (its own driving data with each picture) also shows the car readout of the state
+// at or before the play time, and the car's speed in place of the receiver's in the speed
+// text; other recordings hide the readout. The graph's values
 // are in the card's G-sensor units (CGSensorData::kUnitsPerG to the g), unrounded for a folder's
 // samples.
 //
@@ -46,6 +50,7 @@ public:
         CGraphStatic* graph;
         CMapView* map;
         QWidget* mapSizeButton;
+        CarReadoutWidget* carReadout = nullptr; // the car's own data; null: not shown
     };
 
     // Sets up the graph's scale and its three series. controller, the widgets and diag must

@@ -6,9 +6,11 @@
 
 #include <QCursor>
 
-ZoomFeed::ZoomFeed(PlaybackController& controller, const PictureWidget* front,
-                   const PictureWidget* rear, QWidget* window)
-    : m_controller(controller), m_front(front), m_rear(rear), m_zoom(new CZoomDlg(window)) {
+#include <utility>
+
+ZoomFeed::ZoomFeed(PlaybackController& controller, std::vector<const PictureWidget*> pictures,
+                   QWidget* window)
+    : m_controller(controller), m_pictures(std::move(pictures)), m_zoom(new CZoomDlg(window)) {
     m_zoom->hide();
     m_timer.setInterval(10);
     // Asking where the pointer is takes a round trip to the display server, and a timer this
@@ -36,11 +38,16 @@ void ZoomFeed::Stop() {
 void ZoomFeed::Feed(const QPoint& pointer) {
     if (!m_zoom->isVisible())
         return;
-    if (m_front->isVisible() && m_front->rect().contains(m_front->mapFromGlobal(pointer)))
-        m_source = 0;
-    if (m_rear->isVisible() && m_rear->rect().contains(m_rear->mapFromGlobal(pointer)))
-        m_source = 1;
-    const PictureWidget* source = m_source == 0 ? m_front : m_rear;
+    for (size_t c = 0; c < m_pictures.size(); ++c) {
+        const PictureWidget* picture = m_pictures[c];
+        if (picture != nullptr && picture->isVisible() &&
+            picture->rect().contains(picture->mapFromGlobal(pointer)))
+            m_source = static_cast<int>(c);
+    }
+    if (m_source < 0 || static_cast<size_t>(m_source) >= m_pictures.size() ||
+        m_pictures[static_cast<size_t>(m_source)] == nullptr)
+        return;
+    const PictureWidget* source = m_pictures[static_cast<size_t>(m_source)];
     const QPoint at = source->mapFromGlobal(pointer);
     Picture cut;
     if (!m_controller.CutOut(m_source, at.x(), at.y(), 320, 240, cut) || cut.Empty())

@@ -4,6 +4,26 @@
 
 namespace {
 
+// The channel of a digit key, 0-based; -1 for other keys.
+int CameraOfKey(Key key) {
+    switch (key) {
+    case Key::Digit1:
+        return 0;
+    case Key::Digit2:
+        return 1;
+    case Key::Digit3:
+        return 2;
+    case Key::Digit4:
+        return 3;
+    case Key::Digit5:
+        return 4;
+    case Key::Digit6:
+        return 5;
+    default:
+        return -1;
+    }
+}
+
 constexpr int kVolumeMin = 0;
 constexpr int kVolumeMax = 99;
 
@@ -51,6 +71,14 @@ KeyAction ActionFor(Key key, const KeyContext& context) {
         return KeyAction::MarkClipEnd;
     case Key::CtrlE:
         return KeyAction::ExportClip;
+    case Key::Digit1:
+    case Key::Digit2:
+    case Key::Digit3:
+    case Key::Digit4:
+    case Key::Digit5:
+    case Key::Digit6:
+        return context.cameras > 2 && CameraOfKey(key) < context.cameras ? KeyAction::MainCamera
+                                                                         : KeyAction::Swallow;
     case Key::Escape:
     case Key::Tab:
     case Key::Other:
@@ -68,6 +96,8 @@ KeyDecision DecideKey(Key key, const KeyContext& context) {
         return {action, std::min(volume + kVolumeKeyStep, kVolumeMax)};
     if (action == KeyAction::VolumeDown)
         return {action, std::max(volume - kVolumeKeyStep, kVolumeMin)};
+    if (action == KeyAction::MainCamera)
+        return {action, volume, CameraOfKey(key)};
     return {action, volume};
 }
 
@@ -115,6 +145,13 @@ int VirtualKeyCode(Key key) {
         return 79;
     case Key::CtrlE:
         return 69;
+    case Key::Digit1:
+    case Key::Digit2:
+    case Key::Digit3:
+    case Key::Digit4:
+    case Key::Digit5:
+    case Key::Digit6:
+        return 49 + CameraOfKey(key);
     case Key::Other:
         break;
     }

@@ -27,6 +27,12 @@ enum class Key {
     I,            // "i" the clip's start here
     O,            // "o" the clip's end here
     CtrlE,        // Ctrl+E: the clip export
+    Digit1,       // "1" … "6": that camera becomes the main one (a grid of cameras)
+    Digit2,
+    Digit3,
+    Digit4,
+    Digit5,
+    Digit6,
     Other
 };
 
@@ -53,6 +59,7 @@ enum class KeyAction {
     MarkClipStart,  // the clip's start mark at the time played
     MarkClipEnd,    // the clip's end mark at the time played
     ExportClip,     // the clip export (its dialog)
+    MainCamera,     // KeyDecision::camera becomes the main (large) camera
     PassToList,     // the recording list handles the key itself
     Swallow,        // nothing happens and no control sees the key
 };
@@ -64,12 +71,14 @@ struct KeyContext {
     int listRowCount = 0;
     bool pointerInsideList = false; // the mouse pointer is over the recording list
     bool downloadBusy = false;
-    int volume = 0; // the volume slider's position, 0..99
+    int volume = 0;  // the volume slider's position, 0..99
+    int cameras = 0; // cameras of the recording that plays (0: none loaded)
 };
 
 struct KeyDecision {
     KeyAction action = KeyAction::Swallow;
     int volume = 0; // the volume slider's position after the key, 0..99
+    int camera = 0; // MainCamera: the channel, 0-based
     bool operator==(const KeyDecision&) const = default;
 };
 
@@ -84,5 +93,7 @@ int VirtualKeyCode(Key key);
 // is over it and move the volume by kVolumeKeyStep otherwise; Space plays when PLAY is shown
 // and the list has rows, else pauses; "." and "," step a frame, "[" and "]" change the speed;
 // Ctrl+Right and Ctrl+Left go to the next and previous marker (Left and Right alone still
-// step 10 s), "u" toggles the speed unit; keys without a command are swallowed.
+// step 10 s), "u" toggles the speed unit; "1" … "6" make that camera the main one while a
+// recording of more than two cameras plays and it has that camera (swallowed otherwise: one-
+// and two-camera recordings keep their panes); keys without a command are swallowed.
 KeyDecision DecideKey(Key key, const KeyContext& context);

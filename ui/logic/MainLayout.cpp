@@ -10,6 +10,9 @@ std::vector<ControlPlacement> NormalLayout() {
     using namespace ControlId;
     return {
         {Graph, Rect{30, 520, 760, 104}, Show},
+        // Shown by the status while a car's driving data plays: inside the frame of the
+        // G-force legend beside the graph, over the legend.
+        {CarReadout, Rect{807, 522, 161, 100}, Keep},
         {Zoom, Rect{431, 471, 21, 21}, Show},
         {Settings, Rect{546, 471, 21, 21}, Show},
         {PlaySpeed, Rect{584, 471, 56, 21}, Show},
@@ -77,6 +80,8 @@ std::vector<ControlPlacement> FullScreenLayout(int w, int h) {
         {CurrentTime, Rect{55, h - 25, 60, 12}, Keep},
         {Length, Rect{370, h - 25, 60, 12}, Keep},
         {Speed, Rect{470, h - 25, 60, 12}, Keep},
+        // In the control bar, after the speed text.
+        {CarReadout, Rect{540, h - 82, 128, 78}, Keep},
         {PlaySpeed, Rect{w - 440, h - 45, 56, 21}, Show},
         {List, std::nullopt, Hide},
         {Settings, std::nullopt, Hide},

@@ -57,8 +57,9 @@ constexpr int BrightnessIcon = 1237;
 constexpr int FrontPicture = 1238;
 constexpr int RearPicture = 1239;
 constexpr int Speed = 1240;
-constexpr int PlaySpeed = 1241; // the playing speed's control
-constexpr int Clip = 1242;      // the incident clip's export, beside the capture button
+constexpr int PlaySpeed = 1241;  // the playing speed's control
+constexpr int Clip = 1242;       // the incident clip's export, beside the capture button
+constexpr int CarReadout = 1243; // a car's own driving data, beside the graph
 } // namespace ControlId
 
 // Fixed places of the normal layout.

@@ -47,6 +47,19 @@ Key KeyOfQtKey(int qtKey, Qt::KeyboardModifiers modifiers) {
             return Key::Other;
         return qtKey == Qt::Key_U ? Key::U : qtKey == Qt::Key_I ? Key::I : Key::O;
     }
+    case Qt::Key_1:
+    case Qt::Key_2:
+    case Qt::Key_3:
+    case Qt::Key_4:
+    case Qt::Key_5:
+    case Qt::Key_6: {
+        // The plain digits, on the main keys or the keypad.
+        if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            return Key::Other;
+        static constexpr Key kDigits[] = {Key::Digit1, Key::Digit2, Key::Digit3,
+                                          Key::Digit4, Key::Digit5, Key::Digit6};
+        return kDigits[qtKey - Qt::Key_1];
+    }
     case Qt::Key_E:
         return ctrl && !(modifiers & (Qt::AltModifier | Qt::MetaModifier)) ? Key::CtrlE
                                                                            : Key::Other;

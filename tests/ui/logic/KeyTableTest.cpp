@@ -104,6 +104,30 @@ TEST(KeyTableTest, ArrowsOverTheListGoToTheList) {
     EXPECT_EQ(ActionOf(Key::PageUp, context), KeyAction::Next);
 }
 
+TEST(KeyTableTest, DigitsChooseTheMainCameraOfAGridOnly) {
+    KeyContext six = Playing();
+    six.cameras = 6;
+    const Key digits[] = {Key::Digit1, Key::Digit2, Key::Digit3,
+                          Key::Digit4, Key::Digit5, Key::Digit6};
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(DecideKey(digits[c], six), (KeyDecision{KeyAction::MainCamera, 50, c})) << c;
+    KeyContext four = Playing();
+    four.cameras = 4;
+    EXPECT_EQ(ActionOf(Key::Digit4, four), KeyAction::MainCamera);
+    EXPECT_EQ(ActionOf(Key::Digit5, four), KeyAction::Swallow) << "a camera it does not have";
+    // One and two cameras keep their panes, and nothing loaded has no cameras.
+    for (const int cameras : {0, 1, 2}) {
+        KeyContext few = Playing();
+        few.cameras = cameras;
+        for (const Key key : digits)
+            EXPECT_EQ(ActionOf(key, few), KeyAction::Swallow) << cameras;
+    }
+    six.downloadBusy = true;
+    EXPECT_EQ(ActionOf(Key::Digit3, six), KeyAction::Swallow);
+    EXPECT_EQ(VirtualKeyCode(Key::Digit1), 49);
+    EXPECT_EQ(VirtualKeyCode(Key::Digit6), 54);
+}
+
 TEST(KeyTableTest, EverythingIsSwallowedWhileDownloading) {
     KeyContext context = Playing();
     context.downloadBusy = true;
