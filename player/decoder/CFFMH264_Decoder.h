@@ -56,6 +56,10 @@ public:
     // Drops the pictures held back; the last picture stays.
     void Flush();
 
+    // What decoding leaves out from the next packet on (libavcodec's skip_loop_filter, and
+    // skip_frame for pictures no other refers to); kept across Open. Off at construction.
+    void SetDecodeCost(bool skipLoopFilter, bool skipNonReference);
+
     // Size in pixels of the last decoded picture; 0 × 0 before the first one.
     void GetPictureSize(int32_t& width, int32_t& height) const;
 
@@ -93,6 +97,7 @@ public:
 
 private:
     void CloseLocked();
+    void ApplyCostLocked();
     bool DrainLocked();
     int FixedBrightness() const;
     int FixedContrast() const;
@@ -110,4 +115,6 @@ private:
     float m_contrast = 1.0f;
     void FlushLocked();
     bool m_draining = false; // the end was sent: no packet is taken until a flush
+    bool m_skipLoopFilter = false;
+    bool m_skipNonReference = false;
 };
