@@ -43,17 +43,16 @@ report() {
     awk -v n="$n" -v label="$label" -v ff="$ffmpeg_ms" '{
         for (i = 2; i <= NF; i++) { split($i, kv, "="); v[kv[1]] = kv[2] }
         onTime = v["on_time_pct"]; shown = 0; dropped = 0; ok = (onTime >= 95) ? 1 : 0
-        if (n == 1 || !("cameras" in v)) {
-            # Two cameras or fewer: the line has no per-camera counts.
-        }
-        for (c = 1; c < n; c++) {
+        # Two cameras or fewer: the line has no per-camera counts; only the front is judged.
+        counted = ("cameras" in v) ? n : 1
+        for (c = 1; c < counted; c++) {
             p = v["camera" c "_presented"]; d = v["camera" c "_dropped"]
             shown += p; dropped += d
             if (p + d > 0 && d / (p + d) <= 0.05) ok++
         }
         rate = (shown + dropped > 0) ? sprintf("%.1f %%", 100 * dropped / (shown + dropped)) : "n/a"
         printf "%-18s front on time %5.1f %% (%d pictures, %d skipped), other cameras dropped %s, cameras on time %d of %d, cpu %.1f s vs ffmpeg %.1f s (%.2fx)\n",
-            label, onTime, v["frames"], v["skipped"], rate, ok, n, v["cpu_ms"] / 1000, ff / 1000,
+            label, onTime, v["frames"], v["skipped"], rate, ok, counted, v["cpu_ms"] / 1000, ff / 1000,
             v["cpu_ms"] / ff
     }' <<<"$line"
 }
