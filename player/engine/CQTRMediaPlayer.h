@@ -39,11 +39,11 @@ class DiagLog;
 // car (channels 2 … 5) is handled as the rear is, each with its own state (its first key
 // frame, its picture waiting for the front), so that all cameras stay within a frame of the
 // front by their times. Of a recording with more than two cameras, the cameras other than the
-// front and the main one are decoded at a lower cost (no deblocking filter); when a front
-// picture comes more than half a period after its moment those cameras leave out the
-// pictures no other refers to, and when three in a row come more than a period late (or one
-// two periods late) every picture until their next key frame, where their decoding starts
-// again: the front never waits for them. Sound is placed by its
+// front and the main one are decoded at a lower cost (no deblocking filter); when the front
+// pictures fall more than a period behind the pace (since the last one that waited for its
+// moment) those cameras leave out the pictures no other refers to, and more than two periods
+// behind five pictures in a row every picture until their next key frame,
+// where their decoding starts again: the front never waits for them. Sound is placed by its
 // own times (AudioPlacement): cut where a reposition starts, silence where it starts after the
 // picture.
 //
@@ -228,10 +228,14 @@ private:
         bool keyFrameOnly = false; // ... a scrub: the first picture decoded
         std::array<CameraPlay, kMaxCameras> cameras{}; // [0] unused: the front
         bool lastFrontSkipped = false;
-        // How far behind its moments the front is: 0 on time, 1 half a period late, 2 more
-        // than a period late three pictures in a row, or later than two periods.
+        // How far behind the pace the front is: 0 on time, 1 more than a period, 2 more than
+        // two periods five pictures in a row.
         int behind = 0;
-        int lateRun = 0;                     // front pictures in a row more than a period late
+        int lateRun = 0; // front pictures in a row more than two periods behind
+        // The last front picture that was on schedule: its wall time, time and speed.
+        std::chrono::steady_clock::time_point anchorWall{};
+        int64_t anchorUs = 0;
+        int32_t anchorSpeed = 0;
         int64_t lastPresentedUs = kNoTimeUs; // the front picture passed on last
         bool readSinceReposition = false;
         bool havePending = false; // `pending` is read and waits in the read buffer
@@ -273,7 +277,12 @@ private:
     // A camera's packet out of the delay line: decoded (at the cost its state asks for) and
     // shown with its front picture, or left out while the camera sheds pictures.
     void DecodeCamera(int channel, int32_t size, int64_t timeUs, bool key);
-    // The decode cost of a camera from how late the front is; tells the decoder of a change.
+    // After a front picture shown at `shown`: how far behind the pace the front has fallen
+    // (PlayState::behind). onSchedule: it waited for its moment, or began a position.
+    void TrackBehind(bool onSchedule, std::chrono::steady_clock::time_point shown, int64_t timeUs,
+                     int32_t speed, std::chrono::microseconds period);
+    // The decode cost of a camera from how far behind the front is; tells the decoder of a
+    // change.
     DecodeCost CostOf(int channel) const;
     void ApplyCost(int channel, DecodeCost cost);
     // The channels a packet of this recording can carry: 1 … kMaxCameras.

@@ -94,15 +94,7 @@ bool CQTRMediaPlayer::WaitUntilDue(int64_t timeUs, bool& skip) {
     const Clock::time_point shown = Clock::now();
     m_pacer.Passed(shown);
     const auto late = shown - due;
-    // How far the front has fallen behind, for the cameras that make room for it: half a
-    // period late, or more than a period late three pictures in a row (or skipped).
-    if (firstOfPosition || late <= period / 2) {
-        m_play.lateRun = 0;
-        m_play.behind = 0;
-    } else {
-        m_play.lateRun = late > period ? m_play.lateRun + 1 : 0;
-        m_play.behind = m_play.lateRun >= 3 || late > 2 * period ? 2 : 1;
-    }
+    TrackBehind(firstOfPosition || due > now, shown, timeUs, speed, period);
     if (late > std::max<Clock::duration>(2 * period, std::chrono::milliseconds(kSkipLateMs))) {
         skip = true;
         m_skipped.fetch_add(1, std::memory_order_acq_rel);
@@ -208,6 +200,32 @@ void CQTRMediaPlayer::PresentCamera(int channel) {
         ShowCamera(channel);
     else
         camera.dueUs = picture;
+}
+
+void CQTRMediaPlayer::TrackBehind(bool onSchedule, std::chrono::steady_clock::time_point shown,
+                                  int64_t timeUs, int32_t speed, std::chrono::microseconds period) {
+    // The pacer starts its schedule again from a picture that came late, so its lateness does
+    // not add up while the worker cannot keep up. The lag does: how much later than the pace
+    // since the last picture that waited for its moment (or began a position) this one came.
+    if (onSchedule || speed != m_play.anchorSpeed) {
+        m_play.anchorWall = shown;
+        m_play.anchorUs = timeUs;
+        m_play.anchorSpeed = speed;
+        m_play.lateRun = 0;
+        m_play.behind = 0;
+        return;
+    }
+    const auto paced = std::chrono::microseconds((timeUs - m_play.anchorUs) * 100 / speed);
+    const auto lag = shown - (m_play.anchorWall + paced);
+    // A period behind; more than two periods five pictures in a row (a moment's hold-up of
+    // the machine is no reason to leave out whole seconds).
+    if (lag <= period) {
+        m_play.lateRun = 0;
+        m_play.behind = 0;
+        return;
+    }
+    m_play.lateRun = lag > 2 * period ? m_play.lateRun + 1 : 0;
+    m_play.behind = m_play.lateRun >= 5 ? 2 : 1;
 }
 
 int CQTRMediaPlayer::CameraCount() const {
