@@ -65,6 +65,10 @@ void CardSource::ReadListing() {
             if (tat::ParseRecordingName(name, parsed, nullptr))
                 recording.start = parsed.start;
             recording.channels = tat::ChannelsOfPath(name);
+            recording.cameras = {"front"};
+            if (recording.channels >= 2)
+                recording.cameras.emplace_back("rear");
+            recording.channels = static_cast<int>(recording.cameras.size());
             TatDescription description;
             if (m_library.DescribeByName(name, description)) {
                 const tat::InfoBlock block = tat::InfoBlock::Decode(description.info);

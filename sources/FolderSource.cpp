@@ -24,7 +24,8 @@ FolderSource::FolderSource(std::string root, Type type, sources::Options options
         recording.category = file.category;
         recording.start = file.start;
         recording.lengthMs = file.lengthMs;
-        recording.channels = file.ChannelCount();
+        recording.cameras = file.CameraWords();
+        recording.channels = std::max(static_cast<int>(recording.cameras.size()), 1);
         recording.sizeBytes = file.sizeBytes;
         m_recordings.push_back(std::move(recording));
     }

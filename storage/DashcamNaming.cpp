@@ -107,6 +107,7 @@ struct Match {
     CivilTime start;
     bool hasTime = true;
     std::string otherCamera;
+    int carCamera = -1;
 };
 
 Channel ChannelOfLetter(char letter) {
@@ -313,8 +314,9 @@ bool Nextbase(std::string_view stem, Match& m) {
 
 // 2024-03-05_09-07[-02]-<camera>
 bool Tesla(std::string_view stem, Match& m) {
-    static constexpr std::array<std::string_view, 6> kCameras = {
-        "front", "back", "left_repeater", "right_repeater", "left_pillar", "right_pillar"};
+    static constexpr std::array<std::string_view, kCarCameraCount> kCameras = {
+        kCarCameras[0], kCarCameras[1], kCarCameras[2],
+        kCarCameras[3], kCarCameras[4], kCarCameras[5]};
     Cursor c(stem);
     if (!c.Digits(4, m.start.year) || !c.Literal('-') || !c.Digits(2, m.start.month) ||
         !c.Literal('-') || !c.Digits(2, m.start.day) || !c.Literal('_') ||
@@ -336,6 +338,7 @@ bool Tesla(std::string_view stem, Match& m) {
     m.channel = camera == 0 ? kFront : camera == 1 ? kRear : kOther;
     if (camera >= 2)
         m.otherCamera = std::string(kCameras[camera]);
+    m.carCamera = static_cast<int>(camera);
     return true;
 }
 
@@ -470,6 +473,7 @@ FileNameInfo ReadFileName(std::string_view relativePath) {
     info.hasTime = m.hasTime;
     info.start = m.start;
     info.otherCamera = m.otherCamera;
+    info.carCamera = m.carCamera;
     return info;
 }
 

@@ -57,7 +57,14 @@ struct FileNameInfo {
     bool hasTime = false;     // the name carries the start time
     CivilTime start;          // local time, when hasTime
     std::string otherCamera;  // the camera's word for channels beyond front and rear
+    // A car's camera (Tesla): its place in kCarCameras; -1 for other conventions.
+    int carCamera = -1;
 };
+
+// The cameras of a car with built-in cameras, in the order it plays them.
+inline constexpr int kCarCameraCount = 6;
+inline constexpr const char* kCarCameras[kCarCameraCount] = {
+    "front", "back", "left_repeater", "right_repeater", "left_pillar", "right_pillar"};
 
 // Reads one file's path relative to the scanned folder ("DCIM/Movie/RO/2024_..._F.MP4";
 // '/' separated). The role is kIgnored for a file that is neither a video file nor a side

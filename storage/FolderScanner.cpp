@@ -33,6 +33,33 @@ std::string DashcamRecording::SecondPicture() const {
     return {};
 }
 
+std::vector<std::string> DashcamRecording::Pictures() const {
+    std::vector<std::string> files;
+    for (const std::string& file : carCameras)
+        if (!file.empty())
+            files.push_back(file);
+    if (!files.empty())
+        return files;
+    for (std::string file : {FirstPicture(), SecondPicture()})
+        if (!file.empty())
+            files.push_back(std::move(file));
+    return files;
+}
+
+std::vector<std::string> DashcamRecording::CameraWords() const {
+    std::vector<std::string> words;
+    for (size_t c = 0; c < carCameras.size(); ++c)
+        if (!carCameras[c].empty())
+            words.emplace_back(dashcam::kCarCameras[c]);
+    if (!words.empty())
+        return words;
+    const size_t count = Pictures().size();
+    static constexpr const char* kTwo[] = {"front", "rear"};
+    for (size_t c = 0; c < count && c < 2; ++c)
+        words.emplace_back(kTwo[c]);
+    return words;
+}
+
 std::vector<std::string> DashcamRecording::AllFiles() const {
     std::vector<std::string> files;
     for (const std::string& file : channels)
@@ -138,6 +165,11 @@ struct PlayedFiles {
 
 void Place(DashcamRecording& recording, const dashcam::FileNameInfo& info, std::string path,
            int64_t mtime, PlayedFiles& played) {
+    if (info.carCamera >= 0 && info.carCamera < dashcam::kCarCameraCount) {
+        std::string& camera = recording.carCameras[static_cast<size_t>(info.carCamera)];
+        if (camera.empty())
+            camera = path;
+    }
     const auto slot = static_cast<size_t>(info.channel);
     std::string& current = recording.channels[slot];
     if (current.empty()) {

@@ -17,6 +17,9 @@ struct DashcamRecording {
     bool startFromName = false;
     // The video file of each camera (dashcam::Channel order); "" where the camera is absent.
     std::array<std::string, dashcam::kChannelCount> channels;
+    // A car's cameras (dashcam::kCarCameras order) as their files; "" where absent, all ""
+    // for other conventions. The same files are in channels and extraFiles too.
+    std::array<std::string, dashcam::kCarCameraCount> carCameras;
     std::vector<std::string> sideFiles;  // NMEA, .gps, .3gf, event.json
     std::vector<std::string> extraFiles; // more video files of the moment that are not played
                                          // (a lower quality, a further camera)
@@ -38,6 +41,12 @@ struct DashcamRecording {
     // there is), and the rear camera (else the interior, else another); "" for none.
     std::string FirstPicture() const;
     std::string SecondPicture() const;
+    // The files played, in channel order (0 the front): a car's cameras that are present, in
+    // dashcam::kCarCameras order; else FirstPicture and SecondPicture, those there are.
+    std::vector<std::string> Pictures() const;
+    // The cameras' words in the same order: a car's ("front", "back", "left_repeater", ...);
+    // else "front" and "rear".
+    std::vector<std::string> CameraWords() const;
     // Every file of the recording: cameras, then extra video files, then side files.
     std::vector<std::string> AllFiles() const;
 };

@@ -5,7 +5,17 @@
 #include <cstdint>
 #include <string>
 
-// Decodes the packets of the two video channels (0 front, 1 rear) and shows the pictures.
+// What a channel's decoding may leave out to save time: the deblocking filter (hardly seen in
+// a picture shown small), and the pictures no other picture refers to (they can go without
+// harm to the pictures after them).
+struct DecodeCost {
+    bool skipLoopFilter = false;
+    bool skipNonReference = false;
+    bool operator==(const DecodeCost&) const = default;
+};
+
+// Decodes the packets of the video channels (0 front, 1 rear, 2 … further cameras) and shows
+// the pictures.
 //
 // Threads: DecodeAndShow, Decode and Show run on the engine's worker thread; SaveSnapshot,
 // SetBrightness, SetContrast and SetFlipMode on the owner's (window) thread, possibly at the same
@@ -53,4 +63,7 @@ public:
     virtual bool SetVideoCodec(int /*channel*/, VideoCodec codec) {
         return codec == VideoCodec::kH264;
     }
+    // What the channel's decoding leaves out from its next packet on; kept across Open and
+    // codec changes. Engine's worker thread.
+    virtual void SetDecodeCost(int /*channel*/, DecodeCost /*cost*/) {}
 };

@@ -63,6 +63,14 @@ bool CDecoder::SetVideoCodec(int channel, VideoCodec codec) {
     return c.decoder.Open(codec, m_hwDevices.get());
 }
 
+void CDecoder::SetDecodeCost(int channelIndex, DecodeCost cost) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    channel.decoder.SetDecodeCost(cost.skipLoopFilter, cost.skipNonReference);
+}
+
 void CDecoder::Close() {
     for (Channel& channel : m_channels) {
         std::lock_guard lock(channel.lock);

@@ -13,11 +13,12 @@
 #include <memory>
 #include <string>
 
-// The player's video decoder: channel 0 (front) and 1 (rear), each with its own H.264
+// The player's video decoder: channel 0 (front), 1 (rear) and 2 … 5 (further cameras of a
+// car), each with its own H.264
 // decoder and the picture last shown for it, at its area's size, in BGR with the area's bytes
 // per pixel.
 //
-// Channel numbers outside 0…1 are clamped to the nearer one, except by DecodeAndShow, which
+// Channel numbers outside 0…5 are clamped to the nearer one, except by DecodeAndShow, which
 // refuses them.
 //
 // Owns the channel decoders and pictures; the areas belong to the caller and are used only
@@ -32,7 +33,7 @@
 // lock held, so an area must not call back into the decoder from it.
 class CDecoder : public VMediaDecoder {
 public:
-    static constexpr int kChannels = 2;
+    static constexpr int kChannels = 6;
     // Largest area side converted to; larger areas are refused rather than allocated.
     static constexpr int32_t kMaxAreaSide = 16384;
 
@@ -47,9 +48,9 @@ public:
         m_hwDevices = std::move(devices);
     }
 
-    // Opens both channel decoders. False when either could not be opened.
+    // Opens every channel decoder. False when one could not be opened.
     bool Open() override;
-    // Closes both channel decoders and forgets their pictures.
+    // Closes every channel decoder and forgets their pictures.
     void Close() override;
 
     // Decodes one packet of the channel and presents the channel's picture at the area's size
@@ -62,7 +63,7 @@ public:
     bool DecodeAndShow(int channel, VPictureArea* area, const uint8_t* bytes,
                        int32_t length) override;
     // Decodes without converting or presenting; the next DecodeAndShow presents the newest
-    // picture. False for a channel outside 0…1 or a packet that yields no picture.
+    // picture. False for a channel outside 0…5 or a packet that yields no picture.
     bool Decode(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs) override;
     int64_t PictureTimeUs(int channel) const override;
     // Presents the newest decoded picture as DecodeAndShow does when its packet yields none.
@@ -84,6 +85,8 @@ public:
     // one); its last picture stays shown until a new one comes. Open keeps each channel's
     // coding.
     bool SetVideoCodec(int channel, VideoCodec codec) override;
+    // Nothing for a channel outside 0…5.
+    void SetDecodeCost(int channel, DecodeCost cost) override;
 
     // The zoom window's cut-out: a width × height region of the channel's last decoded
     // picture at its full resolution, centred on the point under (x, y) of the shown picture

@@ -57,7 +57,23 @@ bool CFFMH264_Decoder::Open(VideoCodec coding, HwDeviceProvider* hardware) {
         CloseLocked();
         return false;
     }
+    ApplyCostLocked();
     return true;
+}
+
+void CFFMH264_Decoder::SetDecodeCost(bool skipLoopFilter, bool skipNonReference) {
+    std::lock_guard lock(m_lock);
+    m_skipLoopFilter = skipLoopFilter;
+    m_skipNonReference = skipNonReference;
+    ApplyCostLocked();
+}
+
+void CFFMH264_Decoder::ApplyCostLocked() {
+    // Both are read by the decoder for every picture, so they may change between packets.
+    if (m_context == nullptr)
+        return;
+    m_context->skip_loop_filter = m_skipLoopFilter ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
+    m_context->skip_frame = m_skipNonReference ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
 }
 
 void CFFMH264_Decoder::Close() {

@@ -69,6 +69,10 @@ public:
     // Drops the pictures held back; the last picture stays.
     void Flush();
 
+    // What decoding leaves out from the next packet on (libavcodec's skip_loop_filter, and
+    // skip_frame for pictures no other refers to); kept across Open. Off at construction.
+    void SetDecodeCost(bool skipLoopFilter, bool skipNonReference);
+
     // Size in pixels of the last decoded picture; 0 × 0 before the first one.
     void GetPictureSize(int32_t& width, int32_t& height) const;
 
@@ -106,6 +110,7 @@ public:
 
 private:
     void CloseLocked();
+    void ApplyCostLocked();
     bool DrainLocked();
     // Moves a received picture into m_picture (through the device when decoding on one).
     bool TakeLocked();
@@ -130,4 +135,6 @@ private:
     void FlushLocked();
     bool m_draining = false; // the end was sent: no packet is taken until a flush
     HwDecodePath m_hw;
+    bool m_skipLoopFilter = false;
+    bool m_skipNonReference = false;
 };

@@ -57,19 +57,16 @@ const char* CQTRMediaPlayer::PartName(Part part) {
     return "";
 }
 
-CQTRMediaPlayer::StartResult CQTRMediaPlayer::Start(const std::vector<VPictureArea*>& areas) {
-    return Start(areas.empty() ? nullptr : areas[0], areas.size() < 2 ? nullptr : areas[1]);
-}
-
-CQTRMediaPlayer::CameraStats CQTRMediaPlayer::CameraStatsOf(int /*channel*/) const {
-    return {};
-}
-
 CQTRMediaPlayer::StartResult CQTRMediaPlayer::Start(VPictureArea* front, VPictureArea* rear) {
+    return Start(std::vector<VPictureArea*>{front, rear});
+}
+
+CQTRMediaPlayer::StartResult CQTRMediaPlayer::Start(const std::vector<VPictureArea*>& areas) {
     if (m_started.load(std::memory_order_acquire))
         return {};
-    m_frontArea = front;
-    m_rearArea = rear;
+    m_areas.fill(nullptr);
+    for (size_t c = 0; c < areas.size() && c < m_areas.size(); ++c)
+        m_areas[c] = areas[c];
     Part failed = Part::kNone;
     if (m_parser != nullptr && !m_parser->Start())
         failed = Part::kParser;
@@ -149,10 +146,10 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
             frontRate = info.frontFrameRate;
         m_frameRate.store(std::max(frontRate, 0), std::memory_order_release);
         m_rearFrameRate.store(std::max(m_parser->GetFrameRate(1), 0), std::memory_order_release);
-        if (m_decoder != nullptr)
-            for (int channel = 0; channel < 2; ++channel)
-                m_decoder->SetVideoCodec(channel, m_parser->GetVideoCodec(channel));
         m_videoChannels.store(m_parser->VideoChannels(), std::memory_order_release);
+        if (m_decoder != nullptr)
+            for (int channel = 0; channel < CameraCount(); ++channel)
+                m_decoder->SetVideoCodec(channel, m_parser->GetVideoCodec(channel));
         if (info.frontFrameCount > 0) {
             // A recording that declares no frame rate plays, and is timed, at 30 fps.
             const int32_t rate = info.frontFrameRate > 0 ? info.frontFrameRate : RateOrFallback();
@@ -175,6 +172,10 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
     m_late.store(0, std::memory_order_release);
     m_skipped.store(0, std::memory_order_release);
     m_largestSoundHoleUs.store(0, std::memory_order_release);
+    for (int c = 0; c < kMaxCameras; ++c) {
+        m_presented[static_cast<size_t>(c)].store(0, std::memory_order_release);
+        m_dropped[static_cast<size_t>(c)].store(0, std::memory_order_release);
+    }
     m_requests.Clear();
     m_running.store(true, std::memory_order_release);
     return opened;
@@ -290,10 +291,9 @@ void CQTRMediaPlayer::MarkShown(int64_t timeUs) {
 
 void CQTRMediaPlayer::ResetPlayState(int64_t fromUs) {
     // Pictures the decoders hold back for reordering belong to the old position.
-    if (m_decoder != nullptr) {
-        m_decoder->Flush(0);
-        m_decoder->Flush(1);
-    }
+    if (m_decoder != nullptr)
+        for (int channel = 0; channel < CameraCount(); ++channel)
+            m_decoder->Flush(channel);
     m_fifo.Clear();
     m_play = PlayState{};
     // The sound waits for the first picture, so that it starts with the pictures.
@@ -411,7 +411,11 @@ void CQTRMediaPlayer::PausedStep() {
 }
 
 void CQTRMediaPlayer::RunPausedReposition() {
-    while (m_play.targetUs >= 0 || m_play.presentRearNow) {
+    const auto presentNow = [this] {
+        return std::any_of(m_play.cameras.begin(), m_play.cameras.end(),
+                           [](const CameraPlay& camera) { return camera.presentNow; });
+    };
+    while (m_play.targetUs >= 0 || presentNow()) {
         if (m_yield.load(std::memory_order_acquire) || m_running.load(std::memory_order_acquire))
             return;
         Packet packet;
@@ -501,43 +505,6 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandlePacket(const Packet& packet) 
     }
 }
 
-bool CQTRMediaPlayer::ReachTarget() {
-    if (m_decoder == nullptr)
-        return false;
-    const int64_t picture = PictureTime(0, m_play.targetUs);
-    // The first picture at the target, or within half a period before it (the picture on
-    // screen at that time); a scrub takes the key frame itself.
-    if (!m_play.keyFrameOnly && picture < m_play.targetUs - PeriodUs() / 2)
-        return false;
-    m_decoder->Show(0, m_frontArea);
-    MarkShown(picture);
-    m_play.targetUs = -1;
-    m_play.presentRearNow = true;
-    m_play.lastFrontSkipped = false;
-    m_play.lastPresentedUs = picture;
-    HoldSound(false);
-    return true;
-}
-
-void CQTRMediaPlayer::FinishTargetAtEnd() {
-    if (m_play.targetUs < 0)
-        return;
-    // The pictures the decoder still holds back may reach the target; else the last picture
-    // of the recording stands for it.
-    if (m_decoder != nullptr) {
-        while (m_decoder->DecodeEnd(0))
-            if (ReachTarget())
-                return;
-        const int64_t last = m_decoder->PictureTimeUs(0);
-        if (last != kNoTimeUs) {
-            m_decoder->Show(0, m_frontArea);
-            MarkShown(last);
-        }
-    }
-    m_play.targetUs = -1;
-    m_play.presentRearNow = false;
-}
-
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& packet) {
     const uint8_t* payload = m_readBuffer.data();
     const int32_t size = packet.size;
@@ -563,33 +530,37 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& pack
             m_play.prebuffering = false;
         }
     } else {
-        if (m_play.waitRearKey) {
+        const int channel = std::clamp<int>(packet.channel, 1, kMaxCameras - 1);
+        CameraPlay& camera = m_play.cameras[static_cast<size_t>(channel)];
+        if (camera.waitKey) {
             if (!packet.keyFrame)
                 return EndOfPacket();
-            m_play.waitRearKey = false;
+            camera.waitKey = false;
         }
         if (m_play.targetUs >= 0) {
             // Decoded on the way to the target, like the front pictures.
             if (m_decoder != nullptr)
-                m_decoder->Decode(1, payload, size, packet.timeUs);
+                m_decoder->Decode(channel, payload, size, packet.timeUs);
             return LoopResult::kLoop;
         }
-        if (m_play.presentRearNow) {
-            // The rear picture that goes with the target's is shown at once too.
-            if (m_decoder != nullptr && m_decoder->Decode(1, payload, size, packet.timeUs))
-                m_decoder->Show(1, m_rearArea);
-            m_play.presentRearNow = false;
+        if (camera.presentNow) {
+            // The camera's picture that goes with the target's is shown at once too.
+            if (m_decoder != nullptr && m_decoder->Decode(channel, payload, size, packet.timeUs))
+                ShowCamera(channel);
+            camera.presentNow = false;
             return LoopResult::kLoop;
         }
-        m_fifo.Push(PacketFifo::kRear, payload, size, packet.timeUs);
+        m_fifo.Push(static_cast<PacketFifo::Kind>(channel), payload, size, packet.timeUs,
+                    packet.keyFrame);
     }
     if (m_play.prebuffering)
         return LoopResult::kLoop;
     // The delay line holds as much time as it should, whatever the pictures' rate: the oldest
-    // front picture comes out once it is full, and the rear pictures behind it with it.
+    // front picture comes out once it is full, and the other cameras' pictures behind it with
+    // it.
     LoopResult flow = LoopResult::kLoop;
     while (flow == LoopResult::kLoop && !m_fifo.Empty() &&
-           (DelayLineFull() || m_fifo.OldestKind() == PacketFifo::kRear))
+           (DelayLineFull() || m_fifo.OldestKind() != PacketFifo::kFront))
         flow = ShowOldest();
     return flow;
 }
@@ -629,156 +600,4 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleAudio(const MediaPacket& pack
 void CQTRMediaPlayer::HoldSound(bool held) {
     m_soundHeld = held;
     m_sync.Hold(held);
-}
-
-bool CQTRMediaPlayer::WaitUntilDue(int64_t timeUs, bool& skip) {
-    using Clock = std::chrono::steady_clock;
-    skip = false;
-    const bool pacing = m_pacing.load(std::memory_order_relaxed);
-    // The sound read with this picture must be about to play: wait until the sound queued
-    // ahead is short enough (CMediaSync::WaitForAudio). (The first picture of a start does not
-    // wait: its sound follows it.)
-    if (!m_soundHeld)
-        m_sync.WaitForAudio([this] { return KeepWaiting(); });
-    if (!pacing || !KeepWaiting())
-        return KeepWaiting();
-    const int32_t speed = m_sync.SpeedPercent();
-    const std::chrono::microseconds period(PeriodUs() * 100 / speed);
-    // The schedule without sound follows the pictures' own times (variable rates play at
-    // their pace); the nominal period stands in where the times say nothing.
-    int64_t intervalUs = PeriodUs();
-    if (m_play.lastPresentedUs != kNoTimeUs && timeUs > m_play.lastPresentedUs &&
-        timeUs - m_play.lastPresentedUs < 1000000)
-        intervalUs = timeUs - m_play.lastPresentedUs;
-    const std::chrono::microseconds interval(intervalUs * 100 / speed);
-    const Clock::time_point now = Clock::now();
-    std::optional<Clock::time_point> soundDue;
-    int64_t heardUs = 0;
-    if (m_soundHeld && m_openStart) {
-        // The first picture of a recording: due when its sound begins to be heard.
-        m_openStart = false;
-        HoldSound(false);
-        soundDue = SoundStartDue(timeUs, speed);
-        if (!KeepWaiting())
-            return false;
-    } else if (m_soundHeld) {
-        soundDue = now; // a reposition: due now, and the schedule goes on from here
-    } else if (m_sync.HeardUs(now, heardUs)) {
-        // Due when its time is heard; never held longer than a few periods.
-        const int64_t ahead = (timeUs - heardUs) * 100 / speed;
-        const std::chrono::microseconds limit =
-            std::max<std::chrono::microseconds>(4 * period, std::chrono::milliseconds(200));
-        soundDue =
-            now + std::min<std::chrono::microseconds>(std::chrono::microseconds(ahead), limit);
-    }
-    const Clock::time_point due = m_pacer.Plan(0, now, interval, soundDue);
-    if (due > now)
-        SleepUntil(due);
-    if (!KeepWaiting())
-        return false;
-    const Clock::time_point shown = Clock::now();
-    m_pacer.Passed(shown);
-    const auto late = shown - due;
-    if (late > std::max<Clock::duration>(2 * period, std::chrono::milliseconds(kSkipLateMs))) {
-        skip = true;
-        m_skipped.fetch_add(1, std::memory_order_acq_rel);
-    } else if (late > period) {
-        m_late.fetch_add(1, std::memory_order_acq_rel);
-    } else {
-        m_onTime.fetch_add(1, std::memory_order_acq_rel);
-    }
-    return true;
-}
-
-std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStartDue(int64_t timeUs,
-                                                                                    int32_t speed) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point deadline = start + std::chrono::milliseconds(kSoundStartWaitMs);
-    while (KeepWaiting()) {
-        const Clock::time_point now = Clock::now();
-        int64_t heardUs = 0;
-        if (m_sync.HeardUs(now, heardUs)) {
-            const int64_t ahead = (timeUs - heardUs) * 100 / speed;
-            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
-            return now +
-                   std::clamp(std::chrono::microseconds(ahead), std::chrono::microseconds(0), left);
-        }
-        // No sound to wait for: none queued a moment after it was let go (none read, or an
-        // output that plays it at once), or the output does not begin.
-        if (now >= deadline ||
-            (m_sync.QueuedBlocks() == 0 && now - start > std::chrono::milliseconds(50)))
-            return std::nullopt;
-        SleepUntil(now + std::chrono::milliseconds(2));
-    }
-    return std::nullopt;
-}
-
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
-    // The data has ended and the delay line is empty: the decoder still holds the last
-    // pictures back for reordering (a stream with B-frames). Each is shown at its moment.
-    if (m_decoder == nullptr || !m_decoder->DecodeEnd(0))
-        return LoopResult::kEnd;
-    return PresentFront();
-}
-
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
-    const int64_t picture = PictureTime(
-        0, m_play.lastPresentedUs == kNoTimeUs ? CurrentUs() : m_play.lastPresentedUs + PeriodUs());
-    bool skip = false;
-    if (!WaitUntilDue(picture, skip))
-        return LoopResult::kReturn; // a request or a pause came first: this picture is dropped
-    m_play.lastFrontSkipped = skip;
-    m_play.lastPresentedUs = picture;
-    m_positionUs.store(std::max<int64_t>(picture, 0), std::memory_order_release);
-    if (m_decoder != nullptr && !skip) {
-        m_decoder->Show(0, m_frontArea);
-        MarkShown(picture);
-        if (m_play.rearDueUs != kNoTimeUs && RearIsDue(m_play.rearDueUs, picture)) {
-            m_decoder->Show(1, m_rearArea);
-            m_play.rearDueUs = kNoTimeUs;
-        }
-    }
-    if (m_soundHeld)
-        HoldSound(false);
-    return LoopResult::kLoop;
-}
-
-bool CQTRMediaPlayer::RearIsDue(int64_t rearUs, int64_t frontUs) const {
-    return rearUs <= frontUs + PeriodUs() / 2;
-}
-
-void CQTRMediaPlayer::PresentRear() {
-    const int64_t picture = PictureTime(1, ShownUs());
-    // A rear picture goes with the front picture on screen: not shown when that one was not,
-    // held until the front pictures reach it (within half a period) when it is ahead.
-    if (m_play.lastFrontSkipped) {
-        m_play.rearDueUs = kNoTimeUs;
-        return;
-    }
-    if (RearIsDue(picture, std::max<int64_t>(ShownUs(), 0))) {
-        m_decoder->Show(1, m_rearArea);
-        m_play.rearDueUs = kNoTimeUs;
-    } else {
-        m_play.rearDueUs = picture;
-    }
-}
-
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
-    int32_t size = 0;
-    int64_t timeUs = 0;
-    PacketFifo::Kind kind = PacketFifo::kFront;
-    if (!m_fifo.PopOldest(m_frameBuffer.data(), m_frameBuffer.size(), size, kind, timeUs))
-        return ShowHeldBack();
-    if (m_decoder == nullptr)
-        return LoopResult::kLoop;
-    const int channel = kind == PacketFifo::kFront ? 0 : 1;
-    // Decoded ahead of its moment, so that only the conversion lies between the moment and
-    // the picture. A packet the decoder holds back for reordering yields no picture yet.
-    if (!m_decoder->Decode(channel, m_frameBuffer.data(), size, timeUs))
-        return LoopResult::kLoop;
-    if (channel == 0)
-        return PresentFront();
-    PresentRear();
-    return LoopResult::kLoop;
 }

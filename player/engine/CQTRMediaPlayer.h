@@ -12,6 +12,7 @@
 #include "player/api/VMediaDecoder.h"
 #include "player/api/VMediaParser.h"
 #include "player/api/VPictureArea.h"
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -34,8 +35,16 @@ class DiagLog;
 // Everything is timed in microseconds of recording time. The play time is the time of the
 // front picture on screen (or the target of a reposition not yet shown). A rear picture is
 // shown when the front picture on screen has reached its time (within one front period), so
-// the two stay within a frame of each other at any pair of rates. Sound is placed by its own
-// times (AudioPlacement): cut where a reposition starts, silence where it starts after the
+// the two stay within a frame of each other at any pair of rates. Every further camera of a
+// car (channels 2 … 5) is handled as the rear is, each with its own state (its first key
+// frame, its picture waiting for the front), so that all cameras stay within a frame of the
+// front by their times. Of a recording with more than two cameras, the cameras other than the
+// front and the main one are decoded at a lower cost (no deblocking filter); when the front
+// pictures fall more than a period behind the pace (since the last one that waited for its
+// moment) those cameras leave out the pictures no other refers to, and more than two periods
+// behind five pictures in a row every picture until their next key frame,
+// where their decoding starts again: the front never waits for them. Sound is placed by its
+// own times (AudioPlacement): cut where a reposition starts, silence where it starts after the
 // picture.
 //
 // The first picture of a recording is shown when its sound begins to be heard (a sound server
@@ -114,6 +123,10 @@ public:
     StartResult Start(const std::vector<VPictureArea*>& areas);
     // The most cameras one recording plays with.
     static constexpr int kMaxCameras = 6;
+    // On by default: cameras other than the front and the main one are decoded at a lower
+    // cost and shed pictures when the front falls behind (see the class comment). Off: every
+    // camera is decoded whole (for measuring). Any thread, any time.
+    void SetReducedCost(bool on) { m_reducedCost.store(on, std::memory_order_relaxed); }
     // The camera the window shows large (0 … kMaxCameras − 1); the others may be decoded at
     // a lower cost. Any thread, any time; 0 by default.
     void SetMainCamera(int channel) { m_mainCamera.store(channel, std::memory_order_relaxed); }
@@ -198,18 +211,31 @@ private:
         bool ended = false; // the data has ended (or a read failed)
         MediaPacket media;
     };
+    // A camera beside the front (channel 1 … 5) at the position played from. Under m_lock.
+    struct CameraPlay {
+        bool waitKey = true;       // its pictures wait for its first key frame
+        bool presentNow = false;   // its next picture is shown as it is decoded
+        int64_t dueUs = kNoTimeUs; // a decoded picture waits for its front picture
+        bool dropToKey = false;    // its packets go unread until its next key frame
+    };
     // What the engine knows of the recording at the position it plays from; ResetPlayState
     // starts it afresh (Open, a reposition, Stop). Under m_lock.
     struct PlayState {
-        bool prebuffering = true;      // the delay line fills before pictures come out of it
-        bool soundStarted = false;     // a sound block has been placed at this position
-        bool waitFrontKey = true;      // everything waits for the first front key frame
-        bool waitRearKey = true;       // rear pictures wait for the first rear key frame
-        int64_t targetUs = -1;         // the reposition's picture still to show; -1: none
-        bool keyFrameOnly = false;     // ... a scrub: the first picture decoded
-        bool presentRearNow = false;   // the next rear picture is shown as it is decoded
-        int64_t rearDueUs = kNoTimeUs; // a decoded rear picture waits for its front picture
+        bool prebuffering = true;  // the delay line fills before pictures come out of it
+        bool soundStarted = false; // a sound block has been placed at this position
+        bool waitFrontKey = true;  // everything waits for the first front key frame
+        int64_t targetUs = -1;     // the reposition's picture still to show; -1: none
+        bool keyFrameOnly = false; // ... a scrub: the first picture decoded
+        std::array<CameraPlay, kMaxCameras> cameras{}; // [0] unused: the front
         bool lastFrontSkipped = false;
+        // How far behind the pace the front is: 0 on time, 1 more than a period, 2 more than
+        // two periods five pictures in a row.
+        int behind = 0;
+        int lateRun = 0; // front pictures in a row more than two periods behind
+        // The last front picture that was on schedule: its wall time, time and speed.
+        std::chrono::steady_clock::time_point anchorWall{};
+        int64_t anchorUs = 0;
+        int32_t anchorSpeed = 0;
         int64_t lastPresentedUs = kNoTimeUs; // the front picture passed on last
         bool readSinceReposition = false;
         bool havePending = false; // `pending` is read and waits in the read buffer
@@ -243,8 +269,28 @@ private:
     LoopResult ShowHeldBack();
     // Waits for the decoded front picture's moment and shows it (or counts it skipped).
     LoopResult PresentFront();
-    // A decoded rear picture: shown when the front picture on screen has reached it.
-    void PresentRear();
+    // A decoded picture of camera `channel` (1 … 5): shown when the front picture on screen
+    // has reached it.
+    void PresentCamera(int channel);
+    // Shows the cameras' waiting pictures that the front picture of time frontUs reaches.
+    void PresentDueCameras(int64_t frontUs);
+    // A camera's packet out of the delay line: decoded (at the cost its state asks for) and
+    // shown with its front picture, or left out while the camera sheds pictures.
+    void DecodeCamera(int channel, int32_t size, int64_t timeUs, bool key);
+    // After a front picture shown at `shown`: how far behind the pace the front has fallen
+    // (PlayState::behind). onSchedule: it waited for its moment, or began a position.
+    void TrackBehind(bool onSchedule, std::chrono::steady_clock::time_point shown, int64_t timeUs,
+                     int32_t speed, std::chrono::microseconds period);
+    // The decode cost of a camera from how far behind the front is; tells the decoder of a
+    // change.
+    DecodeCost CostOf(int channel) const;
+    void ApplyCost(int channel, DecodeCost cost);
+    // The channels a packet of this recording can carry: 1 … kMaxCameras.
+    int CameraCount() const;
+    // Shows camera `channel`'s newest picture in its area; counted as presented when it was.
+    bool ShowCamera(int channel);
+    // Counts a picture of the camera as dropped.
+    void CountDropped(int channel);
     // Whether the rear picture of time rearUs goes with the front picture of time frontUs: the
     // front has reached it, within half a front period.
     bool RearIsDue(int64_t rearUs, int64_t frontUs) const;
@@ -278,8 +324,7 @@ private:
     VMediaParser* m_parser = nullptr;
     VAudio* m_audio = nullptr;
     VMediaDecoder* m_decoder = nullptr;
-    VPictureArea* m_frontArea = nullptr;
-    VPictureArea* m_rearArea = nullptr;
+    std::array<VPictureArea*, kMaxCameras> m_areas{}; // the caller's; by channel
     CMediaSync m_sync;
     FramePacer m_pacer;
 
@@ -294,7 +339,8 @@ private:
     bool m_soundHeld = false;     // the media clock holds the sound until the first picture
     bool m_openStart = false;     // the next picture is a recording's first: it waits for its sound
     bool m_pausedHandled = false; // the worker has stopped the sound for a pause
-    bool m_resyncOnResume = false; // resuming starts again at the next frame
+    bool m_resyncOnResume = false;                 // resuming starts again at the next frame
+    std::array<DecodeCost, kMaxCameras> m_costs{}; // as last told to the decoder
     AudioPlacement m_placement;
     std::vector<uint8_t> m_silence; // a block of silence for the gaps in the sound
     std::string m_path;             // owner's thread (Open, ChannelCount)
@@ -314,6 +360,9 @@ private:
     std::atomic<int64_t> m_shownUs{-1};
     std::atomic<int32_t> m_repositions{0};
     std::atomic<int> m_mainCamera{0};
+    std::atomic<bool> m_reducedCost{true};
+    std::array<std::atomic<int64_t>, kMaxCameras> m_presented{};
+    std::array<std::atomic<int64_t>, kMaxCameras> m_dropped{};
     RepositionQueue m_requests;
     std::atomic<int64_t> m_onTime{0};
     std::atomic<int64_t> m_late{0};

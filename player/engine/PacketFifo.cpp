@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t timeUs) {
+void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t timeUs, bool key) {
     const size_t length = size > 0 ? static_cast<size_t>(size) : 0;
     if (m_end + length > m_bytes.size()) {
         Compact();
@@ -15,12 +15,12 @@ void PacketFifo::Push(Kind kind, const uint8_t* bytes, int32_t size, int64_t tim
         std::memcpy(m_bytes.data() + m_end, bytes, length);
     if (kind == kFront)
         m_latestFrontUs = std::max(m_latestFrontUs, timeUs);
-    m_entries.push_back(Entry{m_end, static_cast<int32_t>(length), kind, timeUs});
+    m_entries.push_back(Entry{m_end, static_cast<int32_t>(length), kind, timeUs, key});
     m_end += length;
 }
 
 bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size, Kind& kind,
-                           int64_t& timeUs) {
+                           int64_t& timeUs, bool* keyFrame) {
     if (Empty())
         return false;
     const Entry& oldest = m_entries[m_first];
@@ -30,6 +30,8 @@ bool PacketFifo::PopOldest(uint8_t* destination, size_t capacity, int32_t& size,
     size = static_cast<int32_t>(length);
     kind = oldest.kind;
     timeUs = oldest.timeUs;
+    if (keyFrame != nullptr)
+        *keyFrame = oldest.key;
     m_begin = oldest.offset + static_cast<size_t>(oldest.size);
     ++m_first;
     if (m_first == m_entries.size())

@@ -29,6 +29,7 @@ constexpr int32_t kMaxSoundRate = 48000;
 // One item ready to be handed out.
 struct Item {
     StreamKind kind = NoPacket;
+    int32_t channel = 0;
     double time = 0;    // seconds into the recording: the order items are handed out in
     int64_t timeUs = 0; // presentation time in microseconds of the recording
     bool key = false;
@@ -44,8 +45,9 @@ public:
     ~Input() { Release(); }
 
     // Opens the file; false when it cannot be read as a video file.
-    bool Open(const std::string& path, StreamKind videoKind) {
-        m_videoKind = videoKind;
+    bool Open(const std::string& path, int32_t channel) {
+        m_channel = channel;
+        m_videoKind = channel == 0 ? FrontVideo : RearVideo;
         if (avformat_open_input(&m_format, path.c_str(), nullptr, nullptr) < 0)
             return false;
         if (avformat_find_stream_info(m_format, nullptr) < 0)
@@ -206,6 +208,7 @@ private:
         while (av_bsf_receive_packet(m_filter, m_packet) == 0) {
             Item item;
             item.kind = m_videoKind;
+            item.channel = m_channel;
             const int64_t ts = m_packet->dts != AV_NOPTS_VALUE ? m_packet->dts : m_packet->pts;
             item.time = ts != AV_NOPTS_VALUE ? Seconds(ts, base) : m_lastVideo;
             m_lastVideo = item.time;
@@ -261,6 +264,7 @@ private:
     }
 
     StreamKind m_videoKind = FrontVideo;
+    int32_t m_channel = 0;
     AVFormatContext* m_format = nullptr;
     AVBSFContext* m_filter = nullptr;
     AVCodecContext* m_sound = nullptr;
@@ -300,32 +304,34 @@ int64_t CDashcamParser::Open(const std::string& nameOrPath, OpenInfo* info) {
         found = folderscan::Find(m_recordings, nameOrPath.substr(1));
     m_recording = found != nullptr ? *found : folderscan::SingleFile(nameOrPath);
 
-    const std::string files[2] = {m_recording.FirstPicture(), m_recording.SecondPicture()};
-    for (size_t i = 0; i < 2; ++i) {
-        if (files[i].empty())
-            continue;
+    std::vector<std::string> files = m_recording.Pictures();
+    if (files.size() > m_inputs.size())
+        files.resize(m_inputs.size());
+    for (size_t i = 0; i < files.size(); ++i) {
         m_damaged = m_damaged || QuickDuration::OfFile(files[i]).damaged;
         auto input = std::make_unique<Input>();
-        if (input->Open(files[i], i == 0 ? FrontVideo : RearVideo))
+        if (input->Open(files[i], static_cast<int32_t>(i)))
             m_inputs[i] = std::move(input);
         else
             m_damaged = true;
     }
-    if (!m_inputs[0] && m_inputs[1]) {
+    if (!m_inputs[0] && files.size() == 2 && m_inputs[1]) {
         // Only the second picture's file reads: it becomes the front picture.
         m_inputs[1].reset();
         auto input = std::make_unique<Input>();
-        if (input->Open(files[1], FrontVideo))
+        if (input->Open(files[1], 0))
             m_inputs[0] = std::move(input);
     }
     if (!m_inputs[0])
         return 0;
 
-    // The second file starts as much later as its container says it was made later.
-    if (m_inputs[1]) {
-        const double gap = m_inputs[1]->CreationTime() - m_inputs[0]->CreationTime();
+    // A further file starts as much later as its container says it was made later.
+    for (size_t i = 1; i < m_inputs.size(); ++i) {
+        if (!m_inputs[i])
+            continue;
+        const double gap = m_inputs[i]->CreationTime() - m_inputs[0]->CreationTime();
         if (std::isfinite(gap) && std::fabs(gap) <= kMaxStartGap)
-            m_inputs[1]->SetOffset(gap);
+            m_inputs[i]->SetOffset(gap);
     }
     for (auto& input : m_inputs) {
         if (input && input->OpenSound()) {
@@ -392,7 +398,7 @@ bool CDashcamParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet
             continue; // larger than any packet the engine takes: left out
         std::memcpy(buffer, item.bytes.data(), item.bytes.size());
         packet.kind = item.kind;
-        packet.channel = item.kind == RearVideo ? 1 : 0;
+        packet.channel = item.kind == Audio ? 0 : item.channel;
         packet.keyFrame = item.kind != Audio && item.key;
         packet.timeUs = item.timeUs;
         packet.size = length;
@@ -401,16 +407,22 @@ bool CDashcamParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& packet
     }
 }
 
+CDashcamParser::Input* CDashcamParser::InputOf(int stream) const {
+    if (stream < 0 || stream >= kMaxCameras)
+        return nullptr;
+    return m_inputs[static_cast<size_t>(stream)].get();
+}
+
 VideoSize CDashcamParser::GetVideoSize(int stream) {
-    if ((stream != 0 && stream != 1) || !m_inputs[static_cast<size_t>(stream)])
-        return {};
-    return m_inputs[static_cast<size_t>(stream)]->Size();
+    const Input* input = InputOf(stream);
+    return input != nullptr ? input->Size() : VideoSize{};
 }
 
 int32_t CDashcamParser::GetFrameRate(int stream) {
-    if ((stream != 0 && stream != 1) || !m_inputs[static_cast<size_t>(stream)])
+    const Input* input = InputOf(stream);
+    if (input == nullptr)
         return 0;
-    const double rate = m_inputs[static_cast<size_t>(stream)]->FrameRate();
+    const double rate = input->FrameRate();
     return rate > 0 && rate < 1000 ? static_cast<int32_t>(std::lround(rate)) : 0;
 }
 
@@ -432,13 +444,16 @@ int CDashcamParser::SeekTime(float seconds) {
 }
 
 VideoCodec CDashcamParser::GetVideoCodec(int stream) {
-    if ((stream != 0 && stream != 1) || !m_inputs[static_cast<size_t>(stream)])
-        return VideoCodec::kH264;
-    return m_inputs[static_cast<size_t>(stream)]->Codec();
+    const Input* input = InputOf(stream);
+    return input != nullptr ? input->Codec() : VideoCodec::kH264;
 }
 
 int CDashcamParser::VideoChannels() const {
     if (!m_open)
         return 0;
-    return m_inputs[1] ? 2 : 1;
+    int channels = 1;
+    for (size_t i = 0; i < m_inputs.size(); ++i)
+        if (m_inputs[i])
+            channels = static_cast<int>(i) + 1;
+    return channels;
 }

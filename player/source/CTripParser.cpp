@@ -253,11 +253,12 @@ int CTripParser::SeekTime(float seconds) {
 }
 
 VideoSize CTripParser::GetVideoSize(int stream) {
-    return stream == 0 || stream == 1 ? m_impl->format.size[stream] : VideoSize{};
+    return stream >= 0 && stream < SegmentFormat::kStreams ? m_impl->format.size[stream]
+                                                           : VideoSize{};
 }
 
 int32_t CTripParser::GetFrameRate(int stream) {
-    return stream == 0 || stream == 1 ? m_impl->format.frameRate[stream] : 0;
+    return stream >= 0 && stream < SegmentFormat::kStreams ? m_impl->format.frameRate[stream] : 0;
 }
 
 void CTripParser::GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSecond) {
@@ -266,7 +267,8 @@ void CTripParser::GetAudioFormat(int32_t& bitsPerSample, int32_t& samplesPerSeco
 }
 
 VideoCodec CTripParser::GetVideoCodec(int stream) {
-    return stream == 0 || stream == 1 ? m_impl->format.codec[stream] : VideoCodec::kH264;
+    return stream >= 0 && stream < SegmentFormat::kStreams ? m_impl->format.codec[stream]
+                                                           : VideoCodec::kH264;
 }
 
 int CTripParser::VideoChannels() const {

@@ -4,7 +4,7 @@ namespace {
 
 SegmentFormat FormatOf(VMediaParser& parser, const OpenInfo& info) {
     SegmentFormat format;
-    for (int stream = 0; stream < 2; ++stream) {
+    for (int stream = 0; stream < SegmentFormat::kStreams; ++stream) {
         format.size[stream] = parser.GetVideoSize(stream);
         format.frameRate[stream] = parser.GetFrameRate(stream);
         format.codec[stream] = parser.GetVideoCodec(stream);

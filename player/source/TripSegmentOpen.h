@@ -29,11 +29,14 @@ struct HeldPacket {
 
 // What an inner parser told about its recording right after Open.
 struct SegmentFormat {
-    VideoSize size[2]{};
-    int32_t frameRate[2] = {0, 0}; // GetFrameRate: front, rear
-    int32_t openFrontRate = 0;     // OpenInfo::frontFrameRate
-    int32_t openRearRate = 0;      // OpenInfo::rearFrameRate
-    VideoCodec codec[2] = {VideoCodec::kH264, VideoCodec::kH264};
+    // The video streams told: front, rear and a car's further cameras.
+    static constexpr int kStreams = 6;
+    VideoSize size[kStreams]{};
+    int32_t frameRate[kStreams] = {}; // GetFrameRate by stream
+    int32_t openFrontRate = 0;        // OpenInfo::frontFrameRate
+    int32_t openRearRate = 0;         // OpenInfo::rearFrameRate
+    VideoCodec codec[kStreams] = {VideoCodec::kH264, VideoCodec::kH264, VideoCodec::kH264,
+                                  VideoCodec::kH264, VideoCodec::kH264, VideoCodec::kH264};
     int32_t audioBits = 16;
     int32_t audioRate = 8000;
     int channels = 0;

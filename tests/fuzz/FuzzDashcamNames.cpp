@@ -62,6 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const std::string& file : recording.channels)
             if (!file.empty())
                 Check(played.insert(file).second);
+        // The pictures played are files of the recording, one word each, at most six.
+        const std::vector<std::string> pictures = recording.Pictures();
+        Check(!pictures.empty() && pictures.size() <= 6);
+        Check(recording.CameraWords().size() == pictures.size());
+        for (const std::string& file : pictures)
+            Check(paths.count(file) == 1);
     }
     return 0;
 }

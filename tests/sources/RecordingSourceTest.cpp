@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ TEST(CardSource, ListsGroupsAndLaysOutDrivesFromTheFrameCounts) {
     EXPECT_EQ(eventRecording.start.minute, 0);
     EXPECT_EQ(eventRecording.start.second, 6);
     EXPECT_EQ(eventRecording.channels, 2);
+    EXPECT_EQ(eventRecording.cameras, (std::vector<std::string>{"front", "rear"}));
     EXPECT_GT(eventRecording.sizeBytes, 0);
     // The list's order: the card's rule (names in descending byte order for all).
     EXPECT_EQ(NamesOf(*source, source->List(4)),
@@ -171,6 +173,7 @@ TEST_F(FolderSourceTest, ListsNewestFirstAndPlaysThroughTheParserItIsGiven) {
         (std::vector<std::string>{"20240305_120000_N", "20240305_090001_E", "20240305_090000_N"}));
     const size_t first = static_cast<size_t>(bare->Find("20240305_090000_N"));
     EXPECT_EQ(bare->Recordings()[first].channels, 2);
+    EXPECT_EQ(bare->Recordings()[first].cameras, (std::vector<std::string>{"front", "rear"}));
     EXPECT_EQ(bare->RowOf(first).rear, "0");
     // Lengths from the files' headers.
     EXPECT_NEAR(static_cast<double>(bare->PlayLengthMs(first)), 1000.0, 70.0);
@@ -241,3 +244,21 @@ TEST(SourceOpening, OneFileIsASourceOfItsOwnAndNothingIsNone) {
 }
 
 } // namespace
+
+TEST(FolderSourceCar, ACarsRecordingListsItsCamerasInTheirPlayingOrder) {
+    TempDir dir;
+    const std::string clips = dir.File("TeslaCam/SentryClips/2024-03-05_09-10-00/");
+    std::filesystem::create_directories(clips);
+    for (const char* camera : {"right_pillar", "front", "left_repeater", "back"})
+        std::ofstream(clips + "2024-03-05_09-07-02-" + camera + ".mp4") << "x";
+    const std::shared_ptr<VRecordingSource> source =
+        sources::Open(dir.Path().string(), sources::Options{});
+    ASSERT_TRUE(source);
+    const int index = source->Find("2024-03-05_09-07-02");
+    ASSERT_GE(index, 0);
+    const SourceRecording& car = source->Recordings()[static_cast<size_t>(index)];
+    EXPECT_EQ(car.cameras,
+              (std::vector<std::string>{"front", "back", "left_repeater", "right_pillar"}));
+    EXPECT_EQ(car.channels, 4);
+    EXPECT_EQ(source->SourceFiles("2024-03-05_09-07-02").size(), 4u) << "every file of it";
+}

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 using namespace dashcam;
 
@@ -179,4 +180,42 @@ TEST(FolderScannerTest, GroupsChannelsAndSideFilesAcrossFolders) {
     Touch(empty.Path().string() + "/readme.txt");
     EXPECT_FALSE(folderscan::HoldsVideoFiles(empty.Path().string()));
     EXPECT_TRUE(folderscan::Scan(empty.Path().string() + "/missing").empty());
+}
+
+TEST(FolderScannerTest, ACarPlaysEveryCameraInItsOrderOthersTheirTwoPictures) {
+    TempDir dir;
+    const std::string root = dir.Path().string();
+    const std::string clips = root + "/TeslaCam/RecentClips/";
+    // Made in an order unlike the playing order; the right pillar is missing.
+    for (const char* camera : {"left_pillar", "back", "right_repeater", "front", "left_repeater"})
+        Touch(clips + "2024-03-05_09-07-02-" + camera + ".mp4", 10);
+    Touch(root + "/Record/20240305_090702_NF.mp4");
+    Touch(root + "/Record/20240305_090702_NI.mp4");
+    Touch(root + "/Record/20240305_090702_NR.mp4");
+    Touch(root + "/Record/20240305_100000_NI.mp4");
+
+    const auto list = folderscan::Scan(root);
+    const DashcamRecording* car = folderscan::Find(list, "2024-03-05_09-07-02");
+    ASSERT_NE(car, nullptr);
+    const std::vector<std::string> words = {"front", "back", "left_repeater", "right_repeater",
+                                            "left_pillar"};
+    EXPECT_EQ(car->CameraWords(), words);
+    ASSERT_EQ(car->Pictures().size(), words.size());
+    for (size_t c = 0; c < words.size(); ++c)
+        EXPECT_EQ(car->Pictures()[c], clips + "2024-03-05_09-07-02-" + words[c] + ".mp4");
+    // What the listing and the download see stays as it was: three channels, every file.
+    EXPECT_EQ(car->ChannelCount(), 3);
+    EXPECT_EQ(car->AllFiles().size(), 5u);
+    EXPECT_EQ(car->sizeBytes, 50);
+
+    const DashcamRecording* three = folderscan::Find(list, "20240305_090702_N");
+    ASSERT_NE(three, nullptr);
+    EXPECT_EQ(three->Pictures(),
+              (std::vector<std::string>{three->FirstPicture(), three->SecondPicture()}));
+    EXPECT_NE(three->SecondPicture().find("_NR."), std::string::npos);
+    EXPECT_EQ(three->CameraWords(), (std::vector<std::string>{"front", "rear"}));
+    const DashcamRecording* interior = folderscan::Find(list, "20240305_100000_N");
+    ASSERT_NE(interior, nullptr);
+    EXPECT_EQ(interior->Pictures().size(), 1u);
+    EXPECT_EQ(interior->CameraWords(), (std::vector<std::string>{"front"}));
 }

@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -76,7 +77,8 @@ struct PlayOptions {
     bool nullAudio = false;
     bool verbose = false;
     bool show = false;
-    int trip = 0;                              // --trip N: drive N instead of a recording
+    bool fullDecode = false; // --full-decode: no lower cost for the cameras beside the front
+    int trip = 0;            // --trip N: drive N instead of a recording
     int64_t gapSetting = trips::kDefaultGapMs; // --gap S
     HwDecode hwdec = HwDecode::kNo;            // --hwdec: software unless asked
 };
@@ -178,6 +180,8 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
                 return kHwdecComplaint;
         } else if (a == "--show") {
             options.show = true;
+        } else if (a == "--full-decode") {
+            options.fullDecode = true;
         } else if (a == "--null-audio") {
             options.nullAudio = true;
         } else if (a == "--verbose") {
@@ -407,7 +411,15 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
             }
         },
         shownFront);
-    MeasuringPictureArea rear(options.width / 2, options.height / 2, {}, shownRear);
+    // Every camera beside the front at half its size, as the window's grid shows them.
+    std::vector<std::unique_ptr<MeasuringPictureArea>> others;
+    std::vector<VPictureArea*> areas{&front};
+    for (int c = 1; c < CQTRMediaPlayer::kMaxCameras; ++c) {
+        others.push_back(std::make_unique<MeasuringPictureArea>(
+            options.width / 2, options.height / 2, MeasuringPictureArea::Observer{},
+            c == 1 ? shownRear : nullptr));
+        areas.push_back(others.back().get());
+    }
     EndSignal end;
     end.parser = &parser;
     engine.SetParser(&parser);
@@ -417,7 +429,8 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
     engine.SetSpeedPercent(options.speedPercent);
     engine.SetEventCallback(&EndSignal::OnEvent, &end);
     engine.SetDiagLog(options.verbose ? &diag : nullptr);
-    const CQTRMediaPlayer::StartResult started = engine.Start(&front, &rear);
+    engine.SetReducedCost(!options.fullDecode);
+    const CQTRMediaPlayer::StartResult started = engine.Start(areas);
     if (!started.Ok()) {
         return CommandFailed(std::string("cannot start the player: the ") +
                              CQTRMediaPlayer::PartName(started.failed) + " did not start");
@@ -479,6 +492,16 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
         std::printf(" on_time_pct=%.1f skipped=%lld",
                     100.0 * static_cast<double>(stats.onTime) / static_cast<double>(due),
                     static_cast<long long>(stats.skipped));
+    const int cameras = engine.ChannelCount();
+    if (cameras > 2) {
+        std::printf(" cameras=%d", cameras);
+        for (int c = 0; c < cameras; ++c) {
+            const CQTRMediaPlayer::CameraStats camera = engine.CameraStatsOf(c);
+            std::printf(" camera%d_presented=%lld camera%d_dropped=%lld", c,
+                        static_cast<long long>(camera.presented), c,
+                        static_cast<long long>(camera.dropped));
+        }
+    }
     if (!source.plan.segments.empty()) {
         std::lock_guard<std::mutex> hold(shownMutex);
         const std::vector<double> boundaries = BoundaryIntervals(source.plan, shown);

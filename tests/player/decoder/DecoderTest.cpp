@@ -107,12 +107,12 @@ TEST(Decoder, RefusesOtherChannelsWithoutDecoding) {
     CDecoder decoder;
     ASSERT_TRUE(decoder.Open());
     FakePictureArea area(320, 180);
-    EXPECT_FALSE(Show(decoder, 2, &area, Rear()[0]));
+    EXPECT_FALSE(Show(decoder, CDecoder::kChannels, &area, Rear()[0]));
     EXPECT_FALSE(Show(decoder, -1, &area, Rear()[0]));
     EXPECT_TRUE(area.Shown().empty());
     TempDir dir;
     Picture cut;
-    for (int channel : {0, 1}) {
+    for (int channel : {0, 1, 5}) {
         EXPECT_FALSE(decoder.SaveSnapshot(channel, dir.File("shot.jpg")));
         EXPECT_FALSE(decoder.GetCutOut(channel, 0, 0, 32, 32, cut));
     }
@@ -165,9 +165,9 @@ TEST(Decoder, BrightnessAndContrastLevels) {
     EXPECT_NE(FirstPicture([](CDecoder& d) { d.SetContrast(1, 5); }).pixels, plain.pixels);
     EXPECT_EQ(FirstPicture([](CDecoder& d) { d.SetContrast(1, -200); }).pixels,
               FirstPicture([](CDecoder& d) { d.SetContrast(1, -10); }).pixels);
-    // Channel numbers out of range land on the nearer channel.
-    EXPECT_EQ(FirstPicture([](CDecoder& d) { d.SetBrightness(9, 1); }).pixels,
-              FirstPicture([](CDecoder& d) { d.SetBrightness(1, 1); }).pixels);
+    // Channel numbers out of range land on the nearer channel (here 5 and 0, not this one).
+    EXPECT_EQ(FirstPicture([](CDecoder& d) { d.SetBrightness(9, 1); }).pixels, plain.pixels);
+    EXPECT_EQ(FirstPicture([](CDecoder& d) { d.SetBrightness(-3, 1); }).pixels, plain.pixels);
 }
 
 TEST(Decoder, SnapshotIsTheLastPictureAtItsNativeSize) {
@@ -180,7 +180,9 @@ TEST(Decoder, SnapshotIsTheLastPictureAtItsNativeSize) {
     ASSERT_TRUE(Show(decoder, 0, &area, Front()[0]));
     EXPECT_FALSE(Show(decoder, 1, nullptr, Rear()[0])); // decoded, not shown
     ASSERT_TRUE(decoder.SaveSnapshot(0, dir.File("front.jpg")));
-    ASSERT_TRUE(decoder.SaveSnapshot(7, dir.File("rear.jpg")));
+    ASSERT_TRUE(decoder.SaveSnapshot(1, dir.File("rear.jpg")));
+    // Channels beyond the last (5, a car's camera) land on it: nothing decoded there.
+    EXPECT_FALSE(decoder.SaveSnapshot(7, dir.File("seventh.jpg")));
     EXPECT_FALSE(decoder.SaveSnapshot(0, dir.File("missing/front.jpg")));
     EXPECT_EQ(Probe("-show_entries stream=codec_name,width,height", dir.File("front.jpg")),
               "mjpeg,1280,720\n");
@@ -391,4 +393,34 @@ TEST(Decoder, PicturesLetGoOnTheWindowThreadAreReusedSafely) {
     std::lock_guard hold(area.lock);
     EXPECT_EQ(area.presented, static_cast<int>(3 * Rear().size()));
     EXPECT_GE(sum, 0.0);
+}
+
+// A car's camera shown small may go without the deblocking filter: its pictures then differ
+// from the whole decoding; switched back, the next key frame decodes as before.
+TEST(Decoder, DecodeCostOfAFurtherCameraLeavesOutTheLoopFilter) {
+    const auto lastPicture = [](const std::function<void(CDecoder&)>& setup) {
+        CDecoder decoder;
+        EXPECT_TRUE(decoder.Open());
+        setup(decoder);
+        FakePictureArea area(640, 360);
+        for (size_t i = 0; i < 8 && i < Front().size(); ++i)
+            Show(decoder, 5, &area, Front()[i]);
+        return area.Shown().back();
+    };
+    const Picture whole = lastPicture([](CDecoder&) {});
+    const Picture cheap = lastPicture([](CDecoder& d) {
+        d.SetDecodeCost(5, DecodeCost{true, false});
+    });
+    EXPECT_NE(cheap.pixels, whole.pixels);
+    EXPECT_NEAR(Mean(cheap), Mean(whole), 2.0) << "the same picture, only less smoothed";
+    EXPECT_EQ(lastPicture([](CDecoder& d) {
+                  d.SetDecodeCost(5, DecodeCost{true, false});
+                  d.SetDecodeCost(5, DecodeCost{});
+              }).pixels,
+              whole.pixels);
+    // Other channels keep their whole decoding.
+    EXPECT_EQ(lastPicture([](CDecoder& d) {
+                  d.SetDecodeCost(4, DecodeCost{true, true});
+              }).pixels,
+              whole.pixels);
 }

@@ -59,13 +59,22 @@ FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
             while (rearUs(rear) <= frontUs(f)) {
                 const bool rearKey = rear % recording.rearRate == 0;
                 m_packets.push_back({RearVideo, VideoPayload('R', rear, rearKey), {'R', rear}});
+                m_packets.back().channel = 1;
                 explicitUs.push_back(rearUs(rear));
                 ++rear;
             }
         } else if (recording.twoChannel) {
             const bool rearKey = f % recording.rate == 5;
             m_packets.push_back({RearVideo, VideoPayload('R', f, rearKey), {'R', f}});
-            explicitUs.push_back(recording.slowFrom > 0 ? frontUs(f) : -1);
+            m_packets.back().channel = 1;
+            explicitUs.push_back(recording.slowFrom > 0 || recording.cameras > 2 ? frontUs(f) : -1);
+            for (int32_t c = 2; c < recording.cameras; ++c) {
+                const char stream = static_cast<char>('0' + c);
+                m_packets.push_back(
+                    {RearVideo, VideoPayload(stream, f, f % recording.rate == c), {stream, f}});
+                m_packets.back().channel = c;
+                explicitUs.push_back(frontUs(f));
+            }
         }
         if (!recording.sound) {
         } else if (recording.cameraAudio) {
@@ -137,6 +146,8 @@ void FakeParser::Close() {
 int32_t FakeParser::GetFrameRate(int stream) {
     const int32_t rate =
         m_recording.declaredRate >= 0 ? m_recording.declaredRate : m_recording.rate;
+    if (stream >= 2)
+        return stream < m_recording.cameras ? rate : 0;
     return stream == 0 ? rate : (m_recording.twoChannel ? rate : 0);
 }
 
@@ -151,7 +162,7 @@ bool FakeParser::Read(uint8_t* buffer, int32_t capacity, MediaPacket& out) {
         const Packet& packet = m_packets[m_next++];
         std::memcpy(buffer, packet.payload.data(), packet.payload.size());
         out.kind = packet.kind;
-        out.channel = packet.kind == RearVideo ? 1 : 0;
+        out.channel = packet.channel;
         out.keyFrame =
             (packet.kind == FrontVideo || packet.kind == RearVideo) && packet.payload[4] != 0x41;
         out.timeUs = packet.timeUs;
@@ -210,14 +221,25 @@ bool FakeDecoder::Decode(int channel, const uint8_t* bytes, int32_t length, int6
     m_decodedOnly.push_back({channel, TagOf(bytes, length),
                              m_parser != nullptr ? m_parser->FrontPacketsRead() : 0,
                              std::chrono::steady_clock::now(), timeUs});
-    if (channel == 0 || channel == 1)
+    if (channel >= 0 && channel < kChannels)
         m_pictureUs[channel] = timeUs;
     return true;
 }
 
+void FakeDecoder::SetDecodeCost(int channel, DecodeCost cost) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (channel >= 0 && channel < kChannels)
+        m_costs[channel] = cost;
+}
+
+DecodeCost FakeDecoder::CostOf(int channel) const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return channel >= 0 && channel < kChannels ? m_costs[channel] : DecodeCost{};
+}
+
 int64_t FakeDecoder::PictureTimeUs(int channel) const {
     std::lock_guard<std::mutex> hold(m_mutex);
-    return channel == 0 || channel == 1 ? m_pictureUs[channel] : kNoTimeUs;
+    return channel >= 0 && channel < kChannels ? m_pictureUs[channel] : kNoTimeUs;
 }
 
 bool FakeDecoder::Show(int channel, VPictureArea*) {

@@ -39,6 +39,10 @@ struct FakeRecording {
     // Variable rate: from this front frame on, frames lie twice as far apart (0: never).
     int32_t slowFrom = 0;
     bool sound = true; // audio blocks at all
+    // A car's further cameras: with more than 2, cameras 2 … cameras − 1 follow the rear frame
+    // of each front frame, at the front's times, camera c's key frames at frames c, c + rate…
+    // (tag streams '2' … '5'); VideoChannels tells them.
+    int32_t cameras = 0;
 };
 
 class FakeParser final : public VMediaParser {
@@ -48,6 +52,7 @@ public:
         std::vector<uint8_t> payload;
         FakePacketTag tag;
         int64_t timeUs = 0; // as the camera's counting gives it (CountedTimes)
+        int32_t channel = 0;
     };
     explicit FakeParser(FakeRecording recording);
 
@@ -65,6 +70,7 @@ public:
     // Lands ten packets before the front key frame of the whole second, so the engine
     // sees rear, audio and non-key packets first.
     int SeekTime(float seconds) override;
+    int VideoChannels() const override { return m_recording.cameras > 2 ? m_recording.cameras : 0; }
 
     // Set before use: Start or Open report failure.
     bool failStart = false;
@@ -125,6 +131,9 @@ public:
     int64_t PictureTimeUs(int channel) const override;
     // Moves the channel's last packet decoded-only to the pictures shown.
     bool Show(int channel, VPictureArea* area) override;
+    void SetDecodeCost(int channel, DecodeCost cost) override;
+    // The cost last set for the channel (0 … 5).
+    DecodeCost CostOf(int channel) const;
     // Set before use: Open reports failure.
     bool failOpen = false;
     int OpenCount() const { return m_opens.load(); }
@@ -138,7 +147,10 @@ private:
     std::vector<Shown> m_shown;
     std::vector<Shown> m_decodedOnly;
     std::atomic<int32_t> m_frontShown{0};
-    int64_t m_pictureUs[2] = {kNoTimeUs, kNoTimeUs}; // under m_mutex
+    static constexpr int kChannels = 6;
+    int64_t m_pictureUs[kChannels] = {kNoTimeUs, kNoTimeUs, kNoTimeUs,
+                                      kNoTimeUs, kNoTimeUs, kNoTimeUs}; // under m_mutex
+    DecodeCost m_costs[kChannels] = {};                                 // under m_mutex
 };
 
 // Takes blocks at once and remembers their numbers, and each block's first byte and length.

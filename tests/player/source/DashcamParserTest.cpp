@@ -239,3 +239,126 @@ TEST_F(DashcamParserTest, StatesThePresentationTimesOfPicturesAndSound) {
     ASSERT_GE(ntsc.size(), 59u);
     EXPECT_NEAR(static_cast<double>(ntsc[59]), 59 * 1001e6 / 30000, 1000.0);
 }
+
+namespace {
+
+// A car's cameras, each its own size so that the channels can be told apart; no sound.
+void MakeCarFolder(const std::string& folder, const std::vector<std::string>& cameras) {
+    for (size_t c = 0; c < cameras.size(); ++c) {
+        ClipSpec spec;
+        spec.width = 160 + 16 * static_cast<int>(c);
+        spec.height = 96;
+        spec.rate = "36";
+        spec.audioRate = 0;
+        ASSERT_TRUE(MakeClip(folder + "2024-03-05_09-07-02-" + cameras[c] + ".mp4", spec));
+    }
+}
+
+struct CarPacket {
+    int channel = 0;
+    StreamKind kind = NoPacket;
+    bool key = false;
+    int64_t timeUs = 0;
+};
+
+std::vector<CarPacket> ReadCar(CDashcamParser& parser) {
+    std::vector<CarPacket> packets;
+    std::vector<uint8_t> buffer(kPacketBufferSize);
+    MediaPacket packet;
+    while (parser.Read(buffer.data(), kPacketBufferSize, packet))
+        packets.push_back({packet.channel, packet.kind, packet.keyFrame, packet.timeUs});
+    return packets;
+}
+
+} // namespace
+
+TEST(DashcamParserCarTest, ReadsFourAndSixCamerasAsChannelsInTimeOrder) {
+    TempDir dir;
+    const std::vector<std::string> six = {"front",          "back",        "left_repeater",
+                                          "right_repeater", "left_pillar", "right_pillar"};
+    // Four cameras: the pillars missing; files made in another order than they play.
+    MakeCarFolder(dir.File("TeslaCam/RecentClips/"),
+                  {"right_repeater", "front", "left_repeater", "back"});
+    MakeCarFolder(dir.File("TeslaCam/SavedClips/2024-03-05_09-10-00/"), six);
+    const std::vector<DashcamRecording> list = folderscan::Scan(dir.Path().string());
+    ASSERT_EQ(list.size(), 2u);
+
+    for (const DashcamRecording& recording : list) {
+        const size_t cameras = recording.Pictures().size();
+        SCOPED_TRACE(cameras);
+        ASSERT_TRUE(cameras == 4 || cameras == 6);
+        CDashcamParser parser;
+        parser.SetRecordings({recording});
+        OpenInfo info;
+        ASSERT_EQ(parser.Open(recording.name, &info), 1);
+        EXPECT_FALSE(parser.Damaged());
+        ASSERT_EQ(parser.VideoChannels(), static_cast<int>(cameras));
+        // Channel c plays the c-th camera of the car's order: told apart by their widths.
+        const std::vector<std::string> words = recording.CameraWords();
+        for (int c = 0; c < CDashcamParser::kMaxCameras; ++c) {
+            if (c >= static_cast<int>(cameras)) {
+                EXPECT_EQ(parser.GetVideoSize(c).width, 0);
+                EXPECT_EQ(parser.GetFrameRate(c), 0);
+                continue;
+            }
+            EXPECT_EQ(words[static_cast<size_t>(c)], six[static_cast<size_t>(c)]);
+            const auto made = cameras == 6 ? c
+                              : c == 0     ? 1
+                              : c == 1     ? 3
+                              : c == 2     ? 2
+                                           : 0; // the position in the making order
+            EXPECT_EQ(parser.GetVideoSize(c).width, 160 + 16 * made) << c;
+            EXPECT_EQ(parser.GetVideoSize(c).height, 96);
+            EXPECT_EQ(parser.GetFrameRate(c), 36);
+            EXPECT_EQ(parser.GetVideoCodec(c), VideoCodec::kH264);
+        }
+        EXPECT_EQ(info.frontFrameCount, 72);
+        EXPECT_EQ(info.rearFrameCount, 72);
+
+        const std::vector<CarPacket> packets = ReadCar(parser);
+        EXPECT_EQ(parser.LastReadEnd(), ReadEnd::kEnded);
+        std::vector<int> counts(cameras, 0);
+        std::vector<int64_t> firstUs(cameras, INT64_MAX);
+        std::vector<int64_t> latestUs(cameras, -1);
+        for (const CarPacket& p : packets) {
+            ASSERT_GE(p.channel, 0);
+            ASSERT_LT(p.channel, static_cast<int>(cameras));
+            EXPECT_EQ(p.kind, p.channel == 0 ? FrontVideo : RearVideo);
+            const auto c = static_cast<size_t>(p.channel);
+            if (counts[c] == 0) {
+                EXPECT_TRUE(p.key) << "channel " << c << " starts with a key frame";
+            }
+            ++counts[c];
+            firstUs[c] = std::min(firstUs[c], p.timeUs);
+            latestUs[c] = std::max(latestUs[c], p.timeUs);
+            // Interleaved by time: no camera runs ahead of another by more than the
+            // reordering of a few pictures (a period is 27.8 ms).
+            for (size_t other = 0; other < cameras; ++other) {
+                if (latestUs[other] >= 0) {
+                    EXPECT_LT(std::llabs(latestUs[c] - latestUs[other]), 200000)
+                        << "channel " << c << " against " << other;
+                }
+            }
+        }
+        for (size_t c = 0; c < cameras; ++c) {
+            EXPECT_EQ(counts[c], 72) << c;
+            EXPECT_EQ(firstUs[c], 0) << "every camera counts from its first picture";
+            EXPECT_NEAR(static_cast<double>(latestUs[c]), 71e6 / 36, 1000.0);
+        }
+
+        // A seek moves every camera to its key frame before the time.
+        ASSERT_EQ(parser.SeekTime(1.0f), 0);
+        const std::vector<CarPacket> after = ReadCar(parser);
+        std::vector<bool> seen(cameras, false);
+        for (const CarPacket& p : after) {
+            const auto c = static_cast<size_t>(p.channel);
+            if (!seen[c]) {
+                EXPECT_TRUE(p.key) << c;
+                EXPECT_LE(p.timeUs, 1000000) << c;
+                EXPECT_GE(p.timeUs, 1000000 - 15 * 1000000 / 36 - 1000) << c;
+                seen[c] = true;
+            }
+        }
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), true), static_cast<long>(cameras));
+    }
+}

@@ -1,0 +1,317 @@
+#include "CQTRMediaPlayer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+
+bool CQTRMediaPlayer::ReachTarget() {
+    if (m_decoder == nullptr)
+        return false;
+    const int64_t picture = PictureTime(0, m_play.targetUs);
+    // The first picture at the target, or within half a period before it (the picture on
+    // screen at that time); a scrub takes the key frame itself.
+    if (!m_play.keyFrameOnly && picture < m_play.targetUs - PeriodUs() / 2)
+        return false;
+    if (m_decoder->Show(0, m_areas[0]))
+        m_presented[0].fetch_add(1, std::memory_order_acq_rel);
+    MarkShown(picture);
+    m_play.targetUs = -1;
+    for (int c = 1; c < CameraCount(); ++c)
+        m_play.cameras[static_cast<size_t>(c)].presentNow = true;
+    m_play.lastFrontSkipped = false;
+    m_play.lastPresentedUs = picture;
+    HoldSound(false);
+    return true;
+}
+
+void CQTRMediaPlayer::FinishTargetAtEnd() {
+    if (m_play.targetUs < 0)
+        return;
+    // The pictures the decoder still holds back may reach the target; else the last picture
+    // of the recording stands for it.
+    if (m_decoder != nullptr) {
+        while (m_decoder->DecodeEnd(0))
+            if (ReachTarget())
+                return;
+        const int64_t last = m_decoder->PictureTimeUs(0);
+        if (last != kNoTimeUs) {
+            if (m_decoder->Show(0, m_areas[0]))
+                m_presented[0].fetch_add(1, std::memory_order_acq_rel);
+            MarkShown(last);
+        }
+    }
+    m_play.targetUs = -1;
+    for (CameraPlay& camera : m_play.cameras)
+        camera.presentNow = false;
+}
+
+bool CQTRMediaPlayer::WaitUntilDue(int64_t timeUs, bool& skip) {
+    using Clock = std::chrono::steady_clock;
+    skip = false;
+    const bool pacing = m_pacing.load(std::memory_order_relaxed);
+    // The sound read with this picture must be about to play: wait until the sound queued
+    // ahead is short enough (CMediaSync::WaitForAudio). (The first picture of a start does not
+    // wait: its sound follows it.)
+    if (!m_soundHeld)
+        m_sync.WaitForAudio([this] { return KeepWaiting(); });
+    if (!pacing || !KeepWaiting())
+        return KeepWaiting();
+    const int32_t speed = m_sync.SpeedPercent();
+    const std::chrono::microseconds period(PeriodUs() * 100 / speed);
+    // The schedule without sound follows the pictures' own times (variable rates play at
+    // their pace); the nominal period stands in where the times say nothing.
+    int64_t intervalUs = PeriodUs();
+    if (m_play.lastPresentedUs != kNoTimeUs && timeUs > m_play.lastPresentedUs &&
+        timeUs - m_play.lastPresentedUs < 1000000)
+        intervalUs = timeUs - m_play.lastPresentedUs;
+    const std::chrono::microseconds interval(intervalUs * 100 / speed);
+    const Clock::time_point now = Clock::now();
+    std::optional<Clock::time_point> soundDue;
+    int64_t heardUs = 0;
+    const bool firstOfPosition = m_soundHeld; // its moment is when it comes: never late
+    if (m_soundHeld && m_openStart) {
+        // The first picture of a recording: due when its sound begins to be heard.
+        m_openStart = false;
+        HoldSound(false);
+        soundDue = SoundStartDue(timeUs, speed);
+        if (!KeepWaiting())
+            return false;
+    } else if (m_soundHeld) {
+        soundDue = now; // a reposition: due now, and the schedule goes on from here
+    } else if (m_sync.HeardUs(now, heardUs)) {
+        // Due when its time is heard; never held longer than a few periods.
+        const int64_t ahead = (timeUs - heardUs) * 100 / speed;
+        const std::chrono::microseconds limit =
+            std::max<std::chrono::microseconds>(4 * period, std::chrono::milliseconds(200));
+        soundDue =
+            now + std::min<std::chrono::microseconds>(std::chrono::microseconds(ahead), limit);
+    }
+    const Clock::time_point due = m_pacer.Plan(0, now, interval, soundDue);
+    if (due > now)
+        SleepUntil(due);
+    if (!KeepWaiting())
+        return false;
+    const Clock::time_point shown = Clock::now();
+    m_pacer.Passed(shown);
+    const auto late = shown - due;
+    TrackBehind(firstOfPosition || due > now, shown, timeUs, speed, period);
+    if (late > std::max<Clock::duration>(2 * period, std::chrono::milliseconds(kSkipLateMs))) {
+        skip = true;
+        m_skipped.fetch_add(1, std::memory_order_acq_rel);
+    } else if (late > period) {
+        m_late.fetch_add(1, std::memory_order_acq_rel);
+    } else {
+        m_onTime.fetch_add(1, std::memory_order_acq_rel);
+    }
+    return true;
+}
+
+std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStartDue(int64_t timeUs,
+                                                                                    int32_t speed) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point deadline = start + std::chrono::milliseconds(kSoundStartWaitMs);
+    while (KeepWaiting()) {
+        const Clock::time_point now = Clock::now();
+        int64_t heardUs = 0;
+        if (m_sync.HeardUs(now, heardUs)) {
+            const int64_t ahead = (timeUs - heardUs) * 100 / speed;
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
+            return now +
+                   std::clamp(std::chrono::microseconds(ahead), std::chrono::microseconds(0), left);
+        }
+        // No sound to wait for: none queued a moment after it was let go (none read, or an
+        // output that plays it at once), or the output does not begin.
+        if (now >= deadline ||
+            (m_sync.QueuedBlocks() == 0 && now - start > std::chrono::milliseconds(50)))
+            return std::nullopt;
+        SleepUntil(now + std::chrono::milliseconds(2));
+    }
+    return std::nullopt;
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
+    // The data has ended and the delay line is empty: the decoder still holds the last
+    // pictures back for reordering (a stream with B-frames). Each is shown at its moment.
+    if (m_decoder == nullptr || !m_decoder->DecodeEnd(0))
+        return LoopResult::kEnd;
+    return PresentFront();
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
+    const int64_t picture = PictureTime(
+        0, m_play.lastPresentedUs == kNoTimeUs ? CurrentUs() : m_play.lastPresentedUs + PeriodUs());
+    bool skip = false;
+    if (!WaitUntilDue(picture, skip))
+        return LoopResult::kReturn; // a request or a pause came first: this picture is dropped
+    m_play.lastFrontSkipped = skip;
+    m_play.lastPresentedUs = picture;
+    m_positionUs.store(std::max<int64_t>(picture, 0), std::memory_order_release);
+    if (m_decoder != nullptr && !skip) {
+        if (m_decoder->Show(0, m_areas[0]))
+            m_presented[0].fetch_add(1, std::memory_order_acq_rel);
+        MarkShown(picture);
+        PresentDueCameras(picture);
+    }
+    if (m_soundHeld)
+        HoldSound(false);
+    return LoopResult::kLoop;
+}
+
+bool CQTRMediaPlayer::RearIsDue(int64_t rearUs, int64_t frontUs) const {
+    return rearUs <= frontUs + PeriodUs() / 2;
+}
+
+void CQTRMediaPlayer::PresentDueCameras(int64_t frontUs) {
+    for (int c = 1; c < kMaxCameras; ++c) {
+        CameraPlay& camera = m_play.cameras[static_cast<size_t>(c)];
+        if (camera.dueUs != kNoTimeUs && RearIsDue(camera.dueUs, frontUs)) {
+            ShowCamera(c);
+            camera.dueUs = kNoTimeUs;
+        }
+    }
+}
+
+bool CQTRMediaPlayer::ShowCamera(int channel) {
+    if (m_decoder == nullptr || !m_decoder->Show(channel, m_areas[static_cast<size_t>(channel)]))
+        return false;
+    m_presented[static_cast<size_t>(channel)].fetch_add(1, std::memory_order_acq_rel);
+    return true;
+}
+
+void CQTRMediaPlayer::CountDropped(int channel) {
+    m_dropped[static_cast<size_t>(channel)].fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CQTRMediaPlayer::PresentCamera(int channel) {
+    CameraPlay& camera = m_play.cameras[static_cast<size_t>(channel)];
+    // A picture still waiting for its front picture is overtaken by this newer one.
+    if (camera.dueUs != kNoTimeUs)
+        CountDropped(channel);
+    camera.dueUs = kNoTimeUs;
+    const int64_t picture = PictureTime(channel, ShownUs());
+    // A camera's picture goes with the front picture on screen: not shown when that one was
+    // not, held until the front pictures reach it (within half a period) when it is ahead.
+    if (m_play.lastFrontSkipped) {
+        CountDropped(channel);
+        return;
+    }
+    if (RearIsDue(picture, std::max<int64_t>(ShownUs(), 0)))
+        ShowCamera(channel);
+    else
+        camera.dueUs = picture;
+}
+
+void CQTRMediaPlayer::TrackBehind(bool onSchedule, std::chrono::steady_clock::time_point shown,
+                                  int64_t timeUs, int32_t speed, std::chrono::microseconds period) {
+    // The pacer starts its schedule again from a picture that came late, so its lateness does
+    // not add up while the worker cannot keep up. The lag does: how much later than the pace
+    // since the last picture that waited for its moment (or began a position) this one came.
+    if (onSchedule || speed != m_play.anchorSpeed) {
+        m_play.anchorWall = shown;
+        m_play.anchorUs = timeUs;
+        m_play.anchorSpeed = speed;
+        m_play.lateRun = 0;
+        m_play.behind = 0;
+        return;
+    }
+    const auto paced = std::chrono::microseconds((timeUs - m_play.anchorUs) * 100 / speed);
+    const auto lag = shown - (m_play.anchorWall + paced);
+    // A period behind; more than two periods five pictures in a row (a moment's hold-up of
+    // the machine is no reason to leave out whole seconds).
+    if (lag <= period) {
+        m_play.lateRun = 0;
+        m_play.behind = 0;
+        return;
+    }
+    m_play.lateRun = lag > 2 * period ? m_play.lateRun + 1 : 0;
+    m_play.behind = m_play.lateRun >= 5 ? 2 : 1;
+}
+
+int CQTRMediaPlayer::CameraCount() const {
+    return std::clamp(m_videoChannels.load(std::memory_order_acquire), 2, kMaxCameras);
+}
+
+DecodeCost CQTRMediaPlayer::CostOf(int channel) const {
+    DecodeCost cost;
+    // Two cameras play whole, as they always have; of more, the front (the clock of them
+    // all) and the main camera.
+    if (!m_reducedCost.load(std::memory_order_relaxed) || CameraCount() <= 2 ||
+        channel == m_mainCamera.load(std::memory_order_relaxed))
+        return cost;
+    cost.skipLoopFilter = true;
+    // Behind by half a period: the pictures nothing refers to go first.
+    cost.skipNonReference = m_play.behind >= 1;
+    return cost;
+}
+
+void CQTRMediaPlayer::ApplyCost(int channel, DecodeCost cost) {
+    DecodeCost& told = m_costs[static_cast<size_t>(channel)];
+    if (told == cost)
+        return;
+    told = cost;
+    m_decoder->SetDecodeCost(channel, cost);
+}
+
+void CQTRMediaPlayer::DecodeCamera(int channel, int32_t size, int64_t timeUs, bool key) {
+    CameraPlay& camera = m_play.cameras[static_cast<size_t>(channel)];
+    const DecodeCost cost = CostOf(channel);
+    const bool shedding = cost.skipLoopFilter; // a camera that may shed pictures at all
+    if (camera.dropToKey) {
+        if (!key) {
+            CountDropped(channel);
+            return;
+        }
+        // Its decoding starts again at this key frame: nothing it refers to was left out.
+        m_decoder->Flush(channel);
+        camera.dropToKey = false;
+    } else if (shedding && !key && m_play.behind >= 2) {
+        // Behind by more than a period: the camera leaves everything out until its next key
+        // frame, so that the front catches up.
+        camera.dropToKey = true;
+        if (camera.dueUs != kNoTimeUs)
+            CountDropped(channel);
+        camera.dueUs = kNoTimeUs;
+        CountDropped(channel);
+        return;
+    }
+    ApplyCost(channel, cost);
+    if (!m_decoder->Decode(channel, m_frameBuffer.data(), size, timeUs)) {
+        // Left out by the decoder (or held back for reordering, at a stream's start).
+        if (cost.skipNonReference)
+            CountDropped(channel);
+        return;
+    }
+    PresentCamera(channel);
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
+    int32_t size = 0;
+    int64_t timeUs = 0;
+    PacketFifo::Kind kind = PacketFifo::kFront;
+    bool key = false;
+    if (!m_fifo.PopOldest(m_frameBuffer.data(), m_frameBuffer.size(), size, kind, timeUs, &key))
+        return ShowHeldBack();
+    if (m_decoder == nullptr)
+        return LoopResult::kLoop;
+    const int channel = std::clamp<int>(kind, 0, kMaxCameras - 1);
+    if (channel != 0) {
+        DecodeCamera(channel, size, timeUs, key);
+        return LoopResult::kLoop;
+    }
+    // Decoded ahead of its moment, so that only the conversion lies between the moment and
+    // the picture. A packet the decoder holds back for reordering yields no picture yet.
+    if (!m_decoder->Decode(channel, m_frameBuffer.data(), size, timeUs))
+        return LoopResult::kLoop;
+    return PresentFront();
+}
+
+CQTRMediaPlayer::CameraStats CQTRMediaPlayer::CameraStatsOf(int channel) const {
+    if (channel < 0 || channel >= kMaxCameras)
+        return {};
+    const auto at = static_cast<size_t>(channel);
+    // The front's pictures left out are those the pacer skipped.
+    return {m_presented[at].load(std::memory_order_acquire),
+            channel == 0 ? m_skipped.load(std::memory_order_acquire)
+                         : m_dropped[at].load(std::memory_order_acquire)};
+}
