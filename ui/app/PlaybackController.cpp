@@ -294,9 +294,10 @@ std::string PlaybackController::CurrentRecordingName() const {
 }
 
 std::vector<std::string> PlaybackController::CameraWords() const {
-    if (!Loaded() || !m_source)
+    if (!m_source)
         return {};
-    const int index = m_source->Find(CurrentRecordingName());
+    // Asked as soon as a recording is opened, before the engine has begun to play it.
+    const int index = m_source->Find(Loaded() ? CurrentRecordingName() : m_openName);
     if (index < 0)
         return {};
     return m_source->Recordings()[static_cast<size_t>(index)].cameras;

@@ -218,7 +218,7 @@ public:
     // Video channels of the recording the engine opened last.
     int ChannelCount() const { return m_engine.ChannelCount(); }
     // The words of the cameras of the recording that plays, in channel order, as its source
-    // lists them (SourceRecording::cameras); empty when it lists none or nothing is loaded.
+    // lists them (SourceRecording::cameras); empty when it lists none or nothing was opened.
     std::vector<std::string> CameraWords() const;
     // The telemetry of the text lines the engine hands out (a card's recording, an AVI file).
     const CTextData& Telemetry() const { return m_telemetry; }
