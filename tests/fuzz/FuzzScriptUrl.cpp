@@ -3,6 +3,7 @@
 // handed to the page must be plain printable ASCII in which every argument stays one string
 // literal. The input is copied into a buffer of exactly its size so that a read past the end
 // is caught.
+#include "ui/logic/LocalTiles.h"
 #include "ui/logic/MapScript.h"
 #include "ui/logic/ScriptUrl.h"
 #include "ui/logic/TileSource.h"
@@ -81,8 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(UnescapedQuotes(*literal) == 2);
     }
 
+    // A usable template is a URL with its zoom level, or a local MBTiles file.
     if (IsUsableTileTemplate(text))
-        Check(text.find("{z}") != std::string_view::npos);
+        Check(text.find("{z}") != std::string_view::npos || MbtilesPathOf(text).has_value());
 
     // Eight bytes as a position: what the window formats reads back as the same two texts.
     if (size >= 16) {
