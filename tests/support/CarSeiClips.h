@@ -41,8 +41,9 @@ bool InsertUnits(const std::string& from, const std::string& to, const std::vect
 // packets as there are states). False when ffmpeg or the copy failed.
 bool MakeCarClip(const std::string& path, const std::vector<TimedCarState>& states, double seconds,
                  std::vector<int64_t>* packetTimesMs = nullptr);
-// The same from a clip of the spec's size, rate, length and picture (its sound is left out).
+// The same from a clip made as `clip` describes it: its size, rate, length and picture (its
+// sound is left out).
 bool MakeCarClip(const std::string& path, const std::vector<TimedCarState>& states,
-                 const ClipSpec& spec, std::vector<int64_t>* packetTimesMs = nullptr);
+                 const ClipSpec& clip, std::vector<int64_t>* packetTimesMs = nullptr);
 
 } // namespace carsei
