@@ -1,6 +1,7 @@
 #include "clips/OverlayText.h"
 
 #include "evidence/IsoTime.h"
+#include "ui/logic/CarReadout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,27 +33,21 @@ std::string Axis(double g) {
     return text;
 }
 
-// A value the car sent, within [low, high]; zero for one it left out or that is not a number.
-double Field(const std::optional<double>& value, double low, double high) {
-    const double v = value.value_or(0.0);
-    return std::isfinite(v) ? std::clamp(v, low, high) : 0.0;
-}
-
-// The car's line: gear, pedals, steering, turn signals and driver assist. The car leaves out
-// fields that hold zero, so a missing one reads as zero (park, released, straight, off).
-std::string CarLine(const TimedCarState& state) {
-    const bool left = state.blinkerLeft.value_or(false);
-    const bool right = state.blinkerRight.value_or(false);
-    const char* signal = left && right ? "both" : left ? "left" : right ? "right" : "off";
+// The car's line from its readout: gear, pedals, steering, turn signals and driver assist.
+// The car leaves out fields that hold zero, so a missing gear reads as park and a missing
+// assist state as off.
+std::string CarLine(const CarReadout& car) {
+    const char* signal = car.blinkerLeft && car.blinkerRight ? "both"
+                         : car.blinkerLeft                   ? "left"
+                         : car.blinkerRight                  ? "right"
+                                                             : "off";
     char line[160];
     std::snprintf(
         line, sizeof line,
         "gear %s   accelerator %d %%   brake %s   steering %+d\u00b0   signal %s   assist %s",
-        CarGearName(state.gear.value_or(CarGear::kPark)),
-        static_cast<int>(std::lround(Field(state.acceleratorPercent, 0.0, 100.0))),
-        state.brake.value_or(false) ? "on" : "off",
-        static_cast<int>(std::lround(Field(state.steeringDegrees, -9999.0, 9999.0))), signal,
-        DriveAssistName(state.assist.value_or(DriveAssist::kOff)));
+        car.gear.empty() ? CarGearName(CarGear::kPark) : car.gear.c_str(), car.acceleratorPercent,
+        car.brake ? "on" : "off", static_cast<int>(std::lround(car.steeringDegrees)), signal,
+        car.assist.empty() ? DriveAssistName(DriveAssist::kOff) : car.assist.c_str());
     return line;
 }
 
@@ -89,15 +84,13 @@ std::string OverlayText(const ClipPlan& plan, const TrackTimeline& telemetry, in
 
     const TimedFix* fix = telemetry.FixAt(lineMs);
     const bool located = Current(fix, lineMs) && fix->fix.valid != 0;
-    const TimedCarState* car = telemetry.CarStateAt(lineMs);
-    if (!Current(car, lineMs))
-        car = nullptr;
+    const TimedCarState* state = telemetry.CarStateAt(lineMs);
+    const CarReadout car = CarReadout::Of(Current(state, lineMs) ? state : nullptr, units);
     char speed[48];
-    if (car != nullptr) // the car's own speed, where it tells one, before the receiver's
+    if (car.shown) // the car's own speed, where it tells one, before the receiver's
         std::snprintf(speed, sizeof speed, "%lld %s",
-                      static_cast<long long>(std::llround(
-                          speedunit::Speed(Field(car->speedMps, 0.0, 1000.0) * 3.6, units))),
-                      speedunit::SpeedName(units));
+                      static_cast<long long>(std::llround(speedunit::Speed(car.speedKmh, units))),
+                      car.unitText.c_str());
     else if (located)
         std::snprintf(speed, sizeof speed, "%lld %s",
                       static_cast<long long>(speedunit::Speed(fix->fix.GetSpeed(), units)),
@@ -125,9 +118,9 @@ std::string OverlayText(const ClipPlan& plan, const TrackTimeline& telemetry, in
     text += name;
     text += "   ";
     text += forces;
-    if (car != nullptr) {
+    if (car.shown) {
         text += '\n';
-        text += CarLine(*car);
+        text += CarLine(car);
     }
     return text;
 }

@@ -8,6 +8,14 @@
 namespace {
 
 constexpr double kKmhPerMps = 3.6;
+// Above any car's speed; keeps a damaged message's value a number the texts can hold.
+constexpr double kMaxSpeedMps = 1000.0;
+
+// A value the car sent, within [low, high]; zero for one it left out or that is not a number.
+double Field(const std::optional<double>& value, double low, double high) {
+    const double v = value.value_or(0.0);
+    return std::isfinite(v) ? std::clamp(v, low, high) : 0.0;
+}
 
 } // namespace
 
@@ -16,17 +24,16 @@ CarReadout CarReadout::Of(const TimedCarState* state, SpeedUnit unit) {
     if (state == nullptr)
         return readout;
     readout.shown = true;
-    readout.speedKmh = std::max(state->speedMps.value_or(0.0), 0.0) * kKmhPerMps;
+    readout.speedKmh = Field(state->speedMps, 0.0, kMaxSpeedMps) * kKmhPerMps;
     const double inUnit = speedunit::Speed(readout.speedKmh, unit);
     readout.speedText = std::to_string(static_cast<int>(inUnit));
     readout.unitText = speedunit::SpeedName(unit);
     if (state->gear)
         readout.gear = CarGearName(*state->gear);
-    readout.acceleratorPercent = static_cast<int>(
-        std::lround(std::clamp(state->acceleratorPercent.value_or(0.0), 0.0, 100.0)));
+    readout.acceleratorPercent =
+        static_cast<int>(std::lround(Field(state->acceleratorPercent, 0.0, 100.0)));
     readout.brake = state->brake.value_or(false);
-    const double steering = state->steeringDegrees.value_or(0.0);
-    readout.steeringDegrees = std::isfinite(steering) ? steering : 0.0;
+    readout.steeringDegrees = Field(state->steeringDegrees, -9999.0, 9999.0);
     readout.blinkerLeft = state->blinkerLeft.value_or(false);
     readout.blinkerRight = state->blinkerRight.value_or(false);
     if (state->assist && *state->assist != DriveAssist::kOff)
@@ -42,5 +49,5 @@ std::optional<double> CarReadout::SpeedKmhAt(const TrackTimeline* track, int64_t
     const TimedCarState* state = track != nullptr ? track->CarStateAt(playMs) : nullptr;
     if (state == nullptr)
         return std::nullopt;
-    return std::max(state->speedMps.value_or(0.0), 0.0) * kKmhPerMps;
+    return Field(state->speedMps, 0.0, kMaxSpeedMps) * kKmhPerMps;
 }
