@@ -35,6 +35,15 @@ public:
     // decoder's reordering and comes out as the time of the picture it yields. True when it
     // yielded a picture; Show presents the newest one.
     virtual bool Decode(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs) = 0;
+    // A packet of a channel whose pictures nobody sees now (its area hidden): a decoder may
+    // keep it undecoded and decode what it kept before the channel's picture is next needed
+    // (Decode, Show, DecodeEnd, a snapshot); Flush drops what it kept. key: the packet starts a
+    // picture that needs no earlier one, as the demuxer marked it. By default it is decoded at
+    // once.
+    virtual void Defer(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs,
+                       bool /*key*/) {
+        Decode(channel, bytes, length, timeUs);
+    }
     // The presentation time of the channel's newest decoded picture, as its packet gave it;
     // kNoTimeUs when none, or when its packet had none.
     virtual int64_t PictureTimeUs(int /*channel*/) const { return kNoTimeUs; }

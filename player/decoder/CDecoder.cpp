@@ -48,6 +48,7 @@ bool CDecoder::Open() {
         std::lock_guard lock(channel.lock);
         channel.picture.reset();
         channel.stale = false;
+        channel.deferred.Clear();
         opened = channel.decoder.Open(channel.codec, m_hwDevices.get()) && opened;
     }
     return opened;
@@ -60,6 +61,7 @@ bool CDecoder::SetVideoCodec(int channel, VideoCodec codec) {
         return true;
     c.codec = codec;
     c.stale = false;
+    c.deferred.Clear();
     return c.decoder.Open(codec, m_hwDevices.get());
 }
 
@@ -77,6 +79,7 @@ void CDecoder::Close() {
         channel.decoder.Close();
         channel.picture.reset();
         channel.stale = false;
+        channel.deferred.Clear();
     }
 }
 
@@ -88,11 +91,45 @@ bool CDecoder::DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t leng
     return channel.decoder.Decode(bytes, length, timeUs);
 }
 
+void CDecoder::DecodeOldestLocked(Channel& channel) {
+    const DeferredPackets::Packet packet = channel.deferred.TakeOldest();
+    if (packet.restart)
+        channel.decoder.Flush();
+    if (DecodeLocked(channel, packet.bytes.data(), static_cast<int32_t>(packet.bytes.size()),
+                     packet.timeUs))
+        channel.stale = true;
+}
+
+void CDecoder::CatchUpLocked(Channel& channel) {
+    while (!channel.deferred.Empty())
+        DecodeOldestLocked(channel);
+}
+
+void CDecoder::Defer(int channelIndex, const uint8_t* bytes, int32_t length, int64_t timeUs,
+                     bool key) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    channel.deferred.Keep(bytes, length, timeUs, key);
+    while (channel.deferred.OverLimit())
+        DecodeOldestLocked(channel);
+}
+
+size_t CDecoder::DeferredCount(int channelIndex) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return 0;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    return channel.deferred.Count();
+}
+
 bool CDecoder::Decode(int channelIndex, const uint8_t* bytes, int32_t length, int64_t timeUs) {
     if (channelIndex < 0 || channelIndex >= kChannels)
         return false;
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
+    CatchUpLocked(channel);
     if (!DecodeLocked(channel, bytes, length, timeUs))
         return false;
     channel.stale = true;
@@ -112,6 +149,7 @@ bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t
     }
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
+    CatchUpLocked(channel);
     const bool fresh = DecodeLocked(channel, bytes, length, kNoTimeUs);
     return PresentLocked(channel, area, size, fresh);
 }
@@ -127,6 +165,7 @@ bool CDecoder::DecodeEnd(int channelIndex) {
         return false;
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
+    CatchUpLocked(channel);
     if (!channel.decoder.DrainOne())
         return false;
     channel.stale = true;
@@ -138,6 +177,7 @@ void CDecoder::Flush(int channelIndex) {
         return;
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
+    channel.deferred.Clear();
     channel.decoder.Flush();
 }
 
@@ -149,6 +189,7 @@ bool CDecoder::Show(int channelIndex, VPictureArea* area) {
         return false;
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
+    CatchUpLocked(channel);
     return PresentLocked(channel, area, size, false);
 }
 
@@ -183,10 +224,15 @@ void CDecoder::SetBrightness(int channel, int level) {
     At(channel).decoder.SetBrightness(static_cast<float>(level / 10.0));
 }
 
-bool CDecoder::SaveSnapshot(int channel, const std::string& path) {
+bool CDecoder::SaveSnapshot(int channelIndex, const std::string& path) {
+    Channel& channel = At(channelIndex);
     Picture native;
-    if (!At(channel).decoder.CopyNative(native))
-        return false;
+    {
+        std::lock_guard lock(channel.lock);
+        CatchUpLocked(channel); // the picture of now, also for a camera nobody sees
+        if (!channel.decoder.CopyNative(native))
+            return false;
+    }
     return CJpegWriter::Save(native, path);
 }
 
@@ -204,6 +250,7 @@ bool CDecoder::GetCutOut(int channelIndex, int32_t x, int32_t y, int32_t width, 
     int32_t channels = 3;
     {
         std::lock_guard lock(channel.lock);
+        CatchUpLocked(channel);
         if (channel.picture == nullptr || channel.picture->Empty())
             return false;
         shownWidth = channel.picture->width;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CFFMH264_Decoder.h"
+#include "DeferredPackets.h"
 #include "HwDeviceProvider.h"
 #include "PicturePool.h"
 #include "base/CSync.h"
@@ -65,6 +66,14 @@ public:
     // Decodes without converting or presenting; the next DecodeAndShow presents the newest
     // picture. False for a channel outside 0…5 or a packet that yields no picture.
     bool Decode(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs) override;
+    // Keeps the packet undecoded while nobody sees the channel (DeferredPackets); the kept
+    // packets are decoded before the channel's picture is next needed: by Decode,
+    // DecodeAndShow, Show on an area that can show it, DecodeEnd, SaveSnapshot and GetCutOut.
+    // Flush, Open, Close and SetVideoCodec drop them. Nothing for a channel outside 0…5.
+    void Defer(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs,
+               bool key) override;
+    // Packets of the channel kept undecoded now; 0 outside 0…5.
+    size_t DeferredCount(int channel);
     int64_t PictureTimeUs(int channel) const override;
     // Presents the newest decoded picture as DecodeAndShow does when its packet yields none.
     bool Show(int channel, VPictureArea* area) override;
@@ -110,11 +119,16 @@ private:
         bool stale = false; // guarded by lock: decoder holds a newer picture
         std::atomic<int> flipMode{0};
         VideoCodec codec = VideoCodec::kH264; // guarded by lock
+        DeferredPackets deferred;             // guarded by lock
     };
 
     Channel& At(int channel);
     static bool CanShowAt(AreaSize size);
     bool DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length, int64_t timeUs);
+    // Decodes the packets kept undecoded, oldest first (under the channel's lock).
+    void CatchUpLocked(Channel& channel);
+    // Decodes the oldest packet kept.
+    void DecodeOldestLocked(Channel& channel);
     // Converts when the decoder holds a newer picture or the area's shape changed, then
     // presents. Under the channel's lock; false when there is nothing to present.
     bool PresentLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh);

@@ -289,6 +289,10 @@ private:
     int CameraCount() const;
     // Shows camera `channel`'s newest picture in its area; counted as presented when it was.
     bool ShowCamera(int channel);
+    // Whether camera `channel` (1 … 5) has an area that is hidden now (0 wide or high): its
+    // packets are then deferred (VMediaDecoder::Defer), not decoded. Without an area a camera
+    // counts as seen (a caller that shows no pictures still has them decoded).
+    bool CameraHidden(int channel) const;
     // Counts a picture of the camera as dropped.
     void CountDropped(int channel);
     // Whether the rear picture of time rearUs goes with the front picture of time frontUs: the

@@ -179,6 +179,14 @@ bool CQTRMediaPlayer::ShowCamera(int channel) {
     return true;
 }
 
+bool CQTRMediaPlayer::CameraHidden(int channel) const {
+    const VPictureArea* area = m_areas[static_cast<size_t>(channel)];
+    if (area == nullptr)
+        return false;
+    const AreaSize size = area->Size();
+    return size.width <= 0 || size.height <= 0;
+}
+
 void CQTRMediaPlayer::CountDropped(int channel) {
     m_dropped[static_cast<size_t>(channel)].fetch_add(1, std::memory_order_acq_rel);
 }
@@ -273,6 +281,13 @@ void CQTRMediaPlayer::DecodeCamera(int channel, int32_t size, int64_t timeUs, bo
             CountDropped(channel);
         camera.dueUs = kNoTimeUs;
         CountDropped(channel);
+        return;
+    }
+    if (CameraHidden(channel)) {
+        // Nobody sees it: its packets wait in the decoder, which decodes them (from the last
+        // key frame on) once the camera is seen again or snapshotted.
+        camera.dueUs = kNoTimeUs;
+        m_decoder->Defer(channel, m_frameBuffer.data(), size, timeUs, key);
         return;
     }
     ApplyCost(channel, cost);

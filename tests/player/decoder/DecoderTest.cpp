@@ -68,6 +68,78 @@ TEST(Decoder, HiddenAreasKeepDecodingSoPicturesAreWholeWhenShownAgain) {
     EXPECT_EQ(area.Shown()[0].pixels, all.Shown().back().pixels);
 }
 
+namespace {
+// The picture a decoder shows of the rear after decoding units 0 … last.
+Picture ShownAfter(const AccessUnits& units, size_t last) {
+    CDecoder decoder;
+    EXPECT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
+    for (size_t i = 0; i <= last; ++i)
+        Show(decoder, 1, &area, units[i]);
+    return area.Shown().empty() ? Picture{} : area.Shown().back();
+}
+
+void Defer(CDecoder& decoder, const AccessUnits& units, size_t from, size_t to, int gop) {
+    for (size_t i = from; i < to; ++i)
+        decoder.Defer(1, units[i].data(), static_cast<int32_t>(units[i].size()), kNoTimeUs,
+                      i % static_cast<size_t>(gop) == 0);
+}
+} // namespace
+
+TEST(Decoder, DeferredPacketsAreDecodedWhenTheCameraIsSeenOrSnapshotted) {
+    // Kept within a group of pictures, then seen on the next packet: the picture is the one
+    // decoding every packet gives.
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea hidden(0, 0), area(320, 180);
+    ASSERT_TRUE(Show(decoder, 1, &area, Rear()[0]));
+    Defer(decoder, Rear(), 1, 6, 10);
+    EXPECT_EQ(decoder.DeferredCount(1), 5u);
+    EXPECT_FALSE(decoder.Show(1, &hidden)) << "a hidden area decodes nothing";
+    EXPECT_EQ(decoder.DeferredCount(1), 5u);
+    ASSERT_TRUE(Show(decoder, 1, &area, Rear()[6]));
+    EXPECT_EQ(decoder.DeferredCount(1), 0u);
+    EXPECT_EQ(area.Shown().back().pixels, ShownAfter(Rear(), 6).pixels);
+
+    // Across a key frame only the packets from it on are kept; Show presents the newest.
+    Defer(decoder, Rear(), 7, 12, 10);
+    EXPECT_EQ(decoder.DeferredCount(1), 2u);
+    ASSERT_TRUE(decoder.Show(1, &area));
+    EXPECT_EQ(area.Shown().back().pixels, ShownAfter(Rear(), 11).pixels);
+
+    // A snapshot of a camera nobody sees is of its picture of now.
+    TempDir dir;
+    CDecoder kept, decoded;
+    ASSERT_TRUE(kept.Open());
+    ASSERT_TRUE(decoded.Open());
+    Defer(kept, Rear(), 0, 8, 10);
+    for (size_t i = 0; i < 8; ++i)
+        decoded.Decode(1, Rear()[i].data(), static_cast<int32_t>(Rear()[i].size()), kNoTimeUs);
+    ASSERT_TRUE(kept.SaveSnapshot(1, dir.File("kept.jpg")));
+    ASSERT_TRUE(decoded.SaveSnapshot(1, dir.File("decoded.jpg")));
+    EXPECT_EQ(ReadFileBytes(dir.File("kept.jpg")), ReadFileBytes(dir.File("decoded.jpg")));
+
+    // A reposition drops what was kept; the last picture stays.
+    Defer(kept, Rear(), 8, 10, 10);
+    kept.Flush(1);
+    EXPECT_EQ(kept.DeferredCount(1), 0u);
+    ASSERT_TRUE(kept.SaveSnapshot(1, dir.File("after.jpg")));
+    EXPECT_EQ(ReadFileBytes(dir.File("after.jpg")), ReadFileBytes(dir.File("kept.jpg")));
+}
+
+TEST(Decoder, DeferringAStreamWithoutKeyFramesKeepsABoundedTail) {
+    // One key frame in 80: the oldest packets are decoded as the limit is passed, so the
+    // catch-up never decodes more than the limit, and the picture is still the right one.
+    const AccessUnits& units = H264Samples(160, 96, 80, 100);
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    Defer(decoder, units, 0, units.size(), 100);
+    EXPECT_EQ(decoder.DeferredCount(1), DeferredPackets::kMaxPackets);
+    FakePictureArea area(320, 180);
+    ASSERT_TRUE(decoder.Show(1, &area));
+    EXPECT_EQ(area.Shown().back().pixels, ShownAfter(units, units.size() - 1).pixels);
+}
+
 TEST(Decoder, FourByteAreasGetTheSamePicturesWithAnOpaqueFourthByte) {
     CDecoder decoder;
     ASSERT_TRUE(decoder.Open());

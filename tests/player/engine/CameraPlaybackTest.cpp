@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -18,14 +19,31 @@ using namespace std::chrono_literals;
 
 constexpr int kCameras = 6;
 
+// An area whose size the test changes while the engine plays; it drops what it is shown.
+class SizedArea final : public VPictureArea {
+public:
+    AreaSize Size() const override { return {m_width.load(), m_height.load()}; }
+    void Present(const Picture&) override {}
+    void Resize(int32_t width, int32_t height) {
+        m_width.store(width);
+        m_height.store(height);
+    }
+
+private:
+    std::atomic<int32_t> m_width{0};
+    std::atomic<int32_t> m_height{0};
+};
+
 class CarHarness {
 public:
-    explicit CarHarness(FakeRecording recording) : parser(recording), decoder(&parser) {
+    explicit CarHarness(FakeRecording recording,
+                        std::vector<VPictureArea*> areas = std::vector<VPictureArea*>(kCameras))
+        : parser(recording), decoder(&parser) {
         engine.SetParser(&parser);
         engine.SetDecoder(&decoder);
         engine.SetAudio(&audio);
         engine.SetEventCallback(&CarHarness::OnEvent, this);
-        EXPECT_TRUE(engine.Start(std::vector<VPictureArea*>(kCameras, nullptr)).Ok());
+        EXPECT_TRUE(engine.Start(areas).Ok());
     }
     ~CarHarness() { engine.Shutdown(); }
 
@@ -35,7 +53,9 @@ public:
     }
     bool WaitForEnd() {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, 20s, [this] { return m_ended; });
+        const bool ended = m_changed.wait_for(lock, 20s, [this] { return m_ended; });
+        m_ended = false;
+        return ended;
     }
 
     FakeParser parser;
@@ -141,4 +161,37 @@ TEST(CarCameras, ARepositionWhilePausedShowsEveryCameraOfTheTarget) {
         EXPECT_EQ(shown[before + static_cast<size_t>(c)].tag.number, 165) << c;
     }
     EXPECT_EQ(h.engine.ShownFrame(), 165);
+}
+
+TEST(CarCameras, AHiddenCameraIsDeferredWithItsKeyFramesAndDecodedOnceSeen) {
+    // The rear's area is hidden (the map lies over it); the other cameras have none.
+    SizedArea rear;
+    CarHarness h(SixCameras(60), {nullptr, &rear, nullptr, nullptr, nullptr, nullptr});
+    h.engine.SetFramePacing(false);
+    h.Play();
+    ASSERT_TRUE(h.WaitForEnd());
+    for (const auto& picture : h.decoder.ShownPictures())
+        EXPECT_NE(picture.channel, 1) << "shown while hidden";
+    for (const auto& picture : h.decoder.DecodedOnly())
+        EXPECT_NE(picture.channel, 1) << "decoded while hidden";
+    // Every rear packet from its first key frame on, in order, with the demuxer's key flags
+    // (rear key frames at 5 and 35); the cameras without an area are decoded as before.
+    const auto deferred = h.decoder.DeferredPackets();
+    ASSERT_EQ(deferred.size(), 55u);
+    for (size_t i = 0; i < deferred.size(); ++i) {
+        EXPECT_EQ(deferred[i].channel, 1);
+        EXPECT_EQ(deferred[i].tag.number, static_cast<int32_t>(i) + 5);
+        EXPECT_EQ(deferred[i].key, deferred[i].tag.number == 5 || deferred[i].tag.number == 35);
+    }
+    EXPECT_EQ(h.engine.CameraStatsOf(1).presented, 0);
+    EXPECT_EQ(h.engine.CameraStatsOf(1).dropped, 0);
+    EXPECT_EQ(h.engine.CameraStatsOf(2).presented, 58);
+
+    // Seen again: decoded and shown as the others are.
+    rear.Resize(320, 180);
+    h.engine.Stop();
+    h.Play();
+    ASSERT_TRUE(h.WaitForEnd());
+    EXPECT_EQ(h.decoder.DeferredPackets().size(), 55u) << "nothing more deferred";
+    EXPECT_EQ(h.engine.CameraStatsOf(1).presented, 55);
 }

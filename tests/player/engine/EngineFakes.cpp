@@ -226,6 +226,17 @@ bool FakeDecoder::Decode(int channel, const uint8_t* bytes, int32_t length, int6
     return true;
 }
 
+void FakeDecoder::Defer(int channel, const uint8_t* bytes, int32_t length, int64_t,
+                        bool key) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_deferred.push_back({channel, TagOf(bytes, length), key});
+}
+
+std::vector<FakeDecoder::Deferred> FakeDecoder::DeferredPackets() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_deferred;
+}
+
 void FakeDecoder::SetDecodeCost(int channel, DecodeCost cost) {
     std::lock_guard<std::mutex> hold(m_mutex);
     if (channel >= 0 && channel < kChannels)

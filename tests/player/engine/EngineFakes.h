@@ -127,6 +127,16 @@ public:
     std::vector<Shown> DecodedOnly() const;
     int32_t FrontShown() const { return m_frontShown.load(); }
     bool Decode(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs) override;
+    // Remembers the packet, and whether the engine called it a key frame, as deferred; it
+    // is never decoded.
+    void Defer(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs,
+               bool key) override;
+    struct Deferred {
+        int channel;
+        FakePacketTag tag;
+        bool key;
+    };
+    std::vector<Deferred> DeferredPackets() const;
     // No reordering: a picture's time is its packet's.
     int64_t PictureTimeUs(int channel) const override;
     // Moves the channel's last packet decoded-only to the pictures shown.
@@ -146,6 +156,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Shown> m_shown;
     std::vector<Shown> m_decodedOnly;
+    std::vector<Deferred> m_deferred;
     std::atomic<int32_t> m_frontShown{0};
     static constexpr int kChannels = 6;
     int64_t m_pictureUs[kChannels] = {kNoTimeUs, kNoTimeUs, kNoTimeUs,
