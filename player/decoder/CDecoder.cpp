@@ -111,6 +111,11 @@ void CDecoder::Defer(int channelIndex, const uint8_t* bytes, int32_t length, int
         return;
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
+    // What drops the packets kept before it must really be a key picture: the card's own rule
+    // calls every packet one that does not begin with a non-IDR slice (one that begins with
+    // a delimiter or parameter sets, too).
+    key = key && bytes != nullptr && length > 0 &&
+          HwDecodePath::IsKeyUnit(bytes, static_cast<size_t>(length), channel.codec);
     channel.deferred.Keep(bytes, length, timeUs, key);
     while (channel.deferred.OverLimit())
         DecodeOldestLocked(channel);

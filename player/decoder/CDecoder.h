@@ -69,7 +69,9 @@ public:
     // Keeps the packet undecoded while nobody sees the channel (DeferredPackets); the kept
     // packets are decoded before the channel's picture is next needed: by Decode,
     // DecodeAndShow, Show on an area that can show it, DecodeEnd, SaveSnapshot and GetCutOut.
-    // Flush, Open, Close and SetVideoCodec drop them. Nothing for a channel outside 0…5.
+    // Flush, Open, Close and SetVideoCodec drop them. key drops the packets kept before it
+    // only when the packet's bitstream holds a key picture too. Nothing for a channel outside
+    // 0…5.
     void Defer(int channel, const uint8_t* bytes, int32_t length, int64_t timeUs,
                bool key) override;
     // Packets of the channel kept undecoded now; 0 outside 0…5.

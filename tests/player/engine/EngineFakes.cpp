@@ -226,8 +226,7 @@ bool FakeDecoder::Decode(int channel, const uint8_t* bytes, int32_t length, int6
     return true;
 }
 
-void FakeDecoder::Defer(int channel, const uint8_t* bytes, int32_t length, int64_t,
-                        bool key) {
+void FakeDecoder::Defer(int channel, const uint8_t* bytes, int32_t length, int64_t, bool key) {
     std::lock_guard<std::mutex> hold(m_mutex);
     m_deferred.push_back({channel, TagOf(bytes, length), key});
 }

@@ -144,6 +144,32 @@ private slots:
         QVERIFY(!w.dlg->Controller().Playing());
     }
 
+    void aRearUnderTheMapIsSnapshottedAtThePausedMoment() {
+        // The map lies over the rear from the first fix on, so the rear is not decoded as it
+        // plays; a snapshot still holds its picture of the moment, at each of two positions.
+        Window w;
+        w.PlayRow(0, 0); // EVENT_20240305_174503_D: front, rear and GPS
+        QVERIFY(WaitUntil([&] { return w.dlg->Control(ControlId::MapSize)->isEnabled(); }, 5000));
+        QVERIFY(!w.dlg->Control(ControlId::RearPicture)->isVisible());
+        w.dlg->OnPause();
+        std::vector<std::vector<uint8_t>> rears;
+        for (const int64_t ms : {1000, 4000}) {
+            w.dlg->Controller().SeekToMs(ms);
+            QVERIFY(
+                WaitUntil([&] { return w.dlg->Controller().CurrentMs() / 500 == ms / 500; }, 5000));
+            QTest::qWait(200);
+            const std::string shot = w.dir.File("at" + std::to_string(ms) + ".jpg");
+            w.dlg->Snapshot().SetAskPath(
+                [&](const QString&) { return QString::fromStdString(shot); });
+            w.Click(ControlId::Snapshot);
+            const std::string rear = w.dir.File("at" + std::to_string(ms) + "_rear.jpg");
+            QCOMPARE(PictureSize(rear), std::string("640,360\n"));
+            rears.push_back(ReadFileBytes(rear));
+        }
+        QVERIFY2(rears[0] != rears[1], "the rear snapshots are of two different moments");
+        QVERIFY(w.messages.isEmpty());
+    }
+
     void aPictureThatCannotBeWrittenIsToldAndOneChannelGivesOneFile() {
         Window w;
         w.PlayRow(0, 1); // EVENT_20240305_092233_S: front only
