@@ -51,6 +51,11 @@ public:
     // decoded ahead of the moment it is due). False when there is none or the area cannot
     // show it.
     virtual bool Show(int channel, VPictureArea* area) = 0;
+    // Converts the channel's newest decoded picture for the area ahead of its Show, while its
+    // pixels are still in the processor's caches; Show then only hands it over (unless the
+    // area changed size in between). Nothing for an area that cannot show it. Engine's worker
+    // thread. By default nothing: Show converts.
+    virtual void Prepare(int /*channel*/, VPictureArea* /*area*/) {}
     // The end of the channel's packets: yields the next picture the decoder still holds back
     // for reordering (one a call). True when it yielded one; false when none is left, and the
     // next Decode starts afresh. On the engine's worker thread.

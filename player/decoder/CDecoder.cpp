@@ -198,7 +198,26 @@ bool CDecoder::Show(int channelIndex, VPictureArea* area) {
     return PresentLocked(channel, area, size, false);
 }
 
+void CDecoder::Prepare(int channelIndex, VPictureArea* area) {
+    if (channelIndex < 0 || channelIndex >= kChannels || area == nullptr)
+        return;
+    const AreaSize size = area->Size();
+    if (!CanShowAt(size))
+        return;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    CatchUpLocked(channel);
+    ConvertLocked(channel, area, size, false);
+}
+
 bool CDecoder::PresentLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh) {
+    if (!ConvertLocked(channel, area, size, fresh))
+        return false;
+    area->PresentShared(channel.picture);
+    return true;
+}
+
+bool CDecoder::ConvertLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh) {
     const int32_t channels = area->PictureChannels() == 4 ? 4 : 3;
     const Picture* shown = channel.picture.get();
     const bool resized = shown == nullptr || shown->width != size.width ||
@@ -214,10 +233,7 @@ bool CDecoder::PresentLocked(Channel& channel, VPictureArea* area, AreaSize size
             Flip(*picture, channel.flipMode.load());
         channel.picture = converted ? std::move(picture) : nullptr;
     }
-    if (channel.picture == nullptr)
-        return false;
-    area->PresentShared(channel.picture);
-    return true;
+    return channel.picture != nullptr;
 }
 
 void CDecoder::SetContrast(int channel, int level) {

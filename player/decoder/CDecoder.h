@@ -79,6 +79,7 @@ public:
     int64_t PictureTimeUs(int channel) const override;
     // Presents the newest decoded picture as DecodeAndShow does when its packet yields none.
     bool Show(int channel, VPictureArea* area) override;
+    void Prepare(int channel, VPictureArea* area) override;
     bool DecodeEnd(int channel) override;
     void Flush(int channel) override;
 
@@ -134,6 +135,9 @@ private:
     // Converts when the decoder holds a newer picture or the area's shape changed, then
     // presents. Under the channel's lock; false when there is nothing to present.
     bool PresentLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh);
+    // The conversion half of PresentLocked: true when the channel has a picture of the area's
+    // shape to present.
+    bool ConvertLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh);
 
     std::shared_ptr<HwDeviceProvider> m_hwDevices; // before m_channels: they use it to the end
     std::array<Channel, kChannels> m_channels;

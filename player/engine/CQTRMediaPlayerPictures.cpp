@@ -141,6 +141,10 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
     const int64_t picture = PictureTime(
         0, m_play.lastPresentedUs == kNoTimeUs ? CurrentUs() : m_play.lastPresentedUs + PeriodUs());
+    // Converted now, just decoded, rather than after the wait for its moment has let other
+    // work take the caches; not while the front is behind, when it may yet be skipped.
+    if (m_decoder != nullptr && m_play.behind == 0)
+        m_decoder->Prepare(0, m_areas[0]);
     bool skip = false;
     if (!WaitUntilDue(picture, skip))
         return LoopResult::kReturn; // a request or a pause came first: this picture is dropped
@@ -204,10 +208,13 @@ void CQTRMediaPlayer::PresentCamera(int channel) {
         CountDropped(channel);
         return;
     }
-    if (RearIsDue(picture, std::max<int64_t>(ShownUs(), 0)))
+    if (RearIsDue(picture, std::max<int64_t>(ShownUs(), 0))) {
         ShowCamera(channel);
-    else
+    } else {
         camera.dueUs = picture;
+        if (m_play.behind == 0)
+            m_decoder->Prepare(channel, m_areas[static_cast<size_t>(channel)]);
+    }
 }
 
 void CQTRMediaPlayer::TrackBehind(bool onSchedule, std::chrono::steady_clock::time_point shown,

@@ -131,6 +131,25 @@ TEST(Decoder, DeferredPacketsAreDecodedWhenTheCameraIsSeenOrSnapshotted) {
     EXPECT_EQ(ReadFileBytes(dir.File("after.jpg")), ReadFileBytes(dir.File("kept.jpg")));
 }
 
+TEST(Decoder, APicturePreparedAheadIsTheOneShownEvenAfterAResize) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
+    for (size_t i = 0; i < 3; ++i)
+        decoder.Decode(1, Rear()[i].data(), static_cast<int32_t>(Rear()[i].size()), kNoTimeUs);
+    decoder.Prepare(1, &area);
+    EXPECT_TRUE(area.Shown().empty()) << "prepared, not presented";
+    ASSERT_TRUE(decoder.Show(1, &area));
+    EXPECT_EQ(area.Shown().back().pixels, ShownAfter(Rear(), 2).pixels);
+    // The area changes size between the two: Show converts again, at the new size.
+    decoder.Decode(1, Rear()[3].data(), static_cast<int32_t>(Rear()[3].size()), kNoTimeUs);
+    decoder.Prepare(1, &area);
+    area.Resize(160, 90);
+    ASSERT_TRUE(decoder.Show(1, &area));
+    EXPECT_EQ(area.Shown().back().width, 160);
+    EXPECT_GT(Mean(area.Shown().back()), 20.0);
+}
+
 TEST(Decoder, DeferringAStreamWithoutKeyFramesKeepsABoundedTail) {
     // One key frame in 80: the oldest packets are decoded as the limit is passed, so the
     // catch-up never decodes more than the limit, and the picture is still the right one.
