@@ -7,7 +7,8 @@
 # server, so both use the null sound device; the window starts with --play and closes itself
 # when the recording's length has passed. Times are user + system seconds of the process and
 # its children (for the window, the map's browser processes too). Rounds alternate the two
-# programs; the figures are medians over the rounds. Needs mpv (Debian package mpv).
+# programs; the figures are medians over the rounds. Last, the window is left open on the card
+# for 30 s without playing anything (the idle line). Needs mpv (Debian package mpv).
 #
 #   bench/window_cpu.sh BUILD CARD NAME [ROUNDS]
 #
@@ -48,7 +49,12 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         tail -n 1 p.txt
         /usr/bin/time -f "mpv %U %S %M" -o m.txt bash -c "'"$MPV_PAIR"'" >/dev/null 2>&1
         tail -n 1 m.txt
-    done' | tee rounds.txt | awk '{ printf "%-7s cpu %.2f s  peak %d MiB\n", $1, $2 + $3, $4 / 1024 }'
+    done
+    # The window left open on the card for 30 s, nothing played: what an idle window costs
+    # (its start-up included).
+    /usr/bin/time -f "idle %U %S %M" -o i.txt "'"$WINDOW"'" --card "'"$CARD"'" \
+        --screenshot idle.png --after 30000 >/dev/null 2>&1
+    tail -n 1 i.txt' | tee rounds.txt | awk '{ printf "%-7s cpu %.2f s  peak %d MiB\n", $1, $2 + $3, $4 / 1024 }'
 
 window=$(awk '$1 == "window" { print $2 + $3 }' rounds.txt | median)
 play=$(awk '$1 == "play" { print $2 + $3 }' rounds.txt | median)

@@ -43,7 +43,14 @@ bool CMediaSync::StartFeed() {
 }
 
 void CMediaSync::StopFeed() {
+    {
+        std::lock_guard<CSync> hold(m_lock);
+        m_feedStopping = true;
+    }
+    m_pushed.notify_all();
     m_feed.StopThread();
+    std::lock_guard<CSync> hold(m_lock);
+    m_feedStopping = false;
 }
 
 void CMediaSync::Clear() {
@@ -173,11 +180,12 @@ bool CMediaSync::FeedStep() {
             FeedBlock(m_staging, generation);
         return true;
     }
-    // Nothing queued: sleep until the engine pushes a block (or a moment passes, so that a
-    // stop request is seen).
+    // Nothing queued: sleep until the engine pushes a block or lets the sound go, or the feed
+    // is stopped (each of them notifies), so that an idle player does not wake all the time.
     std::unique_lock<CSync> hold(m_lock);
-    m_pushed.wait_for(hold, std::chrono::milliseconds(10),
-                      [this] { return m_used > 0 && !m_held.load(std::memory_order_acquire); });
+    m_pushed.wait_for(hold, std::chrono::milliseconds(kIdleWaitMs), [this] {
+        return m_feedStopping || (m_used > 0 && !m_held.load(std::memory_order_acquire));
+    });
     return true;
 }
 

@@ -130,7 +130,9 @@ private:
     std::atomic<int32_t> m_speedPercent{100};
     std::atomic<bool> m_held{false};
     mutable CSync m_lock;
-    std::condition_variable_any m_pushed;         // with m_lock: the feed waits on it while empty
+    bool m_feedStopping = false;            // under m_lock: StopFeed is waiting for the feed to end
+    static constexpr int kIdleWaitMs = 250; // the feed's longest sleep with nothing queued
+    std::condition_variable_any m_pushed;   // with m_lock: the feed waits on it while empty
     mutable std::condition_variable_any m_popped; // with m_lock: WaitForAudio waits on it
     std::vector<PcmBlock> m_queue; // under m_lock; slots [0, m_used) hold blocks, oldest first
     size_t m_used = 0;             // under m_lock

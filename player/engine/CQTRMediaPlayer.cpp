@@ -108,7 +108,7 @@ void CQTRMediaPlayer::Shutdown() {
         return;
     m_running.store(false, std::memory_order_release);
     m_yield.store(true, std::memory_order_release);
-    m_wake.notify_all();
+    Wake();
     m_worker.StopThread();
     m_yield.store(false, std::memory_order_release);
     if (m_audio != nullptr)
@@ -121,7 +121,7 @@ void CQTRMediaPlayer::Shutdown() {
 bool CQTRMediaPlayer::Open(const std::string& path) {
     m_running.store(false, std::memory_order_release);
     m_yield.store(true, std::memory_order_release);
-    m_wake.notify_all();
+    Wake();
     std::lock_guard<CSync> hold(m_lock);
     m_yield.store(false, std::memory_order_release);
     OpenInfo info;
@@ -184,7 +184,7 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
 void CQTRMediaPlayer::Stop() {
     m_running.store(false, std::memory_order_release);
     m_yield.store(true, std::memory_order_release);
-    m_wake.notify_all();
+    Wake();
     // Taking the lock waits for the worker's current pass, so the parser is never closed
     // under a running read.
     std::lock_guard<CSync> hold(m_lock);
@@ -198,42 +198,42 @@ void CQTRMediaPlayer::Stop() {
 
 void CQTRMediaPlayer::Pause() {
     m_running.store(false, std::memory_order_release);
-    m_wake.notify_all();
+    Wake();
 }
 
 void CQTRMediaPlayer::Resume() {
     m_running.store(true, std::memory_order_release);
-    m_wake.notify_all();
+    Wake();
 }
 
 void CQTRMediaPlayer::StepBackward(int seconds) {
     m_requests.Step(-int64_t{seconds} * 1000000);
-    m_wake.notify_all();
+    Wake();
 }
 
 void CQTRMediaPlayer::StepForward(int seconds) {
     m_requests.Step(int64_t{seconds} * 1000000);
-    m_wake.notify_all();
+    Wake();
 }
 
 void CQTRMediaPlayer::SeekToMs(int64_t milliseconds) {
     m_requests.Seek(std::max<int64_t>(milliseconds, 0) * 1000, false);
-    m_wake.notify_all();
+    Wake();
 }
 
 void CQTRMediaPlayer::ScrubToMs(int64_t milliseconds) {
     m_requests.Seek(std::max<int64_t>(milliseconds, 0) * 1000, true);
-    m_wake.notify_all();
+    Wake();
 }
 
 void CQTRMediaPlayer::StepFrames(int32_t frames) {
     m_requests.StepFrames(frames);
-    m_wake.notify_all();
+    Wake();
 }
 
 void CQTRMediaPlayer::SetSpeedPercent(int32_t percent) {
     m_sync.SetSpeedPercent(std::clamp(percent, kMinSpeedPercent, kMaxSpeedPercent));
-    m_wake.notify_all();
+    Wake();
 }
 
 CQTRMediaPlayer::FrameStats CQTRMediaPlayer::Stats() const {
@@ -404,10 +404,20 @@ void CQTRMediaPlayer::PausedStep() {
             }
         }
     }
+    // Every change that needs the worker wakes it (Wake), so the wait is long: a player that
+    // is paused or has nothing open wakes four times a second, not a hundred.
     std::unique_lock<std::mutex> lock(m_wakeMutex);
-    m_wake.wait_for(lock, std::chrono::milliseconds(10), [this] {
-        return m_requests.Pending() || m_running.load(std::memory_order_acquire);
+    m_wake.wait_for(lock, std::chrono::milliseconds(kPausedWaitMs), [this] {
+        return m_requests.Pending() || m_running.load(std::memory_order_acquire) ||
+               m_yield.load(std::memory_order_acquire);
     });
+}
+
+void CQTRMediaPlayer::Wake() {
+    // Taking the mutex orders the change before a waiter's test or after its wait began, so
+    // the notification cannot fall between the two and be lost.
+    { std::lock_guard<std::mutex> lock(m_wakeMutex); }
+    m_wake.notify_all();
 }
 
 void CQTRMediaPlayer::RunPausedReposition() {

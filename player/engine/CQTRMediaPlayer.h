@@ -373,6 +373,10 @@ private:
     std::atomic<int64_t> m_skipped{0};
     std::atomic<int64_t> m_largestSoundHoleUs{0};
     // The worker's waits sleep on this; requests and Pause wake it.
+    // The worker's longest wait while paused or idle; any change it must act on wakes it.
+    static constexpr int kPausedWaitMs = 250;
+    // Wakes the worker from its waits (after the change it must see has been made).
+    void Wake();
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;
 
