@@ -178,6 +178,10 @@ bool CQTRMediaPlayer::Open(const std::string& path) {
     }
     m_requests.Clear();
     m_running.store(true, std::memory_order_release);
+    // Loaded as soon as Open returns, not from the worker's next pass: the window lays out
+    // its panes for the recording right after Open, by whether one is loaded.
+    if (opened)
+        m_state.store(kLoaded, std::memory_order_release);
     return opened;
 }
 

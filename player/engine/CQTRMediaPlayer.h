@@ -164,6 +164,7 @@ public:
     // The play time in microseconds.
     int64_t CurrentUs() const { return m_positionUs.load(std::memory_order_acquire); }
     int32_t DurationMs() const { return m_durationMs.load(std::memory_order_acquire); }
+    // kLoaded from an Open that opened the recording until its end or Stop; kIdle otherwise.
     int32_t StateValue() const { return m_state.load(std::memory_order_acquire); }
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
     // How many repositions (seeks and steps) the worker has carried out since construction;

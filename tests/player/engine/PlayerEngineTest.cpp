@@ -366,6 +366,7 @@ TEST(PlayerEngine, StopWaitsForTheWorkerAndSendsNoEndEvent) {
     h.engine.SetFramePacing(true);
     for (int round = 0; round < 3; ++round) {
         h.Play();
+        EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kLoaded) << "as soon as Open returns";
         std::this_thread::sleep_for(80ms);
         EXPECT_EQ(h.engine.StateValue(), CQTRMediaPlayer::kLoaded);
         h.engine.Pause();
