@@ -552,22 +552,15 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& pack
             camera.waitKey = false;
         }
         if (m_play.targetUs >= 0) {
-            // Decoded on the way to the target, like the front pictures (kept for later when
-            // nobody sees the camera).
-            if (m_decoder != nullptr && CameraHidden(channel))
-                m_decoder->Defer(channel, payload, size, packet.timeUs, packet.keyFrame);
-            else if (m_decoder != nullptr)
-                m_decoder->Decode(channel, payload, size, packet.timeUs);
-            return LoopResult::kLoop;
-        }
-        if (camera.presentNow && m_decoder != nullptr && CameraHidden(channel)) {
-            m_decoder->Defer(channel, payload, size, packet.timeUs, packet.keyFrame);
-            camera.presentNow = false;
+            // Decoded on the way to the target, like the front pictures.
+            if (m_decoder != nullptr)
+                DecodeOrDefer(channel, payload, size, packet.timeUs, packet.keyFrame);
             return LoopResult::kLoop;
         }
         if (camera.presentNow) {
             // The camera's picture that goes with the target's is shown at once too.
-            if (m_decoder != nullptr && m_decoder->Decode(channel, payload, size, packet.timeUs))
+            if (m_decoder != nullptr &&
+                DecodeOrDefer(channel, payload, size, packet.timeUs, packet.keyFrame))
                 ShowCamera(channel);
             camera.presentNow = false;
             return LoopResult::kLoop;

@@ -294,6 +294,9 @@ private:
     // packets are then deferred (VMediaDecoder::Defer), not decoded. Without an area a camera
     // counts as seen (a caller that shows no pictures still has them decoded).
     bool CameraHidden(int channel) const;
+    // Decodes a camera's packet, or defers it while the camera is hidden. True when a picture
+    // came of it (never for a deferred packet).
+    bool DecodeOrDefer(int channel, const uint8_t* bytes, int32_t size, int64_t timeUs, bool key);
     // Counts a picture of the camera as dropped.
     void CountDropped(int channel);
     // Whether the rear picture of time rearUs goes with the front picture of time frontUs: the

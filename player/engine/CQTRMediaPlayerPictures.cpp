@@ -191,6 +191,17 @@ bool CQTRMediaPlayer::CameraHidden(int channel) const {
     return size.width <= 0 || size.height <= 0;
 }
 
+bool CQTRMediaPlayer::DecodeOrDefer(int channel, const uint8_t* bytes, int32_t size, int64_t timeUs,
+                                    bool key) {
+    if (CameraHidden(channel)) {
+        // Nobody sees it: its packets wait in the decoder, which decodes them (from the last
+        // key frame on) once the camera is seen again or snapshotted.
+        m_decoder->Defer(channel, bytes, size, timeUs, key);
+        return false;
+    }
+    return m_decoder->Decode(channel, bytes, size, timeUs);
+}
+
 void CQTRMediaPlayer::CountDropped(int channel) {
     m_dropped[static_cast<size_t>(channel)].fetch_add(1, std::memory_order_acq_rel);
 }
@@ -291,10 +302,8 @@ void CQTRMediaPlayer::DecodeCamera(int channel, int32_t size, int64_t timeUs, bo
         return;
     }
     if (CameraHidden(channel)) {
-        // Nobody sees it: its packets wait in the decoder, which decodes them (from the last
-        // key frame on) once the camera is seen again or snapshotted.
-        camera.dueUs = kNoTimeUs;
-        m_decoder->Defer(channel, m_frameBuffer.data(), size, timeUs, key);
+        camera.dueUs = kNoTimeUs; // a picture waiting for its front picture is not seen either
+        DecodeOrDefer(channel, m_frameBuffer.data(), size, timeUs, key);
         return;
     }
     ApplyCost(channel, cost);

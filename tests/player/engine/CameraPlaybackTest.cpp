@@ -3,10 +3,10 @@
 // and a reposition that shows every camera's picture of the target at once.
 #include "EngineFakes.h"
 #include "player/engine/CQTRMediaPlayer.h"
+#include "tests/player/decoder/FakePictureArea.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -18,21 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kCameras = 6;
-
-// An area whose size the test changes while the engine plays; it drops what it is shown.
-class SizedArea final : public VPictureArea {
-public:
-    AreaSize Size() const override { return {m_width.load(), m_height.load()}; }
-    void Present(const Picture&) override {}
-    void Resize(int32_t width, int32_t height) {
-        m_width.store(width);
-        m_height.store(height);
-    }
-
-private:
-    std::atomic<int32_t> m_width{0};
-    std::atomic<int32_t> m_height{0};
-};
 
 class CarHarness {
 public:
@@ -165,7 +150,7 @@ TEST(CarCameras, ARepositionWhilePausedShowsEveryCameraOfTheTarget) {
 
 TEST(CarCameras, AHiddenCameraIsDeferredWithItsKeyFramesAndDecodedOnceSeen) {
     // The rear's area is hidden (the map lies over it); the other cameras have none.
-    SizedArea rear;
+    FakePictureArea rear(0, 0);
     CarHarness h(SixCameras(60), {nullptr, &rear, nullptr, nullptr, nullptr, nullptr});
     h.engine.SetFramePacing(false);
     h.Play();
