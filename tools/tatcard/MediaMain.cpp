@@ -12,6 +12,7 @@
 #include "ImportCommand.h"
 #include "PlaybackCommands.h"
 #include "base/ProgramVersion.h"
+#include "player/decoder/ScalerGathers.h"
 #ifdef TATCARD_WITH_WINDOW
 #include "PlayWindow.h"
 #endif
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
         std::printf("tatcard-media %s\n", ProgramVersion());
         return 0;
     }
+    MarkGathersSlow(); // before any command makes a scaling context
     if (command == "demo")
         return Demo(args);
     if (command == "import")

@@ -3,6 +3,7 @@
 #include "base/ProgramVersion.h"
 #include "player/decoder/CFFMH264_Decoder.h"
 #include "player/decoder/HwDecode.h"
+#include "player/decoder/ScalerGathers.h"
 #include "storage/FolderScanner.h"
 #include "storage/TatCardFinder.h"
 #include "ui/logic/Language.h"
@@ -143,6 +144,7 @@ int CSamplePlayerApp::Run(int argc, char** argv) {
             return status;
         }
     }
+    MarkGathersSlow(); // before the engine's threads make their scaling contexts
     // The map's embedded browser shares its GL contexts with the window. Its small pane is
     // composited in software: on machines without a GPU (a virtual display, a remote session)
     // OpenGL compositing falls back to a CPU rasterizer that redraws the whole view and costs

@@ -1,11 +1,18 @@
 #include "FakePictureArea.h"
 #include "player/decoder/CFFMH264_Decoder.h"
+#include "player/decoder/ScalerGathers.h"
 #include "tests/support/H264Samples.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
+#include <tuple>
+
+extern "C" {
+#include <libavutil/cpu.h>
+}
 
 namespace {
 // 640 × 360, key frames at 0 and 10.
@@ -138,4 +145,44 @@ TEST(H264Decoder, RegionIsTheNativePictureThereWithItsCornerOnTheChromaGrid) {
     EXPECT_FALSE(decoder.ConvertRegion(101, 51, 640, 360, 0, 32, 4, four));
     EXPECT_FALSE(decoder.ConvertRegion(101, 51, 0, 360, 64, 32, 4, four));
     EXPECT_EQ(four.pixels, before);
+}
+
+// Marking gathers slow changes which of FFmpeg's horizontal scalers runs, never the pixels:
+// the conversions of a 1280 × 720 picture before and after are byte-identical, at the window's
+// 2:1 and at a size no scaler divides evenly. The other CPU flags stay as FFmpeg found them,
+// and TATV_SCALER_GATHERS=1 leaves the flags alone.
+TEST(H264Decoder, MarkingGathersSlowKeepsEveryPixelAndEveryOtherFlag) {
+    const AccessUnits& units = H264Samples(1280, 720, 1, 1);
+    const auto convertAll = [&] {
+        CFFMH264_Decoder decoder; // a new scaling context, made with the flags of now
+        EXPECT_TRUE(decoder.Open());
+        EXPECT_TRUE(Decode(decoder, units[0]));
+        std::vector<std::vector<uint8_t>> pixels;
+        for (const auto& [width, height, channels] :
+             {std::tuple{640, 360, 4}, std::tuple{640, 360, 3}, std::tuple{333, 187, 4}}) {
+            Picture picture;
+            picture.Allocate(width, height, channels);
+            EXPECT_TRUE(
+                decoder.ConvertTo(picture.pixels.data(), picture.stride, width, height, channels));
+            pixels.push_back(picture.pixels);
+        }
+        return pixels;
+    };
+    av_force_cpu_flags(-1); // as detected
+    const int detected = av_get_cpu_flags();
+    const auto before = convertAll();
+
+    setenv("TATV_SCALER_GATHERS", "1", 1);
+    MarkGathersSlow();
+    EXPECT_EQ(av_get_cpu_flags(), detected);
+    unsetenv("TATV_SCALER_GATHERS");
+
+    MarkGathersSlow();
+    MarkGathersSlow();
+#if defined(__x86_64__) || defined(__i386__)
+    EXPECT_TRUE(GathersMarkedSlow());
+    EXPECT_EQ(av_get_cpu_flags(), detected | AV_CPU_FLAG_SLOW_GATHER);
+#endif
+    EXPECT_EQ(convertAll(), before);
+    av_force_cpu_flags(-1);
 }
