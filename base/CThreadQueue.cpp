@@ -63,15 +63,26 @@ bool CThreadQueue::WaitForRecord(std::chrono::milliseconds timeout) {
     if (m_count.load(std::memory_order_acquire) > 0)
         return true;
     std::unique_lock lock(m_lock);
-    return m_changed.wait_for(lock, timeout, [this] { return m_count > 0; });
+    ++m_recordWaiters;
+    const bool arrived = m_changed.wait_for(lock, timeout, [this] { return m_count > 0; });
+    --m_recordWaiters;
+    return arrived;
 }
 
 bool CThreadQueue::WaitForRoom(int32_t length, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_lock);
     const uint64_t interrupts = m_interrupts;
     const auto room = [this, length] { return static_cast<int64_t>(m_held) + length < m_capacity; };
+    m_roomWanted.push_back(length);
     m_changed.wait_for(lock, timeout, [&] { return room() || m_interrupts != interrupts; });
+    m_roomWanted.erase(std::find(m_roomWanted.begin(), m_roomWanted.end(), length));
     return room();
+}
+
+bool CThreadQueue::RoomWaiterSatisfied() const {
+    return std::any_of(m_roomWanted.begin(), m_roomWanted.end(), [this](int32_t length) {
+        return static_cast<int64_t>(m_held) + length < m_capacity;
+    });
 }
 
 void CThreadQueue::Interrupt() {
@@ -102,12 +113,15 @@ bool CThreadQueue::Push(const uint8_t* payload, int32_t length, int32_t tag) {
         m_reserving = true;
     }
     CopyIn(tail, payload, length);
+    bool wake = false;
     {
         std::lock_guard lock(m_lock);
         m_reserving = false;
         AppendRecord(length, tag, generation);
+        wake = m_recordWaiters > 0;
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
     return true;
 }
 
@@ -146,14 +160,17 @@ uint8_t* CThreadQueue::Reserve(int32_t length) {
 }
 
 void CThreadQueue::Commit(int32_t length, int32_t tag) {
+    bool wake = false;
     {
         std::lock_guard lock(m_lock);
         if (!m_reserving)
             return;
         m_reserving = false;
         AppendRecord(std::clamp(length, 0, m_reservedLength), tag, m_reservedGeneration);
+        wake = m_recordWaiters > 0;
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
 }
 
 uint8_t* CThreadQueue::ReserveUpTo(int32_t maxLength, int32_t& length) {
@@ -177,6 +194,7 @@ uint8_t* CThreadQueue::ReserveUpTo(int32_t maxLength, int32_t& length) {
 }
 
 void CThreadQueue::CommitRecords(const Record* records, int32_t count) {
+    bool wake = false;
     {
         std::lock_guard lock(m_lock);
         if (!m_reserving)
@@ -187,8 +205,10 @@ void CThreadQueue::CommitRecords(const Record* records, int32_t count) {
             AppendRecord(records[i].length, records[i].tag, m_reservedGeneration);
             left -= records[i].length;
         }
+        wake = m_recordWaiters > 0;
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
 }
 
 void CThreadQueue::CancelReservation() {
@@ -217,15 +237,18 @@ bool CThreadQueue::Pop(uint8_t* dest, int32_t destCapacity, int32_t& outLength, 
         generation = m_generation;
     }
     CopyOut(from, dest, record.length);
+    bool wake = false;
     {
         std::lock_guard lock(m_lock);
         if (generation != m_generation)
             return false; // cleared while copying: nothing was taken
         DropFront();
+        wake = RoomWaiterSatisfied();
     }
     outLength = record.length;
     outTag = record.tag;
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
     return true;
 }
 
@@ -262,13 +285,16 @@ bool CThreadQueue::PeekFront(Front& front) {
 }
 
 void CThreadQueue::PopFront() {
+    bool wake = false;
     {
         std::lock_guard lock(m_lock);
         if (m_count == 0)
             return;
         DropFront();
+        wake = RoomWaiterSatisfied();
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
 }
 
 int32_t CThreadQueue::BytesHeld() {

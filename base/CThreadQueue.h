@@ -26,8 +26,11 @@ class DiagLog;
 //
 // Push and Pop never wait. A caller that would otherwise poll can wait, for a bounded time,
 // until a record arrives or room is made (WaitForRecord, WaitForRoom): these return as soon
-// as the queue changes, so a producer and a consumer hand over packets without sleeping a
-// fixed time between tries.
+// as what they wait for is there, so a producer and a consumer hand over packets without
+// sleeping a fixed time between tries. A waiter is woken only by the change it waits for (a
+// push for a record, room for its length once taken records make it), not by every change:
+// a producer waiting on a full queue while the consumer takes small records one by one
+// sleeps until there is room for its read.
 class CThreadQueue {
 public:
     // One record's length in bytes and tag.
@@ -120,9 +123,15 @@ private:
     void AppendRecord(int32_t length, int32_t tag, uint64_t generation);
     // Drops the oldest record, whose bytes have been read. Caller holds m_lock.
     void DropFront();
+    // Whether a WaitForRoom in progress can now push what it waits for. Caller holds m_lock.
+    bool RoomWaiterSatisfied() const;
 
     CSync m_lock{"none"};
-    std::condition_variable_any m_changed; // a record was pushed or taken, or all were cleared
+    // Woken for a waiter whose wait is over: a record pushed with m_recordWaiters, room made
+    // for one of m_roomWanted, a Clear or an Interrupt.
+    std::condition_variable_any m_changed;
+    int m_recordWaiters = 0;           // threads in WaitForRecord (under m_lock)
+    std::vector<int32_t> m_roomWanted; // the length each thread in WaitForRoom waits to push
     const DiagLog* m_diag = nullptr;
     int32_t m_capacity = 0;
 

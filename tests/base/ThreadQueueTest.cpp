@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -356,4 +357,54 @@ TEST(ThreadQueue, InPlaceProducerAndConsumerPassEveryRecordIntact) {
     abandon.store(true);
     producer.join();
     EXPECT_EQ(firstBad, kRecords) << "first record that arrived wrong";
+}
+
+// Waiters are woken only by what they wait for, and then at once rather than at their
+// timeout: a producer waiting for room for 300 bytes sleeps through the pops that leave too
+// little and returns with the pop that makes enough (by PopFront as by Pop); a consumer
+// returns with the push it waits for; Interrupt still ends a wait for room that cannot come.
+TEST(ThreadQueue, WaitersReturnAsSoonAsWhatTheyWaitForIsThere) {
+    using namespace std::chrono_literals;
+    constexpr auto kLong = 20s; // far longer than any wake-up takes
+    const auto returnedSoon = [](std::chrono::steady_clock::time_point since) {
+        return std::chrono::steady_clock::now() - since < 5s;
+    };
+    CThreadQueue queue;
+    queue.Init(1000);
+    for (uint32_t i = 0; i < 9; ++i)
+        ASSERT_TRUE(Push(queue, Pattern(i, 100), 0)); // 900 held: room for 99
+    std::atomic<bool> returned{false};
+    bool roomMade = false;
+    std::thread producer([&] {
+        roomMade = queue.WaitForRoom(300, kLong);
+        returned.store(true);
+    });
+    ASSERT_TRUE(Pop(queue).ok);
+    queue.PopFront(); // 700 held: room for 299, not yet enough
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(returned.load());
+    const auto third = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Pop(queue).ok);
+    producer.join();
+    EXPECT_TRUE(roomMade);
+    EXPECT_TRUE(returnedSoon(third));
+
+    bool interrupted = true;
+    std::thread blocked([&] { interrupted = !queue.WaitForRoom(999, kLong); });
+    std::this_thread::sleep_for(20ms);
+    const auto interrupt = std::chrono::steady_clock::now();
+    queue.Interrupt();
+    blocked.join();
+    EXPECT_TRUE(interrupted);
+    EXPECT_TRUE(returnedSoon(interrupt));
+
+    queue.Clear();
+    bool arrived = false;
+    std::thread consumer([&] { arrived = queue.WaitForRecord(kLong); });
+    std::this_thread::sleep_for(20ms);
+    const auto push = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Push(queue, Pattern(9, 10), 0));
+    consumer.join();
+    EXPECT_TRUE(arrived);
+    EXPECT_TRUE(returnedSoon(push));
 }
