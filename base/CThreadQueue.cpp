@@ -72,17 +72,20 @@ bool CThreadQueue::WaitForRecord(std::chrono::milliseconds timeout) {
 bool CThreadQueue::WaitForRoom(int32_t length, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_lock);
     const uint64_t interrupts = m_interrupts;
-    const auto room = [this, length] { return static_cast<int64_t>(m_held) + length < m_capacity; };
     m_roomWanted.push_back(length);
-    m_changed.wait_for(lock, timeout, [&] { return room() || m_interrupts != interrupts; });
+    m_changed.wait_for(lock, timeout,
+                       [&] { return HasRoom(length) || m_interrupts != interrupts; });
     m_roomWanted.erase(std::find(m_roomWanted.begin(), m_roomWanted.end(), length));
-    return room();
+    return HasRoom(length);
+}
+
+bool CThreadQueue::HasRoom(int32_t length) const {
+    return static_cast<int64_t>(m_held) + length < m_capacity;
 }
 
 bool CThreadQueue::RoomWaiterSatisfied() const {
-    return std::any_of(m_roomWanted.begin(), m_roomWanted.end(), [this](int32_t length) {
-        return static_cast<int64_t>(m_held) + length < m_capacity;
-    });
+    return std::any_of(m_roomWanted.begin(), m_roomWanted.end(),
+                       [this](int32_t length) { return HasRoom(length); });
 }
 
 void CThreadQueue::Interrupt() {
@@ -106,7 +109,7 @@ bool CThreadQueue::Push(const uint8_t* payload, int32_t length, int32_t tag) {
     uint64_t generation = 0;
     {
         std::lock_guard lock(m_lock);
-        if (static_cast<int64_t>(m_held) + length >= m_capacity)
+        if (!HasRoom(length))
             return false;
         tail = (m_head + m_held) % m_store.size();
         generation = m_generation;
@@ -146,7 +149,7 @@ uint8_t* CThreadQueue::Reserve(int32_t length) {
     if (length < 0)
         return nullptr;
     std::lock_guard lock(m_lock);
-    if (static_cast<int64_t>(m_held) + length >= m_capacity)
+    if (!HasRoom(length))
         return nullptr;
     if (m_held == 0)
         m_head = 0; // nothing queued: start at the front

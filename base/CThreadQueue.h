@@ -123,6 +123,8 @@ private:
     void AppendRecord(int32_t length, int32_t tag, uint64_t generation);
     // Drops the oldest record, whose bytes have been read. Caller holds m_lock.
     void DropFront();
+    // Whether a record of `length` bytes fits under the bound now. Caller holds m_lock.
+    bool HasRoom(int32_t length) const;
     // Whether a WaitForRoom in progress can now push what it waits for. Caller holds m_lock.
     bool RoomWaiterSatisfied() const;
 
