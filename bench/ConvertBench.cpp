@@ -8,9 +8,9 @@
 #include "BenchSupport.h"
 #include "player/decoder/CPictureConverter.h"
 #include "player/decoder/ScalerGathers.h"
+#include "tools/tatcard/AvSupport.h"
 
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 extern "C" {
@@ -26,14 +26,9 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 360;
 constexpr int kPictures = 40;
 
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-using Frame = std::unique_ptr<AVFrame, FrameFree>;
-
 // A picture with detail in every plane, different for each `seed`.
-Frame MakePicture(int seed) {
-    Frame frame(av_frame_alloc());
+av::Frame MakePicture(int seed) {
+    av::Frame frame(av_frame_alloc());
     frame->width = kSourceWidth;
     frame->height = kSourceHeight;
     frame->format = AV_PIX_FMT_YUV420P;
@@ -57,7 +52,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    std::vector<Frame> pictures;
+    std::vector<av::Frame> pictures;
     for (int i = 0; i < kPictures; ++i) {
         pictures.push_back(MakePicture(i));
         if (!pictures.back()) {
