@@ -2,6 +2,7 @@
 #include "MediaPacket.h"
 #include "VPictureArea.h"
 #include "VideoCodec.h"
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -56,6 +57,27 @@ public:
     // area changed size in between). Nothing for an area that cannot show it. Engine's worker
     // thread. By default nothing: Show converts.
     virtual void Prepare(int /*channel*/, VPictureArea* /*area*/) {}
+    // Pictures decoded ahead of their moments, several at a time while the processor's caches
+    // hold the decoder's state, and shown later one by one: each channel keeps them in the
+    // order kept. All on the engine's worker thread.
+    //
+    // Keeps the channel's newest decoded picture behind those kept before, with its time
+    // (µs), converted for the area now when `convert` (else at its ShowKept). False when the
+    // channel has no picture.
+    virtual bool Keep(int channel, VPictureArea* area, int64_t timeUs, bool convert) = 0;
+    // How many pictures the channel keeps, and the time of the one at `index` (0: the oldest;
+    // kNoTimeUs beyond the last).
+    virtual size_t KeptCount(int channel) const = 0;
+    virtual int64_t KeptTimeUs(int channel, size_t index) const = 0;
+    // Takes the oldest kept picture and presents it in the area (converted again when the
+    // area's shape changed). From then on it is the channel's picture for Show, snapshots and
+    // cut-outs. False when none was kept or the area cannot show it.
+    virtual bool ShowKept(int channel, VPictureArea* area) = 0;
+    // Takes the oldest kept picture without showing it; false when none was kept.
+    virtual bool DropKept(int channel) = 0;
+    // Drops every kept picture; the picture last presented by ShowKept is the channel's
+    // picture again, so that a snapshot saves what is on screen.
+    virtual void DropAllKept(int channel) = 0;
     // The end of the channel's packets: yields the next picture the decoder still holds back
     // for reordering (one a call). True when it yielded one; false when none is left, and the
     // next Decode starts afresh. On the engine's worker thread.

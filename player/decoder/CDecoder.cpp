@@ -49,6 +49,8 @@ bool CDecoder::Open() {
         channel.picture.reset();
         channel.stale = false;
         channel.deferred.Clear();
+        channel.kept.clear();
+        channel.shown = KeptFrame();
         opened = channel.decoder.Open(channel.codec, m_hwDevices.get()) && opened;
     }
     return opened;
@@ -62,6 +64,8 @@ bool CDecoder::SetVideoCodec(int channel, VideoCodec codec) {
     c.codec = codec;
     c.stale = false;
     c.deferred.Clear();
+    c.kept.clear();
+    c.shown = KeptFrame();
     return c.decoder.Open(codec, m_hwDevices.get());
 }
 
@@ -80,6 +84,8 @@ void CDecoder::Close() {
         channel.picture.reset();
         channel.stale = false;
         channel.deferred.Clear();
+        channel.kept.clear();
+        channel.shown = KeptFrame();
     }
 }
 
@@ -116,6 +122,10 @@ void CDecoder::Defer(int channelIndex, const uint8_t* bytes, int32_t length, int
     // a delimiter or parameter sets, too).
     key = key && bytes != nullptr && length > 0 &&
           HwDecodePath::IsKeyUnit(bytes, static_cast<size_t>(length), channel.codec);
+    // Nobody sees the channel now: what was kept to be shown goes, and the picture of now is
+    // the one these packets make.
+    channel.kept.clear();
+    channel.shown = KeptFrame();
     channel.deferred.Keep(bytes, length, timeUs, key);
     while (channel.deferred.OverLimit())
         DecodeOldestLocked(channel);
@@ -156,6 +166,7 @@ bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t
     std::lock_guard lock(channel.lock);
     CatchUpLocked(channel);
     const bool fresh = DecodeLocked(channel, bytes, length, kNoTimeUs);
+    channel.shown = KeptFrame();
     return PresentLocked(channel, area, size, fresh);
 }
 
@@ -182,6 +193,7 @@ void CDecoder::Flush(int channelIndex) {
         return;
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
+    DropAllKeptLocked(channel);
     channel.deferred.Clear();
     channel.decoder.Flush();
 }
@@ -195,6 +207,7 @@ bool CDecoder::Show(int channelIndex, VPictureArea* area) {
     Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
     std::lock_guard lock(channel.lock);
     CatchUpLocked(channel);
+    channel.shown = KeptFrame();
     return PresentLocked(channel, area, size, false);
 }
 
@@ -217,23 +230,116 @@ bool CDecoder::PresentLocked(Channel& channel, VPictureArea* area, AreaSize size
     return true;
 }
 
+int32_t CDecoder::ChannelsOf(const VPictureArea* area) {
+    return area->PictureChannels() == 4 ? 4 : 3;
+}
+
+std::shared_ptr<Picture> CDecoder::ConvertNewestLocked(Channel& channel, AreaSize size,
+                                                       int32_t channels) {
+    // The area may still hold the last picture: convert into another one.
+    std::shared_ptr<Picture> picture = channel.pool.Take();
+    picture->Allocate(size.width, size.height, channels);
+    if (!channel.decoder.ConvertTo(picture->pixels.data(), picture->stride, picture->width,
+                                   picture->height, channels))
+        return nullptr;
+    Flip(*picture, channel.flipMode.load());
+    return picture;
+}
+
 bool CDecoder::ConvertLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh) {
-    const int32_t channels = area->PictureChannels() == 4 ? 4 : 3;
+    const int32_t channels = ChannelsOf(area);
     const Picture* shown = channel.picture.get();
     const bool resized = shown == nullptr || shown->width != size.width ||
                          shown->height != size.height || shown->channels != channels;
     if (fresh || resized || channel.stale) {
-        // The area may still hold the last picture: convert into another one.
-        std::shared_ptr<Picture> picture = channel.pool.Take();
-        picture->Allocate(size.width, size.height, channels);
-        const bool converted = channel.decoder.ConvertTo(picture->pixels.data(), picture->stride,
-                                                         picture->width, picture->height, channels);
+        channel.picture = ConvertNewestLocked(channel, size, channels);
         channel.stale = false;
-        if (converted)
-            Flip(*picture, channel.flipMode.load());
-        channel.picture = converted ? std::move(picture) : nullptr;
     }
     return channel.picture != nullptr;
+}
+
+bool CDecoder::Keep(int channelIndex, VPictureArea* area, int64_t timeUs, bool convert) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return false;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    CatchUpLocked(channel);
+    Channel::Kept kept{channel.decoder.KeepPicture(), nullptr, timeUs};
+    if (!kept.frame)
+        return false;
+    const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
+    if (convert && CanShowAt(size))
+        kept.picture = ConvertNewestLocked(channel, size, ChannelsOf(area));
+    channel.kept.push_back(std::move(kept));
+    return true;
+}
+
+size_t CDecoder::KeptCount(int channelIndex) const {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return 0;
+    const Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    return channel.kept.size();
+}
+
+int64_t CDecoder::KeptTimeUs(int channelIndex, size_t index) const {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return kNoTimeUs;
+    const Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    return index < channel.kept.size() ? channel.kept[index].timeUs : kNoTimeUs;
+}
+
+bool CDecoder::ShowKept(int channelIndex, VPictureArea* area) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return false;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    if (channel.kept.empty())
+        return false;
+    Channel::Kept kept = std::move(channel.kept.front());
+    channel.kept.pop_front();
+    channel.decoder.RestorePicture(kept.frame);
+    channel.shown = std::move(kept.frame);
+    channel.stale = true; // the decoder's picture is this one now
+    const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
+    if (!CanShowAt(size))
+        return false;
+    const Picture* picture = kept.picture.get();
+    if (picture != nullptr && picture->width == size.width && picture->height == size.height &&
+        picture->channels == ChannelsOf(area)) {
+        channel.picture = std::move(kept.picture);
+        channel.stale = false;
+    }
+    return PresentLocked(channel, area, size, false);
+}
+
+bool CDecoder::DropKept(int channelIndex) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return false;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    if (channel.kept.empty())
+        return false;
+    channel.kept.pop_front();
+    return true;
+}
+
+void CDecoder::DropAllKept(int channelIndex) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    DropAllKeptLocked(channel);
+}
+
+void CDecoder::DropAllKeptLocked(Channel& channel) {
+    channel.kept.clear();
+    if (!channel.shown)
+        return;
+    // The decoder has gone on to pictures that are not shown now: back to the one that is.
+    channel.decoder.RestorePicture(channel.shown);
+    channel.stale = true;
 }
 
 void CDecoder::SetContrast(int channel, int level) {

@@ -3,6 +3,7 @@
 #include "CFFMH264_Decoder.h"
 #include "DeferredPackets.h"
 #include "HwDeviceProvider.h"
+#include "KeptFrame.h"
 #include "PicturePool.h"
 #include "base/CSync.h"
 #include "player/api/Picture.h"
@@ -10,7 +11,9 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -81,7 +84,17 @@ public:
     bool Show(int channel, VPictureArea* area) override;
     void Prepare(int channel, VPictureArea* area) override;
     bool DecodeEnd(int channel) override;
+    // Also drops the kept pictures, as DropAllKept does.
     void Flush(int channel) override;
+    // Kept pictures (see VMediaDecoder). Nothing is kept for a channel outside 0…5 or a frame
+    // that cannot be referenced. Show, DecodeAndShow and Defer make the newest picture the
+    // channel's again; Defer, Open, Close and SetVideoCodec drop what was kept.
+    bool Keep(int channel, VPictureArea* area, int64_t timeUs, bool convert) override;
+    size_t KeptCount(int channel) const override;
+    int64_t KeptTimeUs(int channel, size_t index) const override;
+    bool ShowKept(int channel, VPictureArea* area) override;
+    bool DropKept(int channel) override;
+    void DropAllKept(int channel) override;
 
     // contrast = level / 10 + 1, limited to 0.01 … 2.0; applies from the next picture on.
     void SetContrast(int channel, int level) override;
@@ -114,7 +127,7 @@ public:
 private:
     struct Channel {
         CFFMH264_Decoder decoder;
-        CSync lock{"none"};
+        mutable CSync lock{"none"};
         PicturePool pool;
         // Guarded by lock: the last picture presented, shared with the area that shows it and
         // never changed after that; the next picture is converted into one from the pool.
@@ -123,6 +136,17 @@ private:
         std::atomic<int> flipMode{0};
         VideoCodec codec = VideoCodec::kH264; // guarded by lock
         DeferredPackets deferred;             // guarded by lock
+        // Guarded by lock: pictures decoded ahead, oldest first, each with its frame and,
+        // when converted already, its picture for the area.
+        struct Kept {
+            KeptFrame frame;
+            std::shared_ptr<Picture> picture;
+            int64_t timeUs = kNoTimeUs;
+        };
+        std::deque<Kept> kept;
+        // Guarded by lock: the frame ShowKept presented last, while it is the one on screen;
+        // empty once the newest picture is presented another way.
+        KeptFrame shown;
     };
 
     Channel& At(int channel);
@@ -138,6 +162,12 @@ private:
     // The conversion half of PresentLocked: true when the channel has a picture of the area's
     // shape to present.
     bool ConvertLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh);
+    // The decoder's newest picture converted into a picture of the pool at the area's shape,
+    // flipped; null when it cannot be converted.
+    std::shared_ptr<Picture> ConvertNewestLocked(Channel& channel, AreaSize size, int32_t channels);
+    // Drops the kept pictures; the one ShowKept presented last becomes the newest again.
+    void DropAllKeptLocked(Channel& channel);
+    static int32_t ChannelsOf(const VPictureArea* area);
 
     std::shared_ptr<HwDeviceProvider> m_hwDevices; // before m_channels: they use it to the end
     std::array<Channel, kChannels> m_channels;

@@ -198,6 +198,23 @@ bool CFFMH264_Decoder::HandOverLocked() {
     return produced;
 }
 
+KeptFrame CFFMH264_Decoder::KeepPicture() const {
+    std::lock_guard lock(m_lock);
+    return KeptFrame(m_picture);
+}
+
+void CFFMH264_Decoder::RestorePicture(const KeptFrame& kept) {
+    std::lock_guard lock(m_lock);
+    if (!kept || m_picture == nullptr)
+        return;
+    AVFrame* fresh = av_frame_clone(kept.Get());
+    if (fresh == nullptr)
+        return; // out of memory: the newest picture stays
+    av_frame_unref(m_picture);
+    av_frame_move_ref(m_picture, fresh);
+    av_frame_free(&fresh);
+}
+
 bool CFFMH264_Decoder::OnHardware() const {
     std::lock_guard lock(m_lock);
     return m_hw.Active();

@@ -2,6 +2,7 @@
 
 #include "CPictureConverter.h"
 #include "HwDecodePath.h"
+#include "KeptFrame.h"
 #include "player/api/MediaPacket.h"
 #include "player/api/Picture.h"
 #include "player/api/VideoCodec.h"
@@ -68,6 +69,13 @@ public:
     bool DrainOne();
     // Drops the pictures held back; the last picture stays.
     void Flush();
+    // A reference to the newest picture (its pixels shared, not copied), for RestorePicture;
+    // empty when there is none.
+    KeptFrame KeepPicture() const;
+    // Makes a kept picture the newest one again, for everything that reads the newest picture
+    // (PictureTimeUs, GetPictureSize, ConvertTo, CopyNative, ConvertRegion); decoding goes on
+    // as before, and its next picture replaces it. Nothing for an empty one.
+    void RestorePicture(const KeptFrame& kept);
 
     // What decoding leaves out from the next packet on (libavcodec's skip_loop_filter, and
     // skip_frame for pictures no other refers to); kept across Open. Off at construction.

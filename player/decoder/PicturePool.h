@@ -17,7 +17,8 @@
 class PicturePool {
 public:
     // Pictures kept for reuse at most; more are freed when released.
-    static constexpr size_t kMaxSpare = 4;
+    // (Enough for the pictures a channel decodes ahead, the one shown and the one painted.)
+    static constexpr size_t kMaxSpare = 8;
 
     PicturePool();
 

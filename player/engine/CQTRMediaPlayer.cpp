@@ -294,7 +294,9 @@ void CQTRMediaPlayer::MarkShown(int64_t timeUs) {
 }
 
 void CQTRMediaPlayer::ResetPlayState(int64_t fromUs) {
-    // Pictures the decoders hold back for reordering belong to the old position.
+    // Pictures the decoders hold back for reordering, or keep decoded ahead, belong to the
+    // old position.
+    DropAllKept();
     if (m_decoder != nullptr)
         for (int channel = 0; channel < CameraCount(); ++channel)
             m_decoder->Flush(channel);
@@ -400,6 +402,9 @@ void CQTRMediaPlayer::PausedStep() {
                     // The sound stops with the picture.
                     m_pausedHandled = true;
                     m_resyncOnResume = m_play.readSinceReposition;
+                    // The pictures decoded ahead are not shown; a snapshot saves the one
+                    // on screen.
+                    DropAllKept();
                     m_sync.Flush();
                     m_pacer.Restart();
                 }
@@ -572,11 +577,14 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& pack
         return LoopResult::kLoop;
     // The delay line holds as much time as it should, whatever the pictures' rate: the oldest
     // front picture comes out once it is full, and the other cameras' pictures behind it with
-    // it.
+    // it. A burst of front pictures decoded ahead takes them beyond that, and the kept
+    // pictures are shown when it ends.
     LoopResult flow = LoopResult::kLoop;
     while (flow == LoopResult::kLoop && !m_fifo.Empty() &&
-           (DelayLineFull() || m_fifo.OldestKind() != PacketFifo::kFront))
+           (DelayLineFull() || m_fifo.OldestKind() != PacketFifo::kFront || m_play.bursting))
         flow = ShowOldest();
+    if (flow == LoopResult::kLoop && m_play.bursting)
+        flow = PresentKeptFronts();
     return flow;
 }
 

@@ -12,6 +12,7 @@
 #include "player/api/VMediaDecoder.h"
 #include "player/api/VMediaParser.h"
 #include "player/api/VPictureArea.h"
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -30,6 +31,10 @@ class DiagLog;
 // front pictures, then decodes them and presents each front picture at its time against the
 // sound clock: when its time is heard, or on the pictures' own times where no sound says so
 // (FramePacer). Each front frame first waits until the sound queued ahead is short enough.
+// While playing paced and on time, several front pictures (at most kDecodeAheadPictures, with
+// the other cameras' pictures between them, for no longer than half a period) are decoded and
+// converted at a time, while the processor's caches hold the decoders' state, and then shown
+// one by one at their moments; a pause or a request drops the pictures decoded ahead.
 // Text lines go straight to the owner, stamped with the play time.
 //
 // Everything is timed in microseconds of recording time. The play time is the time of the
@@ -78,6 +83,10 @@ public:
     static constexpr int32_t kSkipLateMs = 20;
     // The longest the first picture of a recording waits for its sound to begin.
     static constexpr int32_t kSoundStartWaitMs = 2500;
+    // The most front pictures decoded ahead at a time by default, and the most pictures a
+    // camera keeps waiting for their front pictures (the oldest go beyond).
+    static constexpr size_t kDecodeAheadPictures = 4;
+    static constexpr size_t kMaxKeptPerCamera = 12;
 
     // text: the line with a zero byte after it; timeMs: play time of the last front frame.
     using TextCallback = void (*)(void* user, const uint8_t* text, int32_t length, int32_t timeMs);
@@ -100,6 +109,11 @@ public:
     void SetDiagLog(const DiagLog* log) { m_pacer.SetDiagLog(log); }
     // On by default; tests switch it off to run the play loop at full speed.
     void SetFramePacing(bool on) { m_pacing.store(on, std::memory_order_relaxed); }
+    // The most front pictures decoded ahead at a time (see the class comment), from 1 (each
+    // decoded just before its moment) up; kDecodeAheadPictures by default. Any thread.
+    void SetDecodeAhead(size_t pictures) {
+        m_decodeAhead.store(std::max<size_t>(pictures, 1), std::memory_order_relaxed);
+    }
 
     // The parts Start brings up, in the order it starts them.
     enum class Part { kNone, kParser, kDecoder, kAudioOutput, kMediaClock, kWorker };
@@ -213,11 +227,12 @@ private:
         MediaPacket media;
     };
     // A camera beside the front (channel 1 … 5) at the position played from. Under m_lock.
+    // Its decoded pictures that wait for their front picture are kept by the decoder
+    // (VMediaDecoder::Keep).
     struct CameraPlay {
-        bool waitKey = true;       // its pictures wait for its first key frame
-        bool presentNow = false;   // its next picture is shown as it is decoded
-        int64_t dueUs = kNoTimeUs; // a decoded picture waits for its front picture
-        bool dropToKey = false;    // its packets go unread until its next key frame
+        bool waitKey = true;     // its pictures wait for its first key frame
+        bool presentNow = false; // its next picture is shown as it is decoded
+        bool dropToKey = false;  // its packets go unread until its next key frame
     };
     // What the engine knows of the recording at the position it plays from; ResetPlayState
     // starts it afresh (Open, a reposition, Stop). Under m_lock.
@@ -238,6 +253,11 @@ private:
         int64_t anchorUs = 0;
         int32_t anchorSpeed = 0;
         int64_t lastPresentedUs = kNoTimeUs; // the front picture passed on last
+        // Decoding ahead: front pictures are being decoded and kept before the first of them
+        // is shown; the time of the newest kept, and when the first was kept.
+        bool bursting = false;
+        int64_t lastKeptUs = kNoTimeUs;
+        std::chrono::steady_clock::time_point burstBegan{};
         bool readSinceReposition = false;
         bool havePending = false; // `pending` is read and waits in the read buffer
         Packet pending;
@@ -268,12 +288,24 @@ private:
     bool DelayLineFull() const;
     // After the delay line ran empty at the end: the next picture the decoder held back.
     LoopResult ShowHeldBack();
-    // Waits for the decoded front picture's moment and shows it (or counts it skipped).
-    LoopResult PresentFront();
+    // A front picture just decoded: kept, and more decoded ahead of it while BurstGoesOn;
+    // then the kept pictures are presented.
+    LoopResult KeepFront();
+    // Whether the burst of front pictures decoded ahead takes one more (see the class comment).
+    bool BurstGoesOn(std::chrono::steady_clock::time_point now) const;
+    // Waits for each kept front picture's moment and shows it (or counts it skipped), with the
+    // cameras' pictures it reaches.
+    LoopResult PresentKeptFronts();
+    // Every channel's kept pictures go (a pause, a reposition); the decoder shows what is on
+    // screen again.
+    void DropAllKept();
+    // Drops camera `channel`'s kept pictures, counting each.
+    void DropKeptCamera(int channel);
     // A decoded picture of camera `channel` (1 … 5): shown when the front picture on screen
-    // has reached it.
+    // has reached it, else kept until a front picture does.
     void PresentCamera(int channel);
-    // Shows the cameras' waiting pictures that the front picture of time frontUs reaches.
+    // Shows, of each camera's kept pictures that the front picture of time frontUs reaches,
+    // the newest; the older ones are dropped.
     void PresentDueCameras(int64_t frontUs);
     // A camera's packet out of the delay line: decoded (at the cost its state asks for) and
     // shown with its front picture, or left out while the camera sheds pictures.
@@ -359,6 +391,7 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_yield{false}; // Open, Stop, Shutdown: a paused reposition lets go
     std::atomic<bool> m_pacing{true};
+    std::atomic<size_t> m_decodeAhead{kDecodeAheadPictures};
     std::atomic<int32_t> m_state{kIdle};
     std::atomic<int32_t> m_frameRate{0}; // as the parser reports it; 0: none known
     std::atomic<int32_t> m_rearFrameRate{0};

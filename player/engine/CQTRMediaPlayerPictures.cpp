@@ -132,34 +132,85 @@ std::optional<std::chrono::steady_clock::time_point> CQTRMediaPlayer::SoundStart
 
 CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
     // The data has ended and the delay line is empty: the decoder still holds the last
-    // pictures back for reordering (a stream with B-frames). Each is shown at its moment.
-    if (m_decoder == nullptr || !m_decoder->DecodeEnd(0))
+    // pictures back for reordering (a stream with B-frames). Each is shown at its moment,
+    // after the pictures kept before them.
+    if (m_decoder == nullptr)
         return LoopResult::kEnd;
-    return PresentFront();
+    if (!m_decoder->DecodeEnd(0))
+        return m_decoder->KeptCount(0) > 0 ? PresentKeptFronts() : LoopResult::kEnd;
+    return KeepFront();
 }
 
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentFront() {
-    const int64_t picture = PictureTime(
-        0, m_play.lastPresentedUs == kNoTimeUs ? CurrentUs() : m_play.lastPresentedUs + PeriodUs());
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::KeepFront() {
+    const int64_t last =
+        m_play.lastKeptUs != kNoTimeUs ? m_play.lastKeptUs : m_play.lastPresentedUs;
+    const int64_t picture = PictureTime(0, last == kNoTimeUs ? CurrentUs() : last + PeriodUs());
+    const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    if (m_decoder->KeptCount(0) == 0)
+        m_play.burstBegan = now;
     // Converted now, just decoded, rather than after the wait for its moment has let other
     // work take the caches; not while the front is behind, when it may yet be skipped.
-    if (m_decoder != nullptr && m_play.behind == 0)
-        m_decoder->Prepare(0, m_areas[0]);
-    bool skip = false;
-    if (!WaitUntilDue(picture, skip))
-        return LoopResult::kReturn; // a request or a pause came first: this picture is dropped
-    m_play.lastFrontSkipped = skip;
-    m_play.lastPresentedUs = picture;
-    m_positionUs.store(std::max<int64_t>(picture, 0), std::memory_order_release);
-    if (m_decoder != nullptr && !skip) {
-        if (m_decoder->Show(0, m_areas[0]))
-            m_presented[0].fetch_add(1, std::memory_order_acq_rel);
-        MarkShown(picture);
-        PresentDueCameras(picture);
+    if (m_decoder->Keep(0, m_areas[0], picture, m_play.behind == 0))
+        m_play.lastKeptUs = picture;
+    m_play.bursting = BurstGoesOn(now);
+    return m_play.bursting ? LoopResult::kLoop : PresentKeptFronts();
+}
+
+bool CQTRMediaPlayer::BurstGoesOn(std::chrono::steady_clock::time_point now) const {
+    // Only while everything is on time: a picture that is due at once, or may be skipped,
+    // is not held up by the decoding of those after it.
+    if (!m_pacing.load(std::memory_order_relaxed) || m_play.behind != 0 || m_soundHeld ||
+        m_play.targetUs >= 0 || m_fifo.Empty() || !KeepWaiting())
+        return false;
+    const size_t kept = m_decoder->KeptCount(0);
+    if (kept == 0 || kept >= m_decodeAhead.load(std::memory_order_relaxed))
+        return false;
+    // One more picture takes about as long as each so far: the burst stays within half a
+    // period at the playing speed, so that the first of its pictures is still shown on time.
+    const auto spent = now - m_play.burstBegan;
+    const std::chrono::microseconds budget(PeriodUs() * 100 / m_sync.SpeedPercent() / 2);
+    return spent + spent / static_cast<int64_t>(kept) <= budget;
+}
+
+CQTRMediaPlayer::LoopResult CQTRMediaPlayer::PresentKeptFronts() {
+    m_play.bursting = false;
+    while (m_decoder != nullptr && m_decoder->KeptCount(0) > 0) {
+        const int64_t picture = m_decoder->KeptTimeUs(0, 0);
+        bool skip = false;
+        if (!WaitUntilDue(picture, skip)) {
+            DropAllKept(); // a request or a pause came first: these pictures are dropped
+            return LoopResult::kReturn;
+        }
+        m_play.lastFrontSkipped = skip;
+        m_play.lastPresentedUs = picture;
+        m_positionUs.store(std::max<int64_t>(picture, 0), std::memory_order_release);
+        if (skip) {
+            m_decoder->DropKept(0);
+        } else {
+            if (m_decoder->ShowKept(0, m_areas[0]))
+                m_presented[0].fetch_add(1, std::memory_order_acq_rel);
+            MarkShown(picture);
+            PresentDueCameras(picture);
+        }
+        if (m_soundHeld)
+            HoldSound(false);
     }
-    if (m_soundHeld)
-        HoldSound(false);
+    m_play.lastKeptUs = kNoTimeUs;
     return LoopResult::kLoop;
+}
+
+void CQTRMediaPlayer::DropAllKept() {
+    m_play.bursting = false;
+    m_play.lastKeptUs = kNoTimeUs;
+    if (m_decoder == nullptr)
+        return;
+    for (int channel = 0; channel < kMaxCameras; ++channel)
+        m_decoder->DropAllKept(channel);
+}
+
+void CQTRMediaPlayer::DropKeptCamera(int channel) {
+    while (m_decoder->DropKept(channel))
+        CountDropped(channel);
 }
 
 bool CQTRMediaPlayer::RearIsDue(int64_t rearUs, int64_t frontUs) const {
@@ -168,11 +219,17 @@ bool CQTRMediaPlayer::RearIsDue(int64_t rearUs, int64_t frontUs) const {
 
 void CQTRMediaPlayer::PresentDueCameras(int64_t frontUs) {
     for (int c = 1; c < kMaxCameras; ++c) {
-        CameraPlay& camera = m_play.cameras[static_cast<size_t>(c)];
-        if (camera.dueUs != kNoTimeUs && RearIsDue(camera.dueUs, frontUs)) {
-            ShowCamera(c);
-            camera.dueUs = kNoTimeUs;
-        }
+        size_t due = 0;
+        while (due < m_decoder->KeptCount(c) && RearIsDue(m_decoder->KeptTimeUs(c, due), frontUs))
+            ++due;
+        if (due == 0)
+            continue;
+        // Only the newest of them goes with this front picture.
+        for (size_t older = 1; older < due; ++older)
+            if (m_decoder->DropKept(c))
+                CountDropped(c);
+        if (m_decoder->ShowKept(c, m_areas[static_cast<size_t>(c)]))
+            m_presented[static_cast<size_t>(c)].fetch_add(1, std::memory_order_acq_rel);
     }
 }
 
@@ -207,25 +264,26 @@ void CQTRMediaPlayer::CountDropped(int channel) {
 }
 
 void CQTRMediaPlayer::PresentCamera(int channel) {
-    CameraPlay& camera = m_play.cameras[static_cast<size_t>(channel)];
-    // A picture still waiting for its front picture is overtaken by this newer one.
-    if (camera.dueUs != kNoTimeUs)
-        CountDropped(channel);
-    camera.dueUs = kNoTimeUs;
     const int64_t picture = PictureTime(channel, ShownUs());
-    // A camera's picture goes with the front picture on screen: not shown when that one was
-    // not, held until the front pictures reach it (within half a period) when it is ahead.
-    if (m_play.lastFrontSkipped) {
+    // With no front picture kept ahead, a camera's picture goes with the front picture on
+    // screen: not shown when that one was not, shown now when that one reaches it (the
+    // pictures it kept before are overtaken).
+    if (m_decoder->KeptCount(0) == 0) {
+        if (m_play.lastFrontSkipped) {
+            DropKeptCamera(channel);
+            CountDropped(channel);
+            return;
+        }
+        if (RearIsDue(picture, std::max<int64_t>(ShownUs(), 0))) {
+            DropKeptCamera(channel);
+            ShowCamera(channel);
+            return;
+        }
+    }
+    // Ahead of the front picture on screen: kept until a front picture reaches it.
+    m_decoder->Keep(channel, m_areas[static_cast<size_t>(channel)], picture, m_play.behind == 0);
+    while (m_decoder->KeptCount(channel) > kMaxKeptPerCamera && m_decoder->DropKept(channel))
         CountDropped(channel);
-        return;
-    }
-    if (RearIsDue(picture, std::max<int64_t>(ShownUs(), 0))) {
-        ShowCamera(channel);
-    } else {
-        camera.dueUs = picture;
-        if (m_play.behind == 0)
-            m_decoder->Prepare(channel, m_areas[static_cast<size_t>(channel)]);
-    }
 }
 
 void CQTRMediaPlayer::TrackBehind(bool onSchedule, std::chrono::steady_clock::time_point shown,
@@ -295,14 +353,13 @@ void CQTRMediaPlayer::DecodeCamera(int channel, int32_t size, int64_t timeUs, bo
         // Behind by more than a period: the camera leaves everything out until its next key
         // frame, so that the front catches up.
         camera.dropToKey = true;
-        if (camera.dueUs != kNoTimeUs)
-            CountDropped(channel);
-        camera.dueUs = kNoTimeUs;
+        DropKeptCamera(channel);
         CountDropped(channel);
         return;
     }
     if (CameraHidden(channel)) {
-        camera.dueUs = kNoTimeUs; // a picture waiting for its front picture is not seen either
+        // The pictures it kept for their front pictures are not seen either.
+        m_decoder->DropAllKept(channel);
         DecodeOrDefer(channel, m_frameBuffer.data(), size, timeUs, key);
         return;
     }
@@ -334,7 +391,7 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
     // the picture. A packet the decoder holds back for reordering yields no picture yet.
     if (!m_decoder->Decode(channel, m_frameBuffer.data(), size, timeUs))
         return LoopResult::kLoop;
-    return PresentFront();
+    return KeepFront();
 }
 
 CQTRMediaPlayer::CameraStats CQTRMediaPlayer::CameraStatsOf(int channel) const {

@@ -78,7 +78,8 @@ struct PlayOptions {
     bool verbose = false;
     bool show = false;
     bool fullDecode = false; // --full-decode: no lower cost for the cameras beside the front
-    int trip = 0;            // --trip N: drive N instead of a recording
+    int32_t decodeAhead = static_cast<int32_t>(CQTRMediaPlayer::kDecodeAheadPictures);
+    int trip = 0;                              // --trip N: drive N instead of a recording
     int64_t gapSetting = trips::kDefaultGapMs; // --gap S
     HwDecode hwdec = HwDecode::kNo;            // --hwdec: software unless asked
 };
@@ -180,6 +181,11 @@ std::string ParsePlay(const std::vector<std::string>& args, PlayOptions& options
                 return kHwdecComplaint;
         } else if (a == "--show") {
             options.show = true;
+        } else if (a == "--decode-ahead") {
+            if (!hasValue || !ParseInt(args[i + 1], 1, 16, value))
+                return "--decode-ahead takes a number of pictures from 1 to 16";
+            ++i;
+            options.decodeAhead = static_cast<int32_t>(value);
         } else if (a == "--full-decode") {
             options.fullDecode = true;
         } else if (a == "--null-audio") {
@@ -430,6 +436,7 @@ int Play(const PlayOptions& options, PlaySource& source, VPictureArea* shownFron
     engine.SetEventCallback(&EndSignal::OnEvent, &end);
     engine.SetDiagLog(options.verbose ? &diag : nullptr);
     engine.SetReducedCost(!options.fullDecode);
+    engine.SetDecodeAhead(static_cast<size_t>(options.decodeAhead));
     const CQTRMediaPlayer::StartResult started = engine.Start(areas);
     if (!started.Ok()) {
         return CommandFailed(std::string("cannot start the player: the ") +

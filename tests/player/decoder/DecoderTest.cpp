@@ -519,3 +519,81 @@ TEST(Decoder, DecodeCostOfAFurtherCameraLeavesOutTheLoopFilter) {
               }).pixels,
               whole.pixels);
 }
+
+namespace {
+// The rear picture at full resolution (a cut-out as large as the picture) after decoding
+// units 0 … last.
+Picture WholeRearAfter(size_t last) {
+    CDecoder decoder;
+    EXPECT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
+    for (size_t i = 0; i <= last; ++i)
+        Show(decoder, 1, &area, Rear()[i]);
+    Picture whole;
+    EXPECT_TRUE(decoder.GetCutOut(1, 160, 90, 640, 360, whole));
+    return whole;
+}
+} // namespace
+
+TEST(Decoder, PicturesKeptAheadAreShownInOrderAndDroppingThemBringsBackTheOneOnScreen) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
+    EXPECT_FALSE(decoder.Keep(1, &area, 0, true)) << "nothing decoded yet";
+    for (size_t i = 0; i < 4; ++i) {
+        decoder.Decode(1, Rear()[i].data(), static_cast<int32_t>(Rear()[i].size()), kNoTimeUs);
+        // The last two are left for ShowKept to convert.
+        ASSERT_TRUE(decoder.Keep(1, &area, static_cast<int64_t>(i) * 33333, i < 2));
+    }
+    EXPECT_TRUE(area.Shown().empty()) << "kept, not presented";
+    ASSERT_EQ(decoder.KeptCount(1), 4u);
+    EXPECT_EQ(decoder.KeptTimeUs(1, 1), 33333);
+    EXPECT_EQ(decoder.KeptTimeUs(1, 4), kNoTimeUs);
+
+    ASSERT_TRUE(decoder.ShowKept(1, &area));
+    EXPECT_EQ(area.Shown().back().pixels, ShownAfter(Rear(), 0).pixels);
+    ASSERT_TRUE(decoder.ShowKept(1, &area));
+    EXPECT_EQ(area.Shown().back().pixels, ShownAfter(Rear(), 1).pixels);
+    ASSERT_TRUE(decoder.ShowKept(1, &area));
+    EXPECT_EQ(area.Shown().back().pixels, ShownAfter(Rear(), 2).pixels);
+    EXPECT_EQ(decoder.KeptTimeUs(1, 0), 3 * 33333);
+
+    // A pause: the picture decoded ahead goes, and what a snapshot or a cut-out reads is the
+    // picture on screen (2), not the newest decoded (3).
+    decoder.DropAllKept(1);
+    EXPECT_EQ(decoder.KeptCount(1), 0u);
+    EXPECT_FALSE(decoder.ShowKept(1, &area));
+    Picture whole;
+    ASSERT_TRUE(decoder.GetCutOut(1, 160, 90, 640, 360, whole));
+    EXPECT_EQ(whole.pixels, WholeRearAfter(2).pixels);
+    EXPECT_NE(whole.pixels, WholeRearAfter(3).pixels) << "the pictures must differ to tell";
+    // Decoding goes on from the newest picture: the next one is 4.
+    decoder.Decode(1, Rear()[4].data(), static_cast<int32_t>(Rear()[4].size()), kNoTimeUs);
+    ASSERT_TRUE(decoder.Show(1, &area));
+    EXPECT_EQ(area.Shown().back().pixels, ShownAfter(Rear(), 4).pixels);
+}
+
+TEST(Decoder, AKeptPictureFollowsAResizeAndHiddenOrDroppedOnesAreNotShown) {
+    CDecoder decoder;
+    ASSERT_TRUE(decoder.Open());
+    FakePictureArea area(320, 180);
+    for (size_t i = 0; i < 3; ++i) {
+        decoder.Decode(1, Rear()[i].data(), static_cast<int32_t>(Rear()[i].size()), kNoTimeUs);
+        ASSERT_TRUE(decoder.Keep(1, &area, kNoTimeUs, true));
+    }
+    ASSERT_TRUE(decoder.DropKept(1));
+    area.Resize(160, 90);
+    ASSERT_TRUE(decoder.ShowKept(1, &area));
+    EXPECT_EQ(area.Shown().back().width, 160) << "converted again at the new size";
+    area.Resize(0, 0);
+    EXPECT_FALSE(decoder.ShowKept(1, &area)) << "taken, but a hidden area shows nothing";
+    EXPECT_EQ(decoder.KeptCount(1), 0u);
+    EXPECT_EQ(area.Shown().size(), 1u);
+    // Deferring (nobody sees the camera) drops what was kept.
+    decoder.Decode(1, Rear()[3].data(), static_cast<int32_t>(Rear()[3].size()), kNoTimeUs);
+    ASSERT_TRUE(decoder.Keep(1, &area, kNoTimeUs, false));
+    decoder.Defer(1, Rear()[4].data(), static_cast<int32_t>(Rear()[4].size()), kNoTimeUs, false);
+    EXPECT_EQ(decoder.KeptCount(1), 0u);
+    EXPECT_FALSE(decoder.DropKept(1));
+    EXPECT_FALSE(decoder.Keep(9, &area, 0, true)) << "no such channel";
+}

@@ -267,6 +267,68 @@ bool FakeDecoder::Show(int channel, VPictureArea*) {
     return false;
 }
 
+bool FakeDecoder::Keep(int channel, VPictureArea*, int64_t timeUs, bool) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (channel < 0 || channel >= kChannels)
+        return false;
+    for (auto packet = m_decodedOnly.rbegin(); packet != m_decodedOnly.rend(); ++packet) {
+        if (packet->channel == channel) {
+            m_kept[channel].push_back(*packet);
+            m_kept[channel].back().timeUs = timeUs;
+            m_mostKept[channel] = std::max(m_mostKept[channel], m_kept[channel].size());
+            m_decodedOnly.erase(std::next(packet).base());
+            return true;
+        }
+    }
+    return false;
+}
+
+size_t FakeDecoder::MostKept(int channel) const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return channel >= 0 && channel < kChannels ? m_mostKept[channel] : 0;
+}
+
+size_t FakeDecoder::KeptCount(int channel) const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return channel >= 0 && channel < kChannels ? m_kept[channel].size() : 0;
+}
+
+int64_t FakeDecoder::KeptTimeUs(int channel, size_t index) const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (channel < 0 || channel >= kChannels || index >= m_kept[channel].size())
+        return kNoTimeUs;
+    return m_kept[channel][index].timeUs;
+}
+
+bool FakeDecoder::ShowKept(int channel, VPictureArea*) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (channel < 0 || channel >= kChannels || m_kept[channel].empty())
+        return false;
+    m_shown.push_back(m_kept[channel].front());
+    m_shown.back().at = std::chrono::steady_clock::now();
+    m_kept[channel].pop_front();
+    if (channel == 0)
+        m_frontShown.fetch_add(1);
+    return true;
+}
+
+bool FakeDecoder::DropKept(int channel) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (channel < 0 || channel >= kChannels || m_kept[channel].empty())
+        return false;
+    m_decodedOnly.push_back(m_kept[channel].front());
+    m_kept[channel].pop_front();
+    return true;
+}
+
+void FakeDecoder::DropAllKept(int channel) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (channel < 0 || channel >= kChannels)
+        return;
+    m_decodedOnly.insert(m_decodedOnly.end(), m_kept[channel].begin(), m_kept[channel].end());
+    m_kept[channel].clear();
+}
+
 std::vector<FakeDecoder::Shown> FakeDecoder::DecodedOnly() const {
     std::lock_guard<std::mutex> hold(m_mutex);
     return m_decodedOnly;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -141,6 +142,16 @@ public:
     int64_t PictureTimeUs(int channel) const override;
     // Moves the channel's last packet decoded-only to the pictures shown.
     bool Show(int channel, VPictureArea* area) override;
+    // Kept pictures: the channel's last packet decoded-only moves to its kept ones; ShowKept
+    // moves the oldest to the pictures shown; dropped ones go back to the decoded-only.
+    bool Keep(int channel, VPictureArea* area, int64_t timeUs, bool convert) override;
+    size_t KeptCount(int channel) const override;
+    int64_t KeptTimeUs(int channel, size_t index) const override;
+    bool ShowKept(int channel, VPictureArea* area) override;
+    bool DropKept(int channel) override;
+    void DropAllKept(int channel) override;
+    // The most pictures the channel kept at once so far.
+    size_t MostKept(int channel) const;
     void SetDecodeCost(int channel, DecodeCost cost) override;
     // The cost last set for the channel (0 … 5).
     DecodeCost CostOf(int channel) const;
@@ -162,6 +173,8 @@ private:
     int64_t m_pictureUs[kChannels] = {kNoTimeUs, kNoTimeUs, kNoTimeUs,
                                       kNoTimeUs, kNoTimeUs, kNoTimeUs}; // under m_mutex
     DecodeCost m_costs[kChannels] = {};                                 // under m_mutex
+    std::deque<Shown> m_kept[kChannels];                                // under m_mutex
+    size_t m_mostKept[kChannels] = {};                                  // under m_mutex
 };
 
 // Takes blocks at once and remembers their numbers, and each block's first byte and length.

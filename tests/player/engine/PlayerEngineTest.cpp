@@ -578,4 +578,54 @@ TEST(PlayerEngine, StepsCountFromTheSeekTheyFollow) {
     EXPECT_FALSE(h.engine.IsRunning());
 }
 
+TEST(PlayerEngine, PacedPlayingDecodesPicturesAheadAndShowsEachWithItsFrontAtItsMoment) {
+    Harness h({.frames = 90, .rate = 30, .twoChannel = true, .cameraAudio = true});
+    h.engine.SetFramePacing(true);
+    h.Play();
+    ASSERT_TRUE(WaitForShown(h.decoder, 40));
+    // A pause drops what was decoded ahead: the position is the front picture last shown.
+    h.engine.Pause();
+    std::this_thread::sleep_for(50ms);
+    for (int channel = 0; channel < 2; ++channel)
+        EXPECT_EQ(h.decoder.KeptCount(channel), 0u) << channel;
+    const auto paused = FrontFrames(h.decoder.ShownPictures());
+    ASSERT_FALSE(paused.empty());
+    EXPECT_EQ(h.engine.ShownFrame(), paused.back());
+    h.engine.Resume();
+    ASSERT_TRUE(h.WaitForEnd());
+
+    EXPECT_GT(h.decoder.MostKept(0), 1u) << "front pictures were decoded ahead";
+    EXPECT_LE(h.decoder.MostKept(0), CQTRMediaPlayer::kDecodeAheadPictures);
+    // In order, each rear picture after its own front picture and before the next one, and
+    // each front picture shown about a period after the one before it (but for the first few
+    // of a position, which follow their sound's start).
+    const auto settled = [&](int32_t frame) {
+        return frame > 3 && (frame < paused.back() || frame > paused.back() + 4);
+    };
+    const auto shown = h.decoder.ShownPictures();
+    int32_t front = -1;
+    std::chrono::steady_clock::time_point frontAt{};
+    for (const FakeDecoder::Shown& picture : shown) {
+        if (picture.channel == 0) {
+            EXPECT_GT(picture.tag.number, front);
+            if (front >= 0 && picture.tag.number == front + 1 && settled(front)) {
+                EXPECT_GE(picture.at - frontAt, 25ms) << picture.tag.number;
+            }
+            front = picture.tag.number;
+            frontAt = picture.at;
+        } else {
+            EXPECT_EQ(picture.tag.number, front) << "a rear picture goes with its front";
+        }
+    }
+    EXPECT_EQ(front, 89);
+
+    // One at a time when asked.
+    Harness single({.frames = 40, .rate = 30, .twoChannel = true});
+    single.engine.SetFramePacing(true);
+    single.engine.SetDecodeAhead(1);
+    single.Play();
+    ASSERT_TRUE(single.WaitForEnd());
+    EXPECT_EQ(single.decoder.MostKept(0), 1u);
+}
+
 } // namespace
