@@ -288,9 +288,9 @@ private:
     bool DelayLineFull() const;
     // After the delay line ran empty at the end: the next picture the decoder held back.
     LoopResult ShowHeldBack();
-    // A front picture just decoded: kept, and more decoded ahead of it while BurstGoesOn;
-    // then the kept pictures are presented.
-    LoopResult KeepFront();
+    // A front picture just decoded (its decoding began at decodeBegan): kept, and more decoded
+    // ahead of it while BurstGoesOn; then the kept pictures are presented.
+    LoopResult KeepFront(std::chrono::steady_clock::time_point decodeBegan);
     // Whether the burst of front pictures decoded ahead takes one more (see the class comment).
     bool BurstGoesOn(std::chrono::steady_clock::time_point now) const;
     // Waits for each kept front picture's moment and shows it (or counts it skipped), with the

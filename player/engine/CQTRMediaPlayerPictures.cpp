@@ -136,23 +136,26 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowHeldBack() {
     // after the pictures kept before them.
     if (m_decoder == nullptr)
         return LoopResult::kEnd;
+    const std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
     if (!m_decoder->DecodeEnd(0))
         return m_decoder->KeptCount(0) > 0 ? PresentKeptFronts() : LoopResult::kEnd;
-    return KeepFront();
+    return KeepFront(began);
 }
 
-CQTRMediaPlayer::LoopResult CQTRMediaPlayer::KeepFront() {
+CQTRMediaPlayer::LoopResult
+CQTRMediaPlayer::KeepFront(std::chrono::steady_clock::time_point decodeBegan) {
     const int64_t last =
         m_play.lastKeptUs != kNoTimeUs ? m_play.lastKeptUs : m_play.lastPresentedUs;
     const int64_t picture = PictureTime(0, last == kNoTimeUs ? CurrentUs() : last + PeriodUs());
-    const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
     if (m_decoder->KeptCount(0) == 0)
-        m_play.burstBegan = now;
+        m_play.burstBegan = decodeBegan;
     // Converted now, just decoded, rather than after the wait for its moment has let other
     // work take the caches; not while the front is behind, when it may yet be skipped.
     if (m_decoder->Keep(0, m_areas[0], picture, m_play.behind == 0))
         m_play.lastKeptUs = picture;
-    m_play.bursting = BurstGoesOn(now);
+    // The burst's time so far covers each kept picture's decoding and conversion (and the
+    // other cameras' pictures between them).
+    m_play.bursting = BurstGoesOn(std::chrono::steady_clock::now());
     return m_play.bursting ? LoopResult::kLoop : PresentKeptFronts();
 }
 
@@ -389,9 +392,10 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::ShowOldest() {
     }
     // Decoded ahead of its moment, so that only the conversion lies between the moment and
     // the picture. A packet the decoder holds back for reordering yields no picture yet.
+    const std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
     if (!m_decoder->Decode(channel, m_frameBuffer.data(), size, timeUs))
         return LoopResult::kLoop;
-    return KeepFront();
+    return KeepFront(began);
 }
 
 CQTRMediaPlayer::CameraStats CQTRMediaPlayer::CameraStatsOf(int channel) const {
