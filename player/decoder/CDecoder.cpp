@@ -42,6 +42,32 @@ CDecoder::Channel& CDecoder::At(int channel) {
     return m_channels[static_cast<size_t>(std::clamp(channel, 0, kChannels - 1))];
 }
 
+template <typename Result, typename Work>
+Result CDecoder::Locked(int channelIndex, Result outside, Work&& work) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return outside;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    return work(channel);
+}
+
+template <typename Result, typename Work>
+Result CDecoder::Locked(int channelIndex, Result outside, Work&& work) const {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return outside;
+    const Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    return work(channel);
+}
+
+template <typename Work> void CDecoder::Locked(int channelIndex, Work&& work) {
+    if (channelIndex < 0 || channelIndex >= kChannels)
+        return;
+    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
+    std::lock_guard lock(channel.lock);
+    work(channel);
+}
+
 bool CDecoder::Open() {
     bool opened = true;
     for (Channel& channel : m_channels) {
@@ -70,11 +96,9 @@ bool CDecoder::SetVideoCodec(int channel, VideoCodec codec) {
 }
 
 void CDecoder::SetDecodeCost(int channelIndex, DecodeCost cost) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    channel.decoder.SetDecodeCost(cost.skipLoopFilter, cost.skipNonReference);
+    Locked(channelIndex, [&](Channel& channel) {
+        channel.decoder.SetDecodeCost(cost.skipLoopFilter, cost.skipNonReference);
+    });
 }
 
 void CDecoder::Close() {
@@ -113,48 +137,39 @@ void CDecoder::CatchUpLocked(Channel& channel) {
 
 void CDecoder::Defer(int channelIndex, const uint8_t* bytes, int32_t length, int64_t timeUs,
                      bool key) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    // What drops the packets kept before it must really be a key picture: the card's own rule
-    // calls every packet one that does not begin with a non-IDR slice (one that begins with
-    // a delimiter or parameter sets, too).
-    key = key && bytes != nullptr && length > 0 &&
-          HwDecodePath::IsKeyUnit(bytes, static_cast<size_t>(length), channel.codec);
-    // Nobody sees the channel now: what was kept to be shown goes, and the picture of now is
-    // the one these packets make.
-    channel.kept.clear();
-    channel.shown = KeptFrame();
-    channel.deferred.Keep(bytes, length, timeUs, key);
-    while (channel.deferred.OverLimit())
-        DecodeOldestLocked(channel);
+    Locked(channelIndex, [&](Channel& channel) {
+        // What drops the packets kept before it must really be a key picture: the card's own rule
+        // calls every packet one that does not begin with a non-IDR slice (one that begins with
+        // a delimiter or parameter sets, too).
+        key = key && bytes != nullptr && length > 0 &&
+              HwDecodePath::IsKeyUnit(bytes, static_cast<size_t>(length), channel.codec);
+        // Nobody sees the channel now: what was kept to be shown goes, and the picture of now is
+        // the one these packets make.
+        channel.kept.clear();
+        channel.shown = KeptFrame();
+        channel.deferred.Keep(bytes, length, timeUs, key);
+        while (channel.deferred.OverLimit())
+            DecodeOldestLocked(channel);
+    });
 }
 
 size_t CDecoder::DeferredCount(int channelIndex) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return 0;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    return channel.deferred.Count();
+    return Locked(channelIndex, size_t{0},
+                  [&](Channel& channel) { return channel.deferred.Count(); });
 }
 
 bool CDecoder::Decode(int channelIndex, const uint8_t* bytes, int32_t length, int64_t timeUs) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return false;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    CatchUpLocked(channel);
-    if (!DecodeLocked(channel, bytes, length, timeUs))
-        return false;
-    channel.stale = true;
-    return true;
+    return Locked(channelIndex, false, [&](Channel& channel) {
+        CatchUpLocked(channel);
+        if (!DecodeLocked(channel, bytes, length, timeUs))
+            return false;
+        channel.stale = true;
+        return true;
+    });
 }
 
 bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t* bytes,
                              int32_t length) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return false;
     const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
     if (!CanShowAt(size)) {
         // Nowhere to show it (no area, a hidden one, or one too large): the packet is still
@@ -162,12 +177,12 @@ bool CDecoder::DecodeAndShow(int channelIndex, VPictureArea* area, const uint8_t
         Decode(channelIndex, bytes, length, kNoTimeUs);
         return false;
     }
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    CatchUpLocked(channel);
-    const bool fresh = DecodeLocked(channel, bytes, length, kNoTimeUs);
-    channel.shown = KeptFrame();
-    return PresentLocked(channel, area, size, fresh);
+    return Locked(channelIndex, false, [&](Channel& channel) {
+        CatchUpLocked(channel);
+        const bool fresh = DecodeLocked(channel, bytes, length, kNoTimeUs);
+        channel.shown = KeptFrame();
+        return PresentLocked(channel, area, size, fresh);
+    });
 }
 
 int64_t CDecoder::PictureTimeUs(int channelIndex) const {
@@ -177,50 +192,42 @@ int64_t CDecoder::PictureTimeUs(int channelIndex) const {
 }
 
 bool CDecoder::DecodeEnd(int channelIndex) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return false;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    CatchUpLocked(channel);
-    if (!channel.decoder.DrainOne())
-        return false;
-    channel.stale = true;
-    return true;
+    return Locked(channelIndex, false, [&](Channel& channel) {
+        CatchUpLocked(channel);
+        if (!channel.decoder.DrainOne())
+            return false;
+        channel.stale = true;
+        return true;
+    });
 }
 
 void CDecoder::Flush(int channelIndex) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    DropAllKeptLocked(channel);
-    channel.deferred.Clear();
-    channel.decoder.Flush();
+    Locked(channelIndex, [&](Channel& channel) {
+        DropAllKeptLocked(channel);
+        channel.deferred.Clear();
+        channel.decoder.Flush();
+    });
 }
 
 bool CDecoder::Show(int channelIndex, VPictureArea* area) {
-    if (channelIndex < 0 || channelIndex >= kChannels || area == nullptr)
-        return false;
-    const AreaSize size = area->Size();
+    const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
     if (!CanShowAt(size))
         return false;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    CatchUpLocked(channel);
-    channel.shown = KeptFrame();
-    return PresentLocked(channel, area, size, false);
+    return Locked(channelIndex, false, [&](Channel& channel) {
+        CatchUpLocked(channel);
+        channel.shown = KeptFrame();
+        return PresentLocked(channel, area, size, false);
+    });
 }
 
 void CDecoder::Prepare(int channelIndex, VPictureArea* area) {
-    if (channelIndex < 0 || channelIndex >= kChannels || area == nullptr)
-        return;
-    const AreaSize size = area->Size();
+    const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
     if (!CanShowAt(size))
         return;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    CatchUpLocked(channel);
-    ConvertLocked(channel, area, size, false);
+    Locked(channelIndex, [&](Channel& channel) {
+        CatchUpLocked(channel);
+        ConvertLocked(channel, area, size, false);
+    });
 }
 
 bool CDecoder::PresentLocked(Channel& channel, VPictureArea* area, AreaSize size, bool fresh) {
@@ -259,78 +266,63 @@ bool CDecoder::ConvertLocked(Channel& channel, VPictureArea* area, AreaSize size
 }
 
 bool CDecoder::Keep(int channelIndex, VPictureArea* area, int64_t timeUs, bool convert) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return false;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    CatchUpLocked(channel);
-    Channel::Kept kept{channel.decoder.KeepPicture(), nullptr, timeUs};
-    if (!kept.frame)
-        return false;
-    const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
-    if (convert && CanShowAt(size))
-        kept.picture = ConvertNewestLocked(channel, size, ChannelsOf(area));
-    channel.kept.push_back(std::move(kept));
-    return true;
+    return Locked(channelIndex, false, [&](Channel& channel) {
+        CatchUpLocked(channel);
+        Channel::Kept kept{channel.decoder.KeepPicture(), nullptr, timeUs};
+        if (!kept.frame)
+            return false;
+        const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
+        if (convert && CanShowAt(size))
+            kept.picture = ConvertNewestLocked(channel, size, ChannelsOf(area));
+        channel.kept.push_back(std::move(kept));
+        return true;
+    });
 }
 
 size_t CDecoder::KeptCount(int channelIndex) const {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return 0;
-    const Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    return channel.kept.size();
+    return Locked(channelIndex, size_t{0},
+                  [&](const Channel& channel) { return channel.kept.size(); });
 }
 
 int64_t CDecoder::KeptTimeUs(int channelIndex, size_t index) const {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return kNoTimeUs;
-    const Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    return index < channel.kept.size() ? channel.kept[index].timeUs : kNoTimeUs;
+    return Locked(channelIndex, kNoTimeUs, [&](const Channel& channel) {
+        return index < channel.kept.size() ? channel.kept[index].timeUs : kNoTimeUs;
+    });
 }
 
 bool CDecoder::ShowKept(int channelIndex, VPictureArea* area) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return false;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    if (channel.kept.empty())
-        return false;
-    Channel::Kept kept = std::move(channel.kept.front());
-    channel.kept.pop_front();
-    channel.decoder.RestorePicture(kept.frame);
-    channel.shown = std::move(kept.frame);
-    channel.stale = true; // the decoder's picture is this one now
-    const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
-    if (!CanShowAt(size))
-        return false;
-    const Picture* picture = kept.picture.get();
-    if (picture != nullptr && picture->width == size.width && picture->height == size.height &&
-        picture->channels == ChannelsOf(area)) {
-        channel.picture = std::move(kept.picture);
-        channel.stale = false;
-    }
-    return PresentLocked(channel, area, size, false);
+    return Locked(channelIndex, false, [&](Channel& channel) {
+        if (channel.kept.empty())
+            return false;
+        Channel::Kept kept = std::move(channel.kept.front());
+        channel.kept.pop_front();
+        channel.decoder.RestorePicture(kept.frame);
+        channel.shown = std::move(kept.frame);
+        channel.stale = true; // the decoder's picture is this one now
+        const AreaSize size = area != nullptr ? area->Size() : AreaSize{};
+        if (!CanShowAt(size))
+            return false;
+        const Picture* picture = kept.picture.get();
+        if (picture != nullptr && picture->width == size.width && picture->height == size.height &&
+            picture->channels == ChannelsOf(area)) {
+            channel.picture = std::move(kept.picture);
+            channel.stale = false;
+        }
+        return PresentLocked(channel, area, size, false);
+    });
 }
 
 bool CDecoder::DropKept(int channelIndex) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return false;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    if (channel.kept.empty())
-        return false;
-    channel.kept.pop_front();
-    return true;
+    return Locked(channelIndex, false, [&](Channel& channel) {
+        if (channel.kept.empty())
+            return false;
+        channel.kept.pop_front();
+        return true;
+    });
 }
 
 void CDecoder::DropAllKept(int channelIndex) {
-    if (channelIndex < 0 || channelIndex >= kChannels)
-        return;
-    Channel& channel = m_channels[static_cast<size_t>(channelIndex)];
-    std::lock_guard lock(channel.lock);
-    DropAllKeptLocked(channel);
+    Locked(channelIndex, [&](Channel& channel) { DropAllKeptLocked(channel); });
 }
 
 void CDecoder::DropAllKeptLocked(Channel& channel) {

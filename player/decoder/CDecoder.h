@@ -150,6 +150,13 @@ private:
     };
 
     Channel& At(int channel);
+    // Runs work(channel) under the channel's lock and returns what it returns; `outside`, and
+    // nothing run, for a channel outside 0…5. On the caller's thread.
+    template <typename Result, typename Work>
+    Result Locked(int channel, Result outside, Work&& work);
+    template <typename Result, typename Work>
+    Result Locked(int channel, Result outside, Work&& work) const;
+    template <typename Work> void Locked(int channel, Work&& work);
     static bool CanShowAt(AreaSize size);
     bool DecodeLocked(Channel& channel, const uint8_t* bytes, int32_t length, int64_t timeUs);
     // Decodes the packets kept undecoded, oldest first (under the channel's lock).
