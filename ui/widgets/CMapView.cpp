@@ -157,7 +157,10 @@ void CMapView::LoadMapPage() {
     m_loading = true;
     // Each load has its own URL, so that the end of an earlier, abandoned load is not taken
     // for this one.
-    QUrl url = PageUrl(m_reachable());
+    // A map drawn from a local file needs no network: no offline note over it. A file that
+    // would not open leaves the map blank, and the note says why tiles may be missing.
+    const bool local = MbtilesPathOf(m_tiles.urlTemplate).has_value();
+    QUrl url = PageUrl((local && m_localOpen) || m_reachable());
     QUrlQuery query(url);
     query.addQueryItem(QLatin1String(kLoadKey), QString::number(++m_generation));
     url.setQuery(query);

@@ -58,7 +58,8 @@ public:
 
     // Loads the map page afresh; called whenever a recording opens. The marker and the route
     // start over. The page is loaded online or not; without network it shows the marker and
-    // the route on a blank map, with the offline note.
+    // the route on a blank map, with the offline note; a local MBTiles file that opens is
+    // drawn without the note, network or not.
     void LoadMapPage();
 
     // True once the page of the latest LoadMapPage has loaded and built its map.

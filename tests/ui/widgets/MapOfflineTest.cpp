@@ -50,6 +50,18 @@ std::unique_ptr<CMapView> LoadedView(const QString& tiles, bool online, const QS
     return view;
 }
 
+MapPageState StateOf(CMapView& view) {
+    MapPageState state;
+    bool answered = false;
+    view.ReadMarker([&](const MapPageState& read) {
+        state = read;
+        answered = true;
+    });
+    if (!QTest::qWaitFor([&] { return answered; }, 10000))
+        state.ok = false;
+    return state;
+}
+
 } // namespace
 
 class MapOfflineTest : public QObject {
@@ -75,6 +87,9 @@ private slots:
         QVERIFY(view);
         QVERIFY(view->LocalTiles() != nullptr && view->LocalTiles()->File().IsOpen());
         QTRY_VERIFY_WITH_TIMEOUT(ShareOf(view.get(), magenta) > 0.6, 15000);
+        // The file needs no network: no offline note over its map.
+        const MapPageState local = StateOf(*view);
+        QVERIFY(local.ok && !local.offline);
 
         // A tile source naming a file that is no MBTiles file: the page loads, the map stays
         // blank.
@@ -87,6 +102,8 @@ private slots:
         QVERIFY(view);
         QTest::qWait(1000);
         QCOMPARE(ShareOf(view.get(), magenta), 0.0);
+        const MapPageState broken = StateOf(*view);
+        QVERIFY(broken.ok && broken.offline);
     }
 
     void enlargesTheDeepestLevelOfAFileWithoutTheViewsZoom() {
