@@ -10,8 +10,10 @@ and its line gives the pictures presented, the frame intervals and the picture/c
 the window (offscreen) plays one of them and is looked at twice. Checked: at least 99 % of the
 pictures presented, the frame interval's 99th percentile within 1.5 periods, `--limit-ms`
 kept to within 300 ms (the process within 2.5 s), the picture/click offset within 20 ms, and
-the window's front pane lit and changing. Prints one table row per clip and exits 1 when any check fails.
+the window's front pane lit and changing, also when it asks for a VAAPI decoder (without a
+device: one line says so and software decodes). Prints one table row per clip and exits 1 when any check fails.
 """
+import glob
 import json
 import os
 import re
@@ -49,6 +51,9 @@ VFR_CLIPS = {"h264-vfr-30-15-aac48-mp4"}
 VFR_SLOWEST_FPS = 15.0
 PULSE_CLIP = "h264-main-25-aac44-stereo-mov"
 WINDOW_CLIP = "h264-main-25-aac44-stereo-mov"
+# Played in the window asking for a hardware decoder: where no device answers (no render node),
+# software decodes it after one line that says so.
+HWDEC_CLIP = "two-cameras-h264-30-h265-25"
 LIMIT_CLIP = "h264-30-aac48-60s-mp4"
 LIMIT_MS = 1500
 # How much longer than the limit the whole process may take: starting, opening, ending.
@@ -139,7 +144,9 @@ def png_stats(path):
     return (sum(data) / len(data) if data else 0.0), data
 
 
-def check_window(varnelplayer, folder, name, work, what=None):
+def check_window(varnelplayer, folder, name, work, what=None, extra=(), said=None):
+    """None when the window's front pane is lit and changes, else what went wrong; the
+    window's diagnostic lines (standard error) are added to `said` when given."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QTWEBENGINE_DISABLE_SANDBOX="1",
                QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox "
                                           "--disable-background-networking", LC_ALL="C")
@@ -150,9 +157,12 @@ def check_window(varnelplayer, folder, name, work, what=None):
         # The window keeps its settings file in the folder it starts in.
         # --play NAME, or what was given instead (--trip N).
         chosen = what if what is not None else ["--play", name]
-        result = subprocess.run([varnelplayer, folder] + chosen + ["--screenshot", shot,
-                                                                   "--after", str(after)],
+        result = subprocess.run([varnelplayer, folder] + chosen + list(extra) +
+                                ["--screenshot", shot, "--after", str(after)],
                                 capture_output=True, text=True, env=env, timeout=120, cwd=work)
+        if said is not None:
+            said.extend(line for line in result.stderr.splitlines()
+                        if line.startswith("tatview: "))
         if result.returncode != 0 or not os.path.exists(shot):
             return "window exited %d: %s" % (result.returncode, result.stderr[-400:])
         shots.append(png_stats(shot))
@@ -252,6 +262,19 @@ def main():
                 failures.append("%s/window: %s" % (name, complaint))
             else:
                 print("%-46s window: the front pane is lit and changes" % name)
+        if name == HWDEC_CLIP and varnelplayer != "-":
+            said = []
+            complaint = check_window(varnelplayer, folder, recording, work,
+                                     extra=["--hwdec", "vaapi"], said=said)
+            # One line per window started (two), and only where no render node could answer.
+            fallbacks = [line for line in said if "device answered" in line]
+            if not complaint and not glob.glob("/dev/dri/renderD*") and len(fallbacks) != 2:
+                complaint = "expected one fallback line a window, got %s" % said
+            if complaint:
+                failures.append("%s/window --hwdec vaapi: %s" % (name, complaint))
+            else:
+                print("%-46s window --hwdec vaapi: lit and changing (%s)" %
+                      (name, "software" if fallbacks else "hardware"))
     for failure in failures:
         print("FAILED " + failure)
     return 1 if failures else 0
