@@ -75,8 +75,11 @@ void TripView::ShowRows() {
             std::optional<double> km;
             if (figures && figures->hasFixes)
                 km = figures->distanceKm;
+            // The listing's length until the figures are read: it knows nothing of files whose
+            // times tell no length (copied files), which the figures measure from the files.
+            const int64_t lengthMs = figures ? figures->durationMs : trip.LengthMs();
             TripRow row =
-                TripRows::RowOf(source->Recordings()[trip.members.front()].start, trip.LengthMs(),
+                TripRows::RowOf(source->Recordings()[trip.members.front()].start, lengthMs,
                                 trip.members.size(), km, m_unit, trip.holdsEvents);
             for (const size_t m : trip.members)
                 row.members.push_back(source->RowOf(m));

@@ -192,6 +192,33 @@ private slots:
         dlg->OnStop();
     }
 
+    void aCopiedDrivesLengthIsReadFromItsFiles() {
+        // Copied files: their times tell nothing of the recording's length, so the listing
+        // knows none; the row shows the length the files play once the figures are read.
+        TempDir home;
+        const std::string folder = home.File("copied");
+        std::filesystem::create_directories(folder);
+        ClipSpec clip;
+        clip.seconds = 3;
+        QVERIFY(MakeClip(folder + "/20240305_100000_NF.mp4", clip));
+        CSamplePlayerDlg::Options options;
+        options.scanRemovable = false;
+        options.cardFolder = folder;
+        options.configPath = QString::fromStdString(home.File("config.cfg"));
+        options.profileFolder = QString::fromStdString(home.File("profile"));
+        options.audio = AudioOutputFactory::Choice::Null;
+        auto dlg = std::make_unique<CSamplePlayerDlg>(options);
+        dlg->show();
+        auto* list = static_cast<RecordingListView*>(dlg->Control(ControlId::List));
+        dlg->Controller().PollCard();
+        dlg->OnOpen();
+        static_cast<QAbstractButton*>(dlg->Control(ControlId::TripView))->click();
+        QCOMPARE(list->TripCount(), 1);
+        QVERIFY2(
+            WaitUntil([&] { return list->topLevelItem(0)->text(4).startsWith("00:03"); }, 10000),
+            qPrintable(list->topLevelItem(0)->text(4)));
+    }
+
 private:
     std::unique_ptr<TempDir> m_dir;
 };
