@@ -155,12 +155,11 @@ void CMapView::LoadMapPage() {
     m_track.Clear();
     m_ready = false;
     m_loading = true;
+    // A map drawn from a local file that opened needs no network: no offline note over it. A
+    // file that would not open leaves the map blank, and the note says why tiles may be missing.
+    QUrl url = PageUrl(m_localOpen || m_reachable());
     // Each load has its own URL, so that the end of an earlier, abandoned load is not taken
     // for this one.
-    // A map drawn from a local file needs no network: no offline note over it. A file that
-    // would not open leaves the map blank, and the note says why tiles may be missing.
-    const bool local = MbtilesPathOf(m_tiles.urlTemplate).has_value();
-    QUrl url = PageUrl((local && m_localOpen) || m_reachable());
     QUrlQuery query(url);
     query.addQueryItem(QLatin1String(kLoadKey), QString::number(++m_generation));
     url.setQuery(query);
