@@ -75,6 +75,17 @@ bool MakeDrive(const std::string& folder) {
     return true;
 }
 
+// A window on `folder`, with its settings and profile in `home` and the null sound device.
+CSamplePlayerDlg::Options WindowOn(const std::string& folder, const TempDir& home) {
+    CSamplePlayerDlg::Options options;
+    options.scanRemovable = false;
+    options.cardFolder = folder;
+    options.configPath = QString::fromStdString(home.File("config.cfg"));
+    options.profileFolder = QString::fromStdString(home.File("profile"));
+    options.audio = AudioOutputFactory::Choice::Null;
+    return options;
+}
+
 } // namespace
 
 class TripWindowTest : public QObject {
@@ -87,12 +98,7 @@ private slots:
 
     void aDriveIsListedExpandedAndPlayedAcrossItsFiles() {
         TempDir home;
-        CSamplePlayerDlg::Options options;
-        options.scanRemovable = false;
-        options.cardFolder = m_dir->File("drive");
-        options.configPath = QString::fromStdString(home.File("config.cfg"));
-        options.profileFolder = QString::fromStdString(home.File("profile"));
-        options.audio = AudioOutputFactory::Choice::Null;
+        const CSamplePlayerDlg::Options options = WindowOn(m_dir->File("drive"), home);
         auto dlg = std::make_unique<CSamplePlayerDlg>(options);
         QStringList messages;
         dlg->SetMessageSink([&messages](const QString& text) { messages << text; });
@@ -201,13 +207,7 @@ private slots:
         ClipSpec clip;
         clip.seconds = 3;
         QVERIFY(MakeClip(folder + "/20240305_100000_NF.mp4", clip));
-        CSamplePlayerDlg::Options options;
-        options.scanRemovable = false;
-        options.cardFolder = folder;
-        options.configPath = QString::fromStdString(home.File("config.cfg"));
-        options.profileFolder = QString::fromStdString(home.File("profile"));
-        options.audio = AudioOutputFactory::Choice::Null;
-        auto dlg = std::make_unique<CSamplePlayerDlg>(options);
+        auto dlg = std::make_unique<CSamplePlayerDlg>(WindowOn(folder, home));
         dlg->show();
         auto* list = static_cast<RecordingListView*>(dlg->Control(ControlId::List));
         dlg->Controller().PollCard();
