@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -183,6 +184,11 @@ TEST(FileIo, TransfersGoOnThroughSignalsAndShortCounts) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     });
+    // The reader starts only once signals are arriving, so the writer is first interrupted
+    // while blocked on a full pipe, however the threads happen to be scheduled.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (g_signals < 20 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::string received;
     const fileio::Result read = fileio::ReadToEnd(ends[0], received, 2 << 20);
     stop = true;
