@@ -7,6 +7,7 @@
 #include "tests/support/CarSeiClips.h"
 #include "tests/support/DashcamClips.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/app/WindowTestSupport.h"
 #include "ui/app/AppProfile.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/CameraPanes.h"
@@ -88,13 +89,8 @@ struct Window {
     QString profile;
 
     Window(const std::string& folder, const TempDir& dir) {
-        CSamplePlayerDlg::Options options;
-        options.scanRemovable = false;
-        options.cardFolder = folder;
-        options.configPath = QString::fromStdString(dir.File("config.cfg"));
-        profile = QString::fromStdString(dir.File("profile"));
-        options.profileFolder = profile;
-        options.audio = AudioOutputFactory::Choice::Null;
+        const CSamplePlayerDlg::Options options = TestWindowOptions(folder, dir);
+        profile = options.profileFolder;
         dlg = std::make_unique<CSamplePlayerDlg>(options);
         dlg->SetMessageSink([](const QString&) {});
         dlg->show();
@@ -107,14 +103,6 @@ struct Window {
     }
     QString SpeedLabel() const {
         return static_cast<QLabel*>(dlg->Control(ControlId::Speed))->text();
-    }
-    static bool WaitUntil(const std::function<bool()>& done, int ms) {
-        for (int waited = 0; waited < ms; waited += 20) {
-            if (done())
-                return true;
-            QTest::qWait(20);
-        }
-        return done();
     }
     // Plays the car's recording, its telemetry read, and pauses.
     bool PlayAndPause() {
@@ -177,7 +165,7 @@ private slots:
 
         // What the window shows once the readout caught up with the paused time.
         const auto showsStateAtPlayTime = [&] {
-            return Window::WaitUntil(
+            return WaitUntil(
                 [&] {
                     const std::optional<TimedCarState> s =
                         ExpectedAt(times, w.Controller().CurrentMs());
@@ -208,7 +196,7 @@ private slots:
         }
         // The other unit, for the readout and the status line alike.
         w.Key(Qt::Key_U);
-        QVERIFY(Window::WaitUntil([&] { return w.Readout().Readout().unitText == "mph"; }, 3000));
+        QVERIFY(WaitUntil([&] { return w.Readout().Readout().unitText == "mph"; }, 3000));
         const TimedCarState s = *ExpectedAt(times, w.Controller().CurrentMs());
         QCOMPARE(w.SpeedLabel(),
                  QString::fromStdString(StatusText::SpeedText(*s.speedMps * 3.6, SpeedUnit::kMph)));

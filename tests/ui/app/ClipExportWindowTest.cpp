@@ -5,6 +5,7 @@
 #include "evidence/Manifest.h"
 #include "tests/support/DashcamClips.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/app/WindowTestSupport.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/ClipCommand.h"
 #include "ui/app/TripView.h"
@@ -37,15 +38,6 @@ constexpr int kRecordings = 3;
 constexpr int kSeconds = 2;
 const char* const kNames[kRecordings] = {"20240305_090000_N", "20240305_090002_E",
                                          "20240305_090004_N"};
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done())
-            return true;
-        QTest::qWait(20);
-    }
-    return done();
-}
 
 // Three two-second recordings back to back from 09:00:00, front and rear, the second an event
 // one: one drive.
@@ -313,12 +305,7 @@ private:
     }
 
     CSamplePlayerDlg& Open() {
-        CSamplePlayerDlg::Options options;
-        options.scanRemovable = false;
-        options.cardFolder = m_dir->File("drive");
-        options.configPath = QString::fromStdString(m_home->File("config.cfg"));
-        options.profileFolder = QString::fromStdString(m_home->File("profile"));
-        options.audio = AudioOutputFactory::Choice::Null;
+        CSamplePlayerDlg::Options options = TestWindowOptions(m_dir->File("drive"), *m_home);
         m_window = std::make_unique<CSamplePlayerDlg>(options);
         m_window->SetMessageSink([this](const QString& text) { m_messages << text; });
         m_window->show();

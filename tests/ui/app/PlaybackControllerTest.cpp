@@ -5,6 +5,7 @@
 #include "base/DiagLog.h"
 #include "tests/support/DashcamClips.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/app/WindowTestSupport.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -23,11 +24,6 @@ public:
     int32_t PictureChannels() const override { return 3; }
     void Present(const Picture&) override {}
 };
-
-std::string TestCard() {
-    const char* card = std::getenv("TATVIEW_TEST_CARD");
-    return card != nullptr ? card : "";
-}
 
 struct Controller {
     DiagLog diag;

@@ -7,6 +7,7 @@
 #include "tests/support/DashcamClips.h"
 #include "tests/support/H264Samples.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/app/WindowTestSupport.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/StatusPresenter.h"
 #include "ui/app/ZoomFeed.h"
@@ -39,23 +40,13 @@
 namespace {
 
 // The card made once for the suite by the ctest set-up step (six seconds per recording).
-std::string TestCard() {
-    const char* card = std::getenv("TATVIEW_TEST_CARD");
-    return card != nullptr ? card : "";
-}
-
 struct Player {
     TempDir dir;
     std::unique_ptr<CSamplePlayerDlg> dlg;
     QStringList messages;
 
     explicit Player(const std::string& card = TestCard()) {
-        CSamplePlayerDlg::Options options;
-        options.scanRemovable = false;
-        options.cardFolder = card;
-        options.configPath = QString::fromStdString(dir.File("config.cfg"));
-        options.profileFolder = QString::fromStdString(dir.File("profile"));
-        options.audio = AudioOutputFactory::Choice::Null;
+        CSamplePlayerDlg::Options options = TestWindowOptions(card, dir);
         dlg = std::make_unique<CSamplePlayerDlg>(options);
         dlg->SetMessageSink([this](const QString& text) { messages << text; });
         dlg->show();
@@ -89,16 +80,6 @@ struct Player {
                 return WaitUntil([&] { return *answered; }, 2000) && state.ready && wanted(state);
             },
             15000);
-    }
-    // Waits (running the event loop, so the status refresh runs) until done() or the time
-    // is up.
-    static bool WaitUntil(const std::function<bool()>& done, int ms) {
-        for (int waited = 0; waited < ms; waited += 20) {
-            if (done())
-                return true;
-            QTest::qWait(20);
-        }
-        return done();
     }
     void DoubleClick(int row) {
         QTreeWidget* list = List();
@@ -173,8 +154,7 @@ private slots:
         QVERIFY(!p.dlg->Control(ControlId::Play)->isVisible());
         QVERIFY(p.dlg->Control(ControlId::Pause)->isVisible());
         QCOMPARE(p.Label(ControlId::Length), QStringLiteral("00:00:06"));
-        QVERIFY(
-            Player::WaitUntil([&] { return p.Label(ControlId::CurrentTime) >= "00:00:03"; }, 8000));
+        QVERIFY(WaitUntil([&] { return p.Label(ControlId::CurrentTime) >= "00:00:03"; }, 8000));
         QVERIFY(p.Front()->isVisible());
         QCOMPARE(p.Front()->size(), QSize(640, 360));
         // The map, shown from the first valid fix on, lies over the rear picture.
@@ -196,7 +176,7 @@ private slots:
         }
         const int64_t seconds = p.dlg->Controller().CurrentMs() / 1000;
         const auto series = p.dlg->Status().GraphSeries();
-        QVERIFY(Player::WaitUntil(
+        QVERIFY(WaitUntil(
             [&] {
                 const int64_t expected = StatusText::GraphCount(
                     p.dlg->Controller().CurrentMs() / 1000,
@@ -229,9 +209,9 @@ private slots:
         p.DoubleClick(1);
         QCOMPARE(p.dlg->Controller().CurrentRow(), 1);
         // Near the end: the recording ends and the row above starts.
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 500; }, 5000));
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 500; }, 5000));
         p.MoveSlider(ControlId::Position, 5);
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentRow() == 0; }, 8000));
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentRow() == 0; }, 8000));
         QVERIFY(p.dlg->Control(ControlId::Pause)->isVisible());
         QCOMPARE(p.List()->currentItem(), p.List()->topLevelItem(0));
 
@@ -241,7 +221,7 @@ private slots:
         QCOMPARE(p.dlg->Controller().CurrentRow(), -1);
         QVERIFY(p.dlg->Control(ControlId::Play)->isVisible());
         QCOMPARE(p.Label(ControlId::CurrentTime), QStringLiteral("00:00:00"));
-        QVERIFY(Player::WaitUntil([&] { return !p.dlg->Controller().Loaded(); }, 1000));
+        QVERIFY(WaitUntil([&] { return !p.dlg->Controller().Loaded(); }, 1000));
     }
 
     void positionSliderSeeksAndVolumeZeroTicksMute() {
@@ -249,10 +229,10 @@ private slots:
         p.dlg->Controller().PollCard();
         p.dlg->Controller().ListRecordings(1);
         p.DoubleClick(0);
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 300; }, 5000));
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 300; }, 5000));
         p.MoveSlider(ControlId::Position, 4);
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() >= 4000; }, 3000));
-        QVERIFY(Player::WaitUntil(
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentMs() >= 4000; }, 3000));
+        QVERIFY(WaitUntil(
             [&] { return p.Label(ControlId::CurrentTime) >= QStringLiteral("00:00:04"); }, 1000));
 
         auto* mute = static_cast<CxSkinButton*>(p.dlg->Control(ControlId::Mute));
@@ -293,12 +273,12 @@ private slots:
         QVERIFY(p.dlg->Controller().PlayRow(1)); // EVENT_20240305_092233_S
         const QString told =
             QStringLiteral("EVENT_20240305_092233_S: the recording could not be read to its end");
-        QVERIFY(Player::WaitUntil([&] { return p.messages.contains(told); }, 8000));
+        QVERIFY(WaitUntil([&] { return p.messages.contains(told); }, 8000));
         QCOMPARE(p.messages.size(), 1);
         // Then the row above plays, as at the end of a recording.
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentRow() == 0; }, 2000));
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentRow() == 0; }, 2000));
         const auto series = p.dlg->Status().GraphSeries();
-        QVERIFY(Player::WaitUntil(
+        QVERIFY(WaitUntil(
             [&] {
                 return p.Graph().SampleCount(series[0]) > 0 &&
                        p.Label(ControlId::Speed) != QStringLiteral("Km/h");
@@ -351,7 +331,7 @@ private slots:
         controller.ListRecordings(4);
         QCOMPARE(controller.Rows(), std::vector<std::string>{"20240305_090702_N"});
         p.DoubleClick(0);
-        QVERIFY(Player::WaitUntil(
+        QVERIFY(WaitUntil(
             [&] { return controller.FolderTrack() != nullptr && controller.CurrentMs() > 300; },
             5000));
         p.dlg->OnPause();
@@ -364,7 +344,7 @@ private slots:
         const auto shows = [&](int second) {
             const QString speed =
                 QString::fromStdString(StatusText::SpeedText((10.0 + 2 * second) * 1.852));
-            return Player::WaitUntil(
+            return WaitUntil(
                 [&] {
                     return controller.CurrentMs() / 1000 == second &&
                            p.Label(ControlId::Speed) == speed &&
@@ -427,10 +407,10 @@ private slots:
         QVERIFY(p.dlg->Controller().PlayRow(1));
         // Told, then the row above plays as at the end of a recording, and is told too.
         const QString told = QStringLiteral(": the recording could not be read to its end");
-        QVERIFY(Player::WaitUntil([&] { return p.messages.size() == 2; }, 10000));
+        QVERIFY(WaitUntil([&] { return p.messages.size() == 2; }, 10000));
         QCOMPARE(p.messages,
                  (QStringList{"EVENT_20240305_090702_D" + told, "2024_0305_100000_0001" + told}));
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentRow() == -1; }, 3000));
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentRow() == -1; }, 3000));
         QCOMPARE(p.messages.size(), 2);
     }
 
@@ -439,7 +419,7 @@ private slots:
         p.dlg->Controller().PollCard();
         p.dlg->Controller().ListRecordings(1);
         p.DoubleClick(0);
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 300; }, 5000));
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 300; }, 5000));
         p.dlg->OnPause();
         QTest::qWait(50);
         CBitmapSlider* slider = p.Slider(ControlId::Position);
@@ -461,24 +441,23 @@ private slots:
                              Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(slider, &move);
             QVERIFY(slider->IsDragging());
-            QVERIFY(Player::WaitUntil(
-                [&] { return p.dlg->Controller().CurrentMs() / 1000 == second; }, 300));
-            followed +=
-                Player::WaitUntil([&] { return p.Front()->PresentedCount() > lastShown; }, 100);
+            QVERIFY(
+                WaitUntil([&] { return p.dlg->Controller().CurrentMs() / 1000 == second; }, 300));
+            followed += WaitUntil([&] { return p.Front()->PresentedCount() > lastShown; }, 100);
             lastShown = p.Front()->PresentedCount();
             QTest::qWait(20);
         }
         const double perSecond = followed * 1000.0 / static_cast<double>(timer.elapsed());
         QVERIFY2(perSecond >= 5.0, qPrintable(QString::number(perSecond)));
         // The time text follows the thumb while it is held; the paused engine does not play.
-        QVERIFY(Player::WaitUntil(
+        QVERIFY(WaitUntil(
             [&] { return p.Label(ControlId::CurrentTime) == QStringLiteral("00:00:02"); }, 500));
         QVERIFY(!p.dlg->Controller().Playing());
         QTest::mouseRelease(
             slider, Qt::LeftButton, {},
             QPoint((slider->Geometry().PixelOf(2) + slider->Geometry().PixelOf(3)) / 2, y));
         // Let go over second 2: its first picture is on screen.
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() == 2000; }, 2000));
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentMs() == 2000; }, 2000));
         QVERIFY(p.Front()->PresentedCount() > shownBefore + 5);
     }
 
@@ -487,7 +466,7 @@ private slots:
         p.dlg->Controller().PollCard();
         p.dlg->Controller().ListRecordings(1);
         p.DoubleClick(0);
-        QVERIFY(Player::WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 1300; }, 5000));
+        QVERIFY(WaitUntil([&] { return p.dlg->Controller().CurrentMs() > 1300; }, 5000));
 
         // "." while playing pauses and shows the next frame; "," the one before.
         QTest::keyClick(p.dlg.get(), Qt::Key_Period);
@@ -500,12 +479,12 @@ private slots:
         const auto near = [&](int64_t ms) {
             return std::abs(p.dlg->Controller().CurrentMs() - ms) <= 1;
         };
-        QVERIFY(Player::WaitUntil([&] { return near(at + 33); }, 2000));
-        QVERIFY(Player::WaitUntil([&] { return p.Front()->PresentedCount() == shown + 1; }, 1000));
+        QVERIFY(WaitUntil([&] { return near(at + 33); }, 2000));
+        QVERIFY(WaitUntil([&] { return p.Front()->PresentedCount() == shown + 1; }, 1000));
         QTest::keyClick(p.dlg.get(), Qt::Key_Comma);
         QTest::keyClick(p.dlg.get(), Qt::Key_Comma);
-        QVERIFY(Player::WaitUntil([&] { return near(at - 33); }, 2000));
-        QVERIFY(Player::WaitUntil(
+        QVERIFY(WaitUntil([&] { return near(at - 33); }, 2000));
+        QVERIFY(WaitUntil(
             [&] {
                 return p.Label(ControlId::CurrentTime).toStdString() ==
                        StatusText::TimeText(p.dlg->Controller().CurrentMs() / 1000);

@@ -2,6 +2,7 @@
 // with its file name, replacing and failing; ticking rows, FileDownload, the progress window,
 // Cancel, names that cannot be file names, Select All. Files are read back with ffprobe.
 #include "tests/support/TempDir.h"
+#include "tests/ui/app/WindowTestSupport.h"
 #include "ui/app/AppProfile.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/SnapshotCommand.h"
@@ -25,20 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string TestCard() {
-    const char* card = std::getenv("TATVIEW_TEST_CARD");
-    return card != nullptr ? card : "";
-}
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done())
-            return true;
-        QTest::qWait(20);
-    }
-    return done();
-}
-
 // "width,height" of the first video stream of a file.
 std::string PictureSize(const std::string& path) {
     return Probe("-select_streams v:0 -show_entries stream=width,height", path);
@@ -50,12 +37,7 @@ struct Window {
     QStringList messages;
 
     Window() {
-        CSamplePlayerDlg::Options options;
-        options.scanRemovable = false;
-        options.cardFolder = TestCard();
-        options.configPath = QString::fromStdString(dir.File("config.cfg"));
-        options.profileFolder = QString::fromStdString(dir.File("profile"));
-        options.audio = AudioOutputFactory::Choice::Null;
+        CSamplePlayerDlg::Options options = TestWindowOptions(TestCard(), dir);
         dlg = std::make_unique<CSamplePlayerDlg>(options);
         dlg->SetMessageSink([this](const QString& text) { messages << text; });
         dlg->show();

@@ -4,6 +4,7 @@
 // from inside its own modal loop, as a user would.
 #include "base/ProgramVersion.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/app/WindowTestSupport.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/SettingsCommand.h"
 #include "ui/logic/MainLayout.h"
@@ -28,11 +29,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string TestCard() {
-    const char* card = std::getenv("TATVIEW_TEST_CARD");
-    return card != nullptr ? card : "";
-}
 
 // Runs one step on each modal dialog that opens, in order, from inside the dialog's loop. A
 // dialog that opens with no step left, or stays open 10 s after its step, is rejected and
@@ -122,13 +118,8 @@ struct Window {
     QStringList messages;
 
     Window(const std::string& card, uint16_t language = 0x09) {
-        CSamplePlayerDlg::Options options;
-        options.scanRemovable = false;
-        options.cardFolder = card;
+        CSamplePlayerDlg::Options options = TestWindowOptions(card, dir);
         options.languageId = language;
-        options.configPath = QString::fromStdString(dir.File("config.cfg"));
-        options.profileFolder = QString::fromStdString(dir.File("profile"));
-        options.audio = AudioOutputFactory::Choice::Null;
         dlg = std::make_unique<CSamplePlayerDlg>(options);
         dlg->SetMessageSink([this](const QString& text) { messages << text; });
         dlg->show();

@@ -5,6 +5,7 @@
 #include "telemetry/NmeaChecksum.h"
 #include "tests/support/DashcamClips.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/app/WindowTestSupport.h"
 #include "ui/app/CSamplePlayerDlg.h"
 #include "ui/app/TripView.h"
 #include "ui/logic/MainLayout.h"
@@ -28,15 +29,6 @@ namespace {
 
 constexpr int kRecordings = 4;
 constexpr int kSeconds = 2;
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done())
-            return true;
-        QTest::qWait(20);
-    }
-    return done();
-}
 
 // Four two-second recordings from 09:00:00 on, the third an event one, a jolt of 0.9 g
 // sideways in the fourth's second second; a fifth an hour later. Every second a fix.
@@ -75,17 +67,6 @@ bool MakeDrive(const std::string& folder) {
     return true;
 }
 
-// A window on `folder`, with its settings and profile in `home` and the null sound device.
-CSamplePlayerDlg::Options WindowOn(const std::string& folder, const TempDir& home) {
-    CSamplePlayerDlg::Options options;
-    options.scanRemovable = false;
-    options.cardFolder = folder;
-    options.configPath = QString::fromStdString(home.File("config.cfg"));
-    options.profileFolder = QString::fromStdString(home.File("profile"));
-    options.audio = AudioOutputFactory::Choice::Null;
-    return options;
-}
-
 } // namespace
 
 class TripWindowTest : public QObject {
@@ -98,7 +79,7 @@ private slots:
 
     void aDriveIsListedExpandedAndPlayedAcrossItsFiles() {
         TempDir home;
-        const CSamplePlayerDlg::Options options = WindowOn(m_dir->File("drive"), home);
+        const CSamplePlayerDlg::Options options = TestWindowOptions(m_dir->File("drive"), home);
         auto dlg = std::make_unique<CSamplePlayerDlg>(options);
         QStringList messages;
         dlg->SetMessageSink([&messages](const QString& text) { messages << text; });
@@ -207,7 +188,7 @@ private slots:
         ClipSpec clip;
         clip.seconds = 3;
         QVERIFY(MakeClip(folder + "/20240305_100000_NF.mp4", clip));
-        auto dlg = std::make_unique<CSamplePlayerDlg>(WindowOn(folder, home));
+        auto dlg = std::make_unique<CSamplePlayerDlg>(TestWindowOptions(folder, home));
         dlg->show();
         auto* list = static_cast<RecordingListView*>(dlg->Control(ControlId::List));
         dlg->Controller().PollCard();

@@ -1,6 +1,7 @@
 // The main window as a user meets it: where every control sits in both layouts, what the keys
 // do, the settings file, the two languages and the card coming and going.
 #include "tests/support/TempDir.h"
+#include "tests/ui/app/WindowTestSupport.h"
 #include "ui/app/AppProfile.h"
 #include "ui/app/CSamplePlayerApp.h"
 #include "ui/app/CSamplePlayerDlg.h"
@@ -31,13 +32,8 @@ struct Window {
     explicit Window(uint16_t language = 0x09, const std::string& config = {}) {
         if (!config.empty())
             std::ofstream(dir.File("config.cfg")) << config;
-        CSamplePlayerDlg::Options options;
-        options.scanRemovable = false;
-        options.cardFolder = dir.File("no-card");
+        CSamplePlayerDlg::Options options = TestWindowOptions(dir.File("no-card"), dir);
         options.languageId = language;
-        options.configPath = QString::fromStdString(dir.File("config.cfg"));
-        options.profileFolder = QString::fromStdString(dir.File("profile"));
-        options.audio = AudioOutputFactory::Choice::Null;
         dlg = std::make_unique<CSamplePlayerDlg>(options);
         dlg->show();
         QTest::qWait(20);
