@@ -28,19 +28,16 @@ trap 'rm -rf "$WORK"' EXIT
 ffmpeg -nostdin -v error -i "$WORK/rec.avi" -map 0:v:0 -c copy -f h264 "$WORK/front.h264"
 ffmpeg -nostdin -v error -i "$WORK/rec.avi" -map 0:v:1 -c copy -f h264 "$WORK/rear.h264"
 
-FF=(-nostdin -v error -threads 1 -vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24 -f null -)
 : >"$WORK/ffmpeg" >"$WORK/bench" >"$WORK/play" >"$WORK/paced" >"$WORK/single"
 for ((r = 0; r < ROUNDS; r++)); do
-    front=$(cpu_ms ffmpeg -i "$WORK/front.h264" "${FF[@]}")
-    rear=$(cpu_ms ffmpeg -i "$WORK/rear.h264" "${FF[@]}")
-    echo $((front + rear)) >>"$WORK/ffmpeg"
+    reference_pair_ms "$WORK/front.h264" "$WORK/rear.h264" >>"$WORK/ffmpeg"
     "$TATCARD" bench "$CARD" "$NAME" --size 640x360 | field cpu_ms >>"$WORK/bench"
 done
 for ((r = 0; r < PLAY_ROUNDS; r++)); do
     "$TATCARD" play "$CARD" "$NAME" --null-audio 2>/dev/null >>"$WORK/play"
     "$TATCARD" play "$CARD" "$NAME" --null-audio --decode-ahead 1 2>/dev/null >>"$WORK/single"
     cpu_ms bash -c 'ffmpeg -re -i "$1" "${@:3}" & ffmpeg -re -i "$2" "${@:3}" & wait' paced \
-        "$WORK/front.h264" "$WORK/rear.h264" "${FF[@]}" >>"$WORK/paced"
+        "$WORK/front.h264" "$WORK/rear.h264" "${REFERENCE_ARGS[@]}" >>"$WORK/paced"
 done
 
 ffmpeg_ms=$(median <"$WORK/ffmpeg")

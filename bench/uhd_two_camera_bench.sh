@@ -18,19 +18,11 @@ trap 'rm -rf "$WORK"' EXIT
 DIR=$WORK/card/Record
 mkdir -p "$DIR"
 NAME=20240305_090702_N
-ffmpeg -nostdin -v error -f lavfi -i "testsrc2=size=3840x2160:rate=30" \
-    -f lavfi -i "sine=frequency=440:sample_rate=48000" -t "$SECONDS_LONG" \
-    -c:v libx265 -preset ultrafast -x265-params log-level=error -g 30 -c:a aac -shortest \
-    "$DIR/${NAME}F.mp4"
-ffmpeg -nostdin -v error -f lavfi -i "testsrc=size=2560x1440:rate=30" -t "$SECONDS_LONG" \
-    -c:v libx265 -preset ultrafast -x265-params log-level=error -g 30 "$DIR/${NAME}R.mp4"
+make_h265_pair "$DIR" "$NAME" "$SECONDS_LONG" 3840x2160 2560x1440
 
-FF=(-nostdin -v error -threads 1 -vf scale=640:360:flags=fast_bilinear -pix_fmt bgr24 -f null -)
 : >"$WORK/ffmpeg" >"$WORK/play"
 for ((r = 0; r < ROUNDS; r++)); do
-    front=$(cpu_ms ffmpeg -i "$DIR/${NAME}F.mp4" "${FF[@]}")
-    rear=$(cpu_ms ffmpeg -i "$DIR/${NAME}R.mp4" "${FF[@]}")
-    echo $((front + rear)) >>"$WORK/ffmpeg"
+    reference_pair_ms "$DIR/${NAME}F.mp4" "$DIR/${NAME}R.mp4" >>"$WORK/ffmpeg"
     "$TATCARD" play "$WORK/card" "$NAME" --null-audio --speed 1 2>/dev/null >>"$WORK/play"
 done
 
