@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <tuple>
@@ -94,9 +95,10 @@ bool Skipped(const fs::path& folder) {
     return name.empty() || name[0] == '.' || name == "TATSTORE";
 }
 
-// Walks the tree; calls take(relative, size, mtime) for each regular file until it returns
-// false or the entries run out.
-template <typename Take> void Walk(const std::string& root, int maxEntries, Take take) {
+// Walks the tree, at most maxDepth folders deep (1: the root's own files); calls
+// take(relative, entry) for each regular file until it returns false or the entries run out.
+template <typename Take>
+void Walk(const std::string& root, int maxEntries, int maxDepth, Take take) {
     std::error_code error;
     fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error);
     const fs::recursive_directory_iterator end;
@@ -107,7 +109,7 @@ template <typename Take> void Walk(const std::string& root, int maxEntries, Take
         const fs::directory_entry& entry = *it;
         std::error_code typeError;
         if (entry.is_directory(typeError)) {
-            if (entry.is_symlink(typeError) || it.depth() + 1 >= kMaxDepth || Skipped(entry.path()))
+            if (entry.is_symlink(typeError) || it.depth() + 1 >= maxDepth || Skipped(entry.path()))
                 it.disable_recursion_pending();
         } else if (entry.is_regular_file(typeError) && !entry.is_symlink(typeError)) {
             const std::string path = entry.path().string();
@@ -252,24 +254,58 @@ int64_t TimedLengthMs(const CivilTime& start, const PlayedFiles& played, ZoneHou
     return seconds >= 0 ? seconds * 1000 : -1;
 }
 
+// The files of the tree that a convention names (or may join a recording), with their sizes and
+// times; maxEntries and maxDepth as Walk takes them.
+std::vector<FoundFile> FindFiles(const std::string& root, int maxEntries, int maxDepth) {
+    std::vector<FoundFile> files;
+    Walk(root, maxEntries, maxDepth,
+         [&](const std::string& relative, const fs::directory_entry& entry) {
+             if (dashcam::ReadFileName(relative).role == dashcam::FileRole::kIgnored)
+                 return true;
+             struct stat st {};
+             FoundFile file;
+             file.relative = relative;
+             if (stat(entry.path().c_str(), &st) == 0) {
+                 file.size = st.st_size;
+                 file.mtime = st.st_mtime;
+             }
+             files.push_back(std::move(file));
+             return true;
+         });
+    return files;
+}
+
+// The most entries of a file's folder looked at for the other cameras of its recording: a
+// camera's folder of a few days' driving, read in a few milliseconds.
+constexpr int kSiblingEntries = 20000;
+
+// The recording of the folder that plays `path` as one of its cameras, when it has more than one;
+// nullopt when the name follows no convention or no other camera's file is beside it.
+std::optional<DashcamRecording> WithItsOtherCameras(const std::string& path) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    if (error)
+        return std::nullopt;
+    const std::string folder = absolute.parent_path().string();
+    const std::string name = absolute.filename().string();
+    for (DashcamRecording& recording : Group(folder, FindFiles(folder, kSiblingEntries, 1))) {
+        const auto isIt = [&](const std::string& file) {
+            return !file.empty() && fs::path(file).filename() == name;
+        };
+        const bool played =
+            std::any_of(recording.channels.begin(), recording.channels.end(), isIt) ||
+            std::any_of(recording.carCameras.begin(), recording.carCameras.end(), isIt);
+        if (played)
+            return recording.Pictures().size() > 1 ? std::optional(std::move(recording))
+                                                   : std::nullopt;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::vector<DashcamRecording> Scan(const std::string& root) {
-    std::vector<FoundFile> files;
-    Walk(root, 0, [&](const std::string& relative, const fs::directory_entry& entry) {
-        if (dashcam::ReadFileName(relative).role == dashcam::FileRole::kIgnored)
-            return true;
-        struct stat st {};
-        FoundFile file;
-        file.relative = relative;
-        if (stat(entry.path().c_str(), &st) == 0) {
-            file.size = st.st_size;
-            file.mtime = st.st_mtime;
-        }
-        files.push_back(std::move(file));
-        return true;
-    });
-    return Group(root, files);
+    return Group(root, FindFiles(root, 0, kMaxDepth));
 }
 
 std::vector<DashcamRecording> Group(const std::string& root, const std::vector<FoundFile>& files) {
@@ -403,7 +439,7 @@ std::vector<DashcamRecording> Group(const std::string& root, const std::vector<F
 
 bool HoldsVideoFiles(const std::string& root, int maxEntries) {
     bool found = false;
-    Walk(root, maxEntries, [&](const std::string& relative, const fs::directory_entry&) {
+    Walk(root, maxEntries, kMaxDepth, [&](const std::string& relative, const fs::directory_entry&) {
         const dashcam::FileNameInfo info = dashcam::ReadFileName(relative);
         found = info.role == dashcam::FileRole::kVideo;
         return !found;
@@ -430,6 +466,10 @@ DashcamRecording SingleFile(const std::string& path) {
     recording.channels[dashcam::kFront] = path;
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
+        if (!info.family.empty() && S_ISREG(st.st_mode)) {
+            if (std::optional<DashcamRecording> whole = WithItsOtherCameras(path))
+                return std::move(*whole);
+        }
         recording.sizeBytes = st.st_size;
         recording.mtime = std::max<int64_t>(0, st.st_mtime);
         if (!info.hasTime) {

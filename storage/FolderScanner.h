@@ -99,8 +99,12 @@ bool HoldsVideoFiles(const std::string& root, int maxEntries = 5000);
 // The recording of that name (the first of the list when several share it); null when none.
 const DashcamRecording* Find(const std::vector<DashcamRecording>& list, const std::string& name);
 
-// One file as a recording of its own (a single video file opened by name), dated by the
-// file's modification time in local time; its mtime and lengthMs as Group sets them.
+// A video file opened by its path. When its name follows a convention and the other cameras of
+// its moment lie beside it in its folder (that folder only, not those below), it is the whole
+// recording of the folder that plays it, as Scan would list it there (absolute paths, the name
+// without the channel letter): opening a front file plays its rear too. Otherwise it is one
+// file as a recording of its own, its name the file's stem, dated by its name (else by its
+// modification time in local time); its mtime and lengthMs as Group sets them.
 DashcamRecording SingleFile(const std::string& path);
 
 } // namespace folderscan

@@ -219,3 +219,43 @@ TEST(FolderScannerTest, ACarPlaysEveryCameraInItsOrderOthersTheirTwoPictures) {
     EXPECT_EQ(interior->Pictures().size(), 1u);
     EXPECT_EQ(interior->CameraWords(), (std::vector<std::string>{"front"}));
 }
+
+// One file opened on its own brings the other cameras of its moment that lie beside it, so a
+// front file plays with its rear; a file with no other camera beside it, a copy that is not
+// played and a plain video file stay themselves.
+TEST(FolderScannerTest, OneFileOpenedBringsTheOtherCamerasBesideIt) {
+    TempDir dir;
+    const std::string root = dir.Path().string();
+    const std::string record = root + "/Record/";
+    Touch(record + "20240305_090702_NF.mp4", 100);
+    Touch(record + "20240305_090702_NR.mp4", 50);
+    Touch(record + "20240305_090702_N.gps", 5);
+    Touch(record + "20240305_100000_NF.mp4");
+    Touch(record + "240305_090702_001_FH.MP4");
+    Touch(record + "240305_090702_001_FL.MP4");
+    Touch(record + "trip.mov");
+    Touch(record + "deeper/20240305_100000_NR.mp4"); // not beside it
+    const std::string clips = root + "/TeslaCam/RecentClips/";
+    for (const char* camera : {"back", "front", "left_repeater"})
+        Touch(clips + "2024-03-05_09-07-02-" + camera + ".mp4");
+
+    for (const char* opened : {"20240305_090702_NF.mp4", "20240305_090702_NR.mp4"}) {
+        const DashcamRecording pair = folderscan::SingleFile(record + opened);
+        EXPECT_EQ(pair.name, "20240305_090702_N") << opened;
+        EXPECT_EQ(pair.Pictures(), (std::vector<std::string>{record + "20240305_090702_NF.mp4",
+                                                             record + "20240305_090702_NR.mp4"}));
+        EXPECT_EQ(pair.sideFiles, std::vector<std::string>{record + "20240305_090702_N.gps"});
+        EXPECT_EQ(pair.sizeBytes, 155);
+        EXPECT_TRUE(pair.startFromName);
+    }
+    const DashcamRecording car = folderscan::SingleFile(clips + "2024-03-05_09-07-02-back.mp4");
+    EXPECT_EQ(car.CameraWords(), (std::vector<std::string>{"front", "back", "left_repeater"}));
+
+    for (const char* alone : {"20240305_100000_NF.mp4", "240305_090702_001_FL.MP4", "trip.mov"}) {
+        const DashcamRecording one = folderscan::SingleFile(record + alone);
+        EXPECT_EQ(one.Pictures(), std::vector<std::string>{record + alone}) << alone;
+        EXPECT_EQ(one.name, std::filesystem::path(alone).stem().string());
+    }
+    const DashcamRecording missing = folderscan::SingleFile(record + "20240305_110000_NF.mp4");
+    EXPECT_EQ(missing.Pictures().size(), 1u);
+}

@@ -171,3 +171,25 @@ TEST_F(FolderSourceTest, RouteOfAFolderRecordingAsGpx) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("no recording 20240305_090000_N"), std::string::npos) << missing.err;
 }
+
+// One camera's file given on its own: the recording it belongs to, with the other camera
+// beside it, is listed and decoded whole; a file with no other camera beside it is itself.
+TEST_F(FolderSourceTest, OneFileGivenPlaysWithTheOtherCameraBesideIt) {
+    const std::string front = Quoted(m_dir.File("BlackVue/Record/20240305_090702_NF.mp4"));
+    const TatcardRun list = RunTatcard("ls " + front + " --json", m_scratch);
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("{\"name\": \"20240305_090702_N\", \"category\": \"rec\", \"start\": "
+                            "\"2024-03-05T09:07:02\", \"channels\": 2, \"duration_s\": 2.000"),
+              std::string::npos)
+        << list.out;
+    const TatcardRun bench = RunTatcard("bench " + front + " 20240305_090702_N", m_scratch);
+    ASSERT_EQ(bench.status, 0) << bench.err;
+    EXPECT_GE(std::atoi(bench.out.c_str() + std::strlen("bench frames=")), 100) << bench.out;
+
+    const TatcardRun alone =
+        RunTatcard("ls " + Quoted(m_dir.File("BlackVue/Record/20240305_091000_EF.mp4")) + " --json",
+                   m_scratch);
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    EXPECT_NE(alone.out.find("\"name\": \"20240305_091000_EF\""), std::string::npos) << alone.out;
+    EXPECT_NE(alone.out.find("\"channels\": 1"), std::string::npos);
+}

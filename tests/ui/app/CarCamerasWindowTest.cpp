@@ -332,17 +332,8 @@ private slots:
     void programScreenshotOfACarFolderShowsTheReadout() {
         TempDir dir;
         QVERIFY(MakeCarFolder(dir, 6, true, nullptr, 4.0));
-        const QString shot = QString::fromStdString(dir.File("shot.png"));
-        QProcess program;
-        program.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
-        program.setProcessEnvironment(environment);
-        program.start(VARNELPLAYER_PATH, {QString::fromStdString(dir.Path().string()), "--play",
-                                          kName, "--screenshot", shot, "--after", "1500"});
-        QVERIFY(program.waitForFinished(60000));
-        QCOMPARE(program.exitCode(), 0);
-        const QImage image(shot);
+        const QImage image =
+            Screenshot(dir, {QString::fromStdString(dir.Path().string()), "--play", kName});
         QVERIFY(!image.isNull());
         QCOMPARE(ShareOf(image.copy(RectOf(kLargeSlot)), kRgb[0]), 1.0);
         // The readout: its speed's white digits somewhere in its box.
@@ -353,6 +344,36 @@ private slots:
             for (int x = 0; x < readout.width(); ++x)
                 white += qGray(readout.pixel(x, y)) > 200;
         QVERIFY2(white > 50, std::to_string(white).c_str());
+    }
+
+    // One camera's file given to the shipped program opens the car's whole recording: the
+    // front camera, not the file given, fills the large slot.
+    void programGivenOneCamerasFileShowsTheWholeCar() {
+        TempDir dir;
+        QVERIFY(MakeCarFolder(dir, 6, true, nullptr, 4.0));
+        const std::string file = dir.File(std::string("TeslaCam/SavedClips/") + kName + "/" +
+                                          kName + "-left_repeater.mp4");
+        const QImage image = Screenshot(dir, {QString::fromStdString(file)});
+        QVERIFY(!image.isNull());
+        QCOMPARE(ShareOf(image.copy(RectOf(kLargeSlot)), kRgb[0]), 1.0);
+    }
+
+private:
+    // The window's picture 1.5 s after the shipped program started with `arguments`, its
+    // settings in `dir`; a null image when it did not exit cleanly.
+    static QImage Screenshot(const TempDir& dir, QStringList arguments) {
+        const QString shot = QString::fromStdString(dir.File("shot.png"));
+        QProcess program;
+        program.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
+        program.setProcessEnvironment(environment);
+        arguments << "--screenshot" << shot << "--after"
+                  << "1500";
+        program.start(VARNELPLAYER_PATH, arguments);
+        if (!program.waitForFinished(60000) || program.exitCode() != 0)
+            return {};
+        return QImage(shot);
     }
 };
 
