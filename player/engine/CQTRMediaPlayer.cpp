@@ -528,10 +528,12 @@ CQTRMediaPlayer::LoopResult CQTRMediaPlayer::HandleVideo(const MediaPacket& pack
     const uint8_t* payload = m_readBuffer.data();
     const int32_t size = packet.size;
     const bool front = packet.kind == FrontVideo;
-    if (m_play.waitFrontKey) {
-        // After a reposition everything waits for the first front key frame, which starts the
-        // delay line (emptied by the reposition).
-        if (!front || !packet.keyFrame)
+    if (front && m_play.waitFrontKey) {
+        // After a reposition the front waits for its first key frame, which starts the delay
+        // line (emptied by the reposition). The other cameras wait for their own
+        // (CameraPlay::waitKey): one whose key frame the file's decoding order puts before the
+        // front's (B-frames at another rate) would otherwise wait a whole group of pictures.
+        if (!packet.keyFrame)
             return EndOfPacket();
         m_play.waitFrontKey = false;
     }

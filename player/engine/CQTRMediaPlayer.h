@@ -239,7 +239,7 @@ private:
     struct PlayState {
         bool prebuffering = true;  // the delay line fills before pictures come out of it
         bool soundStarted = false; // a sound block has been placed at this position
-        bool waitFrontKey = true;  // everything waits for the first front key frame
+        bool waitFrontKey = true;  // the front waits for its first key frame
         int64_t targetUs = -1;     // the reposition's picture still to show; -1: none
         bool keyFrameOnly = false; // ... a scrub: the first picture decoded
         std::array<CameraPlay, kMaxCameras> cameras{}; // [0] unused: the front

@@ -270,8 +270,9 @@ void CQTRMediaPlayer::PresentCamera(int channel) {
     const int64_t picture = PictureTime(channel, ShownUs());
     // With no front picture kept ahead, a camera's picture goes with the front picture on
     // screen: not shown when that one was not, shown now when that one reaches it (the
-    // pictures it kept before are overtaken).
-    if (m_decoder->KeptCount(0) == 0) {
+    // pictures it kept before are overtaken). Before the position's first front picture it
+    // waits for that one.
+    if (m_decoder->KeptCount(0) == 0 && m_play.lastPresentedUs != kNoTimeUs) {
         if (m_play.lastFrontSkipped) {
             DropKeptCamera(channel);
             CountDropped(channel);

@@ -19,10 +19,10 @@ bool MakeClip(const std::string& path, const ClipSpec& spec) {
         spec.color.empty() ? std::string("testsrc=") : "color=c=" + spec.color + ":";
     std::snprintf(line, sizeof line,
                   "ffmpeg -nostdin -v error -y -f lavfi -i %ssize=%dx%d:rate=%s%s -t %.3f "
-                  "-c:v %s%s -g 15 -pix_fmt yuv420p%s '%s'",
+                  "-c:v %s%s -g %d -pix_fmt yuv420p%s '%s'",
                   source.c_str(), spec.width, spec.height, spec.rate.c_str(), audioInput.c_str(),
-                  spec.seconds, spec.codec.c_str(), quiet.c_str(), audioOutput.c_str(),
-                  path.c_str());
+                  spec.seconds, spec.codec.c_str(), quiet.c_str(), spec.keyInterval,
+                  audioOutput.c_str(), path.c_str());
     return std::system(line) == 0;
 }
 

@@ -12,8 +12,9 @@ struct ClipSpec {
     double seconds = 2.0;
     int audioRate = 48000; // 0: no sound
     std::string audioCodec = "aac";
-    std::string color; // a plain picture of this colour (ffmpeg's colour name or 0xRRGGBB)
-                       // in place of the test pattern; empty: the test pattern
+    std::string color;    // a plain picture of this colour (ffmpeg's colour name or 0xRRGGBB)
+                          // in place of the test pattern; empty: the test pattern
+    int keyInterval = 15; // pictures from one key frame to the next
 };
 
 // Writes the clip to path (its extension picks the container); false when ffmpeg failed.

@@ -50,11 +50,10 @@ FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
     };
     std::vector<int64_t> explicitUs; // per packet: a time of its own, or -1
     int32_t rear = 0;
+    const bool ownRear = recording.twoChannel && recording.rearRate > 0;
     for (int32_t f = 0; f < recording.frames; ++f) {
-        const bool frontKey = f % recording.rate == 0;
-        m_packets.push_back({FrontVideo, VideoPayload('F', f, frontKey), {'F', f}});
-        explicitUs.push_back(recording.slowFrom > 0 ? frontUs(f) : -1);
-        if (recording.twoChannel && recording.rearRate > 0) {
+        // The rear frames up to front frame f's time.
+        const auto pushRear = [&] {
             const auto rearUs = [&](int64_t r) { return r * 1000000 / recording.rearRate; };
             while (rearUs(rear) <= frontUs(f)) {
                 const bool rearKey = rear % recording.rearRate == 0;
@@ -63,6 +62,15 @@ FakeParser::FakeParser(FakeRecording recording) : m_recording(recording) {
                 explicitUs.push_back(rearUs(rear));
                 ++rear;
             }
+        };
+        if (ownRear && recording.rearLeads)
+            pushRear();
+        const bool frontKey = f % recording.rate == 0;
+        m_packets.push_back({FrontVideo, VideoPayload('F', f, frontKey), {'F', f}});
+        explicitUs.push_back(recording.slowFrom > 0 ? frontUs(f) : -1);
+        if (ownRear) {
+            if (!recording.rearLeads)
+                pushRear();
         } else if (recording.twoChannel) {
             const bool rearKey = f % recording.rate == 5;
             m_packets.push_back({RearVideo, VideoPayload('R', f, rearKey), {'R', f}});

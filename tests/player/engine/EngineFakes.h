@@ -37,6 +37,9 @@ struct FakeRecording {
     // A rear camera at a rate of its own (0: as the front): its frames come after the front
     // frames they follow in time, stamped with their own times, a key frame every second.
     int32_t rearRate = 0;
+    // With rearRate: each rear frame comes before the front frame it follows in time, as a
+    // file's decoding order puts a rear with B-frames at another rate (its key frame first).
+    bool rearLeads = false;
     // Variable rate: from this front frame on, frames lie twice as far apart (0: never).
     int32_t slowFrom = 0;
     bool sound = true; // audio blocks at all

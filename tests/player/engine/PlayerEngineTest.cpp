@@ -513,9 +513,16 @@ TEST(PlayerEngine, ChannelCountFollowsTheRecordingName) {
 
 TEST(PlayerEngine, RearPicturesAtTheirOwnRateStayWithinAFrameOfTheFront) {
     // Front 30 fps, rear 25 and 12 fps: each rear picture comes on screen when the front
-    // picture on screen has reached its time, never more than one front period apart.
-    for (const int32_t rearRate : {25, 12}) {
-        Harness h({.frames = 90, .rate = 30, .twoChannel = true, .rearRate = rearRate});
+    // picture on screen has reached its time, never more than one front period apart. Also
+    // when each rear frame is read before its front frame: the rear's first key frame, read
+    // before the front's, is not lost (the rear would stay black for a second).
+    for (const auto& [rearRate, rearLeads] :
+         {std::pair{25, false}, std::pair{12, false}, std::pair{25, true}}) {
+        Harness h({.frames = 90,
+                   .rate = 30,
+                   .twoChannel = true,
+                   .rearRate = rearRate,
+                   .rearLeads = rearLeads});
         h.Play();
         ASSERT_TRUE(h.WaitForEnd());
         int64_t frontUs = -1;

@@ -3,7 +3,8 @@
 // without data; the grid of more than two cameras (keys 1 to 6, a click on a picture, the main
 // camera kept in the profile across a restart); snapshots named by the cameras; and the six
 // panes of a six-camera car folder each showing its own camera, and the shipped program's
-// screenshot of it.
+// screenshot of it, also when given one camera's file. Beside them, each camera's colour in its
+// pane for a front and rear pair, the rear at a rate of its own.
 #include "tests/support/CarSeiClips.h"
 #include "tests/support/DashcamClips.h"
 #include "tests/support/TempDir.h"
@@ -220,6 +221,32 @@ private slots:
         QVERIFY(!w.Readout().isVisible());
         QVERIFY(!w.Readout().Readout().shown);
         QCOMPARE(w.SpeedLabel(), QStringLiteral("Km/h"));
+    }
+
+    // A front and rear pair without GPS, the rear at a rate of its own with B-frames and one
+    // key frame (its first packet comes before the front's): the rear picture shows in the
+    // small slot from the start, each pane the colour of its own camera.
+    void aPairWithoutGpsShowsItsRearInTheSmallSlot() {
+        TempDir dir;
+        ClipSpec spec;
+        spec.seconds = 4.0;
+        spec.color = kColours[0];
+        QVERIFY(MakeClip(dir.File("Record/20240305_090702_NF.mp4"), spec));
+        spec.color = kColours[1];
+        spec.audioRate = 0;
+        spec.rate = "25"; // a rear camera at its own rate
+        spec.keyInterval = 250;
+        QVERIFY(MakeClip(dir.File("Record/20240305_090702_NR.mp4"), spec));
+        Window w(dir.File("Record/20240305_090702_NF.mp4"), dir);
+        QVERIFY(w.Controller().PlayRecording("20240305_090702_N"));
+        QVERIFY(WaitUntil([&] { return w.Controller().CurrentMs() > 1000; }, 8000));
+        QCOMPARE(w.Controller().ChannelCount(), 2);
+        QWidget* rear = w.dlg->Control(ControlId::RearPicture);
+        QVERIFY(rear->isVisible());
+        QCOMPARE(rear->geometry(), RectOf(kSmallSlot));
+        QCOMPARE(ShareOf(w.Cameras().Picture(0)->CurrentImage(), kRgb[0]), 1.0);
+        QCOMPARE(ShareOf(w.Cameras().Picture(1)->CurrentImage(), kRgb[1]), 1.0);
+        QCOMPARE(ShareOf(w.dlg->grab().toImage().copy(RectOf(kSmallSlot)), kRgb[1]), 1.0);
     }
 
     // The grid's choice of the main camera through the window. The engine's channels are
