@@ -11,7 +11,8 @@ the window (offscreen) plays one of them and is looked at twice. Checked: at lea
 pictures presented, the frame interval's 99th percentile within 1.5 periods, `--limit-ms`
 kept to within 300 ms (the process within 2.5 s), the picture/click offset within 20 ms, and
 the window's front pane lit and changing, also when it asks for a VAAPI decoder (without a
-device: one line says so and software decodes). Prints one table row per clip and exits 1 when any check fails.
+device: one line says so and software decodes), and then the rear pane of the two-camera clip
+too. Prints one table row per clip and exits 1 when any check fails.
 """
 import glob
 import json
@@ -136,17 +137,25 @@ def recording_name(tatcard, folder):
     return recordings[0]["name"]
 
 
-def png_stats(path):
-    """Mean brightness of the picture's pixels, and its raw RGB bytes, through ffmpeg."""
-    result = subprocess.run(["ffmpeg", "-loglevel", "error", "-i", path, "-f", "rawvideo",
-                             "-pix_fmt", "gray", "-"], capture_output=True, timeout=60)
+# The window's small slot (x, y, width, height), where the rear picture shows without GPS.
+SMALL_SLOT = (650, 268, 320, 180)
+
+
+def png_stats(path, crop=None):
+    """Mean brightness of the picture's pixels (of the crop rectangle when given), and their
+    raw grey bytes, through ffmpeg."""
+    crop_args = ["-vf", "crop=%d:%d:%d:%d" % (crop[2], crop[3], crop[0], crop[1])] if crop else []
+    result = subprocess.run(["ffmpeg", "-loglevel", "error", "-i", path] + crop_args +
+                            ["-f", "rawvideo", "-pix_fmt", "gray", "-"],
+                            capture_output=True, timeout=60)
     data = result.stdout
     return (sum(data) / len(data) if data else 0.0), data
 
 
-def check_window(varnelplayer, folder, name, work, what=None, extra=(), said=None):
-    """None when the window's front pane is lit and changes, else what went wrong; the
-    window's diagnostic lines (standard error) are added to `said` when given."""
+def check_window(varnelplayer, folder, name, work, what=None, extra=(), said=None, rear=False):
+    """None when the window's front pane (and with `rear` the rear pane in the small slot) is
+    lit and changes, else what went wrong; the window's diagnostic lines (standard error) are
+    added to `said` when given."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QTWEBENGINE_DISABLE_SANDBOX="1",
                QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox "
                                           "--disable-background-networking", LC_ALL="C")
@@ -165,11 +174,15 @@ def check_window(varnelplayer, folder, name, work, what=None, extra=(), said=Non
                         if line.startswith("tatview: "))
         if result.returncode != 0 or not os.path.exists(shot):
             return "window exited %d: %s" % (result.returncode, result.stderr[-400:])
-        shots.append(png_stats(shot))
-    if shots[0][0] < 8 or shots[1][0] < 8:
-        return "window picture is black (mean %.1f, %.1f)" % (shots[0][0], shots[1][0])
-    if shots[0][1] == shots[1][1]:
-        return "window picture did not change between 1.2 s and 2.2 s"
+        shots.append((png_stats(shot), png_stats(shot, SMALL_SLOT) if rear else None))
+    for pane, k in (("window picture", 0), ("rear pane", 1)):
+        if shots[0][k] is None:
+            continue
+        first, second = shots[0][k], shots[1][k]
+        if first[0] < 8 or second[0] < 8:
+            return "%s is black (mean %.1f, %.1f)" % (pane, first[0], second[0])
+        if first[1] == second[1]:
+            return "%s did not change between 1.2 s and 2.2 s" % pane
     return None
 
 
@@ -265,7 +278,7 @@ def main():
         if name == HWDEC_CLIP and varnelplayer != "-":
             said = []
             complaint = check_window(varnelplayer, folder, recording, work,
-                                     extra=["--hwdec", "vaapi"], said=said)
+                                     extra=["--hwdec", "vaapi"], said=said, rear=True)
             # One line per window started (two), and only where no render node could answer.
             fallbacks = [line for line in said if "device answered" in line]
             if not complaint and not glob.glob("/dev/dri/renderD*") and len(fallbacks) != 2:
@@ -273,7 +286,7 @@ def main():
             if complaint:
                 failures.append("%s/window --hwdec vaapi: %s" % (name, complaint))
             else:
-                print("%-46s window --hwdec vaapi: lit and changing (%s)" %
+                print("%-46s window --hwdec vaapi: both panes lit and changing (%s)" %
                       (name, "software" if fallbacks else "hardware"))
     for failure in failures:
         print("FAILED " + failure)
