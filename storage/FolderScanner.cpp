@@ -254,13 +254,15 @@ int64_t TimedLengthMs(const CivilTime& start, const PlayedFiles& played, ZoneHou
     return seconds >= 0 ? seconds * 1000 : -1;
 }
 
-// The files of the tree that a convention names (or may join a recording), with their sizes and
-// times; maxEntries and maxDepth as Walk takes them.
-std::vector<FoundFile> FindFiles(const std::string& root, int maxEntries, int maxDepth) {
+// The files of the tree that a convention names (or may join a recording) and keep(name's
+// FileNameInfo) takes, with their sizes and times; maxEntries and maxDepth as Walk takes them.
+template <typename Keep>
+std::vector<FoundFile> FindFiles(const std::string& root, int maxEntries, int maxDepth, Keep keep) {
     std::vector<FoundFile> files;
     Walk(root, maxEntries, maxDepth,
          [&](const std::string& relative, const fs::directory_entry& entry) {
-             if (dashcam::ReadFileName(relative).role == dashcam::FileRole::kIgnored)
+             const dashcam::FileNameInfo info = dashcam::ReadFileName(relative);
+             if (info.role == dashcam::FileRole::kIgnored || !keep(info))
                  return true;
              struct stat st {};
              FoundFile file;
@@ -279,16 +281,24 @@ std::vector<FoundFile> FindFiles(const std::string& root, int maxEntries, int ma
 // camera's folder of a few days' driving, read in a few milliseconds.
 constexpr int kSiblingEntries = 20000;
 
-// The recording of the folder that plays `path` as one of its cameras, when it has more than one;
-// nullopt when the name follows no convention or no other camera's file is beside it.
-std::optional<DashcamRecording> WithItsOtherCameras(const std::string& path) {
+// The recording of the folder that plays `path` (named by a convention as `info` tells) as one
+// of its cameras, when it has more than one; nullopt when no other camera's file is beside it.
+// Only the files that can belong to it are looked at and grouped: those named for the same
+// recording, and side files no convention names (they join by their stem).
+std::optional<DashcamRecording> WithItsOtherCameras(const std::string& path,
+                                                    const dashcam::FileNameInfo& info) {
     std::error_code error;
     const fs::path absolute = fs::absolute(path, error);
     if (error)
         return std::nullopt;
     const std::string folder = absolute.parent_path().string();
     const std::string name = absolute.filename().string();
-    for (DashcamRecording& recording : Group(folder, FindFiles(folder, kSiblingEntries, 1))) {
+    const auto mayBelong = [&](const dashcam::FileNameInfo& other) {
+        return other.named ? other.recording == info.recording
+                           : other.role == dashcam::FileRole::kSideFile;
+    };
+    for (DashcamRecording& recording :
+         Group(folder, FindFiles(folder, kSiblingEntries, 1, mayBelong))) {
         const auto isIt = [&](const std::string& file) {
             return !file.empty() && fs::path(file).filename() == name;
         };
@@ -305,7 +315,8 @@ std::optional<DashcamRecording> WithItsOtherCameras(const std::string& path) {
 } // namespace
 
 std::vector<DashcamRecording> Scan(const std::string& root) {
-    return Group(root, FindFiles(root, 0, kMaxDepth));
+    return Group(root,
+                 FindFiles(root, 0, kMaxDepth, [](const dashcam::FileNameInfo&) { return true; }));
 }
 
 std::vector<DashcamRecording> Group(const std::string& root, const std::vector<FoundFile>& files) {
@@ -466,8 +477,8 @@ DashcamRecording SingleFile(const std::string& path) {
     recording.channels[dashcam::kFront] = path;
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
-        if (!info.family.empty() && S_ISREG(st.st_mode)) {
-            if (std::optional<DashcamRecording> whole = WithItsOtherCameras(path))
+        if (info.named && S_ISREG(st.st_mode)) {
+            if (std::optional<DashcamRecording> whole = WithItsOtherCameras(path, info))
                 return std::move(*whole);
         }
         recording.sizeBytes = st.st_size;
