@@ -28,7 +28,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 namespace {

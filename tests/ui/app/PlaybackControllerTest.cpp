@@ -11,7 +11,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 

@@ -19,7 +19,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 namespace fs = std::filesystem;

@@ -20,7 +20,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>

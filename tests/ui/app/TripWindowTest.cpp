@@ -22,7 +22,6 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 namespace {
